@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in Release and starts the board.
+# Without a /MD= switch the program works on a demo data folder in the
+# checkout. Arguments are passed to the program as its switches.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+tools/install-deps.sh
+
+BUILD=build
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DEGRESSO_TESTS=OFF -DEGRESSO_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j "$(nproc)"
+
+args=("$@")
+has_folder=0
+for a in "${args[@]}"; do
+  case "${a^^}" in /MD=*) has_folder=1 ;; esac
+done
+if [ $has_folder -eq 0 ]; then
+  DEMO="$PWD/demo-data"
+  if [ ! -d "$DEMO" ] && [ -x "$BUILD/egresso-cli" ] && "$BUILD/egresso-cli" --help 2>/dev/null | grep -q demo; then
+    "$BUILD/egresso-cli" demo "$DEMO"
+  fi
+  mkdir -p "$DEMO"
+  args=("/MD=$DEMO" "${args[@]}")
+fi
+exec "$BUILD/egresso" "${args[@]}"

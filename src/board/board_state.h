@@ -1,0 +1,9 @@
+// State of the board window and of the board record buffer.
+#pragma once
+
+namespace egresso {
+
+struct BoardState {
+};
+
+}  // namespace egresso

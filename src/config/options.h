@@ -1,0 +1,9 @@
+// Run-time options set by the start-up switches; they live for the process only.
+#pragma once
+
+namespace egresso {
+
+struct Options {
+};
+
+}  // namespace egresso

@@ -1,0 +1,71 @@
+// The file layer under every record file: opened shared for reading and
+// writing, fixed-size records by number, and I/O results as the numeric
+// codes the error report knows (0 = success).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace egresso {
+
+// I/O result codes.
+namespace io {
+inline constexpr int Ok = 0;
+inline constexpr int FileNotFound = 2;
+inline constexpr int PathNotFound = 3;
+inline constexpr int AccessDenied = 5;
+inline constexpr int SharingViolation = 32;
+inline constexpr int DiskReadError = 100;   // read past the end or a failed read
+inline constexpr int DiskWriteError = 101;  // a failed or short write
+inline constexpr int FileNotOpen = 103;
+// Maps an errno value to the codes above (unknown values pass through).
+int fromErrno(int err);
+}  // namespace io
+
+class RecordFile {
+ public:
+  enum class Mode { ReadWrite, ReadOnly, Create };
+
+  RecordFile() = default;
+  ~RecordFile();
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+  RecordFile(RecordFile&& other) noexcept;
+  RecordFile& operator=(RecordFile&& other) noexcept;
+
+  // Opens an existing file (ReadWrite, ReadOnly) or creates/truncates it
+  // (Create). Returns an I/O result; the file stays closed on failure.
+  int open(const std::filesystem::path& path, std::size_t recordSize, Mode mode = Mode::ReadWrite);
+  int close();
+  bool isOpen() const { return file_ != nullptr; }
+  std::size_t recordSize() const { return recordSize_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  // Whole records in the file (a partial record at the end is not counted).
+  std::int64_t recordCount();
+  std::int64_t byteSize();
+  // Reads record n into buf (buf.size() == recordSize); DiskReadError past the end.
+  int read(std::int64_t n, std::span<std::uint8_t> buf);
+  // Writes record n (the file grows as needed).
+  int write(std::int64_t n, std::span<const std::uint8_t> buf);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::size_t recordSize_ = 1;
+  std::filesystem::path path_;
+};
+
+// Small whole-file helpers that report I/O results instead of throwing.
+bool fileExists(const std::filesystem::path& p);
+int deleteFile(const std::filesystem::path& p);
+// Copies, overwriting the target.
+int copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Creates one folder; an existing folder is not an error.
+int createFolder(const std::filesystem::path& p);
+// Modification time in nanoseconds since the epoch; 0 when missing.
+std::int64_t fileAgeNs(const std::filesystem::path& p);
+
+}  // namespace egresso

@@ -1,0 +1,106 @@
+#include "support/fake_platform.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <sstream>
+
+namespace egresso::test {
+
+void FakeClock::advanceMs(std::int64_t ms) {
+  mono += ms;
+  std::int64_t total = ((current.hour * 60LL + current.minute) * 60 + current.second) * 1000 + current.millisecond + ms;
+  std::int64_t dayMs = 24LL * 3600 * 1000;
+  while (total >= dayMs) {
+    total -= dayMs;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int dim = kDays[current.month - 1] + (current.month == 2 && current.year % 4 == 0 ? 1 : 0);
+    if (++current.day > dim) {
+      current.day = 1;
+      if (++current.month > 12) {
+        current.month = 1;
+        ++current.year;
+      }
+    }
+  }
+  current.millisecond = static_cast<int>(total % 1000);
+  total /= 1000;
+  current.second = static_cast<int>(total % 60);
+  total /= 60;
+  current.minute = static_cast<int>(total % 60);
+  current.hour = static_cast<int>(total / 60);
+}
+
+int FakeDialogs::ultimateDialog(const DialogRequest& r) {
+  dialogs.push_back(r);
+  if (!r.message.empty() && r.message[0] == '*') return 0;
+  if (answers.empty()) return 1;
+  int a = answers.front();
+  answers.pop_front();
+  return a;
+}
+
+std::string FakeDialogs::allText() const {
+  std::string all;
+  for (const auto& d : dialogs) all += d.message + "\n";
+  for (const auto& b : boxes) all += b + "\n";
+  return all;
+}
+
+int FakeEvents::processEvents() {
+  ++pumps;
+  if (keys.empty()) return 0;
+  int k = keys.front();
+  keys.pop_front();
+  return k;
+}
+
+void FakeEvents::sleepMs(int ms) {
+  slept += ms;
+  if (clock) clock->advanceMs(ms);
+}
+
+Platform FakePlatform::platform() {
+  Platform p;
+  p.clock = &clock;
+  p.dialogs = &dialogs;
+  p.events = &events;
+  p.lockAlert = &lockAlert;
+  p.shell = &shell;
+  p.clipboard = &clipboard;
+  p.sound = &sound;
+  p.help = &help;
+  p.tray = &tray;
+  p.serial = &serial;
+  return p;
+}
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    path_ = base / ("egresso-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    if (std::filesystem::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string readFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeFile(const std::filesystem::path& p, const std::string& content) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+}  // namespace egresso::test

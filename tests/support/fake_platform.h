@@ -1,0 +1,142 @@
+// Scripted doubles of the platform services, and a workstation wired to them.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "startup/workstation.h"
+
+namespace egresso::test {
+
+// A clock that stands still until told to move; sleeping advances it.
+class FakeClock : public Clock {
+ public:
+  LocalDateTime current{2026, 12, 7, 9, 0, 0, 0};
+  std::int64_t mono = 0;
+  LocalDateTime now() override { return current; }
+  std::int64_t monotonicMs() override { return mono; }
+  void set(int y, int mo, int d, int h, int mi, int s = 0) { current = {y, mo, d, h, mi, s, 0}; }
+  // Moves the time of day forward (within the day, carrying into the next day).
+  void advanceMs(std::int64_t ms);
+};
+
+class FakeDialogs : public Dialogs {
+ public:
+  std::deque<int> answers;                  // scripted results of ultimateDialog; 1 when empty
+  std::vector<DialogRequest> dialogs;       // every ultimateDialog call
+  std::vector<std::string> boxes;           // every messageBox text
+  int beeps = 0;
+  int noticesClosed = 0;
+  int ultimateDialog(const DialogRequest& r) override;
+  void closeNotice() override { ++noticesClosed; }
+  void messageBox(std::string_view text, BoxKind, std::string_view) override { boxes.emplace_back(text); }
+  void beep() override { ++beeps; }
+  // All texts shown, dialogs and boxes, for searching.
+  std::string allText() const;
+};
+
+class FakeEvents : public EventPump {
+ public:
+  explicit FakeEvents(FakeClock* c) : clock(c) {}
+  FakeClock* clock;
+  std::deque<int> keys;   // characters "typed" at successive processEvents calls
+  int pumps = 0;
+  std::int64_t slept = 0;
+  int processEvents() override;
+  void sleepMs(int ms) override;
+};
+
+class FakeLockAlert : public LockAlert {
+ public:
+  std::vector<std::string> texts;
+  int keyAnswer = 0;
+  void flash(std::string_view text, int) override { texts.emplace_back(text); }
+  int takeKeyAnswer() override { int k = keyAnswer; keyAnswer = 0; return k; }
+};
+
+class FakeShell : public Shell {
+ public:
+  std::vector<std::string> opened;
+  int result = 42;
+  int open(std::string_view target, std::string_view, std::string_view) override {
+    opened.emplace_back(target);
+    return result;
+  }
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  std::string content;
+  void setText(std::string_view t) override { content = t; }
+  std::string text() override { return content; }
+};
+
+class FakeSound : public Sound {
+ public:
+  std::vector<std::string> played;
+  bool works = true;
+  bool play(std::string_view path) override { played.emplace_back(path); return works; }
+};
+
+class FakeHelp : public Help {
+ public:
+  std::vector<std::pair<HelpCommand, int>> requests;
+  void request(HelpCommand c, int context, std::string_view) override { requests.emplace_back(c, context); }
+};
+
+class FakeTray : public Tray {
+ public:
+  bool present = true;
+  bool iconsLoad = true;
+  std::vector<std::string> calls;  // "add:<icon>", "modify:<icon>", "remove"
+  bool available() override { return present; }
+  bool add(std::string_view icon, std::string_view) override { calls.push_back("add:" + std::string(icon)); return iconsLoad; }
+  bool modify(std::string_view icon, std::string_view) override { calls.push_back("modify:" + std::string(icon)); return iconsLoad; }
+  void remove() override { calls.push_back("remove"); }
+};
+
+class FakeSerial : public SerialPorts {
+ public:
+  int portWithModem = 0;  // 0 = none
+  std::vector<int> probed;
+  bool clearToSend(int port) override { probed.push_back(port); return port == portWithModem; }
+};
+
+// A complete set of doubles; lives as long as the workstations using it.
+struct FakePlatform {
+  FakeClock clock;
+  FakeDialogs dialogs;
+  FakeEvents events{&clock};
+  FakeLockAlert lockAlert;
+  FakeShell shell;
+  FakeClipboard clipboard;
+  FakeSound sound;
+  FakeHelp help;
+  FakeTray tray;
+  FakeSerial serial;
+  Platform platform();
+};
+
+// A fresh empty folder under the system's temporary folder, removed at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& p);
+void writeFile(const std::filesystem::path& p, const std::string& content);
+
+}  // namespace egresso::test

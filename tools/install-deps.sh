@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need.
+# Only what is missing is installed; needs root or sudo.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  fonts-liberation xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
