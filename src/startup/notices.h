@@ -16,14 +16,14 @@ class NoticeTable {
 };
 
 // Text number n, expanded; never fails (a failing lookup is reported).
-std::string messageText(Workstation& ws, int number);
+std::string MessageText(Workstation& ws, int number);
 
 // Shows the dialog; returns 1..3 for the button pressed, 0 for Esc. A message
 // beginning with "*" is a non-modal notice and returns 0 at once.
-int ultimateDialog(Workstation& ws, std::string_view message, int captionKind, std::string_view button1,
+int UltimateDialog(Workstation& ws, std::string_view message, int captionKind, std::string_view button1,
                    std::string_view button2, std::string_view button3, int defaultButton);
 
 // Beeps and shows the class name, message and the caller's tag.
-void reportException(Workstation& ws, std::string_view className, std::string_view message, std::string_view tag);
+void ReportException(Workstation& ws, std::string_view className, std::string_view message, std::string_view tag);
 
 }  // namespace egresso

@@ -31,22 +31,22 @@ struct Workstation {
   NoticeTable notices;
 
   // Identity.
-  std::string thisUser;    // initials of the user at this workstation, at most 3
-  std::string stationId;   // identity of this computer, at most 15
-  int userSlot = 0;        // 1..50 in the employee table, 0 = not found
-  bool multiUser = false;
+  std::string ThisUser;    // initials of the user at this workstation, at most 3
+  std::string StationId;   // identity of this computer, at most 15
+  int UserSlot = 0;        // 1..50 in the employee table, 0 = not found
+  bool MultiUser = false;
 
   // Program-wide flags and values.
-  std::int16_t today = 0;  // day number of the current date
-  bool quitRequested = false;
-  bool passwordDialogClosed = true;
-  bool hostShown = false;
-  bool hostReady = false;
-  bool boardOpen = false;
-  bool announcementChanged = false;
-  bool messageRefreshRequest = false;
-  int listMode = 1;        // 1 = in/out board, 0 = message list
-  bool archiveView = false;
+  std::int16_t Today = 0;  // day number of the current date
+  bool QuitRequested = false;
+  bool PasswordDialogClosed = true;
+  bool HostShown = false;
+  bool HostReady = false;
+  bool BoardOpen = false;
+  bool AnnouncementChanged = false;
+  bool MessageRefreshRequest = false;
+  int ListMode = 1;        // 1 = in/out board, 0 = message list
+  bool ArchiveView = false;
 
   // Subsystem state.
   EngineState engine;

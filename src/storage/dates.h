@@ -12,20 +12,20 @@ namespace egresso {
 
 struct Workstation;
 
-std::int16_t dayNumber(int year, int month, int day);
-std::int16_t dayNumber(const LocalDateTime& t);
-int monthOfDay(int day);
-int dayOfMonth(int day);
-int yearOfDay2(int day);
-int weekdayIndex(const Workstation& ws, int day);
-int daysInMonth(int month, int twoDigitYear);
+std::int16_t DayNumber(int year, int month, int day);
+std::int16_t DayNumber(const LocalDateTime& t);
+int MonthOfDay(int day);
+int DayOfMonth(int day);
+int YearOfDay2(int day);
+int WeekdayIndex(const Workstation& ws, int day);
+int DaysInMonth(int month, int twoDigitYear);
 
-std::string formatDay(const Workstation& ws, int day, bool longMonth = false, bool withCentury = false);
-std::int16_t parseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors);
-std::string shiftDay(Workstation& ws, std::string_view baseDate, std::string_view entry);
+std::string FormatDay(const Workstation& ws, int day, bool longMonth = false, bool withCentury = false);
+std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors);
+std::string ShiftDay(Workstation& ws, std::string_view baseDate, std::string_view entry);
 
-int currentTimeHHMM(Workstation& ws);
-std::string formatTime(const Workstation& ws, int hhmm, bool withColon, bool shortSuffix, int style);
-int parseTime(const Workstation& ws, std::string_view text);
+int CurrentTimeHHMM(Workstation& ws);
+std::string FormatTime(const Workstation& ws, int hhmm, bool withColon, bool shortSuffix, int style);
+int ParseTime(const Workstation& ws, std::string_view text);
 
 }  // namespace egresso

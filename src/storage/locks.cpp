@@ -5,12 +5,12 @@
 
 namespace egresso {
 
-bool tryLock(Workstation&, std::string_view, std::string_view) { return true; }
-bool acquireLock(Workstation&, std::string_view, std::string_view) { return true; }
-void releaseLock(Workstation&, std::string_view) {}
-void breakLock(Workstation&) {}
-void normalizeFileAttr(Workstation&, const std::filesystem::path&) {}
-void reportIoError(Workstation&, int, std::string_view) {}
+bool TryLock(Workstation&, std::string_view, std::string_view) { return true; }
+bool AcquireLock(Workstation&, std::string_view, std::string_view) { return true; }
+void ReleaseLock(Workstation&, std::string_view) {}
+void BreakLock(Workstation&) {}
+void NormalizeFileAttr(Workstation&, const std::filesystem::path&) {}
+void ReportIoError(Workstation&, int, std::string_view) {}
 void traceLine(Workstation&, std::string_view) {}
 std::string traceSuffix(Workstation&) { return {}; }
 

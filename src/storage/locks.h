@@ -10,15 +10,15 @@ namespace egresso {
 
 struct Workstation;
 
-bool tryLock(Workstation& ws, std::string_view lockName, std::string_view tag);
+bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 // Returns true when the lock is held (LockBusy false), false when the user gave up.
-bool acquireLock(Workstation& ws, std::string_view lockName, std::string_view tag);
-void releaseLock(Workstation& ws, std::string_view lockName);
-void breakLock(Workstation& ws);
+bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag);
+void ReleaseLock(Workstation& ws, std::string_view lockName);
+void BreakLock(Workstation& ws);
 
-void normalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
+void NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // Reports a non-zero I/O result to the user with the caller's tag and traces it.
-void reportIoError(Workstation& ws, int code, std::string_view tag);
+void ReportIoError(Workstation& ws, int code, std::string_view tag);
 
 // Appends one line to the trace file; the suffix is the common trace suffix.
 void traceLine(Workstation& ws, std::string_view line);
