@@ -13,6 +13,7 @@ struct Workstation;
 class NoticeTable {
  public:
   std::vector<std::string> lines;  // line N-1 holds text N
+  std::string Terms[5];            // user-defined term substitutions (configuration record)
 };
 
 // Text number n, expanded; never fails (a failing lookup is reported).
