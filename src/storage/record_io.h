@@ -51,6 +51,10 @@ class RecordFile {
   int read(std::int64_t n, std::span<std::uint8_t> buf);
   // Writes record n (the file grows as needed).
   int write(std::int64_t n, std::span<const std::uint8_t> buf);
+  // Reads up to buf.size() / recordSize whole records from record first on,
+  // in one go; returns how many whole records were read (0 at or past the
+  // end), or -1 when the file is not open or the read fails.
+  std::int64_t readRecords(std::int64_t first, std::span<std::uint8_t> buf);
 
  private:
   std::FILE* file_ = nullptr;

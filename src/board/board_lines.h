@@ -1,0 +1,86 @@
+// The text of the board's list lines: the three location layouts and the
+// message layout at their fixed character positions, the sort prefixes and
+// the columns read back from a line. Positions below count from 1.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace egresso {
+
+struct Workstation;
+
+inline constexpr int kSortPrefixWidth = 10;
+inline constexpr int kRecordColumn = 84;  // 5 digits, 84..88
+inline constexpr int kMarkerColumn = 89;  // "X" for a stale location entry
+inline constexpr int kDateWidth = 8;
+inline constexpr int kTimeWidth = 6;
+
+// A date text made to fit a column of width characters: blanks are dropped
+// from the left until it fits ("10 DEC 26" becomes "10DEC 26", so day, month
+// and year keep their places beside "1 JAN 27"), then it is right-aligned.
+std::string FitDateText(std::string_view text, int width);
+// A day as the board's date columns show it (empty days give blanks).
+std::string BoardDateText(const Workstation& ws, int day);
+// A time of day as the board's time columns show it (empty for 0 and 2900).
+std::string BoardTimeText(const Workstation& ws, int hhmm);
+// Record number as five digits with leading zeros.
+std::string RecordNumberText(int n);
+
+struct LocationLine {
+  std::string name;      // employee name
+  std::string location;  // location text (or the stale text)
+  std::string timeText;  // return time, already formatted
+  std::string dateText;  // return date, already formatted, empty when today or none
+  int record = 0;
+  bool stale = false;
+};
+
+// 1-23 name, 24-59 location, 60 blank, 61-66 time, 67-74 date, 75-83 blank,
+// 84-88 record, 89 marker.
+std::string DefaultLocationText(const LocationLine& l);
+// 1-17 return column (time, date, three blanks; or the stale text), 18-40
+// name, 41-76 location, 77-83 blank, 84-88 record, 89 marker.
+std::string ReturnFirstLocationText(const LocationLine& l, std::string_view staleText);
+// "name: location time date" cut or padded to 83, then record and marker.
+std::string CompactLocationText(const LocationLine& l);
+
+struct MessageLine {
+  std::string headline;
+  bool closed = false;
+  std::string dateText;  // made day
+  std::string timeText;  // made time
+  std::string who;       // sender
+  int record = 0;
+};
+
+// 1-53 headline, 54-56 " * " or blanks, 57-64 date, 65-70 time, 71-72
+// blank, 73-83 sender, 84-88 record.
+std::string MessageLineText(const MessageLine& l);
+
+// Sort prefixes (10 characters).
+std::string BoardSortPrefix(std::string_view name);
+// YYMMDDHHMM, oldest first; complemented (newest first) unless oldestFirst.
+std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst);
+std::string MessageTextPrefix(std::string_view headline);
+std::string MessageSenderPrefix(std::string_view who, std::string_view headline);
+
+// Record number of a line (positions 84-88), -1 when not a number.
+int RecordNumberOfLine(std::string_view line);
+// The stale marker at position 89.
+bool LineIsStale(std::string_view line);
+// The name columns of a location line in the layout in force (trimmed).
+std::string LineName(std::string_view line, bool returnFirst);
+// The line an employee who came back in keeps on the board: name only.
+std::string SignedInLineText(std::string_view line, bool returnFirst);
+// True when the return-time part of a location line is not blank.
+bool LineHasReturnTime(std::string_view line, bool returnFirst);
+
+// Colour number 1..16 of the "/OC=" switch as a Windows BGR value; 0 else.
+std::uint32_t OutColourValue(int n);
+
+// Case-insensitive order of sorted list boxes.
+bool ListLess(std::string_view a, std::string_view b);
+
+}  // namespace egresso

@@ -1,0 +1,199 @@
+#include "board/cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+
+#include "board/board_list.h"
+#include "board/console_platform.h"
+#include "board/demo.h"
+#include "config/records_init.h"
+#include "messages/board_files.h"
+#include "platform/codepage.h"
+#include "startup/notices.h"
+#include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+void LoadNoticeLines(Workstation& ws) {
+  std::ifstream in(ws.paths.NoticesPath, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  std::string all = s.str();
+  if (isValidUtf8(all)) all = utf8ToCp1252(all);
+  ws.notices.lines.clear();
+  std::size_t start = 0;
+  while (start < all.size()) {
+    std::size_t end = all.find('\n', start);
+    if (end == std::string::npos) end = all.size();
+    std::string line = all.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ws.notices.lines.push_back(std::move(line));
+    start = end + 1;
+  }
+}
+
+template <std::size_t N>
+bool ReadRecordFile(const std::string& path, std::array<std::uint8_t, N>& bytes) {
+  RecordFile f;
+  return f.open(path, N, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, bytes) == io::Ok;
+}
+
+void ApplyViewerSwitch(Workstation& ws, std::string text) {
+  std::string upper = UpperText(text);
+  auto value = [&](std::size_t from) { return text.substr(std::min(from, text.size())); };
+  if (upper.rfind("/MD=", 0) == 0) {
+    std::string folder = value(4);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    ws.paths.DataFolder = folder;
+  } else if (upper.rfind("/TU=", 0) == 0) {
+    ws.ThisUser = UpperText(value(4).substr(0, 3));
+  } else if (upper.rfind("/EM=", 0) == 0) {
+    try {
+      ws.options.KeepDays = std::stoi(value(4));
+    } catch (const std::exception&) {
+    }
+  } else if (upper == "/LE") {
+    ws.options.ShowEveryEntry = false;
+  } else if (upper == "/RT") {
+    ws.options.ReturnFirst = true;
+  } else if (upper == "/OT") {
+    ws.options.TimeStamped = true;
+  } else if (upper == "/DS") {
+    ws.options.SortedBoard = false;
+  } else if (upper.rfind("/PD", 0) == 0) {
+    ws.options.CompactMode = true;
+  } else if (upper == "/LS") {
+    ws.options.OwnEntryOnly = true;
+  }
+}
+
+std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (const auto& l : lines) out.push_back(cp1252ToUtf8(l.text));
+  return out;
+}
+
+}  // namespace
+
+void LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches) {
+  ws.paths.ProgramFolder = programFolder;
+  ws.paths.ProductTitle = "Egresso";
+  ws.paths.DataFolder = programFolder;
+  ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
+  for (const auto& s : switches)
+    if (s.size() > 2) ApplyViewerSwitch(ws, s);
+  ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
+  ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
+  ws.paths.PersonalConfigPath = ws.paths.DataFolder + "/CFG" + ws.ThisUser + ".DAF";
+  LoadNoticeLines(ws);
+  ws.Today = DayNumber(ws.platform.clock->now());
+  if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
+  if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
+  ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+  ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
+  ws.board.ReadOnlyView = true;
+  InitBoardState(ws);
+}
+
+std::vector<std::string> BoardListing(Workstation& ws) {
+  ws.ListMode = 1;
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  return ToUtf8(ws.board.BBSlist);
+}
+
+std::vector<std::string> MessageListing(Workstation& ws) {
+  ws.ListMode = 0;
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  std::vector<std::string> out = ToUtf8(ws.board.BBSlist);
+  out.emplace_back();
+  out.push_back(cp1252ToUtf8(MessageText(ws, 1443) + " " + ws.ThisUser + ":"));
+  for (auto& l : ToUtf8(ws.board.BBSoldList)) out.push_back(std::move(l));
+  return out;
+}
+
+std::string CliHelp() {
+  return "Usage: egresso-cli COMMAND [SWITCHES]\n"
+         "\n"
+         "Shows the in/out board and the messages of an Egresso data folder as the\n"
+         "board window lists them. It only reads: nothing is changed, locked or\n"
+         "expired on disk (entries of earlier days are shown as the board would\n"
+         "show them after expiry).\n"
+         "\n"
+         "Commands:\n"
+         "  board             the in/out board, one line per employee\n"
+         "  messages          the unread messages, then the messages sent or read\n"
+         "  main-user         the initials of the data folder's main user\n"
+         "  demo FOLDER       create a demo data folder: a main user, employees\n"
+         "                    (some out with destinations and return times) and\n"
+         "                    a few messages between them\n"
+         "  --help            this text\n"
+         "\n"
+         "Switches, as the program takes them:\n"
+         "  /MD=FOLDER        the data folder (default: the program folder)\n"
+         "  /TU=INITIALS      the user whose messages are listed\n"
+         "  /LE               leave out employees who are in\n"
+         "  /RT               return time and date first\n"
+         "  /OT               show when each location was written\n"
+         "  /DS               board in record order instead of name order\n"
+         "  /PD               compact lines\n"
+         "  /EM=DAYS          messages older than DAYS are shown as expired (20)\n"
+         "  /LS               only the user's own entry\n";
+}
+
+int RunCli(const std::vector<std::string>& args, const std::string& programFolder, std::ostream& out,
+           std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    (args.empty() ? err : out) << CliHelp();
+    return args.empty() ? 2 : 0;
+  }
+  ConsolePlatform console;
+  Workstation ws(console.platform());
+  const std::string& command = args[0];
+  if (command == "demo") {
+    if (args.size() < 2) {
+      err << "egresso-cli demo: a folder is needed\n";
+      return 2;
+    }
+    ws.paths.ProgramFolder = programFolder;
+    ws.paths.ProductTitle = "Egresso";
+    ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
+    LoadNoticeLines(ws);
+    std::string error;
+    if (!CreateDemoFolder(ws, args[1], error)) {
+      err << "egresso-cli demo: " << error << "\n";
+      return 1;
+    }
+    out << "Demo data folder " << args[1] << " created; its main user is " << kDemoMainUser << ".\n";
+    return 0;
+  }
+  const std::vector<std::string> switches(args.begin() + 1, args.end());
+  LoadViewer(ws, programFolder, switches);
+  if (command == "main-user") {
+    out << ws.mcfg.mainUserInitials() << "\n";
+    return 0;
+  }
+  std::vector<std::string> lines;
+  if (command == "board")
+    lines = BoardListing(ws);
+  else if (command == "messages")
+    lines = MessageListing(ws);
+  else {
+    err << "egresso-cli: unknown command \"" << command << "\"\n" << CliHelp();
+    return 2;
+  }
+  for (const auto& l : lines) out << l << "\n";
+  return 0;
+}
+
+}  // namespace egresso
