@@ -46,7 +46,10 @@ std::string BoardDateText(const Workstation& ws, int day) {
   return FitDateText(FormatDay(ws, day), kDateWidth);
 }
 
-std::string BoardTimeText(const Workstation& ws, int hhmm) { return FormatTime(ws, hhmm, true, true, 0); }
+std::string BoardTimeText(const Workstation& ws, int hhmm) {
+  if (hhmm == 0 || hhmm == 2900) return {};  // no time given
+  return FormatTime(ws, hhmm, true, true, 0);
+}
 
 std::string RecordNumberText(int n) { return Digits(n, 5); }
 

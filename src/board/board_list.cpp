@@ -121,9 +121,9 @@ void RebuildLocationFiles(Workstation& ws) {
     ClearRecord(ws);
     ws.board.RecordBuffer.setClosed(1);
     ws.board.RecordBuffer.setWho(j >= 1 ? ws.mcfg.empInitials(j) : std::string());
-    int rc = WriteBoardRecord(ws, j, "BBSL1");
+    WriteBoardRecord(ws, j, "BBSL1");
     deleteFile(BodyFilePath(ws, BoardSet::Locations, j));
-    if (rc != io::Ok || ws.QuitRequested) break;
+    if (ws.QuitRequested) break;
   }
   ws.board.KeepIndexFlags = keep;
   ReleaseLock(ws, "LOCATELK");
@@ -387,7 +387,7 @@ void BuildBoardList(Workstation& ws) {
     for (int round = 1;; ++round) {
       if (LoadImages(ws, index, data) || b.ReadOnlyView) break;
       ws.platform.dialogs->beep();
-      traceLine(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
+      BoardTrace(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
                         "  -->   attempt " + std::to_string(round));
       const bool onlyMissing = !Unreadable(index) && !Unreadable(data);
       if (onlyMissing || round >= 10) {
@@ -395,12 +395,12 @@ void BuildBoardList(Workstation& ws) {
         LoadImages(ws, index, data);
         break;
       }
-      traceLine(ws, "    Can't open database: " + ws.ThisUser + "  " + TraceTime(ws));
+      BoardTrace(ws, "    Can't open database: " + ws.ThisUser + "  " + TraceTime(ws));
       ws.platform.events->sleepMs(500);
     }
   } else if (!LoadImages(ws, index, data) && (Unreadable(index) || Unreadable(data))) {
     ws.platform.dialogs->beep();
-    traceLine(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
+    BoardTrace(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
                       "  -->   attempt 100");
   }
 

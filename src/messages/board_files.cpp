@@ -153,7 +153,8 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   RecordFile data;
   int rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
   if (rc != io::Ok) {
-    if (fileExists(dataPath)) {
+    std::error_code ec;
+    if (std::filesystem::exists(dataPath, ec)) {
       for (int attempt = 0; attempt < 10 && rc != io::Ok; ++attempt) {
         ws.platform.dialogs->beep();
         ws.platform.events->sleepMs(1000);
