@@ -140,7 +140,9 @@ std::int64_t fileAgeNs(const std::filesystem::path& p) {
   std::error_code ec;
   auto t = std::filesystem::last_write_time(p, ec);
   if (ec) return 0;
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+  // The file clock has an epoch of its own; ages are given from the Unix epoch.
+  const auto sys = std::chrono::file_clock::to_sys(t);
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(sys.time_since_epoch()).count();
 }
 
 }  // namespace egresso

@@ -69,7 +69,7 @@ int deleteFile(const std::filesystem::path& p);
 int copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Creates one folder; an existing folder is not an error.
 int createFolder(const std::filesystem::path& p);
-// Modification time in nanoseconds since the epoch; 0 when missing.
+// Modification time in nanoseconds since the Unix epoch; 0 when missing.
 std::int64_t fileAgeNs(const std::filesystem::path& p);
 
 }  // namespace egresso
