@@ -1,0 +1,122 @@
+#include "messages/daily.h"
+
+#include <gtest/gtest.h>
+
+#include "board/board_world.h"
+
+namespace egresso {
+namespace {
+
+using test::BoardWorld;
+using test::readFile;
+using test::writeFile;
+
+// A site whose last processing was yesterday, with open location entries.
+struct NewDay : BoardWorld {
+  NewDay() : BoardWorld("BOB") {
+    allIn();
+    putLocation(2, "Left early", ws.Today - 1, 1700);
+    putLocation(3, "Trip", ws.Today + 2, 900);
+    ws.mcfg.setI16(mcfg::LastDateUsed, static_cast<std::int16_t>(ws.Today - 1));
+    ws.pcfg.setI16(pcfg::UserLastDate, static_cast<std::int16_t>(ws.Today - 1));
+    saveConfig();
+  }
+};
+
+TEST(DailyProcessing, TheFirstRunOfTheDayMovesTheDaysAndMarksOpenEntries) {
+  NewDay w;
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_EQ(w.ws.mcfg.i16(mcfg::LastDateUsed), w.ws.Today);
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::UserLastDate), w.ws.Today);
+  EXPECT_TRUE(w.index("LOCATE.DAI", 2).stale());
+  EXPECT_TRUE(w.index("LOCATE.DAI", 1).stale()) << "signed-in employees too";
+  EXPECT_FALSE(w.index("LOCATE.DAI", 3).stale()) << "a return still ahead";
+  EXPECT_FALSE(w.ws.QuitRequested);
+}
+
+TEST(DailyProcessing, ALaterRunTheSameDayOnlyMovesTheUsersDay) {
+  NewDay w;
+  w.ws.mcfg.setI16(mcfg::LastDateUsed, w.ws.Today);  // someone ran it this morning
+  w.saveConfig();
+  EarlyMorningStuff(w.ws, true);
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::UserLastDate), w.ws.Today);
+  EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale());
+  EXPECT_FALSE(w.index("LOCATE.DAI", 1).stale());
+}
+
+TEST(DailyProcessing, NoMarkingWhenSwitchedOffOrSingleUser) {
+  {
+    NewDay w;
+    w.ws.mcfg.setU8(mcfg::NoSignAllOut, 1);
+    w.saveConfig();
+    EarlyMorningStuff(w.ws, false);
+    EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale());
+  }
+  {
+    NewDay w;
+    w.ws.MultiUser = false;
+    EarlyMorningStuff(w.ws, false);
+    EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale());
+    EXPECT_EQ(w.ws.mcfg.i16(mcfg::LastDateUsed), w.ws.Today);
+  }
+}
+
+TEST(DailyProcessing, TheProcessingDayFileIsMadeHoldingYesterday) {
+  NewDay w;
+  w.ws.mcfg.setU8(mcfg::OneUserDate, 1);
+  w.saveConfig();
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_FALSE(std::filesystem::exists(w.path("1USRDATE.DAF"))) << "no schedule-day option is set";
+
+  NewDay v;
+  v.ws.mcfg.setU8(mcfg::OneUserDate, 1);
+  v.ws.mcfg.setU8(4604, 1);
+  v.saveConfig();
+  EarlyMorningStuff(v.ws, false);
+  EXPECT_EQ(readFile(v.path("1USRDATE.DAF")), FormatDay(v.ws, v.ws.Today - 1));
+  EXPECT_EQ(ReadProcessedDay(v.ws), ParseDay(v.ws, FormatDay(v.ws, v.ws.Today - 1), "", false));
+}
+
+TEST(DailyProcessing, LaterRunsConsultTheDayOnlyForTheMainUserWhenAsked) {
+  NewDay w;
+  w.ws.mcfg.setI16(mcfg::LastDateUsed, w.ws.Today);
+  w.ws.mcfg.setU8(mcfg::OneUserDate, 1);
+  w.ws.mcfg.setU8(4603, 1);
+  w.ws.mcfg.setU8(mcfg::MainUserMorning, 1);
+  w.saveConfig();
+  EarlyMorningStuff(w.ws, true);  // Bob is not the main user
+  EXPECT_FALSE(std::filesystem::exists(w.path("1USRDATE.DAF")));
+
+  auto ann = w.station("ANN");
+  EarlyMorningStuff(*ann, true);
+  EXPECT_TRUE(std::filesystem::exists(w.path("1USRDATE.DAF")));
+}
+
+void WriteTimeSlips(const std::string& path, int records, std::int16_t dayOfRecord1) {
+  std::string bytes(static_cast<std::size_t>(records) * 40, '\0');
+  if (records > 1) {
+    bytes[40 + 24] = static_cast<char>(dayOfRecord1 & 0xFF);
+    bytes[40 + 25] = static_cast<char>((dayOfRecord1 >> 8) & 0xFF);
+  }
+  writeFile(path, bytes);
+}
+
+TEST(DailyProcessing, TimeSlipsOfAnotherDayGo) {
+  NewDay w;
+  WriteTimeSlips(w.ws.paths.TimeSlipFile, 3, static_cast<std::int16_t>(w.ws.Today - 1));
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_FALSE(std::filesystem::exists(w.ws.paths.TimeSlipFile));
+
+  NewDay v;
+  WriteTimeSlips(v.ws.paths.TimeSlipFile, 3, v.ws.Today);
+  EarlyMorningStuff(v.ws, false);
+  EXPECT_TRUE(std::filesystem::exists(v.ws.paths.TimeSlipFile));
+
+  NewDay u;
+  WriteTimeSlips(u.ws.paths.TimeSlipFile, 1, 0);  // no day to read: kept
+  EarlyMorningStuff(u.ws, false);
+  EXPECT_TRUE(std::filesystem::exists(u.ws.paths.TimeSlipFile));
+}
+
+}  // namespace
+}  // namespace egresso
