@@ -1,7 +1,8 @@
 #include "board/board_lines.h"
 
 #include <algorithm>
-#include <cctype>
+#include <array>
+#include <cstring>
 
 #include "startup/workstation.h"
 #include "storage/dates.h"
@@ -10,12 +11,6 @@
 namespace egresso {
 
 namespace {
-
-std::string Digits(int value, int width) {
-  std::string s = std::to_string(std::max(0, value));
-  if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
-  return s.substr(s.size() - static_cast<std::size_t>(width));
-}
 
 std::string Trimmed(std::string_view s) {
   std::size_t b = s.find_first_not_of(' ');
@@ -31,6 +26,24 @@ std::string_view Columns(std::string_view line, int from, int to) {
 }
 
 }  // namespace
+
+void AppendField(std::string& out, std::string_view text, int width) {
+  const std::size_t w = static_cast<std::size_t>(width < 0 ? -width : width);
+  const std::size_t n = std::min(text.size(), w);
+  if (width < 0) out.append(w - n, ' ');
+  out.append(text.data(), n);
+  if (width > 0) out.append(w - n, ' ');
+}
+
+void AppendDigits(std::string& out, int value, int width) {
+  char buf[16];
+  unsigned v = static_cast<unsigned>(std::max(0, value));
+  for (int i = width - 1; i >= 0; --i) {
+    buf[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(buf, static_cast<std::size_t>(width));
+}
 
 std::string FitDateText(std::string_view text, int width) {
   std::string t(text);
@@ -51,7 +64,11 @@ std::string BoardTimeText(const Workstation& ws, int hhmm) {
   return FormatTime(ws, hhmm, true, true, 0);
 }
 
-std::string RecordNumberText(int n) { return Digits(n, 5); }
+std::string RecordNumberText(int n) {
+  std::string s;
+  AppendDigits(s, n, 5);
+  return s;
+}
 
 std::string DefaultLocationText(const LocationLine& l) {
   std::string s;
@@ -91,25 +108,45 @@ std::string CompactLocationText(const LocationLine& l) {
   return s;
 }
 
+namespace {
+// Copies text into a field of a line buffer already filled with blanks.
+void Put(char* line, int column, int width, std::string_view text, bool right = false) {
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(width));
+  std::memcpy(line + column - 1 + (right ? width - static_cast<int>(n) : 0), text.data(), n);
+}
+}  // namespace
+
+void AppendMessageLine(std::string& out, const MessageLine& l) {
+  // Lists of thousands of messages are built from these lines: one buffer,
+  // one append.
+  char line[88];
+  std::memset(line, ' ', sizeof line);
+  Put(line, 1, 53, l.headline);
+  if (l.closed) line[54] = '*';
+  Put(line, 57, kDateWidth, l.dateText, true);
+  Put(line, 65, kTimeWidth, l.timeText, true);
+  Put(line, 73, 11, l.who);
+  unsigned v = static_cast<unsigned>(std::max(0, l.record));
+  for (int i = 87; i >= 83; --i) {
+    line[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(line, sizeof line);
+}
+
 std::string MessageLineText(const MessageLine& l) {
   std::string s;
-  s.reserve(90);
-  s += PadText(l.headline, 53);
-  s += l.closed ? " * " : "   ";
-  s += PadText(l.dateText, -kDateWidth);
-  s += PadText(l.timeText, -kTimeWidth);
-  s += "  ";
-  s += PadText(l.who, 11);
-  s += RecordNumberText(l.record);
+  s.reserve(88);
+  AppendMessageLine(s, l);
   return s;
 }
 
 std::string BoardSortPrefix(std::string_view name) { return PadText(name, kSortPrefixWidth); }
 
-std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst) {
-  int yy = std::clamp(YearOfDay2(day), 0, 99);
-  int mm = std::clamp(MonthOfDay(day), 0, 12);
-  int dd = std::clamp(DayOfMonth(day), 0, 31);
+void AppendMessageDatePrefix(std::string& out, int yy, int mm, int dd, int hhmm, bool oldestFirst) {
+  yy = std::clamp(yy, 0, 99);
+  mm = std::clamp(mm, 0, 12);
+  dd = std::clamp(dd, 0, 31);
   int t = std::clamp(hhmm, 0, 2359);
   if (!oldestFirst) {
     yy = 99 - yy;
@@ -117,13 +154,16 @@ std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst) {
     dd = 31 - dd;
     t = 2359 - t;
   }
-  return Digits(yy, 2) + Digits(mm, 2) + Digits(dd, 2) + Digits(t, 4);
+  AppendDigits(out, yy, 2);
+  AppendDigits(out, mm, 2);
+  AppendDigits(out, dd, 2);
+  AppendDigits(out, t, 4);
 }
 
-std::string MessageTextPrefix(std::string_view headline) { return PadText(headline, kSortPrefixWidth); }
-
-std::string MessageSenderPrefix(std::string_view who, std::string_view headline) {
-  return PadText(who, 3) + PadText(headline, 7);
+std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst) {
+  std::string s;
+  AppendMessageDatePrefix(s, YearOfDay2(day), MonthOfDay(day), DayOfMonth(day), hhmm, oldestFirst);
+  return s;
 }
 
 int RecordNumberOfLine(std::string_view line) {
@@ -163,11 +203,19 @@ std::uint32_t OutColourValue(int n) {
   return n >= 1 && n <= 16 ? kColours[n - 1] : 0;
 }
 
+namespace {
+constexpr std::array<unsigned char, 256> kFold = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return t;
+}();
+}  // namespace
+
 bool ListLess(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    int x = std::tolower(static_cast<unsigned char>(a[i]));
-    int y = std::tolower(static_cast<unsigned char>(b[i]));
+    const unsigned char x = kFold[static_cast<unsigned char>(a[i])];
+    const unsigned char y = kFold[static_cast<unsigned char>(b[i])];
     if (x != y) return x < y;
   }
   return a.size() < b.size();

@@ -46,25 +46,33 @@ std::string ReturnFirstLocationText(const LocationLine& l, std::string_view stal
 // "name: location time date" cut or padded to 83, then record and marker.
 std::string CompactLocationText(const LocationLine& l);
 
+// The fields of a message line; the texts must outlive it.
 struct MessageLine {
-  std::string headline;
+  std::string_view headline;
   bool closed = false;
-  std::string dateText;  // made day
-  std::string timeText;  // made time
-  std::string who;       // sender
+  std::string_view dateText;  // made day
+  std::string_view timeText;  // made time
+  std::string_view who;       // sender
   int record = 0;
 };
 
 // 1-53 headline, 54-56 " * " or blanks, 57-64 date, 65-70 time, 71-72
 // blank, 73-83 sender, 84-88 record.
 std::string MessageLineText(const MessageLine& l);
+void AppendMessageLine(std::string& out, const MessageLine& l);
+
+// Appends text cut or padded with blanks to |width| characters, on the
+// right (width > 0) or on the left (width < 0).
+void AppendField(std::string& out, std::string_view text, int width);
+// Appends a number as width digits with leading zeros.
+void AppendDigits(std::string& out, int value, int width);
 
 // Sort prefixes (10 characters).
 std::string BoardSortPrefix(std::string_view name);
 // YYMMDDHHMM, oldest first; complemented (newest first) unless oldestFirst.
 std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst);
-std::string MessageTextPrefix(std::string_view headline);
-std::string MessageSenderPrefix(std::string_view who, std::string_view headline);
+// The same from the parts of the day already taken apart.
+void AppendMessageDatePrefix(std::string& out, int yy, int mm, int dd, int hhmm, bool oldestFirst);
 
 // Record number of a line (positions 84-88), -1 when not a number.
 int RecordNumberOfLine(std::string_view line);

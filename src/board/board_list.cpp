@@ -6,6 +6,8 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -26,14 +28,18 @@ namespace {
 // A whole record file read into memory at once: the list pass reads every
 // record, and one read of the file costs far less than one per record.
 struct FileImage {
-  std::vector<std::uint8_t> bytes;
+  std::unique_ptr<std::uint8_t[]> buffer;  // left uninitialised: the read fills it
+  std::size_t size = 0;
   std::int64_t records = 0;
   bool exists = false;  // something is at the path
   bool ok = false;      // it was read
+
+  std::uint8_t* data() { return buffer.get(); }
+  std::span<std::uint8_t> bytes() { return {buffer.get(), size}; }
 };
 
 void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) {
-  img.bytes.clear();
+  img.size = 0;
   img.records = 0;
   img.ok = false;
   std::error_code ec;
@@ -41,22 +47,64 @@ void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) 
   if (!img.exists || !std::filesystem::is_regular_file(path, ec)) return;
   RecordFile f;
   if (f.open(path, recordSize, RecordFile::Mode::ReadOnly) != io::Ok) return;
-  img.bytes.resize(static_cast<std::size_t>(f.recordCount()) * recordSize);
-  std::int64_t got = f.readRecords(0, img.bytes);
+  const std::size_t want = static_cast<std::size_t>(f.recordCount()) * recordSize;
+  if (want > 0) img.buffer.reset(new std::uint8_t[want]);
+  const std::int64_t got = f.readRecords(0, std::span<std::uint8_t>(img.buffer.get(), want));
   if (got < 0) return;
-  img.bytes.resize(static_cast<std::size_t>(got) * recordSize);
   img.records = got;
+  img.size = static_cast<std::size_t>(got) * recordSize;
   img.ok = true;
 }
 
+// The data file during a list pass: open for the whole pass and read a block
+// of records at a time into one small buffer that is used again and again.
+class DataWindow {
+ public:
+  static constexpr std::int64_t kBlock = 128;
+
+  void open(const std::string& path) {
+    file_.close();
+    records = 0;
+    ok = false;
+    first_ = count_ = 0;
+    std::error_code ec;
+    exists = std::filesystem::exists(path, ec);
+    if (!exists || !std::filesystem::is_regular_file(path, ec)) return;
+    if (file_.open(path, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+    records = file_.recordCount();
+    buffer_.resize(static_cast<std::size_t>(kBlock) * brd::Size);
+    ok = true;
+  }
+  // Record j, or nullptr when the file does not hold it.
+  std::uint8_t* record(std::int64_t j) {
+    if (!ok || j < 0 || j >= records) return nullptr;
+    if (j < first_ || j >= first_ + count_) {
+      first_ = j;
+      count_ = std::max<std::int64_t>(0, file_.readRecords(j, buffer_));
+      if (count_ == 0) return nullptr;
+    }
+    return buffer_.data() + (j - first_) * static_cast<std::int64_t>(brd::Size);
+  }
+
+  std::int64_t records = 0;
+  bool exists = false;
+  bool ok = false;
+
+ private:
+  RecordFile file_;
+  std::vector<std::uint8_t> buffer_;
+  std::int64_t first_ = 0, count_ = 0;
+};
+
 bool Unreadable(const FileImage& img) { return img.exists && !img.ok; }
+bool Unreadable(const DataWindow& d) { return d.exists && !d.ok; }
 
 // Up to 100 attempts while a file that is there cannot be read; a missing
 // file does not appear by trying again.
-bool LoadImages(Workstation& ws, FileImage& index, FileImage& data) {
+bool LoadImages(Workstation& ws, FileImage& index, DataWindow& data) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
-    ReadImage(ws.paths.BoardDataPath, brd::Size, data);
+    data.open(ws.paths.BoardDataPath);
     if (index.ok && data.ok) return true;
     if (!Unreadable(index) && !Unreadable(data)) return false;
     if (ws.board.ReadOnlyView) return false;
@@ -156,50 +204,72 @@ class TextCache {
  public:
   explicit TextCache(const Workstation& ws) : ws_(ws) {}
   const std::string& date(int day) {
-    auto it = dates_.find(day);
-    if (it == dates_.end()) it = dates_.emplace(day, BoardDateText(ws_, day)).first;
-    return it->second;
+    if (day != lastDay_ || lastDate_ == nullptr) {
+      auto it = dates_.find(day);
+      if (it == dates_.end()) it = dates_.emplace(day, BoardDateText(ws_, day)).first;
+      lastDay_ = day;
+      lastDate_ = &it->second;
+    }
+    return *lastDate_;
   }
   const std::string& time(int hhmm) {
     auto it = times_.find(hhmm);
     if (it == times_.end()) it = times_.emplace(hhmm, BoardTimeText(ws_, hhmm)).first;
     return it->second;
   }
-  const std::string& datePrefix(int day, int hhmm, bool oldestFirst) {
-    const std::int64_t key = (static_cast<std::int64_t>(day) << 20) ^ (static_cast<std::int64_t>(hhmm) << 1) ^
-                             (oldestFirst ? 1 : 0);
-    auto it = prefixes_.find(key);
-    if (it == prefixes_.end()) it = prefixes_.emplace(key, MessageDatePrefix(day, hhmm, oldestFirst)).first;
-    return it->second;
+  void appendDatePrefix(std::string& out, int day, int hhmm, bool oldestFirst) {
+    if (day != lastPartsDay_) {
+      auto it = parts_.find(day);
+      if (it == parts_.end())
+        it = parts_.emplace(day, std::array<int, 3>{YearOfDay2(day), MonthOfDay(day), DayOfMonth(day)}).first;
+      lastPartsDay_ = day;
+      lastParts_ = it->second;
+    }
+    AppendMessageDatePrefix(out, lastParts_[0], lastParts_[1], lastParts_[2], hhmm, oldestFirst);
   }
 
  private:
   const Workstation& ws_;
   std::unordered_map<int, std::string> dates_, times_;
-  std::unordered_map<std::int64_t, std::string> prefixes_;
+  std::unordered_map<int, std::array<int, 3>> parts_;
+  int lastDay_ = 0;
+  const std::string* lastDate_ = nullptr;
+  int lastPartsDay_ = -1;
+  std::array<int, 3> lastParts_{};
 };
 
 void ReportLineFailure(Workstation& ws, const std::exception& e) {
   ReportException(ws, "Exception", e.what(), "\"MSGIFD1\"");
 }
 
-void BoardPass(Workstation& ws, FileImage& index, FileImage& data, std::vector<PendingLine>& out) {
+void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& out) {
   BoardState& b = ws.board;
   PassLock lock(ws);
   TextCache texts(ws);
   const std::string staleText = MessageText(ws, 1445);
   const std::uint32_t textColour = ListTextColour(ws);
   const bool personColours = ws.pcfg.flag(pcfg::PersonColors);
+  // The employee table, taken apart once for the whole pass.
+  std::array<std::string, brd::Slots + 1> initials, names;
+  for (int s = 1; s <= brd::Slots; ++s) {
+    initials[static_cast<std::size_t>(s)] = ws.mcfg.empInitials(s);
+    names[static_cast<std::size_t>(s)] = ws.mcfg.empName(s);
+  }
+  auto slotOf = [&](std::string_view who) {
+    for (int s = 1; s <= brd::Slots; ++s)
+      if (initials[static_cast<std::size_t>(s)] == who) return s;
+    return 0;
+  };
   for (std::int64_t j = 1; j < index.records; ++j) {
     try {
-      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes, static_cast<std::size_t>(j) * brd::IndexSize);
+      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), static_cast<std::size_t>(j) * brd::IndexSize);
       BulBrdRcrd rec;
-      if (j < data.records)
-        std::memcpy(rec.bytes.data(), data.bytes.data() + j * brd::Size, brd::Size);
-      const std::string slotInitials = j <= brd::Slots ? ws.mcfg.empInitials(static_cast<int>(j)) : std::string();
+      if (const std::uint8_t* bytes = data.record(j)) std::memcpy(rec.bytes.data(), bytes, brd::Size);
+      const std::string& slotInitials = j <= brd::Slots ? initials[static_cast<std::size_t>(j)] : initials[0];
 
       if (!b.ReadOnlyRefresh) {
-        const bool expired = (!e.closed() && e.Key != 0 && e.Key < ws.Today) || !IsKnownEmployee(ws, rec);
+        const bool known = slotOf(rec.view().whoView()) != 0;
+        const bool expired = (!e.closed() && e.Key != 0 && e.Key < ws.Today) || !known;
         const bool alreadyIn = e.closed() && e.Key == 0 && rec.closed() == 1 && rec.who() == slotInitials;
         if (expired && !alreadyIn) {
           BulBrdRcrd in = rec;
@@ -235,10 +305,8 @@ void BoardPass(Workstation& ws, FileImage& index, FileImage& data, std::vector<P
 
       std::string location = e.stale() ? staleText : rec.headline();
       const std::string who = rec.who();
-      int slot = who.empty() ? static_cast<int>(j) : 0;
-      for (int s = 1; s <= brd::Slots && slot == 0; ++s)
-        if (ws.mcfg.empInitials(s) == who) slot = s;
-      const std::string name = slot >= 1 && slot <= brd::Slots ? ws.mcfg.empName(slot) : std::string();
+      const int slot = who.empty() ? static_cast<int>(j) : slotOf(who);
+      const std::string& name = slot >= 1 && slot <= brd::Slots ? names[static_cast<std::size_t>(slot)] : names[0];
       const int returnDay = rec.returnDay();
       LocationLine line;
       line.dateText = returnDay == ws.Today || returnDay == brd::NoReturnDay ? std::string() : texts.date(returnDay);
@@ -250,7 +318,7 @@ void BoardPass(Workstation& ws, FileImage& index, FileImage& data, std::vector<P
           location = "(" + made + ") " + location;
         } else {
           std::string d = texts.date(rec.madeDay());
-          d.erase(0, d.find_first_not_of(' ') == std::string::npos ? d.size() : d.find_first_not_of(' '));
+          d.erase(0, std::min(d.size(), d.find_first_not_of(' ')));
           location = "(" + d.substr(0, 5) + "/" + made + ") " + location;
         }
       }
@@ -274,17 +342,19 @@ void BoardPass(Workstation& ws, FileImage& index, FileImage& data, std::vector<P
   }
 }
 
-void MessagePass(Workstation& ws, FileImage& index, FileImage& data, std::vector<PendingLine>& upper,
+void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& upper,
                  std::vector<PendingLine>& lower) {
   BoardState& b = ws.board;
   PassLock lock(ws);
   TextCache texts(ws);
   const std::uint32_t colour = ListTextColour(ws);
   const int expiryLimit = ws.Today - ws.options.KeepDays;
+  const InitialsMatch user(ws.ThisUser);
+  const InitialsMatch recipient(ws.ThisUser, false);
   for (std::int64_t j = 0; j < index.records; ++j) {
     try {
       const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
-      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes, at);
+      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), at);
       if (!e.closed() && e.Key < expiryLimit && !ws.ArchiveView && !b.ReadOnlyRefresh) {
         BoardIndexEntry closedEntry{e.Key, static_cast<std::uint8_t>(e.Flags | BoardIndexEntry::ClosedBit)};
         if (b.ReadOnlyView) {
@@ -292,9 +362,8 @@ void MessagePass(Workstation& ws, FileImage& index, FileImage& data, std::vector
         } else if (lock.take("BBSL2")) {
           WriteIndexDirect(ws, j, closedEntry, "BBSL2-I");
           e = closedEntry;
-          closedEntry.encode(index.bytes, at);
-          if (j < data.records) {
-            std::uint8_t* recBytes = data.bytes.data() + j * brd::Size;
+          closedEntry.encode(index.bytes(), at);
+          if (std::uint8_t* recBytes = data.record(j)) {
             recBytes[brd::Closed] = 1;
             std::memcpy(ws.board.RecordBuffer.bytes.data(), recBytes, brd::Size);
             WriteDataDirect(ws, j, ws.board.RecordBuffer, "BBSL2-D");
@@ -304,44 +373,76 @@ void MessagePass(Workstation& ws, FileImage& index, FileImage& data, std::vector
         }
       }
       if (e.closed() != b.TaggedView) continue;
-      if (j >= data.records) continue;
-      const BoardRecordView rec{data.bytes.data() + j * brd::Size};
-      const bool own = rec.fieldEquals(brd::Who, ws.ThisUser);
-      if (!own && !IsAddressedTo(rec, ws.ThisUser)) continue;
-      if (!b.SearchText.empty() && !ContainsNoCase(rec.headline(), b.SearchText) &&
+      const std::uint8_t* bytes = data.record(j);
+      if (bytes == nullptr) continue;
+      const BoardRecordView rec{bytes};
+      const bool own = user(bytes + brd::Who);
+      if (!own && !IsAddressedTo(rec, recipient)) continue;
+      if (!b.SearchText.empty() && !ContainsNoCase(rec.headlineView(), b.SearchText) &&
           !ContainsNoCase(ReadBodyText(BodyFilePath(ws, CurrentBoardSet(ws), static_cast<int>(j))), b.SearchText))
         continue;
       const std::uint8_t mark = rec.readMark(ws.UserSlot);
       const bool unread = !own && mark != 1;
       if (unread && (mark & 2) != 0) continue;  // tagged for deletion by this user
 
-      MessageLine line;
-      line.headline = rec.headline();
-      line.closed = rec.closed() != 0;
-      line.dateText = texts.date(rec.madeDay());
-      line.timeText = texts.time(rec.madeTime());
-      line.who = rec.who();
-      line.record = static_cast<int>(j);
-      std::string prefix;
+      const int madeDay = rec.madeDay();
+      const int madeTime = rec.madeTime();
+      const MessageLine line{rec.headlineView(), rec.closed() != 0, texts.date(madeDay), texts.time(madeTime),
+                             rec.whoView(), static_cast<int>(j)};
+      PendingLine pending{{}, colour};
+      pending.text.reserve(kSortPrefixWidth + 88);
       switch (b.ListSortColumn) {
-        case 2: prefix = MessageTextPrefix(line.headline); break;
-        case 3: prefix = MessageSenderPrefix(line.who, line.headline); break;
-        default: prefix = texts.datePrefix(rec.madeDay(), rec.madeTime(), unread); break;
+        case 2:
+          AppendField(pending.text, line.headline, kSortPrefixWidth);
+          break;
+        case 3:
+          AppendField(pending.text, line.who, 3);
+          AppendField(pending.text, line.headline, kSortPrefixWidth - 3);
+          break;
+        default:
+          texts.appendDatePrefix(pending.text, madeDay, madeTime, unread);
+          break;
       }
-      (unread ? upper : lower).push_back({prefix + MessageLineText(line), colour});
+      AppendMessageLine(pending.text, line);
+      (unread ? upper : lower).push_back(std::move(pending));
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
     }
   }
 }
 
+// The first 24 characters of a line, case folded, as two numbers that
+// order as the characters do: most lines are told apart by them alone.
+std::array<std::uint64_t, 3> LeadKey(std::string_view text) {
+  std::array<std::uint64_t, 3> key{};
+  for (std::size_t i = 0; i < 24; ++i) {
+    unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+    key[i / 8] = (key[i / 8] << 8) | c;
+  }
+  return key;
+}
+
 void Finish(std::vector<PendingLine>& pending, std::vector<BoardLine>& list, bool sorted) {
-  if (sorted)
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const PendingLine& a, const PendingLine& b) { return ListLess(a.text, b.text); });
+  std::vector<std::uint32_t> order(pending.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  if (sorted) {
+    std::vector<std::array<std::uint64_t, 3>> keys(pending.size());
+    for (std::size_t i = 0; i < pending.size(); ++i) keys[i] = LeadKey(pending[i].text);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+      const auto& kx = keys[x];
+      const auto& ky = keys[y];
+      if (kx[0] != ky[0]) return kx[0] < ky[0];
+      if (kx[1] != ky[1]) return kx[1] < ky[1];
+      if (kx[2] != ky[2]) return kx[2] < ky[2];
+      const std::string_view a = pending[x].text, b = pending[y].text;
+      return ListLess(a.substr(std::min<std::size_t>(24, a.size())), b.substr(std::min<std::size_t>(24, b.size())));
+    });
+  }
   list.clear();
   list.reserve(pending.size());
-  for (auto& p : pending) {
+  for (std::uint32_t i : order) {
+    PendingLine& p = pending[i];
     p.text.erase(0, std::min<std::size_t>(kSortPrefixWidth, p.text.size()));
     list.push_back({std::move(p.text), p.colour});
   }
@@ -382,7 +483,8 @@ void BuildBoardList(Workstation& ws) {
   ws.MessageRefreshRequest = false;
   const bool boardMode = ws.ListMode == 1;
 
-  FileImage index, data;
+  FileImage index;
+  DataWindow data;
   if (boardMode) {
     for (int round = 1;; ++round) {
       if (LoadImages(ws, index, data) || b.ReadOnlyView) break;

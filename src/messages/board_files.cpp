@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -311,12 +312,17 @@ void SignAllOut(Workstation& ws) {
   NormalizeFileAttr(ws, indexPath);
 }
 
-bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials) {
+bool IsAddressedTo(const BoardRecordView& rec, const InitialsMatch& initials) {
   if (rec.p[brd::ToList + 0] == 0) return true;  // entry 1 empty: to everyone
-  if (initials.empty()) return false;
+  if (!initials.valid()) return false;
   for (int slot = 1; slot <= brd::Slots; ++slot)
-    if (rec.fieldEquals(brd::ToList + 4 * (slot - 1), initials)) return true;
+    if (initials(rec.p + brd::ToList + 4 * (slot - 1))) return true;
   return false;
+}
+
+bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials) {
+  // No initials never match the empty entry of a recipient not chosen.
+  return IsAddressedTo(rec, InitialsMatch(initials, false));
 }
 
 bool IsKnownEmployee(const Workstation& ws, const BoardRecordView& rec) {

@@ -51,6 +51,8 @@ void ClearRecord(Workstation& ws);
 
 // True when the message is to everyone or initials stand in its ToList.
 bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials);
+// The same with the initials prepared once for many records.
+bool IsAddressedTo(const BoardRecordView& rec, const InitialsMatch& initials);
 inline bool IsAddressedTo(const BulBrdRcrd& rec, std::string_view initials) {
   return IsAddressedTo(rec.view(), initials);
 }

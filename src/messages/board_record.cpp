@@ -5,6 +5,20 @@
 
 namespace egresso {
 
+InitialsMatch::InitialsMatch(std::string_view initials, bool emptyMatches) {
+  if (initials.size() > 3 || (initials.empty() && !emptyMatches)) return;  // matches nothing
+  std::array<std::uint8_t, 4> want{}, mask{};
+  want[0] = static_cast<std::uint8_t>(initials.size());
+  mask[0] = 0xFF;
+  for (std::size_t i = 0; i < initials.size(); ++i) {
+    want[i + 1] = static_cast<std::uint8_t>(initials[i]);
+    mask[i + 1] = 0xFF;
+  }
+  std::memcpy(&want_, want.data(), 4);
+  std::memcpy(&mask_, mask.data(), 4);
+  valid_ = true;
+}
+
 bool BoardRecordView::fieldEquals(std::size_t off, std::string_view text) const {
   std::size_t len = std::min<std::size_t>(p[off], 3);
   return len == text.size() && std::memcmp(p + off + 1, text.data(), len) == 0;

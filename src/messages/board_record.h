@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -36,12 +37,37 @@ inline constexpr std::size_t IndexSize = 3;
 inline constexpr std::int16_t NoReturnDay = 32765;
 }  // namespace brd
 
+// Compares string[3] fields (length byte, three characters) with one set of
+// initials: the length and the first characters must agree, the bytes after
+// the length do not count. Four bytes are compared at once under a mask.
+class InitialsMatch {
+ public:
+  // emptyMatches: whether no initials match an empty field.
+  explicit InitialsMatch(std::string_view initials, bool emptyMatches = true);
+  bool operator()(const std::uint8_t* field) const {
+    std::uint32_t v;
+    std::memcpy(&v, field, 4);
+    return (v & mask_) == want_;
+  }
+  bool valid() const { return valid_; }
+
+ private:
+  std::uint32_t want_ = 0, mask_ = 0;
+  bool valid_ = false;
+};
+
 // Read-only field access over the bytes of one record (a record in a file
 // image read in bulk, or the bytes of a BulBrdRcrd).
 struct BoardRecordView {
   const std::uint8_t* p;
 
   ConstBytes bytes() const { return {p, brd::Size}; }
+  // A string field as a view into the record (no copy).
+  std::string_view text(std::size_t off, std::size_t max) const {
+    return {reinterpret_cast<const char*>(p + off + 1), p[off] < max ? p[off] : max};
+  }
+  std::string_view whoView() const { return text(brd::Who, 3); }
+  std::string_view headlineView() const { return text(brd::Headline, 60); }
   std::string who() const { return getPString(bytes(), brd::Who, 3); }
   // slot 1..50
   std::string toList(int slot) const { return getPString(bytes(), brd::ToList + 4 * (slot - 1), 3); }
