@@ -1,5 +1,6 @@
 #include "storage/dates.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -49,9 +50,10 @@ bool isDigits(std::string_view s) {
   return true;
 }
 
+// The value of a run of digits; long runs saturate instead of overflowing.
 int digitsValue(std::string_view s) {
   int v = 0;
-  for (char c : s) v = v * 10 + (c - '0');
+  for (char c : s) v = std::min(v * 10 + (c - '0'), 100000000);
   return v;
 }
 
@@ -79,7 +81,7 @@ std::vector<std::string> dateTokens(std::string_view s) {
 // A year token: one or two digits (below 73 means 20YY) or a four-digit
 // year from 1985 to 2070; -1 when it is neither.
 int yearOfToken(std::string_view s) {
-  if (!isDigits(s)) return -1;
+  if (!isDigits(s) || s.size() > 4) return -1;
   int v = digitsValue(s);
   if (s.size() <= 2) return v < 73 ? 2000 + v : 1900 + v;
   if (s.size() == 4 && v >= 1985 && v <= 2070) return v;
@@ -236,7 +238,7 @@ std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view r
         needMonth = needYear = true;
       } else if (s.size() == 4) {  // MMYY: the first of that month
         month = digitsValue(s.substr(0, 2));
-        dayText = "1";
+        dayText.assign(1, '1');
         yearText = s.substr(2);
       } else if (s.size() == 6 || s.size() == 8) {
         std::string first = s.substr(0, 2), second = s.substr(2, 2);
@@ -249,7 +251,7 @@ std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view r
     } else if (tok.size() == 2) {  // month and year
       if (tok[0].size() > 2) return fail();
       month = digitsValue(tok[0]);
-      dayText = "1";
+      dayText.assign(1, '1');
       yearText = tok[1];
     } else if (tok.size() == 3) {
       bool dayFirst = dayFirstNumbers(ws);
@@ -267,7 +269,7 @@ std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view r
     yearText = tok[2];
   } else if (tok.size() == 2 && isDigits(tok[1]) && !isDigits(tok[0])) {  // MMM YY
     month = monthOfToken(ws, tok[0]);
-    dayText = "1";
+    dayText.assign(1, '1');
     yearText = tok[1];
   } else if (tok.size() == 2 && isDigits(tok[0])) {  // DD MMM
     dayText = tok[0];
@@ -353,7 +355,7 @@ std::string FormatTime(const Workstation& ws, int hhmm, bool withColon, bool sho
   long long n = hhmm < 0 ? -static_cast<long long>(hhmm) : hhmm;
   if (n == 0 || n == 2900) return {};
   std::string s;
-  std::string suffix;
+  const char* suffix = "";
   if (ws.pcfg.flag(pcfg::EuroFormat)) {
     s = std::to_string(n);
     if (s.size() < 4) s.insert(0, 4 - s.size(), '0');
@@ -361,12 +363,11 @@ std::string FormatTime(const Workstation& ws, int hhmm, bool withColon, bool sho
     bool morning = n < 1160 || n >= 2400;
     if (n >= 1260) n -= ((n - 1260) / 1200 + 1) * 1200;
     s = std::to_string(n);
-    if (s.size() == 1) s = "120" + s;
-    else if (s.size() == 2) s = "12" + s;
+    if (s.size() < 3) s.insert(0, s.size() == 1 ? "120" : "12");
     if (style != 0) suffix = morning ? " AM" : " PM";
     else if (shortSuffix) suffix = morning ? "A" : "P";
   }
-  if (withColon) s.insert(s.size() - 2, ":");
+  if (withColon) s.insert(s.size() - 2, 1, ':');
   s += suffix;
   if (s == "0000") return {};
   s.resize(std::min<std::size_t>(s.size(), 10));

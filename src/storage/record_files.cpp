@@ -321,8 +321,9 @@ void ReadCalRecord(Workstation& ws, std::string_view dataName, std::int32_t recN
   }
   std::int64_t count = e.CalDataFile.isOpen() ? e.CalDataFile.recordCount() : 0;
   e.LastCalRecord = static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX) - 1);
-  std::string numbers = " " + std::to_string(e.LastCalRecord) + "," + std::to_string(recNo) +
-                        "    QR=" + (e.KeepCalOpen ? "1" : "0");
+  std::string numbers(1, ' ');
+  numbers.append(std::to_string(e.LastCalRecord)).append(",").append(std::to_string(recNo)).append("    QR=");
+  numbers += e.KeepCalOpen ? '1' : '0';
   if (rc == io::Ok && recNo >= 0 && recNo <= e.LastCalRecord) {
     report(ws, readWhole(e.CalDataFile, recNo, e.CalRecord), "RCR1-" + t + numbers);
   }

@@ -143,7 +143,8 @@ TEST_F(Dates, ParseDayTakesMissingPartsFromTheReference) {
 
 TEST_F(Dates, ParseDayErrors) {
   for (const char* bad : {"5 jan 1984", "31 dec 84", "1 jan 2071", "32 jan 97", "0 jan 97", "5 xyz 97", "13/1/97",
-                          "123 jan 97", "1 jan 197", "hello", "5 jan 97 extra", "1234567", "//", "5 ja 97"}) {
+                          "123 jan 97", "1 jan 197", "hello", "5 jan 97 extra", "1234567", "//", "5 ja 97",
+                          "05 05970970197", "5 jan 99999999999", "99999999999 jan 97"}) {
     EXPECT_EQ(parse(bad), kBadDate) << bad;
   }
   EXPECT_TRUE(fp.dialogs.dialogs.empty());
