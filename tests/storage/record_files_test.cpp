@@ -528,12 +528,16 @@ class ClientFiles : public RecordFiles {
     r[client::Flag2] = flag2;
     r[client::Deleted] = deleted;
   }
+  void addClient(std::int32_t n, const std::string& key, const std::string& name, std::uint8_t flag2 = 0,
+                 std::uint8_t deleted = 0) {
+    makeClient(key, name, 0, flag2, deleted);
+    WriteClientRecord(ws, n, "T");
+  }
 };
 
 TEST_F(ClientFiles, WritingBuildsTheIndexAndNameEntries) {
   OpenClientFiles(ws, 0);
-  makeClient("HEAD", "", 0, 0, 0);
-  WriteClientRecord(ws, 0, "T");
+  addClient(0, "HEAD", "");
   makeClient("ACME", "Acme", 1, 1, 0);
   putPString(ws.engine.ClientRecord, client::SecondName, 40, "r\xE9sum\xE9s");
   ws.engine.ClientRecord[client::IndexByte] = 0x5A;
@@ -575,17 +579,14 @@ TEST_F(ClientFiles, DisplayNameRules) {
 
 TEST_F(ClientFiles, TheNameListIsNeverExtendedWithGaps) {
   OpenClientFiles(ws, 2);
-  makeClient("HEAD", "", 0, 0, 0);
-  WriteClientRecord(ws, 0, "T");
+  addClient(0, "HEAD", "");
   std::string names = path("PAYEE.DAE");
   EXPECT_EQ(fs::file_size(names), kClientNameEntrySize);
-  makeClient("THREE", "Three", 0, 0, 0);
-  WriteClientRecord(ws, 3, "T");
+  addClient(3, "THREE", "Three");
   EXPECT_EQ(ws.engine.LastIoResult, 0);
   EXPECT_EQ(fs::file_size(names), kClientNameEntrySize);
   EXPECT_EQ(fs::file_size(path("PAYEE.DAI")), 4 * kClientIndexEntrySize);
-  makeClient("ONE", "One", 0, 0, 0);
-  WriteClientRecord(ws, 1, "T");
+  addClient(1, "ONE", "One");
   EXPECT_EQ(fs::file_size(names), 2 * kClientNameEntrySize);
 }
 
@@ -625,14 +626,10 @@ TEST_F(ClientFiles, MoneyIsNormalisedToWholeCents) {
 
 TEST_F(ClientFiles, TheClientListSkipsTheHeaderAndDeletedClients) {
   OpenClientFiles(ws, 0);
-  makeClient("HEAD", "Header", 0, 0, 0);
-  WriteClientRecord(ws, 0, "T");
-  makeClient("ALPHA", "Alpha", 0, 0, 0);
-  WriteClientRecord(ws, 1, "T");
-  makeClient("GONE", "Gone", 0, 0, 1);
-  WriteClientRecord(ws, 2, "T");
-  makeClient("FLAG", "Flagged", 0, 1, 0);
-  WriteClientRecord(ws, 3, "T");
+  addClient(0, "HEAD", "Header");
+  addClient(1, "ALPHA", "Alpha");
+  addClient(2, "GONE", "Gone", 0, 1);
+  addClient(3, "FLAG", "Flagged", 1);
 
   LoadClientList(ws);
   ASSERT_EQ(ws.engine.ClientList.size(), 2u);
@@ -646,10 +643,8 @@ TEST_F(ClientFiles, TheClientListSkipsTheHeaderAndDeletedClients) {
 
 TEST_F(ClientFiles, DamagedClientFilesAreReadAsFarAsTheyAreWhole) {
   OpenClientFiles(ws, 0);
-  makeClient("HEAD", "", 0, 0, 0);
-  WriteClientRecord(ws, 0, "T");
-  makeClient("ONE", "One", 0, 0, 0);
-  WriteClientRecord(ws, 1, "T");
+  addClient(0, "HEAD", "");
+  addClient(1, "ONE", "One");
   writeFile(path("PROJ.DAI"), readFile(path("PROJ.DAI")) + "1234567");
   writeFile(path("PROJ.DAF"), readFile(path("PROJ.DAF")) + std::string(700, 'Q'));
   LoadClientList(ws);
@@ -671,8 +666,7 @@ TEST_F(ClientFiles, DamagedClientFilesAreReadAsFarAsTheyAreWhole) {
 
 TEST_F(ClientFiles, AReadOnlyClientFileGetsTheRetriesToo) {
   OpenClientFiles(ws, 1);
-  makeClient("HEAD", "", 0, 0, 0);
-  WriteClientRecord(ws, 0, "T");
+  addClient(0, "HEAD", "");
   std::string before = readFile(path("PHONBOOK.DAF"));
   {
     ReadOnlyFile guard(path("PHONBOOK.DAF"));
