@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <thread>
@@ -229,6 +230,12 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       struct stat st;
       L.Examined = ::fstat(fd, &st) == 0 ? identityOf(st) : LockFileIdentity{};
       ::close(fd);
+      if (L.IoResult != io::Ok) {
+        // An empty or partial lock file would be taken for a dead one by
+        // the others; go on as when the folder takes no lock file at all.
+        ::unlink(path.c_str());
+        return true;
+      }
       L.ExaminedPath = path;
       L.LockLine = line.substr(0, kLineMax);
       // Created with read and write for everybody the umask allows, which
@@ -390,8 +397,8 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag) {
   if (code == io::Ok) return;
   const std::string where(tag.substr(0, 25));
   int notice = errorNotice(code);
-  std::string text = notice ? MessageText(ws, notice) : "\"" + std::to_string(code);
-  text = text.substr(0, 120);
+  std::string text = notice ? MessageText(ws, notice) : std::string(1, '"') + std::to_string(code);
+  text.resize(std::min<std::size_t>(text.size(), 120));
   showError(ws, text + " (" + where + ")\"" + "\r\r" + MessageText(ws, 315) + MessageText(ws, 316));
 
   // File not open: tell whether the data folder itself can be reached.
