@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "storage/dates.h"
 #include "storage/locks.h"
@@ -297,6 +298,44 @@ TEST_F(ConfigStoreTest, TheDailyCopyIsTakenOncePerDay) {
   DailyConfigBackup(ws);
   EXPECT_EQ(markerIn(bak()), "D1B");
   EXPECT_EQ(markerIn(bac()), "D1");
+}
+
+// Everything in the backup folder and the daily copy, with modification times.
+std::map<std::string, std::string> snapshot(const std::string& data) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(data)) {
+    std::string name = e.path().filename().string();
+    if (!e.is_regular_file() || (name != "CFGMAIN.BAK" && e.path().string().find("/BACKUP/") == std::string::npos))
+      continue;
+    files[e.path().string()] =
+        readFile(e.path()) + "@" + std::to_string(fs::last_write_time(e.path()).time_since_epoch().count());
+  }
+  return files;
+}
+
+TEST_F(ConfigStoreTest, ASecondStartTheSameDayLeavesTheCopiesUntouched) {
+  writeFile(dat(), configRecord("FST"));
+  writeFile(path("LOCATE.DAF"), "board");
+  auto start = [&](Workstation& w) {
+    LoadMainConfig(w, 3);
+    DailyConfigBackup(w);
+    BackupDataFiles(w);
+  };
+  start(ws);
+  ASSERT_EQ(markerIn(bak()), "FST");
+  ASSERT_EQ(readFile(backup("LOCATE.BA1")), "board");
+  auto before = snapshot(dir.str());
+
+  writeFile(dat(), configRecord("SND"));
+  writeFile(path("LOCATE.DAF"), "board changed");
+  test::FakePlatform laterFake;
+  laterFake.clock.set(2026, 12, 7, 16, 30);
+  Workstation later(laterFake.platform());
+  test::joinFolder(later, dir.str(), "ABC", "1111");
+  later.Today = ws.Today;
+  start(later);
+  EXPECT_EQ(later.mcfg.empInitials(1), "SND");
+  EXPECT_EQ(snapshot(dir.str()), before);
 }
 
 class BackupTest : public ConfigStoreTest {
