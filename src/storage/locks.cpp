@@ -431,7 +431,7 @@ void traceLine(Workstation& ws, std::string_view line) {
   TraceOpen(ws);
   if (std::FILE* f = ws.locks.Trace.handle()) {
     std::string text(line);
-    text += '\n';
+    text += "\r\n";
     std::fwrite(text.data(), 1, text.size(), f);
   }
   TraceClose(ws);
