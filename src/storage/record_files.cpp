@@ -594,10 +594,10 @@ void WriteClientRecord(Workstation& ws, std::int32_t recNo, std::string_view tag
   RecordFile data, index, names;
   int rc = io::Ok;
   OpenOutcome outcome = openForWriting(ws, data, dataName, kClientRecordSize, true, rc);
-  if (outcome == OpenOutcome::GaveUp) return NormalizeFileAttr(ws, dataName);
-  if (outcome == OpenOutcome::Failed) {
-    report(ws, rc, reportTag);
-    return NormalizeFileAttr(ws, dataName);
+  if (outcome != OpenOutcome::Opened && outcome != OpenOutcome::Created) {
+    if (outcome == OpenOutcome::Failed) report(ws, rc, reportTag);
+    NormalizeFileAttr(ws, dataName);
+    return;
   }
   int indexRc = io::Ok, namesRc = io::Ok;
   bool haveIndex = openForWriting(ws, index, e.ClientIndexName, kClientIndexEntrySize, false, indexRc) !=

@@ -1,8 +1,6 @@
 // Arbitrary bytes as the files of a calendar set and a client set: every
 // read, scan, list and write copes, and the partial record at the end of a
 // damaged data file is never overwritten.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -43,13 +41,6 @@ std::string tailOf(const std::string& path, std::size_t recordSize) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  // The trace file is written into the current folder: keep it out of the tree.
-  char folder[] = "/tmp/egresso-fuzz-XXXXXX";
-  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) std::abort();
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   test::TempDir dir;
   test::FakePlatform fp;
@@ -64,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   p.ClientDataPath = dir.str() + "/PROJ.DAF";
   p.ClientIndexPath = dir.str() + "/PROJ.DAI";
   p.ClientNamesPath = dir.str() + "/PROJ.DAE";
-  std::filesystem::remove("TEST");
+  ws.locks.TraceFolder = dir.str();
 
   Reader in{data, size};
   std::uint8_t flags = in.byte();

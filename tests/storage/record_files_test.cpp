@@ -225,6 +225,8 @@ TEST_F(RecordFiles, APartialRecordAtTheEndIsNeitherCountedNorOverwritten) {
   WriteCalRecord(ws, sched(), 3, "APP");
   EXPECT_EQ(ws.engine.LastIoResult, io::DiskWriteError);
   EXPECT_EQ(ws.engine.LastIoTag, "WCR-APP (3)");
+  EXPECT_NE(fp.dialogs.allText().find("Write error (WCR-APP (3))\""), std::string::npos) << fp.dialogs.allText();
+  EXPECT_NE(trace().find("ERR[101] LOC[WCR-APP (3)]"), std::string::npos);
   EXPECT_EQ(readFile(sched()), before);
   EXPECT_EQ(readFile(path("SCHED.DAE")), keysBefore);
   WriteCalRecord(ws, sched(), 9, "APP");
@@ -340,6 +342,9 @@ TEST_F(RecordFiles, OpenCalFilesCreatesAMissingSet) {
   EXPECT_TRUE(fs::exists(path("SCHED.DAE")));
   EXPECT_TRUE(fs::exists(path("SCHED.DAQ")));
   EXPECT_TRUE(fp.dialogs.dialogs.empty());
+  std::string lines = trace();
+  EXPECT_NE(lines.find("OpenCal-F2 \"" + sched() + "   "), std::string::npos) << lines;
+  EXPECT_NE(lines.find("OpenCal-I2 \"" + path("SCHED.DAI") + "   "), std::string::npos) << lines;
 
   // An existing set is left as it is; page 0 of the schedule index is loaded.
   ClearCalIndexPage(ws);
@@ -460,16 +465,24 @@ TEST_F(RecordFiles, AReadOnlyDataFileGetsTenRetriesThenTheFailureDialog) {
 TEST_F(RecordFiles, AReadOnlySetAtStartAsksUntilTheUserQuits) {
   makeSet(1);
   fp.dialogs.answers = {1, 2};
+  // The trace file must stay writable for the plain user the guard switches to.
+  writeFile(dir / "TEST", "");
+  fs::permissions(dir / "TEST", fs::perms::all, fs::perm_options::replace);
   {
     ReadOnlyFile guard(sched());
     OpenCalFiles(ws, path("SCHED"));
   }
   EXPECT_TRUE(ws.QuitRequested);
   ASSERT_EQ(fp.dialogs.dialogs.size(), 2u);
-  EXPECT_EQ(fp.dialogs.dialogs[1].message, "Cannot open " + sched() + ". Retry?");
-  EXPECT_EQ(fp.dialogs.dialogs[1].button1, "Retry");
-  EXPECT_EQ(fp.dialogs.dialogs[1].button2, "Quit");
+  EXPECT_EQ(fp.dialogs.dialogs[1].message, "Cannot read " + sched() + ". Restore?");
+  EXPECT_EQ(fp.dialogs.dialogs[1].button1, "Yes");
+  EXPECT_EQ(fp.dialogs.dialogs[1].button2, "No");
   EXPECT_EQ(fp.dialogs.dialogs[1].defaultButton, 1);
+  EXPECT_EQ(fp.dialogs.beeps, 2);
+  // The refusals are traced whatever the trace setting.
+  std::string lines = trace();
+  EXPECT_NE(lines.find("OpenCal-F \"" + sched() + "   "), std::string::npos) << lines;
+  EXPECT_EQ(lines.find("OpenCal-F2"), std::string::npos);
 }
 
 TEST_F(RecordFiles, AnIndexThatCannotBeOpenedIsNeverRecreated) {
