@@ -19,6 +19,7 @@
 #include "startup/workstation.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
+#include "storage/record_files.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
 
@@ -140,33 +141,6 @@ int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std
   if (writeTo(temp) == io::Ok && ::rename(temp.c_str(), path.c_str()) == 0) return io::Ok;
   deleteFile(temp);
   return writeTo(path);
-}
-
-// The record files of the catalogue, kinds 0 to 61 (main configuration,
-// schedule, current log, clients, phone book, payees, the board files,
-// accounts, categories, the shared memo and one memo per employee slot);
-// "@.@" for an empty employee slot.
-std::string catalogueFile(const Workstation& ws, int kind) {
-  const Paths& p = ws.paths;
-  const std::string& d = p.DataFolder;
-  switch (kind) {
-    case 0: return d + "/CFGMAIN.DAF";
-    case 1: return p.SchedDataPath;
-    case 2: return p.LogDataPath;
-    case 3: return p.ClientDataPath;
-    case 4: return d + "/PHONBOOK.DAF";
-    case 5: return d + "/PAYEE.DAF";
-    case 6: return d + "/LOCATE.DAF";
-    case 7: return d + "/MESSAGE.DAF";
-    case 8: return d + "/MESSARC.DAF";
-    case 9: return d + "/ACCT.DAF";
-    case 10: return d + "/CATGRY.DAF";
-    case 11: return d + "/MEMO.DAF";
-    default: {
-      std::string initials = ws.mcfg.empInitials(kind - 11);
-      return initials.empty() ? std::string("@.@") : d + "/MEMO" + initials + ".DAF";
-    }
-  }
 }
 
 // Moves the generations base+prefix+1..4 on by one and copies file in as
@@ -454,7 +428,7 @@ void BackupDataFiles(Workstation& ws) {
 
   const std::string prefix = ws.paths.DataFolder + "/";
   for (int kind = 0; kind < kCatalogueKinds; ++kind) {
-    std::string file = catalogueFile(ws, kind);
+    std::string file = FileNameFor(ws, kind);
     // Only files inside the data folder have a place in the backup folder.
     if (file.size() <= prefix.size() + 3 || file.compare(0, prefix.size(), prefix) != 0) continue;
     std::string relative = file.substr(prefix.size());
