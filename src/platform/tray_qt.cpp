@@ -36,7 +36,8 @@ bool QtTray::add(std::string_view iconPath, std::string_view tip) {
   connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick) emit doubleClicked();
   });
-  icon_->show();
+  // Shown once it has an image.
+  if (loaded) icon_->show();
   return loaded;
 }
 
@@ -44,8 +45,11 @@ bool QtTray::modify(std::string_view iconPath, std::string_view tip) {
   if (!icon_) return false;
   QIcon icon;
   bool loaded = loadIcon(iconPath, icon);
-  if (loaded) icon_->setIcon(icon);
   icon_->setToolTip(tipText(tip));
+  if (loaded) {
+    icon_->setIcon(icon);
+    icon_->show();
+  }
   return loaded;
 }
 

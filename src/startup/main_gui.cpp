@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     dialogs.messageBox("\"Egresso\" is already running.", BoxKind::Warning);
     return 0;
   }
+  if (testHooks()) std::fprintf(stderr, "[instance] %s\n", InstanceLockName().c_str());
   QApplication::setStyle(new QuickHintStyle);
 
   const std::string programFolder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
