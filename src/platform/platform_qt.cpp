@@ -9,7 +9,6 @@ Platform QtPlatform::platform() {
   p.clock = &clock_;
   p.dialogs = &dialogs_;
   p.events = &events_;
-  p.lockAlert = lockAlert;
   p.shell = &shell_;
   p.clipboard = &clipboard_;
   p.sound = &sound_;

@@ -25,9 +25,8 @@ class QtPlatform {
   QtDialogs& dialogs() { return dialogs_; }
   QtTray& tray() { return tray_; }
 
-  // Supplied by the windows that implement them (lock-wait alert, modem
-  // ports); null until then.
-  LockAlert* lockAlert = nullptr;
+  // The modem ports, supplied by their implementation; null until then.
+  // The lock-wait alert is a window and is set on the workstation.
   SerialPorts* serialPorts = nullptr;
 
  private:

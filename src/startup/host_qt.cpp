@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "board/bulletin_qt.h"
+#include "messages/beep_alert_qt.h"
 #include "platform/codepage.h"
 #include "platform/tray_qt.h"
 #include "startup/workstation.h"
@@ -61,6 +62,7 @@ TMonthScreen::TMonthScreen(Workstation& ws, QtTray& tray, TBulBrd& board, const 
 TMonthScreen::~TMonthScreen() {
   timer_.stop();
   tray_.setMenu(nullptr);
+  if (alert_ && ws_.platform.lockAlert == alert_.get()) ws_.platform.lockAlert = nullptr;
 }
 
 void TMonthScreen::FormDestroy() {
@@ -90,9 +92,9 @@ ScreenArea TMonthScreen::screenArea() {
 }
 
 void TMonthScreen::createAlertForm() {
-  // PENDING: the lock-wait alert TBeepMssg (messages/beep_alert_qt.h) is
-  // created here, owned by the host, and handed to the platform as its
-  // LockAlert once that window exists.
+  auto fresh = std::make_unique<TBeepMssg>(ws_);
+  ws_.platform.lockAlert = fresh.get();
+  alert_ = std::move(fresh);
 }
 
 void TMonthScreen::setApplicationTitle(const std::string& title) {

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace egresso {
 
 struct Workstation;
 class QtTray;
+class TBeepMssg;
 class TBulBrd;
 
 class TMonthScreen : public QWidget, public HostWindow {
@@ -31,6 +33,8 @@ class TMonthScreen : public QWidget, public HostWindow {
   bool startMinimised() const { return startMinimised_; }
   QTimer& timer() { return timer_; }
   QMenu& trayMenu() { return menu_; }
+  // The lock-wait alert the program uses, owned by the host.
+  TBeepMssg* alertForm() const { return alert_.get(); }
 
   // HostWindow
   int screenDpi() override;
@@ -60,6 +64,7 @@ class TMonthScreen : public QWidget, public HostWindow {
   TBulBrd& board_;
   QTimer timer_;
   QMenu menu_;
+  std::unique_ptr<TBeepMssg> alert_;
   QAction* iconRestore_ = nullptr;
   QAction* iconExit_ = nullptr;
   QAction* iconExitMenu_ = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "board/bulletin_qt.h"
+#include "messages/beep_alert_qt.h"
 #include "messages/egresso_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/instance_guard.h"
@@ -62,9 +63,10 @@ int main(int argc, char** argv) {
 
   TBulBrd board(ws);
   TEgressoBrd egressoBrd(ws);
-  // PENDING: the alert windows TPopMessage and TBeepMssg
-  // (messages/beep_alert_qt.h) are created here, after TEgressoBrd and
-  // before the host.
+  TPopMessage popMessage;
+  TBeepMssg beepMssg(ws);
+  ws.platform.lockAlert = &beepMssg;
+  // The host replaces the alert with one of its own while starting.
   TMonthScreen host(ws, platform.tray(), board, programFolder, args);
 
   int result = 0;

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "board/bulletin_qt.h"
+#include "messages/beep_alert_qt.h"
 #include "platform/tray_qt.h"
 #include "support/fake_platform.h"
 
@@ -23,6 +24,8 @@ struct HostWindowFixture : ::testing::Test {
 
 TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {
   TMonthScreen host(ws, tray, board, EGRESSO_PROGRAM_DIR, {"/MD=" + data.path().toStdString()});
+  ASSERT_NE(host.alertForm(), nullptr);
+  EXPECT_EQ(ws.platform.lockAlert, host.alertForm());
   if (ws.QuitRequested) GTEST_SKIP() << "start-up ended the program";
   EXPECT_TRUE(host.isVisible());
   EXPECT_EQ(host.geometry(), QRect(1, 1, 1, 1));
