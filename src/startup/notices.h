@@ -16,9 +16,10 @@ struct Workstation;
 class NoticeTable {
  public:
   std::vector<std::string> lines;  // line N-1 holds text N (Windows-1252)
-  // User-defined term substitutions, by row of the configuration dialog's
-  // term grid: row 0 (placeholders 16, 17, 18), row 1 (5), row 2, row 3 (24)
-  // and the fifth term.
+  // User-defined term substitutions: the five term texts of the main
+  // configuration in stored order (row i of the term grid), copied there by
+  // the configuration storage. Placeholders 16, 17 and 18 use row 0,
+  // placeholder 5 row 1, placeholder 24 row 3.
   std::string Terms[5];
   // Texts 1282 and 1283, trimmed and cut to 12 characters when loaded;
   // placeholder 3 stands for the second when UseSecondShortWord is set.
