@@ -6,7 +6,7 @@
 namespace egresso {
 
 TEgressoBrd::TEgressoBrd(Workstation& ws, QWidget* parent) : QDialog(parent), ws_(ws) {
-  setWindowTitle(QStringLiteral("Egresso"));
+  setWindowTitle(QString::fromStdString(ws_.paths.ProductTitle.empty() ? "Egresso" : ws_.paths.ProductTitle));
   resize(480, 360);
 }
 
