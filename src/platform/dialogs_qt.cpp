@@ -10,22 +10,13 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/text_qt.h"
 #include "startup/dialog_layout.h"
 #include "startup/notices.h"
 #include "startup/ultimate_dialog_qt.h"
 #include "startup/workstation.h"
 
 namespace egresso {
-namespace {
-
-QString screenText(std::string_view text) {
-  QString s = QString::fromStdString(cp1252ToUtf8(text));
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return s;
-}
-
-}  // namespace
-
 QtDialogs::QtDialogs() {
   const char* hook = std::getenv("EGRESSO_TEST_BOXES");
   toStderr_ = hook && std::strcmp(hook, "stderr") == 0;

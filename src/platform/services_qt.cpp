@@ -17,11 +17,11 @@
 
 #include "platform/codepage.h"
 #include "platform/help_page.h"
+#include "platform/text_qt.h"
 
 namespace egresso {
 namespace {
 
-QString fromRecord(std::string_view text) { return QString::fromStdString(cp1252ToUtf8(text)); }
 QString fromPath(std::string_view path) { return QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size()))); }
 
 // Result codes in the shell's custom: above 32 on success.
@@ -50,7 +50,7 @@ int QtEventPump::keyCharacter(int key, Qt::KeyboardModifiers modifiers, const QS
   if (key == Qt::Key_Escape) return 27;
   if ((modifiers & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
   if (text.isEmpty()) return 0;
-  std::string c = utf8ToCp1252(text.left(1).toStdString());
+  std::string c = toRecordText(text.left(1));
   return c.empty() ? 0 : static_cast<unsigned char>(c[0]);
 }
 
@@ -82,11 +82,11 @@ void QtEventPump::sleepMs(int ms) {
 }
 
 int QtShell::open(std::string_view target, std::string_view parameters, std::string_view folder) {
-  QString t = fromRecord(target).trimmed();
+  QString t = fromRecordText(target).trimmed();
   if (t.isEmpty()) return kFileNotFound;
   QString dir = fromPath(folder);
   if (!parameters.empty()) {
-    QStringList args = QProcess::splitCommand(fromRecord(parameters));
+    QStringList args = QProcess::splitCommand(fromRecordText(parameters));
     return QProcess::startDetached(t, args, dir) ? kOpened : kFileNotFound;
   }
   QUrl url;
@@ -107,12 +107,12 @@ int QtShell::open(std::string_view target, std::string_view parameters, std::str
 }
 
 void QtClipboard::setText(std::string_view text) {
-  if (auto* c = QGuiApplication::clipboard()) c->setText(fromRecord(text));
+  if (auto* c = QGuiApplication::clipboard()) c->setText(fromRecordText(text));
 }
 
 std::string QtClipboard::text() {
   auto* c = QGuiApplication::clipboard();
-  return c ? utf8ToCp1252(c->text().toStdString()) : std::string();
+  return c ? toRecordText(c->text()) : std::string();
 }
 
 bool QtSound::play(std::string_view path) {

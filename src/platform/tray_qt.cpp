@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 
-#include "platform/codepage.h"
+#include "platform/text_qt.h"
 
 namespace egresso {
 namespace {
@@ -17,8 +17,6 @@ bool loadIcon(std::string_view path, QIcon& icon) {
   icon = QIcon(file);
   return !icon.isNull();
 }
-
-QString tipText(std::string_view tip) { return QString::fromStdString(cp1252ToUtf8(tip)); }
 
 }  // namespace
 
@@ -31,7 +29,7 @@ bool QtTray::add(std::string_view iconPath, std::string_view tip) {
   QIcon icon;
   bool loaded = loadIcon(iconPath, icon);
   icon_ = std::make_unique<QSystemTrayIcon>(icon);
-  icon_->setToolTip(tipText(tip));
+  icon_->setToolTip(fromRecordText(tip));
   if (menu_) icon_->setContextMenu(menu_);
   connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::DoubleClick) emit doubleClicked();
@@ -45,7 +43,7 @@ bool QtTray::modify(std::string_view iconPath, std::string_view tip) {
   if (!icon_) return false;
   QIcon icon;
   bool loaded = loadIcon(iconPath, icon);
-  icon_->setToolTip(tipText(tip));
+  icon_->setToolTip(fromRecordText(tip));
   if (loaded) {
     icon_->setIcon(icon);
     icon_->show();

@@ -12,14 +12,12 @@
 
 #include "board/bulletin_qt.h"
 #include "messages/beep_alert_qt.h"
-#include "platform/codepage.h"
+#include "platform/text_qt.h"
 #include "platform/tray_qt.h"
 #include "startup/workstation.h"
 
 namespace egresso {
 namespace {
-
-QString fromRecord(const std::string& text) { return QString::fromStdString(cp1252ToUtf8(text)); }
 
 // Ends a local event loop when the watched window is hidden.
 class HideWatcher : public QObject {
@@ -74,9 +72,9 @@ void TMonthScreen::FormDestroy() {
 
 void TMonthScreen::TrayIconMenuPopup() {
   TrayMenuCaptions c = egresso::TrayIconMenuPopup(ws_);
-  iconExit_->setText(fromRecord(c.iconExit));
-  iconExitMenu_->setText(fromRecord(c.iconExitMenu));
-  iconRestore_->setText(fromRecord(c.iconRestore));
+  iconExit_->setText(fromRecordText(c.iconExit));
+  iconExitMenu_->setText(fromRecordText(c.iconExitMenu));
+  iconRestore_->setText(fromRecordText(c.iconRestore));
 }
 
 int TMonthScreen::screenDpi() {
@@ -98,7 +96,7 @@ void TMonthScreen::createAlertForm() {
 }
 
 void TMonthScreen::setApplicationTitle(const std::string& title) {
-  QCoreApplication::setApplicationName(fromRecord(title));
+  QCoreApplication::setApplicationName(fromRecordText(title));
 }
 
 bool TMonthScreen::loadIcon(const std::string& path) {
@@ -115,7 +113,7 @@ bool TMonthScreen::loadIcon(const std::string& path) {
   return true;
 }
 
-void TMonthScreen::setHostCaption(const std::string& caption) { setWindowTitle(fromRecord(caption)); }
+void TMonthScreen::setHostCaption(const std::string& caption) { setWindowTitle(fromRecordText(caption)); }
 
 void TMonthScreen::showHost() { show(); }
 

@@ -6,21 +6,9 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "platform/codepage.h"
+#include "platform/text_qt.h"
 
 namespace egresso {
-namespace {
-
-// Record text to the screen: Windows-1252 to Unicode, CR LF to line breaks.
-QString screenText(const std::string& text) {
-  QString s = QString::fromStdString(cp1252ToUtf8(text));
-  s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  s.replace(QChar('\r'), QChar('\n'));
-  return s;
-}
-
-}  // namespace
-
 QFont TUltimateDialog::fontFor(const DialogFont& font) {
   if (font.system) {
     QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
