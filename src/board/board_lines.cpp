@@ -46,12 +46,17 @@ void AppendDigits(std::string& out, int value, int width) {
 }
 
 std::string FitDateText(std::string_view text, int width) {
-  std::string t(text);
+  std::string t(Trimmed(text));
   const std::size_t w = static_cast<std::size_t>(width);
-  for (std::size_t pos = t.find(' '); t.size() > w && pos != std::string::npos; pos = t.find(' ', pos))
-    t.erase(pos, 1);
+  if (t.size() + 1 > w) t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
   if (t.size() > w) t.resize(w);
   return PadText(t, -width);
+}
+
+std::string DayMonthText(std::string_view dateText) {
+  std::string t = Trimmed(dateText);
+  const std::size_t cut = t.find_last_of(" .");
+  return cut == std::string::npos ? t : t.substr(0, cut);
 }
 
 std::string BoardDateText(const Workstation& ws, int day) {
@@ -123,7 +128,11 @@ void AppendMessageLine(std::string& out, const MessageLine& l) {
   std::memset(line, ' ', sizeof line);
   Put(line, 1, 53, l.headline);
   if (l.closed) line[54] = '*';
-  Put(line, 57, kDateWidth, l.dateText, true);
+  // The date stands at the left of its column: a time of six characters
+  // follows it directly.
+  std::string_view date = l.dateText;
+  date.remove_prefix(std::min(date.size(), date.find_first_not_of(' ')));
+  Put(line, 57, kDateWidth, date);
   Put(line, 65, kTimeWidth, l.timeText, true);
   Put(line, 73, 11, l.who);
   unsigned v = static_cast<unsigned>(std::max(0, l.record));

@@ -17,12 +17,16 @@ inline constexpr int kMarkerColumn = 89;  // "X" for a stale location entry
 inline constexpr int kDateWidth = 8;
 inline constexpr int kTimeWidth = 6;
 
-// A date text made to fit a column of width characters: blanks are dropped
-// from the left until it fits ("10 DEC 26" becomes "10DEC 26", so day, month
-// and year keep their places beside "1 JAN 27"), then it is right-aligned.
+// A date text for a column of width characters that always begins with a
+// blank, parting it from the column before: a text longer than width - 1
+// loses all its blanks ("10 DEC 26" becomes "10DEC26", "9 DEC 26" becomes
+// "9DEC26"), then it is right-aligned. A text that still does not fit keeps
+// its first width characters.
 std::string FitDateText(std::string_view text, int width);
 // A day as the board's date columns show it (empty days give blanks).
 std::string BoardDateText(const Workstation& ws, int day);
+// The day and month of a date text without its year ("10 DEC", "1.12").
+std::string DayMonthText(std::string_view dateText);
 // A time of day as the board's time columns show it (empty for 0 and 2900).
 std::string BoardTimeText(const Workstation& ws, int hhmm);
 // Record number as five digits with leading zeros.
@@ -56,8 +60,8 @@ struct MessageLine {
   int record = 0;
 };
 
-// 1-53 headline, 54-56 " * " or blanks, 57-64 date, 65-70 time, 71-72
-// blank, 73-83 sender, 84-88 record.
+// 1-53 headline, 54-56 " * " or blanks, 57-64 date (left-aligned), 65-70
+// time, 71-72 blank, 73-83 sender, 84-88 record.
 std::string MessageLineText(const MessageLine& l);
 void AppendMessageLine(std::string& out, const MessageLine& l);
 

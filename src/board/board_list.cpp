@@ -177,8 +177,6 @@ void RebuildLocationFiles(Workstation& ws) {
   ReleaseLock(ws, "LOCATELK");
 }
 
-std::string TraceTime(Workstation& ws) { return FormatTime(ws, CurrentTimeHHMM(ws), true, true, 0); }
-
 bool ContainsNoCase(std::string_view hay, std::string_view needle) {
   if (needle.empty()) return true;
   auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
@@ -317,9 +315,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
         if (rec.madeDay() == ws.Today) {
           location = "(" + made + ") " + location;
         } else {
-          std::string d = texts.date(rec.madeDay());
-          d.erase(0, std::min(d.size(), d.find_first_not_of(' ')));
-          location = "(" + d.substr(0, 5) + "/" + made + ") " + location;
+          location = "(" + DayMonthText(FormatDay(ws, rec.madeDay())) + "/" + made + ") " + location;
         }
       }
       if (name.empty() || (location.empty() && !b.ShowBlankEntries)) continue;
@@ -497,7 +493,7 @@ void BuildBoardList(Workstation& ws) {
         LoadImages(ws, index, data);
         break;
       }
-      BoardTrace(ws, "    Can't open database: " + ws.ThisUser + "  " + TraceTime(ws));
+      BoardTrace(ws, "    Can't open database: " + ws.ThisUser + "  " + traceTime(ws));
       ws.platform.events->sleepMs(500);
     }
   } else if (!LoadImages(ws, index, data) && (Unreadable(index) || Unreadable(data))) {
@@ -544,7 +540,7 @@ void WriteJournal(Workstation& ws, char kind) {
   if (!AcquireLock(ws, "EGLOG", "BBSSI")) return;
   const std::string who = ws.board.RecordBuffer.who();
   const std::string path = DataFile(ws, shared ? std::string("INOUT.DAF") : "INOUT" + who + ".DAF");
-  std::string line = PadText(FormatDay(ws, ws.Today), -9) + PadText(TraceTime(ws), -7) + PadText(who, -5) + "    " +
+  std::string line = PadText(FormatDay(ws, ws.Today), -9) + PadText(traceTime(ws), -7) + PadText(who, -5) + "    " +
                      MessageText(ws, kind == 'I' ? 1486 : 1487);
   if (who != ws.ThisUser) line += " (" + MessageText(ws, 1488) + " " + ws.ThisUser + ")";
   line += "\r\n";

@@ -57,7 +57,7 @@ struct BoardState {
   // companion): expiry is shown but not written.
   bool ReadOnlyView = false;
 
-  bool OpenedByNotification = false;
+  // When the board last saw it had been opened for a new message.
   std::int64_t NotificationSeenMs = 0;
   bool SoundPending = false;
   bool AutoSignInPending = false;

@@ -24,7 +24,7 @@
 #include "board/board_lines.h"
 #include "board/board_list.h"
 #include "board/refresh.h"
-#include "platform/codepage.h"
+#include "platform/text_qt.h"
 #include "startup/notices.h"
 #include "startup/workstation.h"
 
@@ -32,8 +32,6 @@ namespace egresso {
 
 namespace {
 
-QString Qs(const std::string& cp1252) { return QString::fromStdString(cp1252ToUtf8(cp1252)); }
-std::string Cp(const QString& s) { return utf8ToCp1252(s.toStdString()); }
 
 QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
@@ -41,7 +39,7 @@ QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >>
 // has none for that number.
 QString Caption(Workstation& ws, int number, const char* fallback) {
   std::string t = MessageText(ws, number);
-  return t.empty() ? QString::fromUtf8(fallback) : Qs(t);
+  return t.empty() ? QString::fromUtf8(fallback) : fromRecordText(t);
 }
 
 QPixmap MakeMemoGlyph() {
@@ -77,7 +75,7 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->fillRect(option.rect, selected ? option.palette.color(QPalette::Highlight) : FromBgr(ListColour(ws_)));
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FromBgr(LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
-    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, Qs(line.text));
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
     if (ws_.ListMode == 1) {
       const int h = option.rect.height();
       QRect square(option.rect.right() - h + 1, option.rect.top() + 1, h, h - 1);
@@ -276,11 +274,16 @@ void TBulBrd::FormShow() {
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   const QRect full = screen ? screen->geometry() : avail;
-  const BoardRect reference{avail.left(), avail.top(), avail.width(), avail.height()};
+  // The host's reference rectangle once it has one, else the work area.
+  const BoardRect reference = ws_.host.RefWidth > 0
+                                  ? BoardRect{ws_.host.RefLeft, ws_.host.RefTop, ws_.host.RefWidth, ws_.host.RefHeight}
+                                  : BoardRect{avail.left(), avail.top(), avail.width(), avail.height()};
   const BoardRect screenRect{full.left(), full.top(), full.width(), full.height()};
   const BoardRect def{0, 0, scaled(644), scaled(484)};
   const BoardRect r = ShowPlacement(ws_, reference, screenRect, def);
   setGeometry(r.left, r.top, r.width, r.height);
+  ws_.host.DialogAreaWidth = r.width - 8;
+  ws_.host.DialogAreaHeight = r.height - 4;
 
   memo_->setReadOnly(ws_.options.MemoReadOnly);
   memo_->clear();
@@ -298,7 +301,7 @@ void TBulBrd::FormShow() {
   const bool messages = ws_.ListMode == 0;
   bbsOldList_->setVisible(messages);
   oldListLabel_->setVisible(messages);
-  if (!ws_.board.OutButtonHint.empty()) outBtn_->setToolTip(Qs(ws_.board.OutButtonHint));
+  if (!ws_.board.OutButtonHint.empty()) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
   FillLists();
   LayoutControls();
   DrawBoardHeading();
@@ -308,10 +311,10 @@ void TBulBrd::FormShow() {
 
 void TBulBrd::FillLists() {
   bbsList_->clear();
-  for (const auto& line : ws_.board.BBSlist) bbsList_->addItem(Qs(line.text));
+  for (const auto& line : ws_.board.BBSlist) bbsList_->addItem(fromRecordText(line.text));
   bbsOldList_->clear();
   for (const auto& line : ws_.board.BBSoldList) {
-    auto* item = new QListWidgetItem(Qs(line.text), bbsOldList_);
+    auto* item = new QListWidgetItem(fromRecordText(line.text), bbsOldList_);
     item->setForeground(FromBgr(line.colour));
   }
   ws_.board.CurrentLine = -1;
@@ -356,14 +359,14 @@ void TBulBrd::DrawBoardHeading() {
   if (!search.empty()) {
     const int start = static_cast<int>(300 - 4.2 * static_cast<double>(search.size()));
     p.setFont(font());
-    p.drawText(QPoint(scaled(start), scaled(10) + p.fontMetrics().ascent()), Qs(search));
+    p.drawText(QPoint(scaled(start), scaled(10) + p.fontMetrics().ascent()), fromRecordText(search));
   }
   // The column headings stand over the columns of the list below them.
   QFont f = listFont();
   p.setFont(f);
   p.setPen(palette().color(QPalette::ButtonText));
   const int x = bbsList_->x() + bbsList_->frameWidth();
-  p.drawText(QPoint(x, scaled(81) + p.fontMetrics().ascent()), Qs(MessageText(ws_, HeadingNotice(ws_))));
+  p.drawText(QPoint(x, scaled(81) + p.fontMetrics().ascent()), fromRecordText(MessageText(ws_, HeadingNotice(ws_))));
   p.end();
   bulBrdInfo_->setPixmap(pm);
 }
@@ -393,6 +396,8 @@ void TBulBrd::Timer2Timer() {
   }
   const QRect g = geometry();
   if (::egresso::Timer2Timer(ws_, BoardRect{g.x(), g.y(), g.width(), g.height()})) {
+    ws_.host.DialogAreaWidth = g.width() - 8;
+    ws_.host.DialogAreaHeight = g.height() - 4;
     LayoutControls();
     DrawBoardHeading();
   }
@@ -436,11 +441,11 @@ bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
 void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   if (!BoardDataFolderReachable(ws_)) return;
-  ws_.board.OpenedByNotification = false;
+  ws_.host.OpenedByNotification = false;
   ws_.board.LastDrawIndex = -1;
   QListWidgetItem* item = list->itemAt(event->position().toPoint());
   if (item == nullptr) return;
-  const std::string text = Cp(item->text());
+  const std::string text = toRecordText(item->text());
   if (list == bbsList_ && ws_.ListMode == 1 && event->position().x() >= list->viewport()->width() - 38) {
     // The personal memo editor opens here once it exists; the line stays unselected.
     list->clearSelection();
@@ -450,7 +455,7 @@ void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
     ws_.board.SelectedRecord = RecordNumberOfLine(text);
     if (ws_.ListMode == 1 && ws_.board.SelectedRecord >= 0) {
       UpdateOutHint(ws_, ws_.board.SelectedRecord);
-      outBtn_->setToolTip(Qs(ws_.board.OutButtonHint));
+      outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
     }
   }
 }
@@ -466,7 +471,7 @@ void TBulBrd::BBSlistMouseMove(QMouseEvent* event) {
     persMemoHint_->hide();
     return;
   }
-  persMemoHint_->setText(Qs(h.text));
+  persMemoHint_->setText(fromRecordText(h.text));
   persMemoHint_->setGeometry(bbsList_->x() + h.left, h.top, h.width, scaled(18));
   persMemoHint_->show();
   persMemoHint_->raise();
@@ -499,12 +504,12 @@ void TBulBrd::WhoExit() {
     return;
   }
   int slot = 0;
-  const int line = FindWhoLine(ws_, Cp(input), slot);
+  const int line = FindWhoLine(ws_, toRecordText(input), slot);
   who_->clear();
   whoBox_->hide();
   if (slot == 0) {
     ws_.platform.dialogs->beep();
-    UltimateDialog(ws_, MessageText(ws_, 215) + Cp(input) + ".", -1, "", "", MessageText(ws_, 29), 3);
+    UltimateDialog(ws_, MessageText(ws_, 215) + toRecordText(input) + ".", -1, "", "", MessageText(ws_, 29), 3);
     return;
   }
   int record = slot;

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 
 #include "board/board_list.h"
 #include "board/console_platform.h"
@@ -21,24 +20,6 @@
 namespace egresso {
 
 namespace {
-
-void LoadNoticeLines(Workstation& ws) {
-  std::ifstream in(ws.paths.NoticesPath, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  std::string all = s.str();
-  if (isValidUtf8(all)) all = utf8ToCp1252(all);
-  ws.notices.lines.clear();
-  std::size_t start = 0;
-  while (start < all.size()) {
-    std::size_t end = all.find('\n', start);
-    if (end == std::string::npos) end = all.size();
-    std::string line = all.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    ws.notices.lines.push_back(std::move(line));
-    start = end + 1;
-  }
-}
 
 template <std::size_t N>
 bool ReadRecordFile(const std::string& path, std::array<std::uint8_t, N>& bytes) {
@@ -94,7 +75,7 @@ void LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
   ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
   ws.paths.PersonalConfigPath = ws.paths.DataFolder + "/CFG" + ws.ThisUser + ".DAF";
-  LoadNoticeLines(ws);
+  LoadNotices(ws);
   ws.Today = DayNumber(ws.platform.clock->now());
   if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
   if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
@@ -168,7 +149,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programFolde
     ws.paths.ProgramFolder = programFolder;
     ws.paths.ProductTitle = "Egresso";
     ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
-    LoadNoticeLines(ws);
+    LoadNotices(ws);
     std::string error;
     if (!CreateDemoFolder(ws, args[1], error)) {
       err << "egresso-cli demo: " << error << "\n";

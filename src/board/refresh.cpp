@@ -144,7 +144,7 @@ Timer1Result Timer1Timer(Workstation& ws) {
     r.closeBoard = true;
     return r;
   }
-  if (b.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
+  if (ws.host.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
   // AnnouncementChanged: the announcement memo reloads it.
 
   if (ws.MessageRefreshRequest) {

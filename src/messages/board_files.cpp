@@ -300,7 +300,7 @@ void SignAllOut(Workstation& ws) {
       if (e.Key >= ws.Today || e.stale()) continue;
       if (ws.mcfg.flag(mcfg::TraceLog))
         traceLine(ws, "Signing All Out: " + ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " +
-                          FormatTime(ws, CurrentTimeHHMM(ws), true, true, 0) + "  indxDate=" + FormatDay(ws, e.Key));
+                          traceTime(ws) + "  indxDate=" + FormatDay(ws, e.Key));
       e.Flags = static_cast<std::uint8_t>(e.Flags + BoardIndexEntry::StaleBit);
       rc = WriteEntry(index, i, e);
       if (rc != io::Ok) break;

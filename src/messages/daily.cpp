@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kScheduleDayOptions = 4603;
 
 std::string TraceStamp(Workstation& ws) {
-  return ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + FormatTime(ws, CurrentTimeHHMM(ws), true, true, 0);
+  return ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws);
 }
 
 // The time-slip file belongs to one day; a file from another day goes.

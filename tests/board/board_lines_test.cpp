@@ -15,18 +15,21 @@ LocationLine Sample() {
   l.name = "Bob Carter";
   l.location = "Client visit, Harbour Street 12";
   l.timeText = "2:30P";
-  l.dateText = "10DEC 26";
+  l.dateText = " 10DEC26";
   l.record = 2;
   return l;
 }
 
-TEST(BoardDateText, NineCharacterDatesLoseTheBlankAfterTheDay) {
-  EXPECT_EQ(FitDateText("10 DEC 26", 8), "10DEC 26");
-  EXPECT_EQ(FitDateText("1 JAN 27", 8), "1 JAN 27");
+TEST(BoardDateText, LongDatesLoseTheirBlanksAndKeepTheYear) {
+  EXPECT_EQ(FitDateText("10 DEC 26", 8), " 10DEC26");
+  EXPECT_EQ(FitDateText("1 JAN 27", 8), "  1JAN27");
   EXPECT_EQ(FitDateText("1.1.27", 8), "  1.1.27");
-  EXPECT_EQ(FitDateText("31.12.26", 8), "31.12.26");
+  EXPECT_EQ(FitDateText("31.12.26", 8), "31.12.26") << "nothing to drop: it still fits the column";
   EXPECT_EQ(FitDateText("         ", 8), "        ");
   EXPECT_EQ(FitDateText("", 8), "        ");
+  EXPECT_EQ(FitDateText("12 SEPTEMBER 2026", 8), "12SEPTEM");
+  EXPECT_EQ(DayMonthText("10 DEC 26"), "10 DEC");
+  EXPECT_EQ(DayMonthText("1.12.26"), "1.12");
 }
 
 TEST(BoardLines, DefaultLayoutPositions) {
@@ -38,7 +41,7 @@ TEST(BoardLines, DefaultLayoutPositions) {
   EXPECT_EQ(Cols(s, 24, 59), "Client visit, Harbour Street 12     ");
   EXPECT_EQ(Cols(s, 60, 60), " ");
   EXPECT_EQ(Cols(s, 61, 66), " 2:30P");
-  EXPECT_EQ(Cols(s, 67, 74), "10DEC 26");
+  EXPECT_EQ(Cols(s, 67, 74), " 10DEC26");
   EXPECT_EQ(Cols(s, 75, 83), std::string(9, ' '));
   EXPECT_EQ(Cols(s, 84, 88), "00002");
   EXPECT_EQ(Cols(s, 89, 89), "X");
@@ -57,7 +60,7 @@ TEST(BoardLines, ReturnFirstLayoutPositions) {
   const std::string s = ReturnFirstLocationText(Sample(), "Not signed in yet");
   ASSERT_EQ(s.size(), 89u);
   EXPECT_EQ(Cols(s, 1, 6), " 2:30P");
-  EXPECT_EQ(Cols(s, 7, 14), "10DEC 26");
+  EXPECT_EQ(Cols(s, 7, 14), " 10DEC26");
   EXPECT_EQ(Cols(s, 15, 17), "   ");
   EXPECT_EQ(Cols(s, 18, 40), "Bob Carter             ");
   EXPECT_EQ(Cols(s, 41, 76), "Client visit, Harbour Street 12     ");
@@ -86,12 +89,12 @@ TEST(BoardLines, CompactLayoutKeepsTheRecordColumn) {
 }
 
 TEST(BoardLines, MessageLayoutPositions) {
-  MessageLine m{"Please sign the expense reports", true, "10DEC 26", "9:10A", "ANN", 12345};
+  MessageLine m{"Please sign the expense reports", true, " 10DEC26", "9:10A", "ANN", 12345};
   const std::string s = MessageLineText(m);
   ASSERT_EQ(s.size(), 88u);
   EXPECT_EQ(Cols(s, 1, 53), "Please sign the expense reports" + std::string(22, ' '));
   EXPECT_EQ(Cols(s, 54, 56), " * ");
-  EXPECT_EQ(Cols(s, 57, 64), "10DEC 26");
+  EXPECT_EQ(Cols(s, 57, 64), "10DEC26 ");
   EXPECT_EQ(Cols(s, 65, 70), " 9:10A");
   EXPECT_EQ(Cols(s, 71, 72), "  ");
   EXPECT_EQ(Cols(s, 73, 83), "ANN        ");

@@ -8,6 +8,7 @@
 #include "board/board_lines.h"
 #include "board/board_world.h"
 #include "platform/codepage.h"
+#include "storage/locks.h"
 #include "storage/text.h"
 
 namespace egresso {
@@ -201,10 +202,8 @@ TEST(BoardList, TimeStampedLocations) {
   Build(w, 1);
   const std::string noon = TrimText(BoardTimeText(w.ws, 1205));
   EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "(" + noon + ") Lunch");
-  std::string date = BoardDateText(w.ws, w.ws.Today - 2);
-  date.erase(0, date.find_first_not_of(' '));
   EXPECT_EQ(Trim(Cols(w.lines()[2], 24, 59)),
-            "(" + date.substr(0, 5) + "/" + TrimText(BoardTimeText(w.ws, 830)) + ") Course");
+            "(" + DayMonthText(FormatDay(w.ws, w.ws.Today - 2)) + "/" + TrimText(BoardTimeText(w.ws, 830)) + ") Course");
 }
 
 TEST(BoardList, LineColours) {
@@ -250,7 +249,8 @@ TEST(MessageList, UnreadOldestFirstOthersNewestFirst) {
   EXPECT_EQ(Subjects(w.lines(true)), (std::vector<std::string>{"read 2", "own", "read 1"}));
   const std::string line = w.lines()[1];
   ASSERT_EQ(line.size(), 88u);
-  EXPECT_EQ(Cols(line, 57, 64), BoardDateText(w.ws, t - 1));
+  EXPECT_EQ(Trim(Cols(line, 57, 64)), Trim(BoardDateText(w.ws, t - 1)));
+  EXPECT_EQ(Cols(line, 57, 57), BoardDateText(w.ws, t - 1).substr(BoardDateText(w.ws, t - 1).find_first_not_of(' '), 1));
   EXPECT_EQ(Cols(line, 65, 70), PadText(BoardTimeText(w.ws, 1500), -6));
   EXPECT_EQ(Trim(Cols(line, 73, 83)), "BOB");
   EXPECT_EQ(Cols(line, 84, 88), "00000");
@@ -518,7 +518,7 @@ TEST(Journal, OneLinePerArrivalAndDeparture) {
   WriteJournal(w.ws, 'I');
   WriteJournal(w.ws, 'O');
   const std::string stamp = PadText(FormatDay(w.ws, w.ws.Today), -9) +
-                            PadText(FormatTime(w.ws, CurrentTimeHHMM(w.ws), true, true, 0), -7) + "  BOB    ";
+                            PadText(traceTime(w.ws), -7) + "  BOB    ";
   EXPECT_EQ(readFile(w.path("INOUTBOB.DAF")), stamp + "came in (entered by ANN)\r\n" + stamp +
                                                   "went out (entered by ANN)\r\n");
 
@@ -527,7 +527,7 @@ TEST(Journal, OneLinePerArrivalAndDeparture) {
   w.ws.board.RecordBuffer.setWho("ANN");
   WriteJournal(w.ws, 'I');
   const std::string own = PadText(FormatDay(w.ws, w.ws.Today), -9) +
-                          PadText(FormatTime(w.ws, CurrentTimeHHMM(w.ws), true, true, 0), -7) + "  ANN    came in\r\n";
+                          PadText(traceTime(w.ws), -7) + "  ANN    came in\r\n";
   EXPECT_EQ(readFile(w.path("INOUT.DAF")), own) << "the shared journal, and no note for one's own entry";
 }
 

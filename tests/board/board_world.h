@@ -162,6 +162,7 @@ class BoardWorld {
     w.paths.ProductTitle = "Egresso";
     w.ThisUser = user;
     w.MultiUser = true;
+    w.locks.TraceFolder = dir.str();
     w.Today = DayNumber(fake.clock.now());
     w.notices.lines = ws.notices.lines;
     if (w.notices.lines.empty()) w.notices.lines = DefaultNotices();

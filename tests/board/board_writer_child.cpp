@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
   ws.paths.DataFolder = folder;
   ws.paths.BulletinFolder = folder + "/BULLETIN";
   ws.paths.MainConfigPath = folder + "/CFGMAIN.DAF";
+  ws.locks.TraceFolder = folder;
   ws.ThisUser = argv[2];
   ws.StationId = "child-" + ws.ThisUser;
   ws.MultiUser = true;
