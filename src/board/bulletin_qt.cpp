@@ -35,6 +35,16 @@ namespace {
 
 QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
+// A configuration whose list and text colours are the same would show
+// nothing; the system's colours stand in for both then.
+bool OwnListColours(Workstation& ws) { return ListColour(ws) != ListTextColour(ws); }
+QColor ListBackground(Workstation& ws, const QPalette& pal) {
+  return OwnListColours(ws) ? FromBgr(ListColour(ws)) : pal.color(QPalette::Base);
+}
+QColor LineColour(Workstation& ws, const QPalette& pal, std::uint32_t colour) {
+  return OwnListColours(ws) ? FromBgr(colour) : pal.color(QPalette::Text);
+}
+
 // The notice text, or the form's own default caption when the notice file
 // has none for that number.
 QString Caption(Workstation& ws, int number, const char* fallback) {
@@ -72,8 +82,10 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
   try {
     painter->save();
     const bool selected = (option.state & QStyle::State_Selected) != 0;
-    painter->fillRect(option.rect, selected ? option.palette.color(QPalette::Highlight) : FromBgr(ListColour(ws_)));
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText) : FromBgr(LineDrawColour(ws_, line)));
+    painter->fillRect(option.rect,
+                      selected ? option.palette.color(QPalette::Highlight) : ListBackground(ws_, option.palette));
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                             : LineColour(ws_, option.palette, LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
     if (ws_.ListMode == 1) {
@@ -98,7 +110,6 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws), memoGlyph_(MakeMemoGlyph()) {
   setObjectName("BulBrd");
   setWindowTitle(QString::fromStdString(ws.paths.ProductTitle.empty() ? "Egresso" : ws.paths.ProductTitle));
-  InitBoardState(ws_);
 
   fileMenu_ = menuBar()->addMenu("&File");
   fileSaveAnnouncement_ = fileMenu_->addAction("Save Announcement");
@@ -210,6 +221,10 @@ void TBulBrd::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // The window is made before the start-up routine reads the switches; the
+  // board takes its settings from them when it is first shown.
+  InitBoardState(ws_);
+  timer1_->setInterval(ws_.board.Timer1PeriodMs);
   FormShow();
   timer1_->start();
   timer2_->start();
@@ -289,8 +304,8 @@ void TBulBrd::FormShow() {
   memo_->clear();
   bbsList_->setFont(listFont());
   bbsOldList_->setFont(listFont());
-  QPalette pal = bbsList_->palette();
-  pal.setColor(QPalette::Base, FromBgr(ListColour(ws_)));
+  QPalette pal = QApplication::palette(bbsList_);
+  pal.setColor(QPalette::Base, ListBackground(ws_, pal));
   bbsList_->setPalette(pal);
 
   ::egresso::FormShow(ws_);
@@ -315,7 +330,7 @@ void TBulBrd::FillLists() {
   bbsOldList_->clear();
   for (const auto& line : ws_.board.BBSoldList) {
     auto* item = new QListWidgetItem(fromRecordText(line.text), bbsOldList_);
-    item->setForeground(FromBgr(line.colour));
+    item->setForeground(LineColour(ws_, bbsOldList_->palette(), line.colour));
   }
   ws_.board.CurrentLine = -1;
 }
