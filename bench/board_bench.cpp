@@ -56,6 +56,14 @@ void SetUp(Workstation& ws, const std::string& folder) {
   InitBoardState(ws);
 }
 
+// A workstation on a folder of its own for one benchmark.
+struct BenchBoard {
+  ConsolePlatform console;
+  Workstation ws{console.platform()};
+  BenchFolder folder;
+  BenchBoard() { SetUp(ws, folder.str()); }
+};
+
 void WriteWhole(const std::string& path, std::size_t recordSize, const std::vector<std::uint8_t>& bytes) {
   RecordFile f;
   f.open(path, recordSize, RecordFile::Mode::Create);
@@ -132,10 +140,8 @@ std::size_t ReadBoth(const std::string& dataPath, const std::string& indexPath) 
 }
 
 void BM_ReadLocationFiles(benchmark::State& state) {
-  ConsolePlatform console;
-  Workstation ws(console.platform());
-  BenchFolder folder;
-  SetUp(ws, folder.str());
+  BenchBoard bench;
+  Workstation& ws = bench.ws;
   MakeLocations(ws);
   for (auto _ : state)
     benchmark::DoNotOptimize(ReadBoth(BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations)));
@@ -143,10 +149,8 @@ void BM_ReadLocationFiles(benchmark::State& state) {
 BENCHMARK(BM_ReadLocationFiles);
 
 void BM_BuildBoard50(benchmark::State& state) {
-  ConsolePlatform console;
-  Workstation ws(console.platform());
-  BenchFolder folder;
-  SetUp(ws, folder.str());
+  BenchBoard bench;
+  Workstation& ws = bench.ws;
   MakeLocations(ws);
   ws.ListMode = 1;
   SelectBoardFiles(ws);
@@ -159,10 +163,8 @@ void BM_BuildBoard50(benchmark::State& state) {
 BENCHMARK(BM_BuildBoard50);
 
 void BM_ReadMessageFiles(benchmark::State& state) {
-  ConsolePlatform console;
-  Workstation ws(console.platform());
-  BenchFolder folder;
-  SetUp(ws, folder.str());
+  BenchBoard bench;
+  Workstation& ws = bench.ws;
   MakeMessages(ws, static_cast<int>(state.range(0)));
   for (auto _ : state)
     benchmark::DoNotOptimize(ReadBoth(BoardDataFile(ws, BoardSet::Messages), BoardIndexFile(ws, BoardSet::Messages)));
@@ -172,10 +174,8 @@ BENCHMARK(BM_ReadMessageFiles)->Arg(4096)->Arg(8192)->Arg(16384)->Arg(32767)->Co
     ->Unit(benchmark::kMillisecond);
 
 void BM_BuildMessageList(benchmark::State& state) {
-  ConsolePlatform console;
-  Workstation ws(console.platform());
-  BenchFolder folder;
-  SetUp(ws, folder.str());
+  BenchBoard bench;
+  Workstation& ws = bench.ws;
   MakeMessages(ws, static_cast<int>(state.range(0)));
   ws.ListMode = 0;
   SelectBoardFiles(ws);

@@ -658,13 +658,5 @@ HintPlacement MemoHintFor(Workstation& ws, int x, int y, int lineIndex, int list
   return h;
 }
 
-bool BoardDataFolderReachable(Workstation& ws) {
-  if (!ws.MultiUser) return true;
-  if (fileExists(ws.paths.MainConfigPath)) return true;
-  ws.platform.dialogs->beep();
-  UltimateDialog(ws, MessageText(ws, 1795) + ws.paths.DataFolder + MessageText(ws, 1796), -1, "", "",
-                 MessageText(ws, 29), 3);
-  return false;
-}
 
 }  // namespace egresso

@@ -66,7 +66,4 @@ struct HintPlacement {
 HintPlacement MemoHintFor(Workstation& ws, int x, int y, int lineIndex, int listTop, int listWidth,
                           int listHeight, int lineHeight);
 
-// The data folder can be reached (always true without a main user).
-bool BoardDataFolderReachable(Workstation& ws);
-
 }  // namespace egresso

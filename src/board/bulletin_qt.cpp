@@ -27,6 +27,7 @@
 #include "platform/text_qt.h"
 #include "startup/notices.h"
 #include "startup/workstation.h"
+#include "storage/record_files.h"
 
 namespace egresso {
 
@@ -455,7 +456,7 @@ bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
 
 void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (!BoardDataFolderReachable(ws_)) return;
+  if (!CheckDataFolder(ws_)) return;
   ws_.host.OpenedByNotification = false;
   ws_.board.LastDrawIndex = -1;
   QListWidgetItem* item = list->itemAt(event->position().toPoint());

@@ -32,6 +32,19 @@ void StampLocations(BoardWorld& w, int offsetSeconds) {
 
 // ------------------------------------------------- two workstations, one folder
 
+// Ann's workstation (A) and Bob's (B) on one folder, everybody in, B's
+// board shown.
+struct TwoStations : BoardWorld {
+  std::unique_ptr<Workstation> b;
+  explicit TwoStations(bool stagger = false, int bobSlot = 0) {
+    allIn();
+    ws.mcfg.setU8(mcfg::StaggerRefresh, stagger ? 1 : 0);
+    b = station("BOB");
+    if (bobSlot != 0) b->UserSlot = bobSlot;
+    FormShow(*b);
+  }
+};
+
 TEST(BoardRefresh, ASignOutOnOneWorkstationAppearsOnTheOtherAtItsNextTick) {
   BoardWorld w;  // workstation A, Ann
   w.allIn();
@@ -56,12 +69,8 @@ TEST(BoardRefresh, ASignOutOnOneWorkstationAppearsOnTheOtherAtItsNextTick) {
 }
 
 TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {
-  BoardWorld w;
-  w.allIn();
-  w.ws.mcfg.setU8(mcfg::StaggerRefresh, 1);
-  auto b = w.station("BOB");
-  b->UserSlot = 12;
-  FormShow(*b);
+  TwoStations w(true, 12);
+  auto& b = w.b;
   const auto savedData = b->board.SavedDataAge;
 
   w.putLocation(1, "Bank", w.ws.Today, 1000);
@@ -79,10 +88,8 @@ TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {
 }
 
 TEST(BoardRefresh, AChangeStampedAheadOfTheLocalClockWaitsForIt) {
-  BoardWorld w;
-  w.allIn();
-  auto b = w.station("BOB");
-  FormShow(*b);
+  TwoStations w;
+  auto& b = w.b;
   w.putLocation(1, "Bank", w.ws.Today, 1000);
   StampLocations(w, 30);  // the file server's clock is half a minute ahead
   EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
@@ -107,10 +114,8 @@ TEST(BoardRefresh, AChangeMadeBeforeMidnightIsDueAfterIt) {
 }
 
 TEST(BoardRefresh, ChangeDetectionOnlyOnTheOpenBoard) {
-  BoardWorld w;
-  w.allIn();
-  auto b = w.station("BOB");
-  FormShow(*b);
+  TwoStations w;
+  auto& b = w.b;
   w.putLocation(1, "Bank", w.ws.Today, 1000);
   StampLocations(w, -5);
   b->options.OwnEntryOnly = true;
@@ -123,10 +128,8 @@ TEST(BoardRefresh, ChangeDetectionOnlyOnTheOpenBoard) {
 }
 
 TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
-  BoardWorld w;
-  w.allIn();
-  auto b = w.station("BOB");
-  FormShow(*b);
+  TwoStations w;
+  auto& b = w.b;
   w.ws.mcfg.setEmpInitials(4, "BOB");
   w.ws.mcfg.setEmpInitials(2, "DAN");
   w.saveConfig();
