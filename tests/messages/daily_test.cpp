@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "board/board_world.h"
+#include "storage/bytes.h"
 
 namespace egresso {
 namespace {
@@ -34,6 +35,54 @@ TEST(DailyProcessing, TheFirstRunOfTheDayMovesTheDaysAndMarksOpenEntries) {
   EXPECT_FALSE(w.ws.QuitRequested);
 }
 
+void WriteTimeSlips(const std::string& path, int records, std::int16_t dayOfRecord1) {
+  std::string bytes(static_cast<std::size_t>(records) * 40, '\0');
+  if (records > 1) {
+    bytes[40 + 24] = static_cast<char>(dayOfRecord1 & 0xFF);
+    bytes[40 + 25] = static_cast<char>((dayOfRecord1 >> 8) & 0xFF);
+  }
+  writeFile(path, bytes);
+}
+
+void WriteTimeSlipsFor(BoardWorld& w, int records, std::int16_t day) {
+  WriteTimeSlips(w.ws.paths.TimeSlipFile, records, day);
+}
+
+std::int16_t StoredDay(const std::string& path, std::size_t offset, std::size_t size) {
+  RecordFile f;
+  std::vector<std::uint8_t> bytes(size);
+  if (f.open(path, size, RecordFile::Mode::ReadOnly) != 0 || f.read(0, bytes) != 0) return -1;
+  return getI16(bytes, offset);
+}
+
+TEST(DailyProcessing, TheFirstRunCopiesTheConfigurationAndBacksUpTheFiles) {
+  NewDay w;
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_TRUE(std::filesystem::exists(w.path("CFGMAIN.BAK")));
+  EXPECT_TRUE(std::filesystem::exists(w.path("BACKUP/LOCATE.BA1")));
+  // Both days reach their files, so a second start today does not run it again.
+  EXPECT_EQ(StoredDay(w.path("CFGMAIN.DAF"), mcfg::LastDateUsed, mcfg::Size), w.ws.Today);
+  EXPECT_EQ(StoredDay(w.path("CFGBOB.DAF"), pcfg::UserLastDate, pcfg::Size), w.ws.Today);
+
+  NewDay v;
+  v.ws.options.DailyBackup = false;  // "/BU"
+  EarlyMorningStuff(v.ws, false);
+  EXPECT_TRUE(std::filesystem::exists(v.path("CFGMAIN.BAK")));
+  EXPECT_FALSE(std::filesystem::exists(v.path("BACKUP/LOCATE.BA1")));
+}
+
+TEST(DailyProcessing, AUserWhoGivesUpWaitingForTheConfigurationEndsTheProgram) {
+  NewDay w;
+  writeFile(w.path("CFGMAIN.LOK"), "ZZZ ErlMrnStf      OTHER-STATION\r\n");
+  WriteTimeSlipsFor(w, 3, static_cast<std::int16_t>(w.ws.Today - 1));
+  w.fake.events.keys.assign(50, 27);  // Esc while waiting
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_TRUE(w.ws.QuitRequested);
+  EXPECT_EQ(w.ws.mcfg.i16(mcfg::LastDateUsed), w.ws.Today - 1) << "nothing moved on";
+  EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale());
+  EXPECT_FALSE(std::filesystem::exists(w.ws.paths.TimeSlipFile)) << "the time slips are still cleaned up";
+}
+
 TEST(DailyProcessing, ALaterRunTheSameDayOnlyMovesTheUsersDay) {
   NewDay w;
   w.ws.mcfg.setI16(mcfg::LastDateUsed, w.ws.Today);  // someone ran it this morning
@@ -42,6 +91,8 @@ TEST(DailyProcessing, ALaterRunTheSameDayOnlyMovesTheUsersDay) {
   EXPECT_EQ(w.ws.pcfg.i16(pcfg::UserLastDate), w.ws.Today);
   EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale());
   EXPECT_FALSE(w.index("LOCATE.DAI", 1).stale());
+  EXPECT_FALSE(std::filesystem::exists(w.path("CFGMAIN.BAK"))) << "no second copy";
+  EXPECT_FALSE(std::filesystem::exists(w.path("BACKUP")));
 }
 
 TEST(DailyProcessing, NoMarkingWhenSwitchedOffOrSingleUser) {
@@ -90,15 +141,6 @@ TEST(DailyProcessing, LaterRunsConsultTheDayOnlyForTheMainUserWhenAsked) {
   auto ann = w.station("ANN");
   EarlyMorningStuff(*ann, true);
   EXPECT_TRUE(std::filesystem::exists(w.path("1USRDATE.DAF")));
-}
-
-void WriteTimeSlips(const std::string& path, int records, std::int16_t dayOfRecord1) {
-  std::string bytes(static_cast<std::size_t>(records) * 40, '\0');
-  if (records > 1) {
-    bytes[40 + 24] = static_cast<char>(dayOfRecord1 & 0xFF);
-    bytes[40 + 25] = static_cast<char>((dayOfRecord1 >> 8) & 0xFF);
-  }
-  writeFile(path, bytes);
 }
 
 TEST(DailyProcessing, TimeSlipsOfAnotherDayGo) {
