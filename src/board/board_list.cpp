@@ -159,10 +159,31 @@ int WriteDataDirect(Workstation& ws, std::int64_t n, const BulBrdRcrd& rec, std:
   return WriteDirect(ws, ws.paths.BoardDataPath, brd::Size, n, rec.bytes, tag);
 }
 
+// Index entry and record j as they are in the files now (a record that is
+// not there reads as cleared).
+void ReadFresh(Workstation& ws, std::int64_t j, BoardIndexEntry& e, BulBrdRcrd& rec) {
+  ReadBoardIndexEntry(ws.paths.BoardIndexPath, static_cast<int>(j), e);
+  rec.clear();
+  RecordFile f;
+  if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok || f.read(j, rec.bytes) != io::Ok)
+    rec.clear();
+}
+
 // Makes LOCATE hold one signed-in record per employee slot 0..50; the
 // current entries are lost (everybody shows as in).
 void RebuildLocationFiles(Workstation& ws) {
   if (!AcquireLock(ws, "LOCATELK", "BBSL1")) return;
+  // Another workstation may have been making the files while this one
+  // waited for the lock (the configuration dialog replaces them whole):
+  // files that can be read now are kept.
+  FileImage index;
+  DataWindow data;
+  ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
+  data.open(ws.paths.BoardDataPath);
+  if (index.ok && data.ok) {
+    ReleaseLock(ws, "LOCATELK");
+    return;
+  }
   const int keep = ws.board.KeepIndexFlags;
   ws.board.KeepIndexFlags = -1;
   for (int j = 0; j <= brd::Slots; ++j) {
@@ -265,26 +286,33 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       if (const std::uint8_t* bytes = data.record(j)) std::memcpy(rec.bytes.data(), bytes, brd::Size);
       const std::string& slotInitials = j <= brd::Slots ? initials[static_cast<std::size_t>(j)] : initials[0];
 
-      if (!b.ReadOnlyRefresh) {
-        const bool known = slotOf(rec.view().whoView()) != 0;
-        const bool expired = (!e.closed() && e.Key != 0 && e.Key < ws.Today) || !known;
-        const bool alreadyIn = e.closed() && e.Key == 0 && rec.closed() == 1 && rec.who() == slotInitials;
-        if (expired && !alreadyIn) {
-          BulBrdRcrd in = rec;
-          in.clearKeepingClock();
-          in.setClosed(1);
-          in.setWho(slotInitials);
-          BoardIndexEntry inEntry{0, static_cast<std::uint8_t>(e.Flags | BoardIndexEntry::ClosedBit)};
-          if (b.ReadOnlyView) {
-            e = inEntry;
-            rec = in;
-          } else if (lock.take("BBSL4")) {
-            WriteIndexDirect(ws, j, inEntry, "BBSL4-I");
-            WriteDataDirect(ws, j, in, "BBSL4-D");
+      // An open entry of an earlier day, or one of somebody no longer in the
+      // table, is signed in; one that says so already is left alone.
+      auto dueForSignIn = [&](const BoardIndexEntry& x, const BulBrdRcrd& r) {
+        const bool known = slotOf(r.view().whoView()) != 0;
+        const bool expired = (!x.closed() && x.Key != 0 && x.Key < ws.Today) || !known;
+        const bool alreadyIn = x.closed() && x.Key == 0 && r.closed() == 1 && r.who() == slotInitials;
+        return expired && !alreadyIn;
+      };
+      if (!b.ReadOnlyRefresh && dueForSignIn(e, rec)) {
+        auto signIn = [&]() {
+          rec.clearKeepingClock();
+          rec.setClosed(1);
+          rec.setWho(slotInitials);
+          e = BoardIndexEntry{0, static_cast<std::uint8_t>(e.Flags | BoardIndexEntry::ClosedBit)};
+        };
+        if (b.ReadOnlyView) {
+          signIn();
+        } else if (lock.take("BBSL4")) {
+          // Another workstation may have changed the entry before the lock
+          // was had: the decision is made again on what is in the files now.
+          ReadFresh(ws, j, e, rec);
+          if (dueForSignIn(e, rec)) {
+            signIn();
+            WriteIndexDirect(ws, j, e, "BBSL4-I");
+            WriteDataDirect(ws, j, rec, "BBSL4-D");
             deleteFile(BodyFilePath(ws, BoardSet::Locations, static_cast<int>(j)));
             BoardTrace(ws, "ShowLoc Write3: ");
-            e = inEntry;
-            rec = in;
           }
         }
       }
@@ -298,7 +326,15 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       if (rec.who().empty() && !b.ShowEveryEntry) continue;
       if (rec.headline() == "2") {
         rec.setHeadline("");
-        if (!b.ReadOnlyRefresh && lock.take("BBSL4")) WriteDataDirect(ws, j, rec, "BBSL3");
+        if (!b.ReadOnlyRefresh && lock.take("BBSL4")) {
+          BoardIndexEntry now = e;
+          BulBrdRcrd stored;
+          ReadFresh(ws, j, now, stored);
+          if (stored.headline() == "2") {
+            stored.setHeadline("");
+            WriteDataDirect(ws, j, stored, "BBSL3");
+          }
+        }
       }
 
       std::string location = e.stale() ? staleText : rec.headline();
@@ -351,21 +387,29 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
     try {
       const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
       BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), at);
-      if (!e.closed() && e.Key < expiryLimit && !ws.ArchiveView && !b.ReadOnlyRefresh) {
-        BoardIndexEntry closedEntry{e.Key, static_cast<std::uint8_t>(e.Flags | BoardIndexEntry::ClosedBit)};
+      auto tooOld = [&](const BoardIndexEntry& x) { return !x.closed() && x.Key < expiryLimit; };
+      if (tooOld(e) && !ws.ArchiveView && !b.ReadOnlyRefresh) {
         if (b.ReadOnlyView) {
-          e = closedEntry;
+          e.Flags |= BoardIndexEntry::ClosedBit;
         } else if (lock.take("BBSL2")) {
-          WriteIndexDirect(ws, j, closedEntry, "BBSL2-I");
-          e = closedEntry;
-          closedEntry.encode(index.bytes(), at);
-          if (std::uint8_t* recBytes = data.record(j)) {
-            recBytes[brd::Closed] = 1;
-            std::memcpy(ws.board.RecordBuffer.bytes.data(), recBytes, brd::Size);
-            WriteDataDirect(ws, j, ws.board.RecordBuffer, "BBSL2-D");
-            ArchiveMessage(ws, static_cast<int>(j));
+          // Decided again on the files as they are under the lock: the slot
+          // may hold a new message by now.
+          BulBrdRcrd& buf = ws.board.RecordBuffer;
+          ReadFresh(ws, j, e, buf);
+          const bool close = tooOld(e);
+          if (close) {
+            e.Flags |= BoardIndexEntry::ClosedBit;
+            WriteIndexDirect(ws, j, e, "BBSL2-I");
+            buf.setClosed(1);
+            if (j < data.records) WriteDataDirect(ws, j, buf, "BBSL2-D");
           }
-          BoardTrace(ws, "ShowLoc Write2: ");
+          // The list goes on with the entry and record as they are now.
+          e.encode(index.bytes(), at);
+          if (std::uint8_t* recBytes = data.record(j)) std::memcpy(recBytes, buf.bytes.data(), brd::Size);
+          if (close) {
+            if (j < data.records) ArchiveMessage(ws, static_cast<int>(j));
+            BoardTrace(ws, "ShowLoc Write2: ");
+          }
         }
       }
       if (e.closed() != b.TaggedView) continue;
@@ -487,8 +531,7 @@ void BuildBoardList(Workstation& ws) {
       ws.platform.dialogs->beep();
       BoardTrace(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
                         "  -->   attempt " + std::to_string(round));
-      const bool onlyMissing = !Unreadable(index) && !Unreadable(data);
-      if (onlyMissing || round >= 10) {
+      if (round >= 10) {
         RebuildLocationFiles(ws);
         LoadImages(ws, index, data);
         break;

@@ -414,10 +414,35 @@ TEST(BoardList, ALocationFileThatComesBackIsReadWithoutRebuild) {
   EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "Out") << "the entries were kept";
 }
 
-TEST(BoardList, MissingLocationFilesAreMadeAtOnce) {
+TEST(BoardList, AnEntryChangedWhileWaitingForTheLockIsNotSignedIn) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(2, "Holiday", w.ws.Today - 1);
+  writeFile(w.path("LOCATELK.LOK"), "BOB EGOK1           OTHER-STATION\r\n");
+  auto bob = w.station("BOB");
+  ScriptedEvents events(&w.fake.clock);
+  events.onSleep = [&](int n) {
+    if (n != 1) return;
+    // Bob saves his new return and lets go of the lock.
+    BoardWorld::mode(*bob, 1);
+    ReadBoardRecord(*bob, 2, "EGOK1");
+    bob->board.RecordBuffer.setHeadline("Back from holiday");
+    bob->board.RecordBuffer.setReturnDay(static_cast<std::int16_t>(bob->Today + 1));
+    WriteBoardRecord(*bob, 2, "EGOK1");
+    std::filesystem::remove(w.path("LOCATELK.LOK"));
+  };
+  w.ws.platform.events = &events;
+  Build(w, 1);
+  EXPECT_GE(events.sleeps, 1);
+  EXPECT_FALSE(w.index("LOCATE.DAI", 2).closed());
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Back from holiday");
+  EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "Back from holiday");
+}
+
+TEST(BoardList, MissingLocationFilesAreMadeAfterTheRounds) {
   BoardWorld w;
   Build(w, 1);
-  EXPECT_EQ(w.fake.events.slept, 0) << "a file that is not there does not come back by waiting";
+  EXPECT_EQ(w.fake.events.slept, 9 * 500) << "files being replaced by another workstation get their time";
   EXPECT_EQ(Names(w.lines()), (std::vector<std::string>{"Ann Baker", "Bob Carter", "Claire Dumont", "Daniel Evans",
                                                         "Eva Fischer"}));
   for (int j = 1; j <= 5; ++j) EXPECT_TRUE(w.index("LOCATE.DAI", j).closed());
