@@ -18,15 +18,6 @@
 
 namespace egresso::test {
 
-// True while the configuration storage or the lock layer still has its
-// placeholder bodies: start-up tests that read records from the data
-// folder wait for them.
-inline bool storageStillPlaceholder() {
-  for (const char* file : {"/src/storage/config_store.cpp", "/src/storage/locks.cpp"})
-    if (readFile(std::string(EGRESSO_SOURCE_DIR) + file).find("Placeholder bodies") != std::string::npos) return true;
-  return false;
-}
-
 class StartupTest : public ::testing::Test {
  protected:
   FakePlatform fake;

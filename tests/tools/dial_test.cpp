@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "startup/workstation.h"
 #include "support/fake_platform.h"
 
@@ -12,6 +14,11 @@ class ModemSearch : public ::testing::Test {
  protected:
   test::FakePlatform fake;
   Workstation ws{fake.platform()};
+  test::TempDir data;
+  void SetUp() override {
+    ws.paths.DataFolder = data.str();
+    ws.paths.PersonalConfigPath = data.str() + "/CFG.DAF";
+  }
 };
 
 TEST_F(ModemSearch, AllPortsInTurnUntilOneAnswers) {
@@ -33,6 +40,18 @@ TEST_F(ModemSearch, NoModemAnywhere) {
   EXPECT_EQ(fake.serial.probed, (std::vector<int>{1, 2, 3, 4}));
   ws.platform.serial = nullptr;
   EXPECT_FALSE(FindModemPort(ws, 0));
+}
+
+TEST_F(ModemSearch, FoundPortIsStoredUnlessNormalDataStandsBesideTheAlternativeFolder) {
+  fake.serial.portWithModem = 2;
+  ws.paths.AltDataFolder = data.str() + "/ALT";
+  ws.options.NormalDataPresent = true;
+  EXPECT_TRUE(FindModemPort(ws, 0));
+  EXPECT_FALSE(std::filesystem::exists(data / "CFG.DAF"));
+
+  ws.options.NormalDataPresent = false;  // the alternative folder is the one in use
+  EXPECT_TRUE(FindModemPort(ws, 0));
+  if (!test::storageStillPlaceholder()) EXPECT_EQ(test::readFile(data / "CFG.DAF").at(880), '2');
 }
 
 }  // namespace

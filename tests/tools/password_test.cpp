@@ -16,8 +16,11 @@ class Password : public ::testing::Test {
   test::FakePlatform fake;
   Workstation ws{fake.platform()};
   test::FakePasswordPrompt& prompt = fake.password;
+  test::TempDir data;
 
   void SetUp() override {
+    ws.paths.DataFolder = data.str();
+    ws.paths.PersonalConfigPath = data.str() + "/CFG.DAF";
     ws.notices.lines.assign(2100, "");
     for (int n : {29, 344, 407, 408, 547, 548, 551, 552, 553, 554, 555, 556, 767, 768, 769, 1070, 1343, 1344, 1345,
                   1492, 1559, 1568, 1569, 1656, 2023, 2024})
@@ -113,6 +116,8 @@ TEST_F(Password, ChangingThePassword) {
   EXPECT_EQ(prompt.labels[1], "<551>");
   EXPECT_EQ(prompt.labels[2], "<553> \"NEWPASS1\"");
   EXPECT_EQ(stored(), "NEWPASS1");
+  if (!test::storageStillPlaceholder())
+    EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + EncodePassword("NEWPASS1"));
   EXPECT_FALSE(ws.password.ChangeMode);
   EXPECT_FALSE(ws.QuitRequested);
 
@@ -161,6 +166,13 @@ TEST_F(Password, EmptyNewPasswordTurnsTheRequestOffOnlyWhenConfirmed) {
   EXPECT_FALSE(ws.pcfg.flag(pcfg::RequestPassword));
   EXPECT_FALSE(ws.QuitRequested);
   EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), "");
+  if (!test::storageStillPlaceholder()) {
+    // The choice is kept: the next start asks for nothing.
+    const std::string file = test::readFile(data / "CFG.DAF");
+    ASSERT_EQ(file.size(), 1024u);
+    EXPECT_EQ(file[136], 0);
+    EXPECT_EQ(file[98], 0);
+  }
 }
 
 TEST_F(Password, EmptyNewPasswordRefusedKeepsTheOldOne) {
