@@ -86,6 +86,8 @@ struct Options {
   bool ReportsPreset = false;     // reports default to the current user
   bool MainConfigCreated = false; // this start wrote a new main configuration
   char DecimalSeparator = '.';
+
+  // Given by the host before start-up; LoadSwitches keeps them.
   bool SmallFonts = false;
   double FontScale = 1.0;
   DisplayInfo Display;

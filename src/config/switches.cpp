@@ -306,6 +306,8 @@ int ApplySwitch(Workstation& ws, std::string_view text) {
 
 void LoadSwitches(Workstation& ws, const std::vector<std::string>& args) {
   Options fresh;
+  fresh.SmallFonts = ws.options.SmallFonts;
+  fresh.FontScale = ws.options.FontScale;
   fresh.Display = ws.options.Display;
   ws.options = std::move(fresh);
   for (const std::string& a : args)

@@ -64,13 +64,17 @@ TEST_F(Switches, UserFromTheAllUsersFileComesAfterThePersonalFileWasChosen) {
   EXPECT_EQ(ws.ThisUser, "XYZ");
 }
 
-TEST_F(Switches, DefaultsAreRestoredBeforeEachLoadButTheDisplayIsKept) {
+TEST_F(Switches, DefaultsAreRestoredBeforeEachLoadButTheHostsValuesAreKept) {
   ws.options.Display.ScreenWidth = 1600;
+  ws.options.SmallFonts = true;
+  ws.options.FontScale = 1.25;
   load({"/NO", "/PN=3"});
   load({});
   EXPECT_TRUE(ws.options.Notifications);
   EXPECT_EQ(ws.options.PhoneDigitsMin, 7);
   EXPECT_EQ(ws.options.Display.ScreenWidth, 1600);
+  EXPECT_TRUE(ws.options.SmallFonts);
+  EXPECT_EQ(ws.options.FontScale, 1.25);
 }
 
 TEST_F(Switches, OneTextCanMatchTwoKeys) {
