@@ -39,6 +39,12 @@ std::string findAnyCase(const std::string& folder, const std::string& name) {
   return {};
 }
 
+// The warning before the program ends for want of its notice file.
+std::string MissingNoticesText(const std::string& programFolder) {
+  return "Because the " + programFolder + "/NOTICES.TXT file is missing, this program will abort.  " +
+         "Always start this program from the shorcut created during setup.";
+}
+
 bool folderHoldsBitmaps(const std::string& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -46,6 +52,16 @@ bool folderHoldsBitmaps(const std::string& folder) {
     if (name.size() > 4 && name.ends_with(".BMP") && fileExists(it->path())) return true;
   }
   return false;
+}
+
+// Position 1..50 of the initials in the employee table, the last one when
+// they stand there twice; 0 when empty or not found.
+int slotOf(const Workstation& ws, std::string_view initials) {
+  if (initials.empty()) return 0;
+  int slot = 0;
+  for (int i = 1; i <= mcfg::Employees; ++i)
+    if (ws.mcfg.empInitials(i) == initials) slot = i;
+  return slot;
 }
 
 bool alternativeFolderInUse(const Workstation& ws) {
@@ -62,7 +78,7 @@ std::string effectiveMainUser(const Workstation& ws) {
 // read or created, so the data folder is left exactly as it was.
 bool rejectUnknownUser(Workstation& ws) {
   const std::string mainUser = effectiveMainUser(ws);
-  if (ws.ThisUser.empty() || mainUser.empty() || FindUserSlot(ws, ws.ThisUser) != 0 || ws.ThisUser == mainUser ||
+  if (ws.ThisUser.empty() || mainUser.empty() || slotOf(ws, ws.ThisUser) != 0 || ws.ThisUser == mainUser ||
       alternativeFolderInUse(ws))
     return false;
   ws.platform.dialogs->messageBox(ws.ThisUser + MessageText(ws, 1598) + MessageText(ws, 1874) + mainUser +
@@ -248,7 +264,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   const std::string pictures = ws.paths.ProgramFolder + "/PICTURES";
   ws.paths.PicturesFolder = folderHoldsBitmaps(pictures) ? pictures : ws.paths.ProgramFolder;
   openWorkClockFiles(ws);
-  ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+  ws.UserSlot = slotOf(ws, ws.ThisUser);
 
   // Step 22; the user-not-in-table check (23) was made before the personal file.
   if (alternativeFolderInUse(ws)) ws.platform.dialogs->messageBox(MessageText(ws, 1649), BoxKind::Information);
@@ -264,19 +280,6 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 }
 
 }  // namespace
-
-std::string MissingNoticesText(const std::string& programFolder) {
-  return "Because the " + programFolder + "/NOTICES.TXT file is missing, this program will abort.  " +
-         "Always start this program from the shorcut created during setup.";
-}
-
-int FindUserSlot(const Workstation& ws, std::string_view initials) {
-  if (initials.empty()) return 0;
-  int slot = 0;
-  for (int i = 1; i <= mcfg::Employees; ++i)
-    if (ws.mcfg.empInitials(i) == initials) slot = i;
-  return slot;
-}
 
 void BuildDataPaths(Workstation& ws) {
   Paths& p = ws.paths;
