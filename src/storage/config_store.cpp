@@ -1,20 +1,457 @@
-// Placeholder bodies; replaced by the configuration storage.
+// Storage of the main configuration CFGMAIN.DAF (shared by every
+// workstation, so reads retry and a damaged or missing file is restored
+// from the copies kept beside it), of the personal configuration
+// CFG<initials>.DAF, and the daily backup of the data files.
 #include "storage/config_store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <ctime>
+#include <vector>
+
 #include "config/records_init.h"
+#include "startup/notices.h"
 #include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_files.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
 
 namespace egresso {
+namespace {
 
-void ReadMainConfig(Workstation&, std::string_view) {}
-void WriteMainConfig(Workstation&, std::string_view) {}
-void RestoreMainConfig(Workstation&, char) {}
-void ConfigLost(Workstation& ws) { ws.QuitRequested = true; }
-void LoadMainConfig(Workstation& ws, int) { InitMainConfig(ws); }
-void ReadPersonalConfig(Workstation&) {}
-void WritePersonalConfig(Workstation&) {}
-void LoadPersonalConfig(Workstation& ws, int) { InitPersonalConfig(ws); }
-void DailyConfigBackup(Workstation&) {}
-void BackupDataFiles(Workstation&) {}
+constexpr int kReadPauseMs = 250;
+constexpr int kRestoreEvery = 9;  // attempts between two restores
+constexpr int kAskEvery = 18;     // attempts between two questions to the user
+constexpr int kCatalogueKinds = 62;
+constexpr int kTermCount = 5;
+constexpr std::size_t kTermStride = 16;  // string[15]
+
+bool traceLogOn(const Workstation& ws) { return ws.mcfg.flag(mcfg::TraceLog); }
+
+// MainConfigPath with its extension replaced ("BAK", "BAC").
+std::string configSibling(const Workstation& ws, std::string_view ext) {
+  const std::string& p = ws.paths.MainConfigPath;
+  return p.substr(0, p.size() >= 3 ? p.size() - 3 : 0) + std::string(ext);
+}
+
+// The fields that end every trace line about the main configuration.
+std::string configFields(Workstation& ws, std::string_view tag) {
+  return traceSuffix(ws) + " lastDate=" + PadText(FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)), -9) +
+         PadText(" Prsn1=\"" + ws.mcfg.empInitials(1) + "\"", 12) + "  Src=" + std::string(tag);
+}
+
+// The fields of the start-up repair lines (" BAKmcfgFyl: " and the like).
+std::string repairFields(Workstation& ws, int level) {
+  return ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws) + "  Lvl=" + std::to_string(level);
+}
+
+void showOk(Workstation& ws, const std::string& message) {
+  UltimateDialog(ws, message, 0, "", "", MessageText(ws, 29), 3);
+}
+
+// "Is the configuration to be restored and read again?" Returns the answer.
+int askRetry(Workstation& ws, int defaultButton) {
+  return UltimateDialog(ws, MessageText(ws, 1720) + ws.paths.MainConfigPath + MessageText(ws, 1721), 3,
+                        MessageText(ws, 407), MessageText(ws, 408), "", defaultButton);
+}
+
+void waitMs(Workstation& ws, int ms) {
+  if (ws.platform.events) ws.platform.events->sleepMs(ms);
+}
+
+// The day (by this workstation's clock) a file was last written; 0 when missing.
+int fileDay(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  std::time_t t = st.st_mtim.tv_sec;
+  std::tm local{};
+  if (!::localtime_r(&t, &local)) return 0;
+  return DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// Dates a copy with the moment it was taken by this workstation's clock,
+// the same clock that gives Today, against which the once-a-day checks
+// compare the copies' dates.
+void stampTaken(Workstation& ws, const std::string& path) {
+  LocalDateTime now = ws.platform.clock->now();
+  std::tm local{};
+  local.tm_year = now.year - 1900;
+  local.tm_mon = now.month - 1;
+  local.tm_mday = now.day;
+  local.tm_hour = now.hour;
+  local.tm_min = now.minute;
+  local.tm_sec = now.second;
+  local.tm_isdst = -1;
+  std::time_t t = std::mktime(&local);
+  if (t == static_cast<std::time_t>(-1)) return;
+  struct timespec times[2] = {{t, 0}, {t, 0}};
+  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+std::string tempNameFor(const Workstation& ws, const std::string& path) {
+  return path + "." + (ws.StationId.empty() ? std::string("0") : ws.StationId) + "-" + std::to_string(::getpid()) +
+         ".TMP";
+}
+
+// Copies from over to, so that to is never left half written: a failed
+// copy leaves the previous file in place. A missing source leaves the
+// target alone (it may be the last good copy of a lost file).
+int copyGeneration(Workstation& ws, const std::string& from, const std::string& to) {
+  if (!fileExists(from)) return io::Ok;
+  const std::string temp = tempNameFor(ws, to);
+  int result = copyFile(from, temp);
+  if (result == io::Ok && ::rename(temp.c_str(), to.c_str()) != 0) result = io::fromErrno(errno);
+  if (result != io::Ok) {
+    deleteFile(temp);
+    result = copyFile(from, to);
+  }
+  if (result == io::Ok) stampTaken(ws, to);
+  return result;
+}
+
+// Writes a whole one-record file. The new contents go to a file beside it
+// that then takes its place, so a failed write (full disk, lost network)
+// leaves the previous file intact instead of a truncated one. A file that
+// exists but cannot be opened for writing is left alone, as a plain
+// rewrite would have to.
+int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std::uint8_t> bytes, std::int64_t& size) {
+  size = 0;
+  if (fileExists(path)) {
+    RecordFile probe;
+    int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite);
+    if (result != io::Ok) return result;
+  }
+  auto writeTo = [&](const std::string& target) {
+    RecordFile f;
+    int result = f.open(target, bytes.size(), RecordFile::Mode::Create);
+    if (result != io::Ok) return result;
+    result = f.write(0, bytes);
+    size = f.byteSize();
+    int closed = f.close();
+    return result != io::Ok ? result : closed;
+  };
+  const std::string temp = tempNameFor(ws, path);
+  if (writeTo(temp) == io::Ok && ::rename(temp.c_str(), path.c_str()) == 0) return io::Ok;
+  deleteFile(temp);
+  return writeTo(path);
+}
+
+// Moves the generations base+prefix+1..4 on by one and copies file in as
+// generation 1; generations 3 and 4 move only when rotateOld.
+void rotateGenerations(Workstation& ws, const std::string& file, const std::string& base, std::string_view prefix,
+                       bool rotateOld) {
+  // A data file that is missing keeps its generations as they are: they
+  // are what it will be restored from.
+  if (!fileExists(file)) return;
+  auto gen = [&](int n) { return base + std::string(prefix) + std::to_string(n); };
+  if (rotateOld) {
+    copyGeneration(ws, gen(3), gen(4));
+    copyGeneration(ws, gen(2), gen(3));
+  }
+  copyGeneration(ws, gen(1), gen(2));
+  int result = copyGeneration(ws, file, gen(1));
+  if (result != io::Ok)
+    showOk(ws, MessageText(ws, 1726) + std::to_string(result) + ": \"" + file + MessageText(ws, 1727));
+}
+
+bool hasExtension(const std::string& name, std::string_view ext) {
+  if (name.size() <= ext.size() + 1 || name[name.size() - ext.size() - 1] != '.') return false;
+  for (std::size_t i = 0; i < ext.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(name[name.size() - ext.size() + i])) != ext[i]) return false;
+  return true;
+}
+
+// The files of one extra backup group, in name order.
+std::vector<std::string> groupFiles(const std::string& folder, std::string_view ext) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code typeEc;
+    if (!it->is_regular_file(typeEc)) continue;
+    std::string name = it->path().filename().string();
+    if (hasExtension(name, ext)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+void ReadMainConfig(Workstation& ws, std::string_view tag) {
+  LockState& L = ws.locks;
+  const std::string tagText(tag);
+  const bool lockedRead = ws.mcfg.flag(mcfg::LockedConfigReads);
+  const bool traceOnEntry = traceLogOn(ws);
+  if (lockedRead) {
+    if (!AcquireLock(ws, lockname::ConfigRecord, "RMCfg - " + tagText)) {
+      L.ConfigRead = false;
+      return;
+    }
+  } else {
+    L.LockBusy = false;
+  }
+  L.ConfigRead = false;
+
+  const std::string& path = ws.paths.MainConfigPath;
+  const bool quitOnEntry = ws.QuitRequested;
+  bool lost = false;
+  int result = io::Ok;
+  for (int attempt = 1;; ++attempt) {
+    RecordFile file;
+    // Reading needs no write access: a configuration file that happens to
+    // be read-only is read, not replaced by an older copy.
+    result = file.open(path, mcfg::Size, RecordFile::Mode::ReadOnly);
+    const bool opened = result == io::Ok;
+    if (opened) {
+      std::int64_t size = file.byteSize();
+      ws.mcfg.setI16(mcfg::LastDateUsed, 0);
+      std::array<std::uint8_t, mcfg::Size> record{};
+      result = file.read(0, record);
+      file.close();
+      if (result == io::Ok) {
+        // Only a whole record replaces the one in memory.
+        ws.mcfg.bytes = record;
+        L.ConfigRead = true;
+        break;
+      }
+      traceLine(ws, " CantRead " + configFields(ws, tagText) + "  Attmpt=" + std::to_string(attempt) + "  ERR[" +
+                        std::to_string(result) + "]  Sz=" + std::to_string(size));
+    } else {
+      traceLine(ws, "CantReset " + configFields(ws, tagText) + "  Attmpt=" + std::to_string(attempt) +
+                        "  ERR=" + std::to_string(result));
+    }
+    if (attempt % kRestoreEvery != 0) {
+      waitMs(ws, kReadPauseMs);
+      continue;
+    }
+    if (!fileExists(path)) {
+      if (!opened) result = io::Ok;
+      break;
+    }
+    if (attempt % kAskEvery == 0 && askRetry(ws, 1) != 1) {
+      ConfigLost(ws);
+      lost = true;
+      break;
+    }
+    RestoreMainConfig(ws, opened ? '2' : '1');
+    // The user gave the configuration up in the restore's question.
+    if (!quitOnEntry && ws.QuitRequested) {
+      lost = true;
+      break;
+    }
+  }
+
+  if (!lost) {
+    if (ws.mcfg.real(mcfg::ScaleReal) == 0.0) ws.mcfg.setReal(mcfg::ScaleReal, 1.0);
+    ReportIoError(ws, result, "RMCfg:  " + tagText);
+    if (traceOnEntry)
+      traceLine(ws, "ReadMCFG  " + configFields(ws, tagText) + "  FileRet=" + (L.ConfigRead ? "TRUE" : "FALSE"));
+    NormalizeFileAttr(ws, path);
+  }
+  // Released exactly when taken: the flag may have changed with the read.
+  if (lockedRead) ReleaseLock(ws, lockname::ConfigRecord);
+}
+
+void WriteMainConfig(Workstation& ws, std::string_view tag) {
+  const std::string tagText(tag);
+  if (!AcquireLock(ws, lockname::ConfigRecord, "MCFG - " + tagText)) return;
+  std::int64_t size = 0;
+  int result = writeWholeFile(ws, ws.paths.MainConfigPath, ws.mcfg.bytes, size);
+  ReportIoError(ws, result, "WMCfgf:  " + tagText);
+  if (traceLogOn(ws)) traceLine(ws, "WriteMCFG " + configFields(ws, tagText) + "  Sz=" + std::to_string(size));
+  NormalizeFileAttr(ws, ws.paths.MainConfigPath);
+  ReleaseLock(ws, lockname::ConfigRecord);
+}
+
+void RestoreMainConfig(Workstation& ws, char level) {
+  const std::string& target = ws.paths.MainConfigPath;
+  std::string source = configSibling(ws, "BAK");
+  if (!fileExists(source)) source = configSibling(ws, "BAC");
+  if (!fileExists(source)) return;
+
+  std::int64_t size = -9;
+  {
+    RecordFile current;
+    if (current.open(target, 1, RecordFile::Mode::ReadOnly) == io::Ok) size = current.byteSize();
+  }
+  const int closed = io::Ok;
+  const int deleted = deleteFile(target);
+  int copied = copyFile(source, target);
+  if (copied == io::Ok) stampTaken(ws, target);
+  traceLine(ws, std::string("   ") + level + " RestoreMCFG  " + source + "->" + target + "    Cls:Del:Cpy[" +
+                    std::to_string(closed) + ":" + std::to_string(deleted) + ":" + std::to_string(copied) +
+                    "]  sz=" + std::to_string(size));
+  const bool deleteFailed = deleted != io::Ok && deleted != io::FileNotFound;
+  if ((deleteFailed || copied != io::Ok) && askRetry(ws, 2) == 2) ConfigLost(ws);
+}
+
+void ConfigLost(Workstation& ws) {
+  if (ws.platform.dialogs) ws.platform.dialogs->beep();
+  showOk(ws, MessageText(ws, 1995) + ws.paths.BackupFolder + MessageText(ws, 1996) + ws.paths.MainConfigPath +
+                 MessageText(ws, 1997));
+  ws.QuitRequested = true;
+}
+
+void LoadMainConfig(Workstation& ws, int level) {
+  LockState& L = ws.locks;
+  const std::string lvl = std::to_string(level);
+  bool write = level == 2;
+  if (level != 2) {
+    ws.QuitRequested = false;
+    const std::string dat = ws.paths.MainConfigPath;
+    const std::string bak = configSibling(ws, "BAK");
+    const std::string bac = configSibling(ws, "BAC");
+    bool repaired = false, restoreFailed = false;
+    for (;;) {
+      ReadMainConfig(ws, "Work R: (" + lvl + ")");
+      // A read skipped because the user gave up waiting for the lock says
+      // nothing about the file: it is neither repaired nor replaced.
+      if (L.ConfigRead || level < 2 || ws.QuitRequested || L.LockBusy) break;
+      repaired = true;
+      InitMainConfig(ws);
+      if (fileExists(bak)) {
+        if (fileExists(dat)) deleteFile(dat);
+        if (copyGeneration(ws, bak, dat) != io::Ok) {
+          restoreFailed = true;
+          break;
+        }
+        traceLine(ws, " BAKmcfgFyl: " + repairFields(ws, level));
+        if (!fileExists(bac)) copyGeneration(ws, bak, bac);
+        deleteFile(bak);
+      } else if (fileExists(bac)) {
+        if (copyGeneration(ws, bac, bak) != io::Ok) {
+          restoreFailed = true;
+          break;
+        }
+        traceLine(ws, " BACmcfgFyl: " + repairFields(ws, level));
+        deleteFile(bac);
+      } else {
+        break;
+      }
+    }
+    if (repaired && !L.ConfigRead && !ws.QuitRequested && !L.LockBusy) {
+      // Nothing left to restore from. A backup in the backup folder shows
+      // that a configuration existed: it is lost, not to be started anew.
+      if (restoreFailed || fileExists(ws.paths.BackupFolder + "/CFGMAIN.BA1")) {
+        showOk(ws, MessageText(ws, 1720) + dat + ".");
+        ConfigLost(ws);
+      } else {
+        traceLine(ws, " NEWmcfgFyl: " + repairFields(ws, level));
+      }
+      write = true;
+    }
+  }
+  if (write) {
+    if (traceLogOn(ws)) {
+      std::string fields = ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws) +
+                           "   lastDateUsed = " + FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)) + "  Lvl=" + lvl;
+      traceLine(ws, "WorkMcfgFyl: " + fields + " NEW FILE!!");
+      traceLine(ws, "WORKMcfg  " + fields + " WRITING WORKMCFG");
+    }
+    if (!ws.QuitRequested) WriteMainConfig(ws, "Work W: (" + lvl + ")");
+  }
+  for (int i = 0; i < kTermCount; ++i) ws.notices.Terms[i] = ws.mcfg.str(mcfg::SuiteTerms + kTermStride * i, 15);
+  NormalizeFileAttr(ws, ws.paths.MainConfigPath);
+}
+
+void ReadPersonalConfig(Workstation& ws) {
+  ws.locks.ConfigRead = false;
+  RecordFile file;
+  if (file.open(ws.paths.PersonalConfigPath, pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+  std::array<std::uint8_t, pcfg::Size> record{};
+  int result = file.read(0, record);
+  if (result == io::Ok) {
+    ws.pcfg.bytes = record;
+    ws.locks.ConfigRead = true;
+  }
+  file.close();
+  ReportIoError(ws, result, "RPCfg");
+}
+
+void WritePersonalConfig(Workstation& ws) {
+  std::int64_t size = 0;
+  ReportIoError(ws, writeWholeFile(ws, ws.paths.PersonalConfigPath, ws.pcfg.bytes, size), "WPCfg");
+  NormalizeFileAttr(ws, ws.paths.PersonalConfigPath);
+}
+
+void LoadPersonalConfig(Workstation& ws, int level) {
+  if (level == 2) {
+    WritePersonalConfig(ws);
+  } else {
+    ReadPersonalConfig(ws);
+    if (!ws.locks.ConfigRead && level > 1) {
+      InitPersonalConfig(ws);
+      WritePersonalConfig(ws);
+    }
+  }
+  NormalizeFileAttr(ws, ws.paths.PersonalConfigPath);
+}
+
+void DailyConfigBackup(Workstation& ws) {
+  const std::string bak = configSibling(ws, "BAK");
+  if (fileExists(bak) && fileDay(bak) >= ws.Today) return;
+  copyGeneration(ws, bak, configSibling(ws, "BAC"));
+  copyGeneration(ws, ws.paths.MainConfigPath, bak);
+}
+
+void BackupDataFiles(Workstation& ws) {
+  if (!AcquireLock(ws, lockname::Backup, "BACKUP")) return;
+  const std::string& folder = ws.paths.BackupFolder;
+  if (createFolder(folder) != io::Ok && ws.MultiUser && !fileExists(folder + "/CFGMAIN.BA0") &&
+      !fileExists(folder + "/CFGMAIN.BA1")) {
+    if (ws.platform.dialogs) ws.platform.dialogs->beep();
+    showOk(ws, MessageText(ws, 1910) + folder + MessageText(ws, 1911));
+    ReleaseLock(ws, lockname::Backup);
+    return;
+  }
+  createFolder(folder + "/PROJNOTE");
+  createFolder(folder + "/PROJPLAN");
+
+  // Taken already today (or by a workstation whose clock runs a few days ahead).
+  const std::string newest = folder + "/CFGMAIN.BA1";
+  if (fileExists(newest)) {
+    int day = fileDay(newest);
+    if (day >= ws.Today && day <= ws.Today + 6) {
+      ReleaseLock(ws, lockname::Backup);
+      return;
+    }
+  }
+  const std::string third = folder + "/CFGMAIN.BA3";
+  const bool rotateOld = !fileExists(third) || fileDay(third) <= fileDay(ws.paths.DataFolder + "/CFGMAIN.DAF") - 9;
+
+  const std::string prefix = ws.paths.DataFolder + "/";
+  for (int kind = 0; kind < kCatalogueKinds; ++kind) {
+    std::string file = FileNameFor(ws, kind);
+    // Only files inside the data folder have a place in the backup folder.
+    if (file.size() <= prefix.size() + 3 || file.compare(0, prefix.size(), prefix) != 0) continue;
+    std::string relative = file.substr(prefix.size());
+    rotateGenerations(ws, file, folder + "/" + relative.substr(0, relative.size() - 3), "BA", rotateOld);
+  }
+
+  struct Group {
+    const char* subfolder;
+    const char* extension;
+    const char* prefix;
+  };
+  static constexpr Group kGroups[] = {
+      {"PROJPLAN", "DAP", "BA"}, {"PROJNOTE", "DAN", "BA"}, {"PROJNOTE", "DAI", "IA"},
+      {"PROJNOTE", "DAW", "WA"}, {"", "DAX", "XA"},
+  };
+  for (const Group& g : kGroups) {
+    std::string sub = *g.subfolder ? std::string("/") + g.subfolder : std::string();
+    for (const std::string& name : groupFiles(ws.paths.DataFolder + sub, g.extension)) {
+      std::string base = folder + sub + "/" + name.substr(0, name.size() - 3);
+      rotateGenerations(ws, ws.paths.DataFolder + sub + "/" + name, base, g.prefix, rotateOld);
+    }
+  }
+  ReleaseLock(ws, lockname::Backup);
+}
 
 }  // namespace egresso

@@ -1,9 +1,105 @@
 // Lock-protocol state, trace-file and configuration-storage state of one workstation.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
 namespace egresso {
 
+// Names of the locks that guard the shared files (each is the file
+// <name>.LOK in the data folder while held).
+namespace lockname {
+inline constexpr const char* Locate = "LOCATELK";   // in/out board files
+inline constexpr const char* Memo = "MEMOLK";       // message and archive board files
+inline constexpr const char* InOutLog = "EGLOG";    // the sign-in/out text log
+inline constexpr const char* Announcement = "EGMEMO";
+inline constexpr const char* Schedule = "SCHED";
+inline constexpr const char* Log = "LOG";           // the monthly log sets
+inline constexpr const char* ConfigAll = "CFGMAIN"; // the configuration during long operations
+inline constexpr const char* ConfigRecord = "MCFG"; // one read or write of the main configuration
+inline constexpr const char* Backup = "BAK";        // the backup folder
+inline constexpr const char* Project = "PROJ";
+}  // namespace lockname
+
+// What identifies one particular lock file: a file deleted and created
+// again under the same name differs in at least one of these.
+struct LockFileIdentity {
+  bool known = false;
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = -1;
+  std::int64_t modifiedNs = 0;
+  bool operator==(const LockFileIdentity&) const = default;
+};
+
+// The trace file handle; a copy of the workstation starts with it closed.
+class TraceFile {
+ public:
+  TraceFile() = default;
+  ~TraceFile() { close(); }
+  TraceFile(const TraceFile&) {}
+  TraceFile& operator=(const TraceFile& other) {
+    if (this != &other) close();
+    return *this;
+  }
+  std::FILE* handle() const { return file_; }
+  void open(std::FILE* f) {
+    close();
+    file_ = f;
+  }
+  void close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+// The lock-wait note (TBeepMssg): whether it is on screen and the key it
+// was answered with.
+struct BeepState {
+  bool BeepShowing = false;
+  int BeepKeyAnswer = 0;  // 27 Esc (give up), 6 Ctrl+F (break the lock), 0 none
+  int Interval = 1000;    // of the note on screen; 1 = stays until closed otherwise
+};
+
 struct LockState {
+  // Result of the last take: true = not taken.
+  bool LockBusy = false;
+  // Read from the last lock file examined.
+  std::string HolderInitials;  // at most 3
+  std::string HolderStation;   // at most 15
+  std::string LockLine;        // at most 120
+  // Name of the lock the last AcquireLock call waited for (BreakLock deletes it).
+  std::string LastLockName;
+  // I/O result of the last lock-file step (recorded, never reported).
+  int IoResult = 0;
+  // The process's umask as read by the first attribute reset (-1 = not yet).
+  int Umask = -1;
+
+  // The lock file last examined, so that breaking it never deletes a lock
+  // file another workstation created in its place meanwhile.
+  LockFileIdentity Examined;
+  std::string ExaminedPath;
+  // An empty or unreadable lock file seen while waiting: when it stays the
+  // same file for DeadLockGraceMs it is taken to be left by a workstation
+  // that died while creating it.
+  LockFileIdentity Unreadable;
+  std::string UnreadablePath;
+  std::int64_t UnreadableSinceMs = 0;
+  int DeadLockGraceMs = 2000;
+  // Pause between two looks at a busy lock.
+  int WaitRoundMs = 25;
+
+  // Folder of the trace file "TEST"; empty = the process's current folder.
+  std::string TraceFolder;
+  TraceFile Trace;
+
+  // True when the last configuration read read its record.
+  bool ConfigRead = false;
+
+  BeepState beep;
 };
 
 }  // namespace egresso

@@ -1,17 +1,448 @@
-// Placeholder bodies; replaced by the lock protocol.
+// Lock files, attribute reset, the I/O error report and the trace file.
+//
+// A lock is the file <DataFolder>/<name>.LOK holding one line: the holder's
+// initials padded to 3, a blank, the caller's tag padded or cut to 15, a
+// blank and the holder's station identity. Workstations see each other only
+// through these files, so every step here has to stay safe when several
+// workstations (on several computers, over a network share) act at once.
 #include "storage/locks.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <thread>
+
+#include "startup/notices.h"
 #include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
 
 namespace egresso {
+namespace {
 
-bool TryLock(Workstation&, std::string_view, std::string_view) { return true; }
-bool AcquireLock(Workstation&, std::string_view, std::string_view) { return true; }
-void ReleaseLock(Workstation&, std::string_view) {}
-void BreakLock(Workstation&) {}
-void NormalizeFileAttr(Workstation&, const std::filesystem::path&) {}
-void ReportIoError(Workstation&, int, std::string_view) {}
-void traceLine(Workstation&, std::string_view) {}
-std::string traceSuffix(Workstation&) { return {}; }
+constexpr std::size_t kLineMax = 120;
+// A file that disappears between a failed exclusive create and the read of
+// the holder is tried again this often within one attempt.
+constexpr int kCreateRounds = 4;
+constexpr int kReleaseAttempts = 10000;
+constexpr int kReleaseTraceEvery = 1000;
+constexpr int kKeyEsc = 27;
+constexpr int kKeyBreak = 6;  // Ctrl+F
+
+bool traceLogOn(const Workstation& ws) { return ws.mcfg.flag(mcfg::TraceLog); }
+
+// Blanks off both ends; a field of blanks becomes empty.
+std::string trimBlanks(std::string_view s) {
+  auto first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  auto last = s.find_last_not_of(' ');
+  return std::string(s.substr(first, last - first + 1));
+}
+
+LockFileIdentity identityOf(const struct stat& st) {
+  LockFileIdentity id;
+  id.known = true;
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.inode = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::int64_t>(st.st_size);
+  id.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  return id;
+}
+
+LockFileIdentity identityAt(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return identityOf(st);
+}
+
+struct LockRead {
+  bool exists = true;
+  int result = io::Ok;  // non-zero: the file could not be read as a lock line
+  std::string line;
+  LockFileIdentity identity;
+};
+
+// Reads the first line of a lock file. A line holding control characters
+// was not written by any workstation (a damaged file) and counts as unreadable.
+LockRead readLockFile(const std::string& path) {
+  LockRead r;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    r.exists = err != ENOENT && err != ENOTDIR;
+    r.result = io::fromErrno(err);
+    if (r.exists) r.identity = identityAt(path);
+    return r;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) == 0) r.identity = identityOf(st);
+  char buf[256];
+  ssize_t n;
+  do {
+    n = ::read(fd, buf, sizeof buf);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    r.result = io::fromErrno(errno);
+  } else {
+    std::string_view text(buf, static_cast<std::size_t>(n));
+    text = text.substr(0, text.find_first_of("\r\n"));
+    if (text.size() > kLineMax) text = text.substr(0, kLineMax);
+    for (char c : text) {
+      auto u = static_cast<unsigned char>(c);
+      if (u < 0x20 || u == 0x7F) {
+        r.result = io::DiskReadError;
+        break;
+      }
+    }
+    if (r.result == io::Ok) r.line = std::string(text);
+  }
+  ::close(fd);
+  return r;
+}
+
+void parseHolder(LockState& L, const std::string& line) {
+  L.HolderInitials = trimBlanks(std::string_view(line).substr(0, 3));
+  if (line.size() > 20) L.HolderStation = trimBlanks(std::string_view(line).substr(20, 15));
+}
+
+enum class Removal { Deleted, Gone, Replaced, Failed };
+
+// Deletes path when it is still the file identified (any file when the
+// identity is unknown). Another workstation may have deleted the file we
+// examined and created its own lock under the same name since; deleting
+// that would let two workstations hold the lock.
+Removal removeIfUnchanged(const std::string& path, const LockFileIdentity& id, int& result) {
+  result = io::Ok;
+  if (id.known) {
+    LockFileIdentity now = identityAt(path);
+    if (!now.known) return fileExists(path) ? Removal::Failed : Removal::Gone;
+    if (!(now == id)) return Removal::Replaced;
+  }
+  if (::unlink(path.c_str()) == 0) return Removal::Deleted;
+  if (errno == ENOENT) return Removal::Gone;
+  result = io::fromErrno(errno);
+  return Removal::Failed;
+}
+
+// True once an empty or unreadable lock file has stayed the very same file
+// for the grace period. A workstation creating its lock file leaves it
+// empty for a moment; only a file that stays so was left by one that died.
+bool deadLockFile(Workstation& ws, const std::string& path, const LockFileIdentity& id) {
+  LockState& L = ws.locks;
+  std::int64_t now = ws.platform.clock->monotonicMs();
+  if (!L.Unreadable.known || !(L.Unreadable == id) || L.UnreadablePath != path) {
+    L.Unreadable = id;
+    L.UnreadablePath = path;
+    L.UnreadableSinceMs = now;
+  }
+  return id.known && now - L.UnreadableSinceMs >= L.DeadLockGraceMs;
+}
+
+int writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return io::fromErrno(errno);
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return io::Ok;
+}
+
+void pauseRound(Workstation& ws) {
+  if (ws.platform.events)
+    ws.platform.events->sleepMs(ws.locks.WaitRoundMs);
+  else
+    std::this_thread::sleep_for(std::chrono::milliseconds(ws.locks.WaitRoundMs));
+}
+
+// Umask of this process, which an office share's set-up uses to keep
+// outsiders out; read without changing it.
+mode_t readUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0) {
+      try {
+        return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+      } catch (...) {
+        break;
+      }
+    }
+  }
+  return 022;
+}
+
+int errorNotice(int code) {
+  switch (code) {
+    case 100: return 301;
+    case 101: return 302;
+    case 103:
+    case 104:
+    case 105: return 303;
+    case 150: return 304;
+    case 152: return 305;
+    case 154: return 306;
+    case 155: return 307;
+    case 156: return 308;
+    case 157: return 309;
+    case 158: return 310;
+    case 159: return 311;
+    case 160: return 312;
+    case 161: return 313;
+    case 162: return 314;
+    default: return 0;
+  }
+}
+
+void showError(Workstation& ws, const std::string& message) {
+  UltimateDialog(ws, message, 0, "", "", MessageText(ws, 29), 3);
+}
+
+}  // namespace
+
+std::string LockFilePath(const Workstation& ws, std::string_view lockName) {
+  return ws.paths.DataFolder + "/" + std::string(lockName) + ".LOK";
+}
+
+bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
+  LockState& L = ws.locks;
+  L.HolderInitials.clear();
+  L.HolderStation.clear();
+  L.LockBusy = false;
+  if (!ws.MultiUser) return true;
+  if (traceLogOn(ws)) traceLine(ws, "Locking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
+
+  const std::string path = LockFilePath(ws, lockName);
+  const std::string line = PadText(ws.ThisUser, 3) + " " + PadText(tag, 15) + " " + ws.StationId;
+  for (int round = 0; round < kCreateRounds; ++round) {
+    // Creating the file exclusively is the one step that decides between
+    // workstations racing for a free lock (network shares honour it too).
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      L.IoResult = writeAll(fd, line + "\r\n");
+      struct stat st;
+      L.Examined = ::fstat(fd, &st) == 0 ? identityOf(st) : LockFileIdentity{};
+      ::close(fd);
+      if (L.IoResult != io::Ok) {
+        // An empty or partial lock file would be taken for a dead one by
+        // the others; go on as when the folder takes no lock file at all.
+        ::unlink(path.c_str());
+        return true;
+      }
+      L.ExaminedPath = path;
+      L.LockLine = line.substr(0, kLineMax);
+      // Created with read and write for everybody the umask allows, which
+      // is all the attribute reset would give it.
+      L.HolderInitials = ws.ThisUser;
+      L.HolderStation = ws.StationId;
+      return true;
+    }
+    if (errno != EEXIST) {
+      // The folder takes no lock file (missing, not writable). Errors of
+      // lock files are not reported: the caller's own file step will be.
+      L.IoResult = io::fromErrno(errno);
+      return true;
+    }
+
+    LockRead r = readLockFile(path);
+    if (!r.exists) continue;  // released in between
+    L.LockLine = r.line;
+    L.Examined = r.identity;
+    L.ExaminedPath = path;
+    parseHolder(L, r.line);
+    if (r.result == io::Ok && !L.HolderInitials.empty()) {
+      L.Unreadable = {};
+      // A lock left by this same workstation counts as taken again.
+      L.LockBusy = L.HolderStation != ws.StationId;
+      return !L.LockBusy;
+    }
+    L.IoResult = r.result;
+    L.HolderInitials.clear();
+    L.HolderStation.clear();
+    if (!deadLockFile(ws, path, r.identity)) {
+      L.LockBusy = true;
+      return false;
+    }
+    int result = io::Ok;
+    removeIfUnchanged(path, r.identity, result);
+    L.IoResult = result;
+    L.Unreadable = {};
+  }
+  L.LockBusy = true;
+  return false;
+}
+
+bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
+  LockState& L = ws.locks;
+  L.LastLockName = std::string(lockName);
+  const bool quitOnEntry = ws.QuitRequested;
+  for (;;) {  // once more after every break on the user's demand
+    L.LockBusy = false;
+    if (!ws.MultiUser || ws.ThisUser.empty()) return true;
+    int key = 0;
+    std::string prevStation = "---";
+    std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
+    bool restart = false;
+    while (!restart) {
+      TryLock(ws, lockName, tag);
+      if (L.LockBusy) {
+        if (ws.platform.lockAlert) {
+          std::string text = MessageText(ws, 16) + " " + L.HolderInitials + "\r\n" + MessageText(ws, 17);
+          ws.platform.lockAlert->flash(text.substr(0, 80), 1000);
+        }
+        if (int typed = ws.platform.events ? ws.platform.events->processEvents() : 0) key = typed;
+        if (int answered = ws.platform.lockAlert ? ws.platform.lockAlert->takeKeyAnswer() : 0) key = answered;
+        if (key == kKeyBreak) {
+          BreakLock(ws);
+          restart = true;
+          continue;
+        }
+      }
+      // Stale-lock timeout, measured on the monotonic clock; the wait
+      // starts again whenever the holder changes.
+      int timeout = ws.mcfg.i16(mcfg::LockTimeout);
+      if (timeout > 0) {
+        std::int64_t now = ws.platform.clock->monotonicMs();
+        if (L.HolderStation != prevStation) waitStartMs = now;
+        if (now - waitStartMs >= timeout * 1000LL && L.LockLine.find("!!") == std::string::npos) BreakLock(ws);
+        prevStation = L.HolderStation;
+      }
+      if (!L.LockBusy) return true;
+      if (key == kKeyEsc) return false;
+      // The application is closing: give up rather than keep it waiting.
+      if (!quitOnEntry && ws.QuitRequested) return false;
+      pauseRound(ws);
+    }
+  }
+}
+
+void ReleaseLock(Workstation& ws, std::string_view lockName) {
+  LockState& L = ws.locks;
+  if (!ws.MultiUser) return;
+  if (traceLogOn(ws)) traceLine(ws, "Unlocking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
+
+  const std::string path = LockFilePath(ws, lockName);
+  auto attemptLine = [&](const char* what, int err, int attempt) {
+    traceLine(ws, ws.ThisUser + what + path + " (" + traceTime(ws, 1) + " - " + FormatDay(ws, ws.Today) +
+                      ")  err=" + std::to_string(err) + "  Attmpt=" + std::to_string(attempt));
+  };
+
+  LockRead r;
+  bool readable = false;
+  for (int attempt = 1; attempt <= kReleaseAttempts; ++attempt) {
+    r = readLockFile(path);
+    if (!r.exists) break;
+    if (r.result == io::Ok && !trimBlanks(std::string_view(r.line).substr(0, 3)).empty()) {
+      readable = true;
+      break;
+    }
+    if (attempt % kReleaseTraceEvery == 0) attemptLine(" CantRead  ", r.result, attempt);
+  }
+
+  // Only a lock this workstation holds is removed; an unreadable file is
+  // left to the grace rule of the next workstation that wants the lock.
+  if (readable) {
+    L.LockLine = r.line;
+    L.HolderInitials.clear();
+    L.HolderStation.clear();
+    parseHolder(L, r.line);
+    if (L.HolderStation == ws.StationId) {
+      for (int failures = 0;;) {
+        int result = io::Ok;
+        if (removeIfUnchanged(path, r.identity, result) != Removal::Failed) break;
+        L.IoResult = result;
+        if (++failures % kReleaseTraceEvery == 0) attemptLine(" CantErase ", result, failures);
+        if (failures >= kReleaseAttempts) break;
+      }
+    }
+  }
+  L.HolderInitials.clear();
+  L.HolderStation.clear();
+  L.LockBusy = false;
+}
+
+void BreakLock(Workstation& ws) {
+  LockState& L = ws.locks;
+  if (L.LastLockName.empty()) return;
+  const std::string path = LockFilePath(ws, L.LastLockName);
+  LockFileIdentity id = L.ExaminedPath == path ? L.Examined : LockFileIdentity{};
+  int result = io::Ok;
+  removeIfUnchanged(path, id, result);
+  L.IoResult = result;
+}
+
+int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
+  if (!ws.MultiUser) return io::Ok;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return io::Ok;
+  constexpr mode_t kReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+  mode_t current = st.st_mode & 07777;
+  if ((current & kReadWrite) == kReadWrite) return io::Ok;
+  if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
+  mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+  int result = io::Ok;
+  if (wanted != current && ::chmod(path.c_str(), wanted) != 0) result = io::fromErrno(errno);
+  ws.locks.IoResult = result;
+  return result;
+}
+
+void ReportIoError(Workstation& ws, int code, std::string_view tag) {
+  if (code == io::Ok) return;
+  const std::string where(tag.substr(0, 25));
+  int notice = errorNotice(code);
+  std::string text = notice ? MessageText(ws, notice) : std::string(1, '"') + std::to_string(code);
+  text.resize(std::min<std::size_t>(text.size(), 120));
+  showError(ws, text + " (" + where + ")\"" + "\r\r" + MessageText(ws, 315) + MessageText(ws, 316));
+
+  // File not open: tell whether the data folder itself can be reached.
+  if (code >= 103 && code <= 105 && ws.MultiUser && ws.paths.AltDataFolder.empty()) {
+    std::error_code ec;
+    bool reachable = std::filesystem::is_directory(ws.paths.DataFolder, ec) &&
+                     ::access(ws.paths.DataFolder.c_str(), X_OK) == 0;
+    if (!reachable)
+      showError(ws, MessageText(ws, 1653) + " " + ws.paths.DataFolder + MessageText(ws, 1654));
+    else
+      showError(ws, MessageText(ws, 1650) + MessageText(ws, 1651) + MessageText(ws, 1652));
+  }
+  if (code >= 100 && code <= 105) showError(ws, MessageText(ws, 1601) + MessageText(ws, 1602) + MessageText(ws, 1603));
+
+  traceLine(ws, "ERR[" + std::to_string(code) + "] LOC[" + where + "] TU[" + ws.ThisUser + "] DATE[" +
+                    FormatDay(ws, ws.Today) + "] TIME[" + traceTime(ws) + "]  LAST[" +
+                    FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)) + "]");
+}
+
+void TraceOpen(Workstation& ws) {
+  LockState& L = ws.locks;
+  L.Trace.close();
+  std::string path = L.TraceFolder.empty() ? std::string("TEST") : L.TraceFolder + "/TEST";
+  L.Trace.open(std::fopen(path.c_str(), "ab"));
+}
+
+void TraceClose(Workstation& ws) { ws.locks.Trace.close(); }
+
+void traceLine(Workstation& ws, std::string_view line) {
+  TraceOpen(ws);
+  if (std::FILE* f = ws.locks.Trace.handle()) {
+    std::string text(line);
+    text += "\r\n";
+    std::fwrite(text.data(), 1, text.size(), f);
+  }
+  TraceClose(ws);
+}
+
+std::string traceTime(Workstation& ws, int style) {
+  return FormatTime(ws, CurrentTimeHHMM(ws), true, true, style);
+}
+
+std::string traceSuffix(Workstation& ws) {
+  return PadText(ws.ThisUser, -3) + " " + PadText(FormatDay(ws, ws.Today), -9) + " : " + PadText(traceTime(ws), 6);
+}
 
 }  // namespace egresso

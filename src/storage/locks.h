@@ -10,18 +10,31 @@ namespace egresso {
 
 struct Workstation;
 
+// The lock file of a lock name: <DataFolder>/<name>.LOK.
+std::string LockFilePath(const Workstation& ws, std::string_view lockName);
+
+// One attempt; true when this workstation holds the lock afterwards (LockBusy false).
 bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 // Returns true when the lock is held (LockBusy false), false when the user gave up.
 bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 void ReleaseLock(Workstation& ws, std::string_view lockName);
+// Deletes the lock file last examined, whoever holds it, unless another
+// workstation has replaced it by a new lock file meanwhile.
 void BreakLock(Workstation& ws);
 
-void NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
+// Makes a written file readable and writable for everybody the umask
+// allows (multi-user mode only); returns the I/O result.
+int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // Reports a non-zero I/O result to the user with the caller's tag and traces it.
 void ReportIoError(Workstation& ws, int code, std::string_view tag);
 
+// The trace file "TEST" in ws.locks.TraceFolder, opened for appending.
+void TraceOpen(Workstation& ws);
+void TraceClose(Workstation& ws);
 // Appends one line to the trace file; the suffix is the common trace suffix.
 void traceLine(Workstation& ws, std::string_view line);
 std::string traceSuffix(Workstation& ws);
+// The current time as trace lines show it (style 0, or style 1: "8:30 AM").
+std::string traceTime(Workstation& ws, int style = 0);
 
 }  // namespace egresso

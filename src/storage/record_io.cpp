@@ -16,6 +16,7 @@ int fromErrno(int err) {
     case EPERM:
     case EROFS:
     case EISDIR: return AccessDenied;
+    case EEXIST: return AlreadyExists;
     case EBUSY:
     case ETXTBSY:
     case EAGAIN: return SharingViolation;
@@ -47,7 +48,10 @@ int RecordFile::open(const std::filesystem::path& path, std::size_t recordSize, 
   close();
   path_ = path;
   recordSize_ = recordSize == 0 ? 1 : recordSize;
-  const char* how = mode == Mode::ReadWrite ? "r+b" : mode == Mode::ReadOnly ? "rb" : "w+b";
+  const char* how = mode == Mode::ReadWrite  ? "r+b"
+                    : mode == Mode::ReadOnly ? "rb"
+                    : mode == Mode::Create   ? "w+b"
+                                             : "w+bx";
   errno = 0;
   file_ = std::fopen(path.c_str(), how);
   if (!file_) {

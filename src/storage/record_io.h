@@ -21,13 +21,17 @@ inline constexpr int SharingViolation = 32;
 inline constexpr int DiskReadError = 100;   // read past the end or a failed read
 inline constexpr int DiskWriteError = 101;  // a failed or short write
 inline constexpr int FileNotOpen = 103;
+inline constexpr int AlreadyExists = 80;
 // Maps an errno value to the codes above (unknown values pass through).
 int fromErrno(int err);
 }  // namespace io
 
 class RecordFile {
  public:
-  enum class Mode { ReadWrite, ReadOnly, Create };
+  // CreateNew creates a missing file and fails with AlreadyExists when the
+  // file is there, so that creating a file never truncates one that another
+  // workstation made meanwhile.
+  enum class Mode { ReadWrite, ReadOnly, Create, CreateNew };
 
   RecordFile() = default;
   ~RecordFile();

@@ -1,35 +1,95 @@
-// Placeholder bodies; replaced by the full helpers.
 #include "storage/text.h"
 
 #include <algorithm>
-#include <cctype>
+#include <cstdint>
+#include <limits>
 
 namespace egresso {
 
-std::string PadText(std::string_view s, int n) {
-  std::size_t w = static_cast<std::size_t>(n < 0 ? -n : n);
+namespace {
+
+std::string padWith(std::string_view s, int n, char fill, int maxWidth) {
+  std::size_t width = static_cast<std::size_t>(std::min(n < 0 ? -static_cast<long long>(n) : n,
+                                                        static_cast<long long>(maxWidth)));
   std::string r(s);
-  if (r.size() < w) r = n >= 1 ? r + std::string(w - r.size(), ' ') : std::string(w - r.size(), ' ') + r;
-  return r.substr(0, w);
-}
-std::string PadNumber(std::string_view s, int n) {
-  std::size_t w = static_cast<std::size_t>(n < 0 ? -n : n);
-  std::string r(s);
-  if (r.size() < w) r = n >= 1 ? r + std::string(w - r.size(), '0') : std::string(w - r.size(), '0') + r;
-  return r.substr(0, w);
-}
-std::string TrimText(std::string_view s) { return std::string(s); }
-std::string UpperText(std::string_view s) {
-  std::string r(s);
-  for (auto& c : r) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (r.size() < width) {
+    std::string pad(width - r.size(), fill);
+    r = n >= 1 ? r + pad : pad + r;
+  }
+  r.resize(std::min(r.size(), width));
   return r;
 }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string PadText(std::string_view s, int n) { return padWith(s, n, ' ', 254); }
+std::string PadNumber(std::string_view s, int n) { return padWith(s, n, '0', 20); }
+
+std::string TrimText(std::string_view s) {
+  while (s.size() > 1 && s.back() == ' ') s.remove_suffix(1);
+  while (s.size() > 1 && s.front() == ' ') s.remove_prefix(1);
+  return std::string(s);
+}
+
+std::string UpperText(std::string_view s) {
+  std::string r(s);
+  for (auto& ch : r) {
+    auto c = static_cast<std::uint8_t>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      c = static_cast<std::uint8_t>(c - 0x20);
+    } else if (c == 0x9A || c == 0x9C || c == 0x9E) {  // s, oe, z with caron / ligature
+      c = static_cast<std::uint8_t>(c - 0x10);
+    } else if (c == 0xFF) {  // y with diaeresis
+      c = 0x9F;
+    }
+    ch = static_cast<char>(c);
+  }
+  return r;
+}
+
 std::string RemoveBlanks(std::string_view s) {
   std::string r(s);
   r.erase(std::remove(r.begin(), r.end(), ' '), r.end());
   return r;
 }
+
 std::string RepeatChar(char c, int n) { return std::string(static_cast<std::size_t>(std::clamp(n, 0, 180)), c); }
-std::string CleanNumber(std::string_view s) { return std::string(s); }
+
+std::string CleanNumber(std::string_view s, char decimalSeparator) {
+  auto numeric = [&](char c) { return isDigit(c) || c == decimalSeparator; };
+  std::size_t start = 0;
+  while (start < s.size() && !numeric(s[start])) ++start;
+  bool negative = s.substr(0, start).find('-') != std::string_view::npos;
+  std::size_t end = start;
+  while (end < s.size() && numeric(s[end])) ++end;
+  std::string run(s.substr(start, end - start));
+  while (!run.empty() && !isDigit(run.back())) run.pop_back();
+  if (run.empty()) return {};
+  if (run.front() == decimalSeparator) run.insert(run.begin(), '0');
+  if (negative) run.insert(run.begin(), '-');
+  run.resize(std::min<std::size_t>(run.size(), 12));
+  return run;
+}
+
+int MinInt(int a, int b) { return a < b ? a : b; }
+int MaxInt(int a, int b) { return a > b ? a : b; }
+
+bool IntValue(std::string_view s, int& value) {
+  bool negative = !s.empty() && s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  if (s.empty()) return false;
+  long long v = 0;
+  for (char c : s) {
+    if (!isDigit(c)) return false;
+    v = v * 10 + (c - '0');
+    if (v > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return false;
+  }
+  if (negative) v = -v;
+  if (v > std::numeric_limits<int>::max() || v < std::numeric_limits<int>::min()) return false;
+  value = static_cast<int>(v);
+  return true;
+}
 
 }  // namespace egresso

@@ -1,0 +1,116 @@
+// Cost of taking and releasing an uncontended lock, beside the plain file
+// opens and closes it is made of; and the processor time a workstation
+// spends while it waits for a lock another one holds.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "../tests/support/system_platform.h"
+#include "startup/workstation.h"
+#include "storage/locks.h"
+
+namespace egresso {
+namespace {
+
+// A data folder for one benchmark, removed afterwards.
+struct BenchFolder {
+  BenchFolder() {
+    char pattern[] = "/tmp/egresso-bench-XXXXXX";
+    const char* made = ::mkdtemp(pattern);
+    path = made ? made : "/tmp";
+  }
+  ~BenchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string path;
+};
+
+void joinAs(Workstation& ws, const std::string& folder, const std::string& initials, const std::string& station) {
+  ws.paths.DataFolder = folder;
+  ws.locks.TraceFolder = folder;
+  ws.ThisUser = initials;
+  ws.StationId = station;
+  ws.MultiUser = true;
+}
+
+double secondsOf(clockid_t clock) {
+  timespec t{};
+  ::clock_gettime(clock, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+void BM_AcquireReleaseUncontended(benchmark::State& state) {
+  BenchFolder folder;
+  test::SystemPlatform system;
+  Workstation ws(system.platform());
+  joinAs(ws, folder.path, "ABC", "1111");
+  for (auto _ : state) {
+    if (!AcquireLock(ws, "LOCATELK", "BENCH")) state.SkipWithError("lock not taken");
+    ReleaseLock(ws, "LOCATELK");
+  }
+}
+BENCHMARK(BM_AcquireReleaseUncontended);
+
+// The baseline: as many plain opens and closes as a take and a release
+// make (the lock file created, then opened again to check its holder).
+void BM_PlainOpenCloseBaseline(benchmark::State& state) {
+  BenchFolder folder;
+  const std::string file = folder.path + "/PLAIN.LOK";
+  for (auto _ : state) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    benchmark::DoNotOptimize(fd);
+    ::close(fd);
+    fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    benchmark::DoNotOptimize(fd);
+    ::close(fd);
+  }
+}
+BENCHMARK(BM_PlainOpenCloseBaseline);
+
+// The floor of any lock-file scheme: a small file created and deleted again.
+void BM_CreateWriteDeleteBaseline(benchmark::State& state) {
+  BenchFolder folder;
+  const std::string file = folder.path + "/PLAIN.LOK";
+  const char line[] = "ABC BENCH           1111\r\n";
+  for (auto _ : state) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    benchmark::DoNotOptimize(::write(fd, line, sizeof line - 1));
+    ::close(fd);
+    ::unlink(file.c_str());
+  }
+}
+BENCHMARK(BM_CreateWriteDeleteBaseline);
+
+// Another workstation holds the lock; this one waits until the user gives
+// up after the given milliseconds. cpu_share = processor time / wall time.
+void BM_WaitingForAHeldLock(benchmark::State& state) {
+  BenchFolder folder;
+  test::SystemPlatform holderSystem, waiterSystem;
+  Workstation holder(holderSystem.platform()), waiter(waiterSystem.platform());
+  joinAs(holder, folder.path, "XYZ", "2222");
+  joinAs(waiter, folder.path, "ABC", "1111");
+  if (!AcquireLock(holder, "LOCATELK", "HOLD")) state.SkipWithError("holder could not take the lock");
+  const int waitMs = static_cast<int>(state.range(0));
+  double cpu = 0, wall = 0;
+  for (auto _ : state) {
+    waiterSystem.events.keyAtMs = waiterSystem.clock.monotonicMs() + waitMs;
+    double wall0 = secondsOf(CLOCK_MONOTONIC), cpu0 = secondsOf(CLOCK_PROCESS_CPUTIME_ID);
+    if (AcquireLock(waiter, "LOCATELK", "WAIT")) state.SkipWithError("the held lock was taken");
+    cpu += secondsOf(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    wall += secondsOf(CLOCK_MONOTONIC) - wall0;
+  }
+  ReleaseLock(holder, "LOCATELK");
+  state.counters["cpu_s"] = cpu;
+  state.counters["wall_s"] = wall;
+  state.counters["cpu_share"] = wall > 0 ? cpu / wall : 0;
+}
+BENCHMARK(BM_WaitingForAHeldLock)->Arg(500)->Iterations(4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace egresso

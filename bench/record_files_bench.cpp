@@ -1,0 +1,93 @@
+// Writing calendar records one call at a time (each call opens and closes the
+// data file, key list and quick list) against the bare cost of opening and
+// closing a file the same number of times.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "startup/workstation.h"
+#include "storage/record_files.h"
+
+namespace egresso {
+namespace {
+
+constexpr int kRecords = 1000;
+
+// The write path touches the platform only on failures.
+class QuietClock : public Clock {
+ public:
+  LocalDateTime now() override { return {}; }
+  std::int64_t monotonicMs() override { return 0; }
+};
+class QuietDialogs : public Dialogs {
+ public:
+  int ultimateDialog(const DialogRequest&) override { return 2; }
+  void closeNotice() override {}
+  void messageBox(std::string_view, BoxKind, std::string_view) override {}
+  void beep() override {}
+};
+class QuietEvents : public EventPump {
+ public:
+  int processEvents() override { return 0; }
+  void sleepMs(int) override {}
+};
+
+class BenchFolder {
+ public:
+  BenchFolder() {
+    path_ = std::filesystem::temp_directory_path() / ("egresso-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(path_);
+  }
+  ~BenchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  std::string str() const { return path_.string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void BM_WriteCalRecord1000(benchmark::State& state) {
+  BenchFolder folder;
+  QuietClock clock;
+  QuietDialogs dialogs;
+  QuietEvents events;
+  Platform platform;
+  platform.clock = &clock;
+  platform.dialogs = &dialogs;
+  platform.events = &events;
+  Workstation ws(platform);
+  ws.paths.DataFolder = folder.str();
+  std::string data = folder.str() + "/SCHED.DAF";
+  ClearCalRecord(ws);
+  WriteCalRecord(ws, data, 0, "BENCH");
+  for (auto _ : state) {
+    for (int n = 1; n <= kRecords; ++n) WriteCalRecord(ws, data, n, "BENCH");
+  }
+  if (ws.engine.LastIoResult != 0) state.SkipWithError("write failed");
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_WriteCalRecord1000)->Unit(benchmark::kMillisecond);
+
+void BM_OpenClose1000(benchmark::State& state) {
+  BenchFolder folder;
+  std::string data = folder.str() + "/SCHED.DAF";
+  RecordFile create;
+  create.open(data, kCalRecordSize, RecordFile::Mode::Create);
+  create.close();
+  for (auto _ : state) {
+    for (int n = 1; n <= kRecords; ++n) {
+      RecordFile f;
+      benchmark::DoNotOptimize(f.open(data, kCalRecordSize));
+      f.close();
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_OpenClose1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace egresso

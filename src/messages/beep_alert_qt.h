@@ -1,0 +1,57 @@
+// The lock-wait note TBeepMssg: a small window that shows a short text for
+// a while without taking the focus, and can be answered with Esc (give up)
+// or Ctrl+F (break the lock). Also the alert form TPopMessage, which this
+// program creates but never shows.
+#pragma once
+
+#include <QLabel>
+#include <QRect>
+#include <QTimer>
+#include <QWidget>
+
+#include "messages/beep_alert.h"
+#include "platform/services.h"
+
+namespace egresso {
+
+struct Workstation;
+
+class TBeepMssg : public QWidget, public LockAlert {
+  Q_OBJECT
+ public:
+  explicit TBeepMssg(Workstation& ws, QWidget* parent = nullptr);
+
+  // The area the note is placed on; by default the screen's available geometry.
+  void setReferenceArea(const QRect& area) { reference_ = area; }
+  QRect referenceArea() const;
+
+  void Flash(std::string_view text, int interval);
+
+  // LockAlert
+  void flash(std::string_view text, int intervalMs) override { Flash(text, intervalMs); }
+  int takeKeyAnswer() override;
+
+  QLabel* Label1 = nullptr;
+  QTimer* Timer = nullptr;
+
+ public slots:
+  void TimerTimer();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  Workstation& ws_;
+  QRect reference_;
+};
+
+class TPopMessage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPopMessage(QWidget* parent = nullptr);
+};
+
+}  // namespace egresso

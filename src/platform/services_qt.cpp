@@ -1,0 +1,137 @@
+#include "platform/services_qt.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+
+#include "platform/codepage.h"
+#include "platform/help_page.h"
+#include "platform/text_qt.h"
+
+namespace egresso {
+namespace {
+
+QString fromPath(std::string_view path) { return QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size()))); }
+
+// Result codes in the shell's custom: above 32 on success.
+constexpr int kOpened = 42;
+constexpr int kFileNotFound = 2;
+constexpr int kNoAssociation = 31;
+
+}  // namespace
+
+LocalDateTime QtClock::now() {
+  QDateTime t = QDateTime::currentDateTime();
+  QDate d = t.date();
+  QTime c = t.time();
+  return {d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second(), c.msec()};
+}
+
+QtEventPump::QtEventPump() {
+  if (QCoreApplication::instance()) QCoreApplication::instance()->installEventFilter(this);
+}
+
+QtEventPump::~QtEventPump() {
+  if (QCoreApplication::instance()) QCoreApplication::instance()->removeEventFilter(this);
+}
+
+int QtEventPump::keyCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+  if (key == Qt::Key_Escape) return 27;
+  if ((modifiers & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) return key - Qt::Key_A + 1;
+  if (text.isEmpty()) return 0;
+  std::string c = toRecordText(text.left(1));
+  return c.empty() ? 0 : static_cast<unsigned char>(c[0]);
+}
+
+bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
+  // Only keys typed while waiting count; each key reaches the filter once
+  // per widget it travels through, so the first one noted stands.
+  if (pumping_ > 0 && event->type() == QEvent::KeyPress && typed_ == 0) {
+    auto* k = static_cast<QKeyEvent*>(event);
+    typed_ = keyCharacter(k->key(), k->modifiers(), k->text());
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+int QtEventPump::processEvents() {
+  ++pumping_;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  --pumping_;
+  int c = typed_;
+  typed_ = 0;
+  return c;
+}
+
+void QtEventPump::sleepMs(int ms) {
+  ++pumping_;
+  QEventLoop loop;
+  QTimer::singleShot(std::max(ms, 0), &loop, &QEventLoop::quit);
+  loop.exec();
+  --pumping_;
+}
+
+int QtShell::open(std::string_view target, std::string_view parameters, std::string_view folder) {
+  QString t = fromRecordText(target).trimmed();
+  if (t.isEmpty()) return kFileNotFound;
+  QString dir = fromPath(folder);
+  if (!parameters.empty()) {
+    QStringList args = QProcess::splitCommand(fromRecordText(parameters));
+    return QProcess::startDetached(t, args, dir) ? kOpened : kFileNotFound;
+  }
+  QUrl url;
+  if (t.contains(QStringLiteral("://")) || t.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive)) {
+    url = QUrl(t);
+  } else {
+    QFileInfo file(QDir(dir.isEmpty() ? QDir::currentPath() : dir), t);
+    if (file.exists()) {
+      url = QUrl::fromLocalFile(file.absoluteFilePath());
+    } else if (t.startsWith(QStringLiteral("www."), Qt::CaseInsensitive)) {
+      url = QUrl::fromUserInput(t);
+    } else {
+      return kFileNotFound;
+    }
+  }
+  if (!url.isValid()) return kFileNotFound;
+  return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;
+}
+
+void QtClipboard::setText(std::string_view text) {
+  if (auto* c = QGuiApplication::clipboard()) c->setText(fromRecordText(text));
+}
+
+std::string QtClipboard::text() {
+  auto* c = QGuiApplication::clipboard();
+  return c ? toRecordText(c->text()) : std::string();
+}
+
+bool QtSound::play(std::string_view path) {
+  QString file = fromPath(path);
+  if (!QFileInfo(file).isFile()) return false;
+  for (const char* player : {"paplay", "pw-play", "aplay"}) {
+    QString exe = QStandardPaths::findExecutable(QString::fromLatin1(player));
+    if (exe.isEmpty()) continue;
+    QStringList args;
+    if (QLatin1String(player) == QLatin1String("aplay")) args << QStringLiteral("-q");
+    args << file;
+    return QProcess::startDetached(exe, args);
+  }
+  return false;
+}
+
+void QtHelp::request(HelpCommand command, int context, std::string_view keyword) {
+  std::string url = HelpPageUrl(programFolder_, command, context, keyword);
+  if (!url.empty()) QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(url)));
+}
+
+}  // namespace egresso

@@ -1,0 +1,70 @@
+// Qt implementations of the simple platform services: clock, waiting with a
+// responsive window, shell launching, clipboard, sound files and help pages.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <string>
+
+#include "platform/services.h"
+
+namespace egresso {
+
+class QtClock : public Clock {
+ public:
+  QtClock() { timer_.start(); }
+  LocalDateTime now() override;
+  std::int64_t monotonicMs() override { return timer_.elapsed(); }
+
+ private:
+  QElapsedTimer timer_;
+};
+
+// Keys typed while the program waits are noted by an application-wide event
+// filter and handed to the waiting code; the windows still receive them.
+class QtEventPump : public QObject, public EventPump {
+  Q_OBJECT
+ public:
+  QtEventPump();
+  ~QtEventPump() override;
+  int processEvents() override;
+  void sleepMs(int ms) override;
+
+  // The character a key press stands for: 27 Esc, 1..26 Ctrl+letter, else
+  // its Windows-1252 character; 0 for keys without one.
+  static int keyCharacter(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  int pumping_ = 0;
+  int typed_ = 0;
+};
+
+class QtShell : public Shell {
+ public:
+  int open(std::string_view target, std::string_view parameters, std::string_view folder) override;
+};
+
+class QtClipboard : public Clipboard {
+ public:
+  void setText(std::string_view text) override;
+  std::string text() override;
+};
+
+class QtSound : public Sound {
+ public:
+  bool play(std::string_view path) override;
+};
+
+class QtHelp : public Help {
+ public:
+  explicit QtHelp(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+  void request(HelpCommand command, int context, std::string_view keyword) override;
+
+ private:
+  std::string programFolder_;
+};
+
+}  // namespace egresso

@@ -1,0 +1,76 @@
+#include "startup/ultimate_dialog_qt.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+
+#include "platform/text_qt.h"
+
+namespace egresso {
+QFont TUltimateDialog::fontFor(const DialogFont& font) {
+  if (font.system) {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    f.setBold(true);
+    return f;
+  }
+  QFont f(QStringLiteral("Arial"));
+  if (font.pointSize > 0) {
+    f.setPointSize(font.pointSize);
+  } else {
+    f.setPixelSize(13);
+  }
+  return f;
+}
+
+int QtDialogMetrics::textWidth(const std::string& text, const DialogFont& font) {
+  return QFontMetrics(TUltimateDialog::fontFor(font)).horizontalAdvance(screenText(text));
+}
+
+int QtDialogMetrics::wrappedHeight(const std::string& text, int width, const DialogFont& font) {
+  QFontMetrics fm(TUltimateDialog::fontFor(font));
+  QRect r = fm.boundingRect(QRect(0, 0, std::max(width, 1), 100000), Qt::TextWordWrap, screenText(text));
+  return std::max(r.height(), fm.height());
+}
+
+TUltimateDialog::TUltimateDialog(const DialogLayout& layout, const std::string& caption,
+                                 const std::string (&buttons)[3], int nonClient, QWidget* parent)
+    : QDialog(parent) {
+  setWindowTitle(screenText(caption));
+  QFont font = fontFor(layout.font);
+  setFont(font);
+
+  label_ = new QLabel(this);
+  label_->setTextFormat(Qt::PlainText);
+  label_->setWordWrap(true);
+  label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label_->setText(screenText(layout.labelText));
+  label_->setGeometry(layout.label.left, layout.label.top, layout.label.width, layout.label.height);
+
+  for (int i = 0; i < 3; ++i) {
+    auto* b = new QPushButton(screenText(buttons[i]), this);
+    const DialogRect& r = layout.buttons[i];
+    b->setGeometry(r.left, r.top, r.width, r.height);
+    b->setVisible(layout.visible[i]);
+    b->setAutoDefault(true);
+    connect(b, &QPushButton::clicked, this, [this, i] { done(i + 1); });
+    buttons_[i] = b;
+  }
+  if (layout.focusButton >= 1) {
+    QPushButton* def = buttons_[layout.focusButton - 1];
+    def->setDefault(true);
+    def->setFocus(Qt::OtherFocusReason);
+  }
+
+  if (layout.notice) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::red);
+    setPalette(p);
+    setAutoFillBackground(true);
+  }
+  setFixedSize(layout.width, std::max(layout.height - nonClient, 20));
+  move(layout.left, layout.top);
+}
+
+}  // namespace egresso

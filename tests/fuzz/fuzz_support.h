@@ -1,0 +1,30 @@
+// Shared pieces of the fuzz targets: a workstation on fake services with the
+// notice texts the storage code needs, and a stop that libFuzzer reports.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "startup/workstation.h"
+#include "support/fake_platform.h"
+
+namespace egresso::fuzz {
+
+inline void fillNotices(NoticeTable& notices) {
+  notices.lines.assign(2000, "");
+  static const char* const kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+                                        "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+  for (int m = 0; m < 12; ++m) notices.lines[184 + m - 1] = kMonths[m];
+  notices.lines[29 - 1] = "OK";
+}
+
+// A broken invariant is a finding: abort so that libFuzzer keeps the input.
+inline void require(bool ok, const char* what) {
+  if (!ok) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+}  // namespace egresso::fuzz

@@ -1,0 +1,451 @@
+#include "startup/host.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "storage/bytes.h"
+#include "support/fake_platform.h"
+
+namespace egresso {
+namespace {
+
+using test::FakePlatform;
+using test::TempDir;
+
+// Records what the host asks of its window.
+class FakeHostWindow : public HostWindow {
+ public:
+  std::vector<std::string> calls;
+  std::set<std::string> missingIcons;
+  std::string modalError;
+  bool active = false;
+  int period = 0;
+
+  int screenDpi() override { return 96; }
+  ScreenArea screenArea() override { return {0, 0, 1024, 768}; }
+  void createAlertForm() override { calls.push_back("alert"); }
+  void setApplicationTitle(const std::string& t) override { calls.push_back("title:" + t); }
+  bool loadIcon(const std::string& path) override {
+    calls.push_back("icon:" + path);
+    return missingIcons.count(path) == 0;
+  }
+  void setHostCaption(const std::string& c) override { calls.push_back("caption:" + c); }
+  void showHost() override { calls.push_back("show"); }
+  void setHostBounds(int l, int t, int w, int h) override {
+    calls.push_back("bounds:" + std::to_string(l) + "," + std::to_string(t) + "," + std::to_string(w) + "," +
+                    std::to_string(h));
+  }
+  void setTimerPeriod(int ms) override { period = ms; }
+  void minimiseHost() override { calls.push_back("minimiseHost"); }
+  bool isApplicationActive() override { return active; }
+  void minimiseApplication() override { calls.push_back("minimise"); }
+  void restoreApplication() override { calls.push_back("restore"); }
+  void closeHost() override { calls.push_back("closeHost"); }
+  void closeBoard() override { calls.push_back("closeBoard"); }
+  void switchBoard() override { calls.push_back("switch"); }
+  std::string showBoardModally() override {
+    calls.push_back("modal");
+    return modalError;
+  }
+  void signOutOnExit(int slot) override { calls.push_back("signOut:" + std::to_string(slot)); }
+
+  int count(const std::string& call) const {
+    int n = 0;
+    for (const auto& c : calls) n += c == call;
+    return n;
+  }
+};
+
+struct HostFixture : ::testing::Test {
+  FakePlatform fp;
+  Workstation ws{fp.platform()};
+  FakeHostWindow window;
+  TempDir dir;
+  int dailyRuns = 0;
+
+  void SetUp() override {
+    for (int n = 1; n <= 2100; ++n) ws.notices.lines.push_back("T" + std::to_string(n));
+    ws.paths.ProgramFolder = "/prog";
+    ws.paths.DataFolder = dir.str();
+    ws.paths.ProductTitle = "Egresso";
+    ws.host.AppTitle = "Egresso";
+    ws.ThisUser = "AB";
+    ws.UserSlot = 7;
+    ws.MultiUser = true;
+    ws.HostReady = true;
+    ws.BoardOpen = true;
+    ws.host.DailyRun = [this](Workstation&, bool byTimer) {
+      EXPECT_TRUE(byTimer);
+      ++dailyRuns;
+    };
+    fp.clock.set(2026, 12, 7, 9, 0);
+  }
+
+  void notify(const std::string& letters) {
+    std::array<std::uint8_t, 11> rec{};
+    putPString(rec, 0, 10, letters);
+    test::writeFile(dir / "TIMER.AB", std::string(rec.begin(), rec.end()));
+  }
+  bool notifyFileExists() const { return std::filesystem::exists(dir / "TIMER.AB"); }
+  void nextMinute() { fp.clock.advanceMs(60'000); }
+};
+
+TEST_F(HostFixture, TimerPeriodIsTheConfiguredSecondsPlusOne) {
+  ws.mcfg.setU8(mcfg::HostTimerSeconds, 0);
+  PaintMonth(ws, window);
+  EXPECT_EQ(window.period, 1000);
+  ws.mcfg.setU8(mcfg::HostTimerSeconds, 255);
+  PaintMonth(ws, window);
+  EXPECT_EQ(window.period, 256000);
+  EXPECT_EQ(HostTimerPeriodMs(ws), 256000);
+  EXPECT_TRUE(ws.HostReady);
+  EXPECT_EQ(window.calls.back(), "bounds:1,1,1,1");
+}
+
+TEST(DailyTrigger, StaggersTheSlotsOneMinuteApart) {
+  EXPECT_TRUE(DailyTriggerDue(0, 0, 0));
+  EXPECT_TRUE(DailyTriggerDue(1, 0, 1));
+  EXPECT_TRUE(DailyTriggerDue(59, 0, 59));
+  EXPECT_TRUE(DailyTriggerDue(100, 0, 60));
+  EXPECT_TRUE(DailyTriggerDue(115, 0, 75));
+  EXPECT_FALSE(DailyTriggerDue(2, 0, 1));
+  EXPECT_FALSE(DailyTriggerDue(100, 0, 59));
+  EXPECT_FALSE(DailyTriggerDue(0, 0, 1));
+  EXPECT_FALSE(DailyTriggerDue(1300, 0, 60));
+}
+
+TEST(DailyTrigger, CountsClockMinutesFromTheOffset) {
+  // Slot 30 after 00:30 is 01:00; no slot waits for a clock time like 00:60.
+  EXPECT_TRUE(DailyTriggerDue(100, 30, 30));
+  EXPECT_TRUE(DailyTriggerDue(31, 30, 1));
+  EXPECT_TRUE(DailyTriggerDue(59, 30, 29));
+  EXPECT_FALSE(DailyTriggerDue(100, 30, 29));
+  EXPECT_TRUE(DailyTriggerDue(0, -30, 30));
+}
+
+TEST_F(HostFixture, DailyTriggerFiresOncePerMinuteHoweverShortThePeriod) {
+  ws.UserSlot = 1;
+  ws.Today = 0;
+  fp.clock.set(2026, 12, 7, 0, 0, 50);
+  for (int i = 0; i < 50; ++i) {  // 00:00:50 .. 00:01:00 .. 00:01:40
+    Timer1Timer(ws, window);
+    fp.clock.advanceMs(1000);
+  }
+  EXPECT_EQ(dailyRuns, 1);
+  EXPECT_NE(ws.Today, 0);
+  for (int i = 0; i < 1200; ++i) {  // up to 00:03:40 in 0.1 s steps
+    Timer1Timer(ws, window);
+    fp.clock.advanceMs(100);
+  }
+  EXPECT_EQ(dailyRuns, 1);
+  EXPECT_FALSE(ws.host.DailyTriggerLatch);
+  fp.clock.set(2026, 12, 8, 0, 1, 0);
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 2);
+}
+
+TEST_F(HostFixture, DailyTriggerTableForEachSlot) {
+  struct Case { int slot, hour, minute; };
+  for (Case c : {Case{0, 0, 0}, Case{1, 0, 1}, Case{59, 0, 59}, Case{60, 1, 0}, Case{75, 1, 15}}) {
+    dailyRuns = 0;
+    ws.host.DailyTriggerLatch = false;
+    ws.UserSlot = c.slot;
+    fp.clock.set(2026, 12, 7, c.hour, c.minute, 0);
+    Timer1Timer(ws, window);
+    Timer1Timer(ws, window);
+    EXPECT_EQ(dailyRuns, 1) << "slot " << c.slot;
+    fp.clock.advanceMs(60'000);
+    Timer1Timer(ws, window);
+    EXPECT_EQ(dailyRuns, 1) << "slot " << c.slot;
+  }
+}
+
+TEST_F(HostFixture, DailyTriggerSkipsTheRunWhenMorningProcessingIsOff) {
+  ws.options.MorningRun = false;
+  ws.UserSlot = 1;
+  ws.Today = 0;
+  fp.clock.set(2026, 12, 7, 0, 1, 0);
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 0);
+  EXPECT_NE(ws.Today, 0);
+  EXPECT_TRUE(ws.host.DailyTriggerLatch);
+}
+
+TEST_F(HostFixture, DailyRunThatLetsTheTimerTickAgainRunsOnce) {
+  ws.UserSlot = 1;
+  fp.clock.set(2026, 12, 7, 0, 1, 0);
+  ws.host.DailyRun = [this](Workstation& w, bool) {
+    ++dailyRuns;
+    Timer1Timer(w, window);  // a dialog inside the run lets the timer fire
+  };
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 1);
+}
+
+TEST_F(HostFixture, NotificationWithBothLettersIsActedOnInOneTick) {
+  notify("MB");
+  ws.ListMode = 1;
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_EQ(window.count("switch"), 1);
+  EXPECT_TRUE(ws.AnnouncementChanged);
+  EXPECT_EQ(ws.host.IconFlashState, 1);
+  EXPECT_EQ(window.count("restore"), 1);
+}
+
+TEST_F(HostFixture, NewMessageInMessageListRequestsRefresh) {
+  notify("M");
+  ws.ListMode = 0;
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("switch"), 0);
+  EXPECT_TRUE(ws.MessageRefreshRequest);
+  EXPECT_FALSE(ws.AnnouncementChanged);
+}
+
+TEST_F(HostFixture, NewMessageShowsAClosedBoardModallyOnTheMessageList) {
+  notify("M");
+  ws.BoardOpen = false;
+  ws.ListMode = 1;
+  ws.ArchiveView = true;
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("modal"), 1);
+  EXPECT_EQ(ws.ListMode, 0);
+  EXPECT_FALSE(ws.ArchiveView);
+  EXPECT_TRUE(ws.host.OpenedByNotification);
+  EXPECT_TRUE(fp.dialogs.boxes.empty());
+}
+
+TEST_F(HostFixture, BoardThatCannotBeShownModallyIsExplained) {
+  ws.notices.lines[1886 - 1] = "visible window modal";
+  window.modalError = "Cannot make a visible window modal";
+  notify("M");
+  ws.BoardOpen = false;
+  Timer1Timer(ws, window);
+  ASSERT_EQ(fp.dialogs.boxes.size(), 1u);
+  EXPECT_EQ(fp.dialogs.boxes[0], "T1884T1885");
+
+  // Any other failure is not explained with that text.
+  fp.dialogs.boxes.clear();
+  window.modalError = "Out of memory";
+  notify("M");
+  nextMinute();
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(fp.dialogs.boxes.empty());
+}
+
+TEST_F(HostFixture, NotificationFileIsLookedAtOncePerMinute) {
+  Timer1Timer(ws, window);
+  notify("B");
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  EXPECT_FALSE(ws.AnnouncementChanged);
+  nextMinute();
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_TRUE(ws.AnnouncementChanged);
+  EXPECT_EQ(window.count("restore"), 0);
+}
+
+TEST_F(HostFixture, NotificationCheckNeedsMultiUserNotificationsAndReadyHost) {
+  notify("M");
+  ws.MultiUser = false;
+  Timer1Timer(ws, window);
+  ws.MultiUser = true;
+  ws.options.Notifications = false;
+  nextMinute();
+  Timer1Timer(ws, window);
+  ws.options.Notifications = true;
+  ws.HostReady = false;
+  nextMinute();
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  ws.HostReady = true;
+  nextMinute();
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+}
+
+TEST_F(HostFixture, UnreadableNotificationFileIsTriedAgainNextMinute) {
+  test::writeFile(dir / "TIMER.AB", "\x01M");  // shorter than one record
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  EXPECT_EQ(window.count("switch"), 0);
+  notify("M");
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  nextMinute();
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_EQ(window.count("switch"), 1);
+}
+
+TEST_F(HostFixture, TrayDisabledMeansNoTrayCallsAndNewMessagesRaiseTheWindow) {
+  ws.options.TrayIcon = false;
+  ws.options.FlashMode = true;
+  AddTrayIcon(ws);
+  notify("M");
+  Timer1Timer(ws, window);
+  for (int i = 0; i < 3; ++i) {
+    nextMinute();
+    Timer1Timer(ws, window);
+  }
+  RestoreFromTray(ws, window);
+  HostFormDestroy(ws, window);
+  EXPECT_TRUE(fp.tray.calls.empty());
+  EXPECT_GE(window.count("restore"), 1);
+  EXPECT_EQ(window.count("icon:/prog/FLASH.ICO"), 0);
+}
+
+TEST_F(HostFixture, TrayMissingFromTheDesktopActsAsDisabled) {
+  fp.tray.present = false;
+  AddTrayIcon(ws);
+  notify("M");
+  Timer1Timer(ws, window);
+  HostFormDestroy(ws, window);
+  EXPECT_TRUE(fp.tray.calls.empty());
+  EXPECT_EQ(window.count("restore"), 1);
+}
+
+TEST_F(HostFixture, FlashModeAlternatesTheIconsUntilRestored) {
+  ws.options.FlashMode = true;
+  ws.host.IconPath = "/prog/KESTRA.ICO";
+  AddTrayIcon(ws);
+  ASSERT_EQ(fp.tray.calls, std::vector<std::string>{"add:/prog/KESTRA.ICO"});
+  notify("M");
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("restore"), 0);  // flash mode does not raise the window
+  std::vector<std::string> shown;
+  for (int i = 0; i < 4; ++i) {
+    fp.tray.calls.clear();
+    fp.clock.advanceMs(1000);
+    Timer1Timer(ws, window);
+    ASSERT_EQ(fp.tray.calls.size(), 1u);
+    shown.push_back(fp.tray.calls[0]);
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"modify:/prog/FLASH.ICO", "modify:/prog/KESTRA.ICO",
+                                             "modify:/prog/FLASH.ICO", "modify:/prog/KESTRA.ICO"}));
+  fp.tray.calls.clear();
+  RestoreFromTray(ws, window);
+  EXPECT_EQ(ws.host.IconFlashState, 0);
+  EXPECT_EQ(fp.tray.calls, std::vector<std::string>{"modify:/prog/KESTRA.ICO"});
+  EXPECT_EQ(window.count("restore"), 1);
+  fp.tray.calls.clear();
+  for (int i = 0; i < 3; ++i) {
+    fp.clock.advanceMs(1000);
+    Timer1Timer(ws, window);
+  }
+  EXPECT_TRUE(fp.tray.calls.empty());
+}
+
+TEST_F(HostFixture, MissingFlashIconIsReportedOnceAndStopsTheFlashing) {
+  ws.options.FlashMode = true;
+  ws.host.IconPath = "/prog/KESTRA.ICO";
+  window.missingIcons.insert("/prog/FLASH.ICO");
+  AddTrayIcon(ws);
+  notify("M");
+  Timer1Timer(ws, window);
+  for (int i = 0; i < 5; ++i) {
+    fp.clock.advanceMs(1000);
+    Timer1Timer(ws, window);
+  }
+  ASSERT_EQ(fp.dialogs.boxes.size(), 1u);
+  EXPECT_NE(fp.dialogs.boxes[0].find("\"MODICO\""), std::string::npos);
+  EXPECT_EQ(ws.host.IconFlashState, 0);
+  EXPECT_EQ(ws.host.IconPath, "/prog/KESTRA.ICO");
+}
+
+TEST_F(HostFixture, RestoreMinimisesFirstOnlyWhenInactiveWithoutFlashMode) {
+  window.active = false;
+  RestoreFromTray(ws, window);
+  EXPECT_EQ(window.calls, (std::vector<std::string>{"minimise", "restore"}));
+  window.calls.clear();
+  window.active = true;
+  RestoreFromTray(ws, window);
+  EXPECT_EQ(window.calls, std::vector<std::string>{"restore"});
+}
+
+TEST_F(HostFixture, QuitRequestClosesTheHostUnlessThePasswordDialogIsOpen) {
+  ws.QuitRequested = true;
+  ws.PasswordDialogClosed = false;
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("closeHost"), 0);
+  ws.PasswordDialogClosed = true;
+  notify("M");
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("closeHost"), 1);
+  EXPECT_TRUE(notifyFileExists());
+}
+
+TEST_F(HostFixture, TrayMenuCaptionsAndItems) {
+  TrayMenuCaptions c = TrayIconMenuPopup(ws);
+  EXPECT_EQ(c.iconExit, "T1894Egresso");
+  EXPECT_EQ(c.iconExitMenu, "T1895");
+  EXPECT_EQ(c.iconRestore, "T1893Egresso");
+  TrayIconMenuClick(ws, window, TrayItem::IconExitMenu);
+  EXPECT_TRUE(window.calls.empty());
+  TrayIconMenuClick(ws, window, TrayItem::IconExit);
+  TrayIconMenuClick(ws, window, TrayItem::IconRestore);
+  EXPECT_EQ(window.count("closeBoard"), 1);
+  EXPECT_EQ(window.count("restore"), 1);
+}
+
+TEST_F(HostFixture, TrayRecordCarriesTheIconAndTheTitleCut) {
+  ws.host.AppTitle = std::string(70, 't');
+  ws.host.IconPath = "/prog/KESTRA.ICO";
+  AddTrayIcon(ws);
+  const TrayRecord& t = ws.host.TrayData;
+  EXPECT_EQ(t.size, 88u);
+  EXPECT_EQ(t.iconId, 1u);
+  EXPECT_EQ(t.flags, 7u);
+  EXPECT_EQ(t.callbackMessage, 0x400u);
+  EXPECT_EQ(t.tip, std::string(63, 't'));
+  HostFormDestroy(ws, window);
+  EXPECT_EQ(t.flags, 0u);
+  EXPECT_EQ(fp.tray.calls.back(), "remove");
+}
+
+TEST_F(HostFixture, DestroySignsOutOnlyWithTheSwitch) {
+  HostFormDestroy(ws, window);
+  EXPECT_EQ(window.count("signOut:7"), 0);
+  ws.options.AutoInOut = true;
+  HostFormDestroy(ws, window);
+  EXPECT_EQ(window.count("signOut:7"), 1);
+}
+
+TEST_F(HostFixture, FormShowMinimisesOnceWithTheStartSwitch) {
+  ws.options.StartMinimised = true;
+  HostFormShow(ws, window);
+  EXPECT_TRUE(ws.HostShown);
+  EXPECT_EQ(window.count("minimiseHost"), 1);
+  EXPECT_FALSE(ws.options.StartMinimised);
+  HostFormShow(ws, window);
+  EXPECT_EQ(window.count("minimiseHost"), 1);
+}
+
+TEST_F(HostFixture, StartProgRunsTheStartupAndShowsTheHost) {
+  TempDir data;
+  ws.HostReady = true;
+  HostFormCreate(ws, window, EGRESSO_PROGRAM_DIR, {"/MD=" + data.str()});
+  ASSERT_FALSE(window.calls.empty());
+  EXPECT_EQ(window.calls.front(), "alert");
+  EXPECT_TRUE(ws.options.SmallFonts);
+  EXPECT_DOUBLE_EQ(ws.options.FontScale, 1.0);
+  if (!ws.QuitRequested) {
+    EXPECT_EQ(window.count("show"), 1);
+    EXPECT_EQ(window.count("title:" + ws.paths.ProductTitle), 1);
+    EXPECT_EQ(window.count("icon:" + ws.paths.ProgramFolder + "/KESTRA.ICO"), 1);
+    EXPECT_TRUE(ws.HostShown);
+    EXPECT_TRUE(ws.HostReady);
+    EXPECT_EQ(window.period, HostTimerPeriodMs(ws));
+  } else {
+    EXPECT_EQ(window.count("show"), 0);
+  }
+}
+
+}  // namespace
+}  // namespace egresso

@@ -1,0 +1,381 @@
+#include "storage/locks.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <filesystem>
+#include <random>
+
+#include "storage/record_io.h"
+#include "workstation_fixture.h"
+
+extern char** environ;
+
+namespace egresso {
+namespace {
+
+using test::readFile;
+using test::writeFile;
+
+class LockTest : public test::WorkstationTest {
+ protected:
+  std::string lockFile(const std::string& name = "LOCATELK") const { return path(name + ".LOK"); }
+  // A lock file as another workstation writes it.
+  void heldBy(const std::string& line, const std::string& name = "LOCATELK") { writeFile(lockFile(name), line + "\r\n"); }
+  void typeAfterRounds(int rounds, int key) {
+    for (int i = 0; i < rounds; ++i) fake.events.keys.push_back(0);
+    fake.events.keys.push_back(key);
+  }
+};
+
+constexpr const char* kOtherBBSL1 = "XYZ BBSL1           2222";
+constexpr const char* kOtherMaintenance = "XYZ FMAE1 !!        2222";
+
+TEST_F(LockTest, SingleUserModeTakesNoLockFile) {
+  ws.MultiUser = false;
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_FALSE(ws.locks.LockBusy);
+  EXPECT_FALSE(std::filesystem::exists(lockFile()));
+  heldBy(kOtherBBSL1);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+}
+
+TEST_F(LockTest, TakingWritesTheHolderLineAndReleasingRemovesIt) {
+  ws.ThisUser = "AB";
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "A-TAG-LONGER-THAN-FIFTEEN"));
+  EXPECT_EQ(readFile(lockFile()), "AB  A-TAG-LONGER-TH 1111\r\n");
+  EXPECT_EQ(ws.locks.HolderInitials, "AB");
+  EXPECT_EQ(ws.locks.HolderStation, "1111");
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile()));
+  EXPECT_FALSE(ws.locks.LockBusy);
+  EXPECT_TRUE(fake.lockAlert.texts.empty());
+}
+
+TEST_F(LockTest, ALineWithInitialsOnlyIsAnotherWorkstationsLock) {
+  heldBy("XYZ");
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_TRUE(ws.locks.LockBusy);
+  EXPECT_EQ(ws.locks.HolderInitials, "XYZ");
+  EXPECT_EQ(ws.locks.HolderStation, "");
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_TRUE(std::filesystem::exists(lockFile())) << "another workstation's lock is left alone";
+}
+
+TEST_F(LockTest, ALockLeftByThisWorkstationIsTakenAgainAtOnce) {
+  heldBy("QQ  BBSL2           1111");
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_TRUE(fake.lockAlert.texts.empty());
+  EXPECT_EQ(fake.events.slept, 0);
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile()));
+}
+
+TEST_F(LockTest, WaitingShowsTheHolderAndPausesBetweenRounds) {
+  heldBy(kOtherBBSL1);
+  typeAfterRounds(5, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_TRUE(ws.locks.LockBusy);
+  ASSERT_EQ(fake.lockAlert.texts.size(), 6u);
+  EXPECT_EQ(fake.lockAlert.texts[0], "Held by XYZ\r\nEsc gives up");
+  // Every round but the last (given up) waits before looking again.
+  EXPECT_EQ(fake.events.slept, 5 * ws.locks.WaitRoundMs);
+  EXPECT_GE(ws.locks.WaitRoundMs, 10);
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+}
+
+TEST_F(LockTest, EscOnTheNoteGivesUp) {
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.keyAnswer = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_TRUE(std::filesystem::exists(lockFile()));
+}
+
+TEST_F(LockTest, CtrlFBreaksTheLockAndTakesIt) {
+  heldBy(kOtherMaintenance);
+  typeAfterRounds(2, 6);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+
+  ReleaseLock(ws, "LOCATELK");
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.keyAnswer = 6;
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+TEST_F(LockTest, StaleTimeoutBreaksAnOrdinaryLockAfterItsSeconds) {
+  ws.mcfg.setI16(mcfg::LockTimeout, 10);
+  heldBy(kOtherBBSL1);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GE(fake.events.slept, 10000);
+  EXPECT_LE(fake.events.slept, 10000 + 2 * ws.locks.WaitRoundMs);
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+TEST_F(LockTest, StaleTimeoutOfAMinuteOrMoreStillBreaks) {
+  ws.mcfg.setI16(mcfg::LockTimeout, 90);
+  fake.clock.set(2026, 12, 7, 9, 0, 45);
+  heldBy(kOtherBBSL1);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GE(fake.events.slept, 90000);
+  EXPECT_LE(fake.events.slept, 90000 + 2 * ws.locks.WaitRoundMs);
+}
+
+TEST_F(LockTest, StaleTimeoutNeverBreaksAMaintenanceLock) {
+  ws.mcfg.setI16(mcfg::LockTimeout, 10);
+  heldBy(kOtherMaintenance);
+  typeAfterRounds(1000, 27);  // 25 s of waiting
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GT(fake.events.slept, 20000);
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherMaintenance) + "\r\n");
+}
+
+TEST_F(LockTest, StaleTimeoutStartsAgainWhenTheHolderChanges) {
+  ws.mcfg.setI16(mcfg::LockTimeout, 10);
+  heldBy(kOtherBBSL1);
+  // Eight seconds in, the lock changes hands.
+  class HandOver : public EventPump {
+   public:
+    HandOver(test::FakePlatform& f, std::string file) : fake(f), file(std::move(file)) {}
+    int processEvents() override {
+      if (fake.clock.mono == 8000) test::writeFile(file, "QRS BBSL2           3333\r\n");
+      return 0;
+    }
+    void sleepMs(int ms) override { fake.events.sleepMs(ms); }
+    test::FakePlatform& fake;
+    std::string file;
+  } pump(fake, lockFile());
+  ws.platform.events = &pump;
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GE(fake.clock.mono, 18000);
+  EXPECT_LE(fake.clock.mono, 18000 + 2 * ws.locks.WaitRoundMs);
+}
+
+TEST_F(LockTest, AnEmptyLockFileIsTakenOnlyAfterTheGracePeriod) {
+  writeFile(lockFile(), "");
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1")) << "it may be a lock another workstation is still writing";
+  fake.clock.advanceMs(ws.locks.DeadLockGraceMs - 1);
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "");
+  fake.clock.advanceMs(1);
+  EXPECT_TRUE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n") << "taken, not merely deleted";
+}
+
+TEST_F(LockTest, AnEmptyLockFileThatGetsWrittenIsNotTakenForDead) {
+  writeFile(lockFile(), "");
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  fake.clock.advanceMs(1000);
+  heldBy(kOtherBBSL1);
+  fake.clock.advanceMs(5000);
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(ws.locks.HolderInitials, "XYZ");
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+}
+
+TEST_F(LockTest, WaitingOnAnEmptyLockFileEndsAfterTheGracePeriod) {
+  writeFile(lockFile(), "");
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GE(fake.events.slept, ws.locks.DeadLockGraceMs);
+  EXPECT_LE(fake.events.slept, ws.locks.DeadLockGraceMs + ws.locks.WaitRoundMs);
+}
+
+TEST_F(LockTest, ALockFileOfRandomBytesCountsAsDamaged) {
+  std::mt19937 random(20261207);
+  std::string junk(300, '\0');
+  for (auto& c : junk) c = static_cast<char>(random() & 0xFF);
+  junk[1] = '\0';
+  writeFile(lockFile(), junk);
+
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_EQ(readFile(lockFile()), junk) << "release leaves a file it cannot read";
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_LE(ws.locks.LockLine.size(), 120u);
+  fake.clock.advanceMs(ws.locks.DeadLockGraceMs);
+  EXPECT_TRUE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+TEST_F(LockTest, ALongPrintableLineIsReadUpTo120Characters) {
+  std::string line = "XYZ BBSL1           2222" + std::string(200, 'x');
+  heldBy(line);
+  EXPECT_FALSE(TryLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(ws.locks.LockLine, line.substr(0, 120));
+  EXPECT_EQ(ws.locks.HolderStation, "2222xxxxxxxxxxx");
+}
+
+TEST_F(LockTest, BreakingSparesALockCreatedAfresh) {
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.keyAnswer = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  // Meanwhile the holder released and a third workstation took the lock.
+  std::filesystem::remove(lockFile());
+  heldBy("QRS BBSL2           3333");
+  BreakLock(ws);
+  EXPECT_EQ(readFile(lockFile()), "QRS BBSL2           3333\r\n");
+}
+
+TEST_F(LockTest, TwoWorkstationsTakeTurns) {
+  test::FakePlatform otherFake;
+  Workstation other(otherFake.platform());
+  test::joinFolder(other, dir.str(), "XYZ", "2222");
+  EXPECT_TRUE(AcquireLock(ws, "MEMOLK", "BBSL1"));
+  EXPECT_FALSE(TryLock(other, "MEMOLK", "BBSL1"));
+  EXPECT_EQ(other.locks.HolderInitials, "ABC");
+  ReleaseLock(other, "MEMOLK");
+  EXPECT_TRUE(std::filesystem::exists(lockFile("MEMOLK")));
+  ReleaseLock(ws, "MEMOLK");
+  EXPECT_TRUE(AcquireLock(other, "MEMOLK", "BBSL1"));
+  ReleaseLock(other, "MEMOLK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile("MEMOLK")));
+}
+
+TEST_F(LockTest, AMissingDataFolderNeitherHangsNorLeavesState) {
+  test::joinFolder(ws, dir.str() + "/GONE", "ABC", "1111");
+  ws.locks.TraceFolder = dir.str();
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_NE(ws.locks.IoResult, 0);
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(ws.locks.LockBusy);
+  EXPECT_EQ(fake.events.slept, 0);
+}
+
+TEST_F(LockTest, WaitingEndsWhenTheApplicationIsClosing) {
+  heldBy(kOtherBBSL1);
+  class Closing : public EventPump {
+   public:
+    explicit Closing(Workstation& w) : ws(w) {}
+    int processEvents() override {
+      if (++rounds == 3) ws.QuitRequested = true;
+      return 0;
+    }
+    void sleepMs(int) override {}
+    Workstation& ws;
+    int rounds = 0;
+  } pump(ws);
+  ws.platform.events = &pump;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(pump.rounds, 3);
+}
+
+TEST_F(LockTest, LockingIsTracedOnlyWithTheTraceFlag) {
+  EXPECT_TRUE(AcquireLock(ws, "EGLOG", "BBSSI"));
+  ReleaseLock(ws, "EGLOG");
+  EXPECT_FALSE(std::filesystem::exists(path("TEST")));
+  ws.mcfg.setU8(mcfg::TraceLog, 1);
+  EXPECT_TRUE(AcquireLock(ws, "EGLOG", "BBSSI"));
+  ReleaseLock(ws, "EGLOG");
+  std::string t = trace();
+  EXPECT_EQ(t.rfind("Locking \"EGLOG\" ABC ", 0), 0u) << t;
+  EXPECT_NE(t.find("\nUnlocking \"EGLOG\" ABC "), std::string::npos) << t;
+}
+
+TEST_F(LockTest, NormalizeFileAttrAddsReadAndWriteAsTheUmaskAllows) {
+  std::string file = path("LOCATE.DAF");
+  writeFile(file, "x");
+  ::chmod(file.c_str(), 0400);
+  ws.MultiUser = false;
+  EXPECT_EQ(NormalizeFileAttr(ws, file), 0);
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read);
+  ws.MultiUser = true;
+  EXPECT_EQ(NormalizeFileAttr(ws, file), 0);
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat st;
+  ASSERT_EQ(::stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, (0666 & ~mask) | 0600);
+  EXPECT_EQ(NormalizeFileAttr(ws, path("MISSING.DAF")), 0);
+}
+
+class ErrorReportTest : public test::WorkstationTest {};
+
+TEST_F(ErrorReportTest, CodeZeroShowsAndWritesNothing) {
+  ReportIoError(ws, 0, "RBR-x");
+  EXPECT_TRUE(fake.dialogs.dialogs.empty());
+  EXPECT_FALSE(std::filesystem::exists(path("TEST")));
+}
+
+TEST_F(ErrorReportTest, ASharingViolationIsShownByItsNumberAndTraced) {
+  ReportIoError(ws, 32, "WBR-1-BBSL1-AND-A-VERY-LONG-TAG");
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
+  const DialogRequest& d = fake.dialogs.dialogs[0];
+  EXPECT_EQ(d.message, "\"32 (WBR-1-BBSL1-AND-A-VERY-LO)\"\r\rPlease tell your administrator.");
+  EXPECT_EQ(d.button3, "OK");
+  EXPECT_TRUE(d.button1.empty() && d.button2.empty());
+  EXPECT_EQ(d.defaultButton, 3);
+  std::string t = trace();
+  EXPECT_EQ(t.rfind("ERR[32] LOC[WBR-1-BBSL1-AND-A-VERY-LO] TU[ABC] DATE[", 0), 0u) << t;
+  EXPECT_NE(t.find("]  LAST["), std::string::npos);
+}
+
+TEST_F(ErrorReportTest, ReadErrorsAddTheNetworkAdvice) {
+  ReportIoError(ws, 100, "RCR-x");
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 2u);
+  EXPECT_EQ(fake.dialogs.dialogs[0].message.rfind("Read error (RCR-x)\"", 0), 0u);
+  EXPECT_EQ(fake.dialogs.dialogs[1].message, "Check the network");
+}
+
+TEST_F(ErrorReportTest, FileNotOpenTellsWhetherTheDataFolderCanBeReached) {
+  ReportIoError(ws, 103, "RBR-x");
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 3u);
+  EXPECT_EQ(fake.dialogs.dialogs[1].message, "The data folder can be reached");
+
+  fake.dialogs.dialogs.clear();
+  ws.paths.DataFolder = dir.str() + "/GONE";
+  ReportIoError(ws, 103, "RBR-x");
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 3u);
+  EXPECT_EQ(fake.dialogs.dialogs[1].message, "Cannot reach " + dir.str() + "/GONE now.");
+
+  fake.dialogs.dialogs.clear();
+  ws.paths.AltDataFolder = dir.str();
+  ReportIoError(ws, 103, "RBR-x");
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 2u) << "no folder check with an alternative data folder";
+}
+
+// Eight workstations, each on its own process, add one to a shared counter
+// 300 times under "LOCATELK": any moment at which two of them held the lock
+// would lose an increment.
+TEST(LockProcesses, EightWorkstationsCountToExactly2400) {
+  test::TempDir dir;
+  std::string counter = dir.str() + "/COUNTER.DAF";
+  {
+    RecordFile f;
+    ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::Create), 0);
+    std::array<std::uint8_t, 4> zero{};
+    ASSERT_EQ(f.write(0, zero), 0);
+  }
+  const std::string program = std::string(EGRESSO_TEST_BIN_DIR) + "/egresso_lock_counter_child";
+  std::vector<pid_t> children;
+  for (int i = 0; i < 8; ++i) {
+    std::string station = std::to_string(1000 + i);
+    std::vector<std::string> args = {program, dir.str(), station, "300"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0) << program;
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  }
+  RecordFile f;
+  ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::ReadOnly), 0);
+  std::array<std::uint8_t, 4> value{};
+  ASSERT_EQ(f.read(0, value), 0);
+  EXPECT_EQ(getI32(value, 0), 2400);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_NE(entry.path().extension(), ".LOK") << entry.path();
+}
+
+}  // namespace
+}  // namespace egresso
