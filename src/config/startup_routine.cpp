@@ -1,5 +1,6 @@
 #include "config/startup_routine.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 
@@ -10,6 +11,7 @@
 #include "storage/config_store.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
+#include "storage/record_files.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
 #include "tools/dial.h"
@@ -37,12 +39,6 @@ std::string findAnyCase(const std::string& folder, const std::string& name) {
     if (UpperText(found) == name && fileExists(it->path())) return it->path().string();
   }
   return {};
-}
-
-// The warning before the program ends for want of its notice file.
-std::string MissingNoticesText(const std::string& programFolder) {
-  return "Because the " + programFolder + "/NOTICES.TXT file is missing, this program will abort.  " +
-         "Always start this program from the shorcut created during setup.";
 }
 
 bool folderHoldsBitmaps(const std::string& folder) {
@@ -167,15 +163,17 @@ void openWorkClockFiles(Workstation& ws) {
   const bool sched = AcquireLock(ws, "SCHED", "INI");
   const bool log = sched && AcquireLock(ws, "LOG", "INI");
   if (sched && log) {
-    // WORK CLOCK FILES: today's log set, then the schedule set, are opened
-    // (created when missing) here once the record engine's OpenCalFiles,
-    // SetLogFileNames and LogMode are in this tree:
-    //   SetLogFileNames(ws, ws.Today); OpenCalFiles(ws, <log base>);
-    //   ws.engine.LogMode = false; OpenCalFiles(ws, <schedule base>);
+    // Both sets must exist before the work clock writes to them.
+    ws.engine.LogMode = true;
+    SetLogFileNames(ws, ws.Today);
+    const std::string& logData = ws.paths.LogDataPath;
+    OpenCalFiles(ws, logData.substr(0, logData.size() - std::min<std::size_t>(4, logData.size())));
+    ws.engine.LogMode = false;
+    OpenCalFiles(ws, ws.paths.DataFolder + "/SCHED");
   }
   if (log) ReleaseLock(ws, "LOG");
   if (sched) ReleaseLock(ws, "SCHED");
-  // "/FL": the log set stays the current set (ws.engine.LogMode = true).
+  if (ws.options.FlagLogMode) ws.engine.LogMode = true;
 }
 
 void runStartup(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& args) {
@@ -192,7 +190,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   // data folder may be read, created or written.
   const std::string notices = findAnyCase(ws.paths.ProgramFolder, "NOTICES.TXT");
   if (notices.empty()) {
-    ws.platform.dialogs->messageBox(MissingNoticesText(ws.paths.ProgramFolder), BoxKind::Warning);
+    ws.platform.dialogs->messageBox(NoticesMissingText(ws.paths.ProgramFolder), BoxKind::Warning);
     ws.QuitRequested = true;
     return;
   }
@@ -202,11 +200,10 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   LoadSwitches(ws, args);
   if (!ws.paths.ExtraFolder.empty()) createFolder(ws.paths.ExtraFolder);
 
-  // Step 7. NOTICE TABLE: LoadNotices(ws) (and the month and day names) is
-  // called here once the notice-table loader is in this tree; until then the
-  // table is whatever the host put into ws.notices.
+  // Step 7; month and day names are notice texts read when needed.
   ws.StationId = readStationId();
   ws.Today = DayNumber(ws.platform.clock->now());
+  LoadNotices(ws);
 
   // Step 8.
   BuildDataPaths(ws);

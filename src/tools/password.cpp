@@ -29,11 +29,7 @@ std::string DecodePassword(std::string_view stored) { return shifted(stored, -kP
 
 bool PasswordDialog::passwordStored() const { return !ws_.pcfg.str(pcfg::UserPassword, 8).empty(); }
 
-bool PasswordDialog::logSetCurrent() const {
-  // The work-clock log set is the current calendar set only after "/WC /FL";
-  // the record engine's LogMode is not kept in this workstation yet.
-  return false;
-}
+bool PasswordDialog::logSetCurrent() const { return ws_.engine.LogMode; }
 
 void PasswordDialog::FormShow() {
   PasswordState& mode = ws_.password;

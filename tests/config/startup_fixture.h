@@ -55,6 +55,7 @@ class StartupTest : public ::testing::Test {
   std::unique_ptr<Workstation> fresh() {
     auto w = std::make_unique<Workstation>(fake.platform());
     w->notices.lines = lines;
+    w->locks.TraceFolder = program.str();  // the trace file stays out of the data folder
     return w;
   }
 

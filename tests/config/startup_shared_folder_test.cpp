@@ -1,5 +1,4 @@
-// Start-up on data folders that already hold configuration records: these
-// go through the configuration storage, and run once it is built.
+// Start-up on data folders that already hold configuration records.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,7 +17,6 @@ namespace fs = std::filesystem;
 class SharedFolderStart : public test::StartupTest {
  protected:
   void SetUp() override {
-    if (test::storageStillPlaceholder()) GTEST_SKIP() << "needs the configuration storage";
     test::StartupTest::SetUp();
     fs::create_directory(data / "BULLETIN");
   }
@@ -214,19 +212,31 @@ TEST_F(SharedFolderStart, NormalDataBesideTheAlternativeFolderIsNotWrittenByStar
 }
 
 TEST_F(SharedFolderStart, TraceSwitchedOffStillTracesTheRead) {
-  const fs::path cwd = fs::current_path();
-  fs::current_path(data.path());
+  office({}, "");
   start({"/TB+", "/TB-"});
-  fs::current_path(cwd);
   EXPECT_EQ(ws->mcfg.u8(mcfg::TraceLog), 0);
   EXPECT_EQ(diskByte("CFGMAIN.DAF", 4966), 0);
-  EXPECT_NE(onDisk("TEST").find("ReadMCFG"), std::string::npos);
+  EXPECT_NE(test::readFile(program / "TEST").find("ReadMCFG"), std::string::npos);
 }
 
 TEST_F(SharedFolderStart, DataFolderThatCannotBeCreatedIsReported) {
   test::writeFile(data / "plainfile", "x");
   ProgramStartup(*ws, program.str(), {"/MD=" + data.str() + "/plainfile/office"});
-  EXPECT_FALSE(fake.dialogs.allText().empty());
+  // Every record that could not be written is named with its error.
+  const std::string shown = fake.dialogs.allText();
+  EXPECT_NE(shown.find("WMCfgf"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("WPCfg"), std::string::npos) << shown;
+}
+
+TEST_F(SharedFolderStart, RecordsThatCannotBeWrittenAreReported) {
+  // A folder where each record file should be: no one can write there.
+  fs::create_directory(data / "CFGMAIN.DAF");
+  fs::create_directory(data / "CFG.DAF");
+  start();
+  const std::string shown = fake.dialogs.allText();
+  EXPECT_NE(shown.find("WMCfgf"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("WPCfg"), std::string::npos) << shown;
+  EXPECT_TRUE(fs::is_directory(data / "CFGMAIN.DAF"));
 }
 
 TEST_F(SharedFolderStart, UnwritableDataFolderIsReported) {

@@ -124,13 +124,3 @@ void writeFile(const std::filesystem::path& p, const std::string& content) {
 }
 
 }  // namespace egresso::test
-
-namespace egresso::test {
-
-bool storageStillPlaceholder() {
-  for (const char* file : {"/src/storage/config_store.cpp", "/src/storage/locks.cpp"})
-    if (readFile(std::string(EGRESSO_SOURCE_DIR) + file).find("Placeholder bodies") != std::string::npos) return true;
-  return false;
-}
-
-}  // namespace egresso::test

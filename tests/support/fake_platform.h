@@ -158,11 +158,6 @@ class TempDir {
 };
 
 std::string readFile(const std::filesystem::path& p);
-
-// True while the configuration storage or the lock layer of this tree still
-// has its placeholder bodies; tests that need records read back from the data
-// folder skip until then.
-bool storageStillPlaceholder();
 void writeFile(const std::filesystem::path& p, const std::string& content);
 
 }  // namespace egresso::test

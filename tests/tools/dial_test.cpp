@@ -51,7 +51,7 @@ TEST_F(ModemSearch, FoundPortIsStoredUnlessNormalDataStandsBesideTheAlternativeF
 
   ws.options.NormalDataPresent = false;  // the alternative folder is the one in use
   EXPECT_TRUE(FindModemPort(ws, 0));
-  if (!test::storageStillPlaceholder()) EXPECT_EQ(test::readFile(data / "CFG.DAF").at(880), '2');
+  EXPECT_EQ(test::readFile(data / "CFG.DAF").at(880), '2');
 }
 
 }  // namespace

@@ -116,8 +116,7 @@ TEST_F(Password, ChangingThePassword) {
   EXPECT_EQ(prompt.labels[1], "<551>");
   EXPECT_EQ(prompt.labels[2], "<553> \"NEWPASS1\"");
   EXPECT_EQ(stored(), "NEWPASS1");
-  if (!test::storageStillPlaceholder())
-    EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + EncodePassword("NEWPASS1"));
+  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + EncodePassword("NEWPASS1"));
   EXPECT_FALSE(ws.password.ChangeMode);
   EXPECT_FALSE(ws.QuitRequested);
 
@@ -166,13 +165,11 @@ TEST_F(Password, EmptyNewPasswordTurnsTheRequestOffOnlyWhenConfirmed) {
   EXPECT_FALSE(ws.pcfg.flag(pcfg::RequestPassword));
   EXPECT_FALSE(ws.QuitRequested);
   EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), "");
-  if (!test::storageStillPlaceholder()) {
-    // The choice is kept: the next start asks for nothing.
-    const std::string file = test::readFile(data / "CFG.DAF");
-    ASSERT_EQ(file.size(), 1024u);
-    EXPECT_EQ(file[136], 0);
-    EXPECT_EQ(file[98], 0);
-  }
+  // The choice is kept: the next start asks for nothing.
+  const std::string file = test::readFile(data / "CFG.DAF");
+  ASSERT_EQ(file.size(), 1024u);
+  EXPECT_EQ(file[136], 0);
+  EXPECT_EQ(file[98], 0);
 }
 
 TEST_F(Password, EmptyNewPasswordRefusedKeepsTheOldOne) {
