@@ -14,42 +14,12 @@
 #include "config/startup_routine.h"
 #include "startup/workstation.h"
 #include "storage/record_io.h"
+#include "support/system_platform.h"
 
 namespace egresso {
 namespace {
 
 namespace fs = std::filesystem;
-
-class StillClock : public Clock {
- public:
-  LocalDateTime now() override { return {2026, 12, 7, 9, 0, 0, 0}; }
-  std::int64_t monotonicMs() override { return 0; }
-};
-
-class SilentDialogs : public Dialogs {
- public:
-  int ultimateDialog(const DialogRequest&) override { return 1; }
-  void closeNotice() override {}
-  void messageBox(std::string_view, BoxKind, std::string_view) override {}
-  void beep() override {}
-};
-
-class NoWait : public EventPump {
- public:
-  int processEvents() override { return 0; }
-  void sleepMs(int) override {}
-};
-
-class NoAlert : public LockAlert {
- public:
-  void flash(std::string_view, int) override {}
-  int takeKeyAnswer() override { return 0; }
-};
-
-class NoPorts : public SerialPorts {
- public:
-  bool clearToSend(int) override { return false; }
-};
 
 void writeFile(const fs::path& p, const std::string& content) {
   std::ofstream(p, std::ios::binary | std::ios::trunc) << content;
@@ -64,22 +34,11 @@ std::string readWhole(const fs::path& p) {
 
 class Office : public benchmark::Fixture {
  public:
-  StillClock clock;
-  SilentDialogs dialogs;
-  NoWait events;
-  NoAlert alert;
-  NoPorts ports;
+  // No serial ports and no password dialog: nothing waits for a person.
+  test::SystemPlatform system;
   fs::path root, program, data;
 
-  Platform platform() {
-    Platform p;
-    p.clock = &clock;
-    p.dialogs = &dialogs;
-    p.events = &events;
-    p.lockAlert = &alert;
-    p.serial = &ports;
-    return p;
-  }
+  Platform platform() { return system.platform(); }
 
   void SetUp(const benchmark::State&) override {
     root = fs::temp_directory_path() / ("egresso-bench-" + std::to_string(getpid()));
@@ -87,11 +46,14 @@ class Office : public benchmark::Fixture {
     data = root / "data";
     fs::create_directories(program);
     fs::create_directories(data / "BULLETIN");
+    Workstation w(platform());
     std::string notices;
-    for (int n = 1; n <= 2100; ++n) notices += "Notice text number " + std::to_string(n) + "\r\n";
+    for (int n = 1; n <= 2100; ++n) {
+      w.notices.lines.push_back("Notice text number " + std::to_string(n));
+      notices += w.notices.lines.back() + "\r\n";
+    }
     writeFile(program / "NOTICES.TXT", notices);
 
-    Workstation w(platform());
     w.Today = 15000;
     InitMainConfig(w);
     for (int slot = 1; slot <= 50; ++slot) {
