@@ -3,9 +3,19 @@
 // Numeric options use -99 for "not given" where the switch only overrides.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace egresso {
+
+// What the host knows about the desktop before start-up; new personal
+// records take their placements and one colour from it. LoadSwitches keeps it.
+struct DisplayInfo {
+  int ScreenWidth = 1024;
+  int ScreenHeight = 768;
+  std::int32_t ButtonFace = 0x00F0F0F0;  // colour value: red lowest byte, top byte 0
+};
 
 struct Options {
   std::string MainUserOverride;   // "/MU="
@@ -66,12 +76,21 @@ struct Options {
   int EeValue = -99;              // "/EE="
   bool FlagLogMode = false;       // "/FL"
   bool NormalDataPresent = false; // "/RD=": the normal data folder held a configuration
+  // Keys of the office suite that this program accepts without acting on
+  // them, each with its value text ("" for keys without "=").
+  std::map<std::string, std::string> SuiteOptions;
+
   // Derived at start-up.
   bool LoggingOn = false;
   bool SharedLog = false;
+  bool ReportsPreset = false;     // reports default to the current user
+  bool MainConfigCreated = false; // this start wrote a new main configuration
   char DecimalSeparator = '.';
+
+  // Given by the host before start-up; LoadSwitches keeps them.
   bool SmallFonts = false;
   double FontScale = 1.0;
+  DisplayInfo Display;
 };
 
 }  // namespace egresso

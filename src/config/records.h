@@ -20,6 +20,8 @@ inline constexpr std::size_t EmpInitials = 6;       // 50 x string[3]
 inline constexpr std::size_t EmpNames = 206;        // 50 x string[20]
 inline constexpr std::size_t GroupNames = 3256;     // 20 x string[3]
 inline constexpr std::size_t GroupMembers = 3336;   // 20 x 15 x string[3]
+inline constexpr std::size_t SuiteFlag1 = 4603;     // byte, reserved (1 in a new record)
+inline constexpr std::size_t SuiteFlag2 = 4604;     // byte, reserved (1 in a new record)
 inline constexpr std::size_t PasswordForAll = 4607;
 inline constexpr std::size_t OneUserDate = 4608;
 inline constexpr std::size_t MainUserMorning = 4609;
@@ -53,6 +55,7 @@ inline constexpr std::size_t Size = 1024;
 inline constexpr std::size_t Colors = 0;            // 10 x int32 colour
 inline constexpr std::size_t WorkDayBegin = 40;     // int16 HHMM
 inline constexpr std::size_t WorkDayEnd = 42;       // int16 HHMM
+inline constexpr std::size_t SuiteLong = 44;        // int32, reserved (127 in a new record)
 inline constexpr std::size_t PartitionMinutes = 91;
 inline constexpr std::size_t MaintLevel = 93;
 inline constexpr std::size_t MaxBeeps = 94;         // int16
@@ -67,6 +70,7 @@ inline constexpr std::size_t UserLastDate = 141;    // int16 day number
 inline constexpr std::size_t Byte158 = 158;         // reserved, written by /ET=
 inline constexpr std::size_t HomePlacement = 160;   // 4 x int16 left, top, width, height
 inline constexpr std::size_t CalcRows = 169;        // int16
+inline constexpr std::size_t SuiteColors = 171;     // 17 x int32 colour, reserved
 inline constexpr std::size_t PersonColors = 239;
 inline constexpr std::size_t BoardPlacement = 240;  // 4 x int16 width, height, top, left
 inline constexpr std::size_t EditorPlacement = 424; // 4 x int16 top, left, width, height
@@ -115,6 +119,12 @@ struct MainConfig : RawRecord<mcfg::Size> {
 
 struct PersonalConfig : RawRecord<pcfg::Size> {
   std::int32_t color(int i) const { return i32(pcfg::Colors + 4 * i); }
+  // PanelArea and the placements: index 0..3 in the field's stored order.
+  std::int16_t panelArea(int i) const { return i16(pcfg::PanelArea + 2 * i); }
+  std::int16_t homePlacement(int i) const { return i16(pcfg::HomePlacement + 2 * i); }
 };
+
+// A colour value as the records hold it: red in the lowest byte, top byte 0.
+constexpr std::int32_t RGB(int r, int g, int b) { return (r & 0xFF) | (g & 0xFF) << 8 | (b & 0xFF) << 16; }
 
 }  // namespace egresso

@@ -15,6 +15,7 @@ Platform QtPlatform::platform() {
   p.help = &help_;
   p.tray = &tray_;
   p.serial = serialPorts;
+  p.passwordPrompt = &password_;
   return p;
 }
 

@@ -5,9 +5,11 @@
 #include <string>
 
 #include "platform/dialogs_qt.h"
+#include "platform/posix_serial.h"
 #include "platform/services.h"
 #include "platform/services_qt.h"
 #include "platform/tray_qt.h"
+#include "tools/password_qt.h"
 
 namespace egresso {
 
@@ -25,9 +27,9 @@ class QtPlatform {
   QtDialogs& dialogs() { return dialogs_; }
   QtTray& tray() { return tray_; }
 
-  // The modem ports, supplied by their implementation; null until then.
+  // The modem ports; another implementation may be put in their place.
   // The lock-wait alert is a window and is set on the workstation.
-  SerialPorts* serialPorts = nullptr;
+  SerialPorts* serialPorts = &serial_;
 
  private:
   QtClock clock_;
@@ -38,6 +40,8 @@ class QtPlatform {
   QtSound sound_;
   QtHelp help_;
   QtTray tray_;
+  PosixSerialPorts serial_;
+  QtPasswordPrompt password_;
 };
 
 }  // namespace egresso

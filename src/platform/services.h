@@ -118,6 +118,18 @@ class SerialPorts {
   virtual bool clearToSend(int port) = 0;
 };
 
+class PasswordDialog;
+
+// The modal password and prompt dialog. The logic lives in PasswordDialog
+// (tools/password.h), already shown (FormShow) when run is called; the
+// implementation lets the user type and press OK or Cancel, feeding each
+// press to the logic, until the logic says the dialog is closed.
+class PasswordPrompt {
+ public:
+  virtual ~PasswordPrompt() = default;
+  virtual void run(PasswordDialog& dialog) = 0;
+};
+
 // Everything the logic may call, handed to the workstation at start.
 struct Platform {
   Clock* clock = nullptr;
@@ -130,6 +142,7 @@ struct Platform {
   Help* help = nullptr;
   Tray* tray = nullptr;
   SerialPorts* serial = nullptr;
+  PasswordPrompt* passwordPrompt = nullptr;
 };
 
 // The identity of this computer: EGRESSO_STATION when set (so several

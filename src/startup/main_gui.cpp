@@ -2,7 +2,9 @@
 // order of creation and the message loop.
 #include <QApplication>
 #include <QFile>
+#include <QPalette>
 #include <QProxyStyle>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,13 @@ int main(int argc, char** argv) {
   QtPlatform platform(programFolder);
   Workstation ws(platform.platform());
   platform.attach(ws);
+  // New personal records take their window placement and form colour from the desktop.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    ws.options.Display.ScreenWidth = screen->size().width();
+    ws.options.Display.ScreenHeight = screen->size().height();
+  }
+  const QColor face = QApplication::palette().color(QPalette::Button);
+  ws.options.Display.ButtonFace = RGB(face.red(), face.green(), face.blue());
 
   TBulBrd board(ws);
   TEgressoBrd egressoBrd(ws);

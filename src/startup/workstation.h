@@ -15,6 +15,7 @@
 #include "startup/notices.h"
 #include "storage/engine_state.h"
 #include "storage/lock_state.h"
+#include "tools/password_state.h"
 
 namespace egresso {
 
@@ -53,6 +54,7 @@ struct Workstation {
   LockState locks;
   HostState host;
   BoardState board;
+  PasswordState password;
 };
 
 }  // namespace egresso

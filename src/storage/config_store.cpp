@@ -357,7 +357,12 @@ void LoadMainConfig(Workstation& ws, int level) {
     }
     if (!ws.QuitRequested) WriteMainConfig(ws, "Work W: (" + lvl + ")");
   }
-  for (int i = 0; i < kTermCount; ++i) ws.notices.Terms[i] = ws.mcfg.str(mcfg::SuiteTerms + kTermStride * i, 15);
+  // The record keeps the five terms in the suite's order (new-record texts
+  // 137, 127, 129, 128, 136); the placeholders and the term grid count rows
+  // 137, 136, 127, 128, 129. Row r is therefore stored term kStoredTermOfRow[r].
+  static constexpr int kStoredTermOfRow[kTermCount] = {0, 4, 1, 3, 2};
+  for (int row = 0; row < kTermCount; ++row)
+    ws.notices.Terms[row] = ws.mcfg.str(mcfg::SuiteTerms + kTermStride * kStoredTermOfRow[row], 15);
   NormalizeFileAttr(ws, ws.paths.MainConfigPath);
 }
 

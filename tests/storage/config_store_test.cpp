@@ -229,7 +229,12 @@ TEST_F(ConfigStoreTest, LevelTwoWritesTheRecordInMemoryAndTermsAreCopied) {
   ws.mcfg.clear();
   LoadMainConfig(ws, 0);
   EXPECT_TRUE(ws.locks.ConfigRead);
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(ws.notices.Terms[i], "Term" + std::to_string(i));
+  // Rows in placeholder order: stored terms 0, 4, 1, 3, 2.
+  EXPECT_EQ(ws.notices.Terms[0], "Term0");
+  EXPECT_EQ(ws.notices.Terms[1], "Term4");
+  EXPECT_EQ(ws.notices.Terms[2], "Term1");
+  EXPECT_EQ(ws.notices.Terms[3], "Term3");
+  EXPECT_EQ(ws.notices.Terms[4], "Term2");
 }
 
 TEST_F(ConfigStoreTest, ReadOnlyLevelsNeverCreateAConfiguration) {

@@ -61,6 +61,25 @@ void FakeEvents::sleepMs(int ms) {
   if (clock) clock->advanceMs(ms);
 }
 
+void FakePasswordPrompt::run(PasswordDialog& dialog) {
+  ++runs;
+  shown.push_back(dialog.view);
+  while (!dialog.view.Closed) {
+    Press press;
+    if (!script.empty()) {
+      press = script.front();
+      script.pop_front();
+    } else {
+      press.cancel = true;
+    }
+    // An edit takes no more than its maximum length.
+    dialog.view.Text = press.text.substr(0, static_cast<std::size_t>(dialog.view.MaxLength));
+    dialog.view.Choice2Selected = press.choice2;
+    dialog.OKBtnClick(press.cancel);
+    labels.push_back(dialog.view.Label);
+  }
+}
+
 Platform FakePlatform::platform() {
   Platform p;
   p.clock = &clock;
@@ -73,6 +92,7 @@ Platform FakePlatform::platform() {
   p.help = &help;
   p.tray = &tray;
   p.serial = &serial;
+  p.passwordPrompt = &password;
   return p;
 }
 

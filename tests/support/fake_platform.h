@@ -9,6 +9,7 @@
 
 #include "platform/services.h"
 #include "startup/workstation.h"
+#include "tools/password.h"
 
 namespace egresso::test {
 
@@ -106,6 +107,25 @@ class FakeSerial : public SerialPorts {
   bool clearToSend(int port) override { probed.push_back(port); return port == portWithModem; }
 };
 
+// The password dialog as a script of presses. Each run records the view
+// shown, then plays the script (text typed, or Cancel) until the logic
+// closes the dialog; an exhausted script presses Cancel.
+class FakePasswordPrompt : public PasswordPrompt {
+ public:
+  struct Press {
+    bool cancel = false;
+    std::string text;
+    bool choice2 = false;
+  };
+  std::deque<Press> script;
+  std::vector<PasswordView> shown;    // the view of each run as first shown
+  std::vector<std::string> labels;    // Label1 after every press
+  int runs = 0;
+  void type(std::string text, bool choice2 = false) { script.push_back({false, std::move(text), choice2}); }
+  void cancel() { script.push_back({true, {}, false}); }
+  void run(PasswordDialog& dialog) override;
+};
+
 // A complete set of doubles; lives as long as the workstations using it.
 struct FakePlatform {
   FakeClock clock;
@@ -118,6 +138,7 @@ struct FakePlatform {
   FakeHelp help;
   FakeTray tray;
   FakeSerial serial;
+  FakePasswordPrompt password;
   Platform platform();
 };
 

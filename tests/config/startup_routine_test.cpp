@@ -1,0 +1,252 @@
+#include "config/startup_routine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <list>
+
+#include "config/startup_fixture.h"
+#include "storage/dates.h"
+#include "tools/password.h"
+
+namespace egresso {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Each start in its own new data folder, so no start sees another's records.
+class FreshStart : public test::StartupTest {
+ protected:
+  std::list<test::TempDir> folders;
+  std::list<std::unique_ptr<Workstation>> stations;
+
+  Workstation& startIn(std::vector<std::string> args) {
+    folders.emplace_back();
+    args.insert(args.begin(), "/MD=" + folders.back().str());
+    stations.push_back(fresh());
+    ProgramStartup(*stations.back(), program.str(), args);
+    EXPECT_FALSE(stations.back()->QuitRequested);
+    return *stations.back();
+  }
+};
+
+TEST_F(FreshStart, MissingNoticeFileStopsBeforeTheDataFolderIsTouched) {
+  fs::remove(program / "NOTICES.TXT");
+  test::writeFile(data / "FALL.DAF", "/TU=ABC\r\n");
+  const auto before = snapshot();
+  ProgramStartup(*ws, program.str(), {"/MD=" + data.str() + "/NEW", "/ED=" + data.str() + "/EXTRA"});
+  EXPECT_TRUE(ws->QuitRequested);
+  ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+  EXPECT_EQ(fake.dialogs.boxes[0], "Because the " + program.str() +
+                                       "/NOTICES.TXT file is missing, this program will abort.  "
+                                       "Always start this program from the shorcut created during setup.");
+  EXPECT_EQ(snapshot(), before);
+  EXPECT_EQ(ws->ThisUser, "");
+  EXPECT_EQ(fake.password.runs, 0);
+  EXPECT_TRUE(fake.serial.probed.empty());
+}
+
+TEST_F(FreshStart, NoticeFileIsFoundWhateverItsCase) {
+  fs::rename(program / "NOTICES.TXT", program / "Notices.txt");
+  start();
+  EXPECT_FALSE(ws->QuitRequested);
+  EXPECT_TRUE(fake.dialogs.boxes.empty());
+  EXPECT_EQ(ws->paths.NoticesPath, (program / "Notices.txt").string());
+}
+
+TEST_F(FreshStart, WithoutMainUserTheWorkstationIsSingleUser) {
+  ProgramStartup(*ws, program.str() + "/", {"/MD=" + data.str()});
+  const Workstation& w = *ws;
+  EXPECT_FALSE(w.QuitRequested);
+  EXPECT_EQ(w.paths.ProgramFolder, program.str());
+  EXPECT_EQ(w.paths.ProductTitle, "Egresso");
+  EXPECT_EQ(w.ThisUser, "");
+  EXPECT_FALSE(w.MultiUser);
+  EXPECT_EQ(w.UserSlot, 0);
+  EXPECT_EQ(fake.password.runs, 0);
+  EXPECT_EQ(w.paths.MainConfigPath, data.str() + "/CFGMAIN.DAF");
+  EXPECT_EQ(w.paths.PersonalConfigPath, data.str() + "/CFG.DAF");
+  EXPECT_EQ(w.paths.CalcFile, data.str() + "/CALC.DAF");
+  EXPECT_EQ(w.paths.MemoFile, data.str() + "/MEMO.DAF");
+  EXPECT_EQ(w.paths.TimeSlipFile, data.str() + "/TMSLP.");
+  EXPECT_EQ(w.paths.BackupFolder, data.str() + "/BACKUP");
+  EXPECT_EQ(w.paths.NoticesPath, program.str() + "/NOTICES.TXT");
+  EXPECT_EQ(w.paths.PicturesFolder, program.str());
+  EXPECT_TRUE(fs::is_directory(data / "BULLETIN"));
+  EXPECT_EQ(w.Today, DayNumber(fake.clock.current));
+  EXPECT_EQ(w.mcfg.u8(mcfg::BoardTimerSeconds), 4);
+  EXPECT_EQ(w.pcfg.i16(pcfg::WorkDayBegin), 800);
+  EXPECT_EQ(w.pcfg.i16(pcfg::WorkDayEnd), 1730);
+  EXPECT_EQ(w.pcfg.u8(pcfg::DialMode), 'T');
+  EXPECT_EQ(w.pcfg.str(pcfg::AlarmSound, 40), "alarm.wav");
+  EXPECT_EQ(w.options.DecimalSeparator, '.');
+}
+
+TEST_F(FreshStart, UserPathsCarryTheInitials) {
+  Workstation& w = startIn({"/TU=abc"});
+  EXPECT_EQ(w.ThisUser, "ABC");
+  EXPECT_EQ(w.paths.PersonalConfigPath, folders.back().str() + "/CFGABC.DAF");
+  EXPECT_EQ(w.paths.TimeSlipFile, folders.back().str() + "/TMSLP.ABC");
+  EXPECT_FALSE(w.MultiUser);
+}
+
+TEST_F(FreshStart, PairedSwitchesApplyInTheirFixedOrder) {
+  EXPECT_EQ(startIn({"/SI+", "/SI-"}).mcfg.u8(mcfg::NoSignAllOut), 0);
+  EXPECT_EQ(startIn({"/SI-"}).mcfg.u8(mcfg::NoSignAllOut), 1);
+  EXPECT_EQ(startIn({"/DA", "/AM"}).mcfg.u8(mcfg::ArchiveMessages), 0);
+  EXPECT_EQ(startIn({"/AM"}).mcfg.u8(mcfg::ArchiveMessages), 1);
+  EXPECT_EQ(startIn({"/SJ+", "/SJ-"}).mcfg.u8(mcfg::OwnSignInOnly), 1);
+  EXPECT_EQ(startIn({"/UA-", "/UA+"}).mcfg.u8(mcfg::PasswordForAll), 0);
+  EXPECT_EQ(startIn({"/SR-", "/SR+"}).mcfg.u8(mcfg::StaggerRefresh), 0);
+  EXPECT_EQ(startIn({"/SR+"}).mcfg.u8(mcfg::StaggerRefresh), 1);
+  Workstation& trace = startIn({"/TB-", "/TB+"});
+  EXPECT_EQ(trace.mcfg.u8(mcfg::TraceLog), 0);
+  EXPECT_EQ(startIn({"/TB+"}).mcfg.u8(mcfg::TraceLog), 1);
+  Workstation& log = startIn({"/SLO+", "/SL+", "/SL-"});
+  EXPECT_EQ(log.mcfg.u8(mcfg::InOutLog), 0);
+  EXPECT_EQ(log.mcfg.u8(mcfg::InOutLogShared), 1);
+  EXPECT_TRUE(log.options.LoggingOn);
+  EXPECT_TRUE(log.options.SharedLog);
+  Workstation& reports = startIn({"/IL+"});
+  EXPECT_TRUE(reports.options.ReportsPreset);
+  EXPECT_FALSE(startIn({"/IL+", "/IL*"}).options.ReportsPreset);
+}
+
+TEST_F(FreshStart, TimerSwitches) {
+  EXPECT_EQ(startIn({"/BT=5"}).mcfg.u8(mcfg::BoardTimerSeconds), 4);
+  EXPECT_EQ(startIn({"/BT=3"}).mcfg.u8(mcfg::BoardTimerSeconds), 2);
+  EXPECT_EQ(startIn({"/BT=0"}).mcfg.u8(mcfg::BoardTimerSeconds), 4);
+  EXPECT_EQ(startIn({"/BT=999"}).mcfg.u8(mcfg::BoardTimerSeconds), 4);
+  EXPECT_EQ(startIn({"/FT=255"}).mcfg.u8(mcfg::HostTimerSeconds), 255);
+  EXPECT_EQ(startIn({"/FT=0"}).mcfg.u8(mcfg::HostTimerSeconds), 0);
+  EXPECT_EQ(startIn({"/EL=30"}).mcfg.i16(mcfg::LockTimeout), 30);
+}
+
+TEST_F(FreshStart, DailyOffsetKeepsEightSignedBits) {
+  EXPECT_EQ(startIn({"/UT=1"}).mcfg.i8(mcfg::DailyOffset), 100);
+  EXPECT_EQ(startIn({"/UT=0"}).mcfg.i8(mcfg::DailyOffset), 0);
+  Workstation& two = startIn({"/UT=2"});
+  EXPECT_EQ(two.mcfg.i8(mcfg::DailyOffset), 0);
+  EXPECT_TRUE(two.options.MorningRun);
+  EXPECT_EQ(startIn({"/UT=3"}).mcfg.i8(mcfg::DailyOffset), 44);
+}
+
+TEST_F(FreshStart, MainUserOverrideWithMarks) {
+  Workstation& star = startIn({"/MU=abc*"});
+  EXPECT_EQ(star.mcfg.mainUserInitials(), "ABC");
+  EXPECT_EQ(star.mcfg.u8(mcfg::MainUserMorning), 1);
+  EXPECT_EQ(star.mcfg.u8(mcfg::OneUserDate), 0);
+  EXPECT_TRUE(star.MultiUser);
+
+  Workstation& minus = startIn({"/MU=-"});
+  EXPECT_EQ(minus.mcfg.mainUserInitials(), "");
+  EXPECT_EQ(minus.mcfg.u8(mcfg::MainUserMorning), 0);
+  EXPECT_EQ(minus.mcfg.u8(mcfg::OneUserDate), 0);
+  EXPECT_FALSE(minus.MultiUser);
+
+  Workstation& hash = startIn({"/MU=#"});
+  EXPECT_EQ(hash.mcfg.u8(mcfg::OneUserDate), 1);
+  EXPECT_EQ(hash.mcfg.u8(mcfg::MainUserMorning), 0);
+}
+
+TEST_F(FreshStart, PanelAndStoredByteSwitches) {
+  Workstation& panel = startIn({"/PDH=300", "/PDL=7"});
+  EXPECT_TRUE(panel.options.CompactMode);
+  EXPECT_EQ(panel.pcfg.panelArea(0), 300);
+  EXPECT_EQ(panel.pcfg.panelArea(1), 0);
+  EXPECT_EQ(panel.pcfg.panelArea(3), 7);
+
+  Workstation& plain = startIn({});
+  EXPECT_EQ(plain.pcfg.u8(pcfg::Byte140), 1);
+  EXPECT_EQ(plain.pcfg.u8(pcfg::Byte112), 1);
+  EXPECT_EQ(plain.pcfg.u8(pcfg::Byte158), 0);
+  EXPECT_EQ(plain.mcfg.i16(mcfg::EeWord), 0);
+
+  Workstation& bytes = startIn({"/CD", "/12", "/ET=300", "/EE=7", "/CL=50"});
+  EXPECT_EQ(bytes.pcfg.u8(pcfg::Byte140), 0);
+  EXPECT_EQ(bytes.pcfg.u8(pcfg::Byte112), 0);
+  EXPECT_EQ(bytes.pcfg.u8(pcfg::Byte158), 44);
+  EXPECT_EQ(bytes.mcfg.i16(mcfg::EeWord), 7);
+  EXPECT_EQ(bytes.pcfg.i16(pcfg::CalcRows), 50);
+
+  Workstation& negative = startIn({"/ET=200", "/EE=-1", "/CL=-5"});
+  EXPECT_EQ(negative.pcfg.u8(pcfg::Byte158), 0);
+  EXPECT_EQ(negative.mcfg.i16(mcfg::EeWord), 0);
+  EXPECT_EQ(negative.pcfg.i16(pcfg::CalcRows), 0);
+}
+
+TEST_F(FreshStart, PasswordRequestedWithoutOneStoredAsksForANewOne) {
+  fake.dialogs.answers = {1};
+  fake.password.type("");
+  Workstation& w = startIn({"/PW+"});
+  ASSERT_EQ(fake.password.runs, 1);
+  EXPECT_EQ(fake.password.shown[0].Label, "Type a new password");
+  EXPECT_FALSE(w.pcfg.flag(pcfg::RequestPassword));
+  EXPECT_FALSE(w.QuitRequested);
+}
+
+TEST_F(FreshStart, PasswordForAllAsksEveryUser) {
+  fake.password.type("mine");
+  fake.password.type("");
+  Workstation& w = startIn({"/UA+"});
+  ASSERT_EQ(fake.password.runs, 1);
+  EXPECT_EQ(w.pcfg.str(pcfg::UserPassword, 8), EncodePassword("MINE"));
+  EXPECT_FALSE(w.QuitRequested);
+}
+
+TEST_F(FreshStart, ModemFoundAtStart) {
+  fake.serial.portWithModem = 2;
+  Workstation& w = startIn({});
+  EXPECT_EQ(fake.serial.probed, (std::vector<int>{1, 2}));
+  EXPECT_EQ(w.pcfg.u8(pcfg::ModemPort), '2');
+}
+
+TEST_F(FreshStart, PicturesFolderNeedsABitmap) {
+  fs::create_directory(program / "PICTURES");
+  test::writeFile(program / "PICTURES" / "readme.txt", "x");
+  EXPECT_EQ(startIn({}).paths.PicturesFolder, program.str());
+  test::writeFile(program / "PICTURES" / "logo.bmp", "x");
+  EXPECT_EQ(startIn({}).paths.PicturesFolder, program.str() + "/PICTURES");
+}
+
+TEST_F(FreshStart, AlternativeFolderInUseIsAnnounced) {
+  const std::string alt = data.str() + "/ALT";
+  start({"/RD=" + alt});
+  EXPECT_EQ(ws->paths.DataFolder, alt);
+  EXPECT_EQ(ws->paths.MainConfigPath, alt + "/CFGMAIN.DAF");
+  ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+  EXPECT_EQ(fake.dialogs.boxes[0], "Working in the alternative data folder.");
+}
+
+TEST_F(FreshStart, ExtraFolderIsCreated) {
+  start({"/ED=" + data.str() + "/EXTRA/"});
+  EXPECT_TRUE(fs::is_directory(data / "EXTRA"));
+  EXPECT_EQ(ws->paths.ExtraFolder, data.str() + "/EXTRA");
+}
+
+TEST_F(FreshStart, DecimalSeparatorFromTheNoticesOrTheSwitch) {
+  setNotice(1485, ";x");
+  EXPECT_EQ(startIn({}).options.DecimalSeparator, ';');
+  EXPECT_EQ(startIn({"/EC"}).options.DecimalSeparator, ',');
+}
+
+TEST_F(FreshStart, SwitchFileOfJunkStillStarts) {
+  std::string junk;
+  for (int i = 0; i < 70000; ++i) junk.push_back(static_cast<char>((i * 31 + i / 7) % 256));
+  test::writeFile(data / "FALL.DAF", junk);
+  test::writeFile(data / "F.DAF", std::string(100000, '/'));
+  start();
+  EXPECT_FALSE(ws->QuitRequested);
+  EXPECT_EQ(ws->paths.DataFolder.substr(0, data.str().size()), data.str());
+}
+
+TEST_F(FreshStart, DataFolderThatCannotExistDoesNotCrash) {
+  test::writeFile(data / "plainfile", "x");
+  const std::string impossible = data.str() + "/plainfile/office";
+  ProgramStartup(*ws, program.str(), {"/MD=" + impossible});
+  EXPECT_EQ(ws->paths.DataFolder, impossible);
+  EXPECT_FALSE(fs::exists(impossible));
+}
+
+}  // namespace
+}  // namespace egresso
