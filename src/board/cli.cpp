@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
 #include "board/board_list.h"
 #include "board/console_platform.h"
 #include "board/demo.h"
+#include "config/switches.h"
 #include "config/records_init.h"
 #include "messages/board_files.h"
 #include "platform/codepage.h"
@@ -27,33 +29,20 @@ bool ReadRecordFile(const std::string& path, std::array<std::uint8_t, N>& bytes)
   return f.open(path, N, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, bytes) == io::Ok;
 }
 
-void ApplyViewerSwitch(Workstation& ws, std::string text) {
-  std::string upper = UpperText(text);
-  auto value = [&](std::size_t from) { return text.substr(std::min(from, text.size())); };
-  if (upper.rfind("/MD=", 0) == 0) {
-    std::string folder = value(4);
+// The folders the switches name must be there: the viewer creates nothing.
+bool FoldersExist(const std::vector<std::string>& switches, std::string& error) {
+  for (const auto& s : switches) {
+    const std::string key = UpperText(s.substr(0, std::min<std::size_t>(4, s.size())));
+    if (key != "/MD=" && key != "/RD=") continue;
+    std::string folder = s.substr(4);
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    ws.paths.DataFolder = folder;
-  } else if (upper.rfind("/TU=", 0) == 0) {
-    ws.ThisUser = UpperText(value(4).substr(0, 3));
-  } else if (upper.rfind("/EM=", 0) == 0) {
-    try {
-      ws.options.KeepDays = std::stoi(value(4));
-    } catch (const std::exception&) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+      error = "no such folder: " + folder;
+      return false;
     }
-  } else if (upper == "/LE") {
-    ws.options.ShowEveryEntry = false;
-  } else if (upper == "/RT") {
-    ws.options.ReturnFirst = true;
-  } else if (upper == "/OT") {
-    ws.options.TimeStamped = true;
-  } else if (upper == "/DS") {
-    ws.options.SortedBoard = false;
-  } else if (upper.rfind("/PD", 0) == 0) {
-    ws.options.CompactMode = true;
-  } else if (upper == "/LS") {
-    ws.options.OwnEntryOnly = true;
   }
+  return true;
 }
 
 std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
@@ -65,13 +54,14 @@ std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
 
 }  // namespace
 
-void LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches) {
+bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
+                std::string& error) {
+  if (!FoldersExist(switches, error)) return false;
   ws.paths.ProgramFolder = programFolder;
   ws.paths.ProductTitle = "Egresso";
   ws.paths.DataFolder = programFolder;
   ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
-  for (const auto& s : switches)
-    if (s.size() > 2) ApplyViewerSwitch(ws, s);
+  LoadSwitches(ws, switches);
   ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
   ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
   ws.paths.PersonalConfigPath = ws.paths.DataFolder + "/CFG" + ws.ThisUser + ".DAF";
@@ -83,6 +73,7 @@ void LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
   ws.board.ReadOnlyView = true;
   InitBoardState(ws);
+  return true;
 }
 
 std::vector<std::string> BoardListing(Workstation& ws) {
@@ -159,7 +150,11 @@ int RunCli(const std::vector<std::string>& args, const std::string& programFolde
     return 0;
   }
   const std::vector<std::string> switches(args.begin() + 1, args.end());
-  LoadViewer(ws, programFolder, switches);
+  std::string error;
+  if (!LoadViewer(ws, programFolder, switches, error)) {
+    err << "egresso-cli: " << error << "\n";
+    return 1;
+  }
   if (command == "main-user") {
     out << ws.mcfg.mainUserInitials() << "\n";
     return 0;

@@ -12,11 +12,13 @@ namespace egresso {
 struct Workstation;
 
 // Prepares ws as a read-only viewer of the data folder and user named by the
-// switches ("/MD=", "/TU=", "/LE", "/RT", "/OT", "/DS", "/PD", "/EM=", "/LS";
-// other switches are accepted and change nothing here): notice texts from
-// the program folder, the configuration records as stored (defaults when
-// missing), today's date. Nothing is written.
-void LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches);
+// switches, taken as the program takes them (command line, then the switch
+// files of the data folder): notice texts from the program folder, the
+// configuration records as stored (defaults when missing), today's date.
+// Nothing is written; false, with the reason, when a folder named by a
+// switch does not exist.
+bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
+                std::string& error);
 
 // The lines of the in/out board.
 std::vector<std::string> BoardListing(Workstation& ws);

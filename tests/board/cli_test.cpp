@@ -57,7 +57,8 @@ TEST(CommandLine, ListsWhatTheBoardShowsAndChangesNothing) {
   const auto before = Snapshot(d.dir.path());
 
   Workstation viewer(d.fake.platform());
-  LoadViewer(viewer, EGRESSO_PROGRAM_DIR, {"/md=" + d.dir.str(), "/TU=ann", "/LE"});
+  std::string error;
+  ASSERT_TRUE(LoadViewer(viewer, EGRESSO_PROGRAM_DIR, {"/md=" + d.dir.str(), "/TU=ann", "/LE"}, error));
   EXPECT_EQ(viewer.ThisUser, "ANN");
   EXPECT_EQ(viewer.UserSlot, 1);
   EXPECT_TRUE(viewer.board.ReadOnlyView);
@@ -82,7 +83,8 @@ TEST(CommandLine, ListsWhatTheBoardShowsAndChangesNothing) {
 TEST(CommandLine, TheSameLinesAsTheBoard) {
   DemoFolder d;
   Workstation viewer(d.fake.platform());
-  LoadViewer(viewer, EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str(), "/TU=ANN"});
+  std::string error;
+  ASSERT_TRUE(LoadViewer(viewer, EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str(), "/TU=ANN"}, error));
   const auto lines = BoardListing(viewer);
   d.writer.ListMode = 1;
   SelectBoardFiles(d.writer);
@@ -105,6 +107,10 @@ TEST(CommandLine, HelpCommandsAndRefusals) {
   EXPECT_EQ(RunCli({"demo", d.dir.str()}, EGRESSO_PROGRAM_DIR, out2, err2), 1) << "a configuration is never overwritten";
   EXPECT_EQ(RunCli({"main-user", "/MD=" + d.dir.str()}, EGRESSO_PROGRAM_DIR, out2, err2), 0);
   EXPECT_EQ(out2.str(), "ANN\n");
+
+  const std::string missing = d.dir.str() + "/not-there";
+  EXPECT_EQ(RunCli({"board", "/MD=" + missing}, EGRESSO_PROGRAM_DIR, out2, err2), 1);
+  EXPECT_FALSE(std::filesystem::exists(missing)) << "the viewer creates no folder";
 }
 
 }  // namespace
