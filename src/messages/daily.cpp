@@ -61,18 +61,28 @@ void EarlyMorningStuff(Workstation& ws, bool startedByTimer) {
   if (trace) traceLine(ws, "EarlyMorningStuff: " + TraceStamp(ws));
   bool firstOfDay = false;
   if (AcquireLock(ws, "CFGMAIN", "ErlMrnStf")) {
+    // The shared record is read, moved on and written as it stands in the
+    // file; this process keeps its own copy, with the switches applied to
+    // it at start-up, and only takes the new day into it. The personal
+    // record has this workstation as its only writer: the copy in memory
+    // is the newer one and is written as it is.
+    const MainConfig own = ws.mcfg;
     ReadMainConfig(ws, "ErlyMrn 1");
-    ReadPersonalConfig(ws);
-    if (ws.mcfg.i16(mcfg::LastDateUsed) != ws.Today) {
+    const bool read = ws.locks.ConfigRead;
+    if (read && ws.mcfg.i16(mcfg::LastDateUsed) != ws.Today) {
       DailyConfigBackup(ws);
       if (ws.options.DailyBackup) BackupDataFiles(ws);
       firstOfDay = true;
     }
+    if (read) {
+      ws.mcfg.setI16(mcfg::LastDateUsed, ws.Today);
+      if (ws.mcfg.flag(mcfg::TraceLog))
+        traceLine(ws, "EMstuff: " + TraceStamp(ws) + "   lastDateUsed = " + FormatDay(ws, ws.Today));
+      WriteMainConfig(ws, "ErlyMrn 2");
+    }
+    ws.mcfg = own;
+    if (read) ws.mcfg.setI16(mcfg::LastDateUsed, ws.Today);
     ws.pcfg.setI16(pcfg::UserLastDate, ws.Today);
-    ws.mcfg.setI16(mcfg::LastDateUsed, ws.Today);
-    if (ws.mcfg.flag(mcfg::TraceLog))
-      traceLine(ws, "EMstuff: " + TraceStamp(ws) + "   lastDateUsed = " + FormatDay(ws, ws.Today));
-    WriteMainConfig(ws, "ErlyMrn 2");
     // The user's own day must reach the file now, or every start of the day
     // would take this user for a newcomer.
     WritePersonalConfig(ws);

@@ -71,6 +71,21 @@ TEST(DailyProcessing, TheFirstRunCopiesTheConfigurationAndBacksUpTheFiles) {
   EXPECT_FALSE(std::filesystem::exists(v.path("BACKUP/LOCATE.BA1")));
 }
 
+TEST(DailyProcessing, TheSwitchesOfThisRunStayInForceAndOutOfTheSharedFile) {
+  NewDay w;
+  w.ws.mcfg.setU8(mcfg::NoSignAllOut, 1);  // "/SI-", applied in memory at start-up
+  w.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);  // "/AM"
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_FALSE(w.index("LOCATE.DAI", 2).stale()) << "the switch still counts";
+  EXPECT_EQ(w.ws.mcfg.u8(mcfg::ArchiveMessages), 1);
+  EXPECT_EQ(w.ws.mcfg.i16(mcfg::LastDateUsed), w.ws.Today);
+  const std::string stored = readFile(w.path("CFGMAIN.DAF"));
+  ASSERT_EQ(stored.size(), mcfg::Size);
+  EXPECT_EQ(stored[mcfg::NoSignAllOut], 0);
+  EXPECT_EQ(stored[mcfg::ArchiveMessages], 0);
+  EXPECT_EQ(StoredDay(w.path("CFGMAIN.DAF"), mcfg::LastDateUsed, mcfg::Size), w.ws.Today);
+}
+
 TEST(DailyProcessing, AUserWhoGivesUpWaitingForTheConfigurationEndsTheProgram) {
   NewDay w;
   writeFile(w.path("CFGMAIN.LOK"), "ZZZ ErlMrnStf      OTHER-STATION\r\n");
