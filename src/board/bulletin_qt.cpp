@@ -220,13 +220,16 @@ QFont TBulBrd::listFont() const {
 
 void TBulBrd::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  if (shown_) return;
-  shown_ = true;
-  // The window is made before the start-up routine reads the switches; the
-  // board takes its settings from them when it is first shown.
-  InitBoardState(ws_);
-  timer1_->setInterval(ws_.board.Timer1PeriodMs);
+  if (!shown_) {
+    shown_ = true;
+    // The window is made before the start-up routine reads the switches;
+    // the board takes its settings from them when it is first shown.
+    InitBoardState(ws_);
+  } else if (event->spontaneous()) {
+    return;  // restored by the window system: nothing to build again
+  }
   FormShow();
+  timer1_->setInterval(ws_.board.Timer1PeriodMs);
   timer1_->start();
   timer2_->start();
 }

@@ -96,6 +96,21 @@ TEST(BoardWindow, SwitchingShowsBothMessageLists) {
   EXPECT_EQ(board.BBSlist()->count(), 7);
 }
 
+TEST(BoardWindow, ShownAgainInTheModeSetMeanwhile) {
+  DemoBoard d;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  board.close();
+  EXPECT_FALSE(d.ws.BoardOpen);
+  d.ws.ListMode = 0;  // a new message opens the board on the message list
+  board.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(d.ws.BoardOpen);
+  EXPECT_TRUE(board.BBSoldList()->isVisible());
+  EXPECT_EQ(board.BBSlist()->count(), 2);
+}
+
 TEST(BoardWindow, WhoAreYouSelectsTheEmployeesLine) {
   DemoBoard d;
   TBulBrd board(d.ws);
