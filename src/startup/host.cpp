@@ -226,6 +226,14 @@ void RestoreFromTray(Workstation& ws, HostWindow& window) {
   }
 }
 
+void StopIconFlashing(Workstation& ws) {
+  if (ws.host.IconFlashState == 0) return;
+  ws.host.IconFlashState = 0;
+  if (!ws.host.TrayActive || ws.host.IconPath == normalIcon(ws)) return;
+  ws.host.IconPath = normalIcon(ws);
+  updateTrayIcon(ws);
+}
+
 void FillTrayData(Workstation& ws) {
   if (!ws.host.TrayActive) return;
   TrayRecord& t = ws.host.TrayData;
