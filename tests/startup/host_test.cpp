@@ -220,6 +220,15 @@ TEST_F(HostFixture, NewMessageShowsAClosedBoardModallyOnTheMessageList) {
   EXPECT_TRUE(fp.dialogs.boxes.empty());
 }
 
+TEST_F(HostFixture, BoardShownWithoutTroubleLooksUpNoExplanation) {
+  ws.notices.lines.resize(100);  // texts 1884..1886 are missing
+  notify("M");
+  ws.BoardOpen = false;
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("modal"), 1);
+  EXPECT_TRUE(fp.dialogs.boxes.empty());
+}
+
 TEST_F(HostFixture, BoardThatCannotBeShownModallyIsExplained) {
   ws.notices.lines[1886 - 1] = "visible window modal";
   window.modalError = "Cannot make a visible window modal";
