@@ -313,6 +313,8 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     L.LockBusy = false;
     if (!ws.MultiUser || ws.ThisUser.empty()) return true;
     int key = 0;
+    // A key pressed on the note after an earlier wait ended answers nothing.
+    if (ws.platform.lockAlert) ws.platform.lockAlert->takeKeyAnswer();
     std::string prevStation = "---";
     std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
     bool restart = false;

@@ -96,6 +96,17 @@ TEST_F(LockTest, EscOnTheNoteGivesUp) {
   EXPECT_TRUE(std::filesystem::exists(lockFile()));
 }
 
+// The note stays up to a second after a wait ended; a key pressed on it then
+// answers no wait, so the next one neither gives up nor breaks a lock on it.
+TEST_F(LockTest, AKeyLeftOnTheNoteOfAnEarlierWaitAnswersNothing) {
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.answered = 6;
+  typeAfterRounds(2, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.lockAlert.texts.size(), 3u);
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+}
+
 TEST_F(LockTest, CtrlFBreaksTheLockAndTakesIt) {
   heldBy(kOtherMaintenance);
   typeAfterRounds(2, 6);
