@@ -256,6 +256,15 @@ TEST_F(ConfigStoreTest, AMissingDataFolderIsReportedWithoutHanging) {
   EXPECT_FALSE(exists(dir.str() + "/GONE"));
 }
 
+TEST_F(ConfigStoreTest, AnEmptyBackupFolderTakesNoCopies) {
+  writeFile(dat(), configRecord("DSK"));
+  ws.MultiUser = false;
+  ws.paths.BackupFolder.clear();
+  BackupDataFiles(ws);
+  EXPECT_NE(shown().find("No backup folder ."), std::string::npos) << shown();
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 1u) << shown();
+}
+
 // --- the personal configuration ---
 
 TEST_F(ConfigStoreTest, APersonalConfigurationIsCreatedAtStartUpOnly) {
