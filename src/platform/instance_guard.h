@@ -24,12 +24,14 @@ class InstanceGuard {
   int fd_ = -1;
 };
 
-// "Egresso", with the workstation identity appended when EGRESSO_STATION
-// sets one, so that several workstations can run on one computer.
+// "Egresso", with the workstation identity (its first 15 characters)
+// appended when EGRESSO_STATION sets one, so that several workstations can
+// run on one computer.
 std::string InstanceLockName();
 
 // The per-user runtime folder: XDG_RUNTIME_DIR, else a private folder
-// under /tmp named after the user id (created when missing).
+// under /tmp named after the user id (created when missing); empty when
+// neither is private to the user (the guard is then unavailable).
 std::string InstanceLockFolder();
 
 }  // namespace egresso

@@ -66,9 +66,11 @@ void actOnNewMessage(Workstation& ws, HostWindow& window, const std::string& pat
     ws.host.OpenedByNotification = true;
     ws.ArchiveView = false;
     std::string error = window.showBoardModally();
-    std::string marker = MessageText(ws, 1886);
-    if (!error.empty() && !marker.empty() && error.find(marker) != std::string::npos)
-      ws.platform.dialogs->messageBox(MessageText(ws, 1884) + MessageText(ws, 1885), BoxKind::Warning);
+    if (!error.empty()) {
+      std::string marker = MessageText(ws, 1886);
+      if (!marker.empty() && error.find(marker) != std::string::npos)
+        ws.platform.dialogs->messageBox(MessageText(ws, 1884) + MessageText(ws, 1885), BoxKind::Warning);
+    }
   }
   if (tray) {
     loadHostIcon(ws, window, normalIcon(ws), "\"MSGICO\"");
@@ -224,6 +226,14 @@ void RestoreFromTray(Workstation& ws, HostWindow& window) {
     loadHostIcon(ws, window, normalIcon(ws), "\"RAICO\"");
     updateTrayIcon(ws);
   }
+}
+
+void StopIconFlashing(Workstation& ws) {
+  if (ws.host.IconFlashState == 0) return;
+  ws.host.IconFlashState = 0;
+  if (!ws.host.TrayActive || ws.host.IconPath == normalIcon(ws)) return;
+  ws.host.IconPath = normalIcon(ws);
+  updateTrayIcon(ws);
 }
 
 void FillTrayData(Workstation& ws) {

@@ -62,6 +62,9 @@ void HostFormShow(Workstation& ws, HostWindow& window);
 void PaintMonth(Workstation& ws, HostWindow& window);
 void Timer1Timer(Workstation& ws, HostWindow& window);
 void RestoreFromTray(Workstation& ws, HostWindow& window);
+// Ends the flashing of the tray icon (a key or a click on the board) and
+// puts the normal image back, so that the icon never stays on the flash image.
+void StopIconFlashing(Workstation& ws);
 void FillTrayData(Workstation& ws);
 void HostFormDestroy(Workstation& ws, HostWindow& window);
 

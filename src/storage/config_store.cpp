@@ -409,8 +409,11 @@ void DailyConfigBackup(Workstation& ws) {
 void BackupDataFiles(Workstation& ws) {
   if (!AcquireLock(ws, lockname::Backup, "BACKUP")) return;
   const std::string& folder = ws.paths.BackupFolder;
-  if (createFolder(folder) != io::Ok && ws.MultiUser && !fileExists(folder + "/CFGMAIN.BA0") &&
-      !fileExists(folder + "/CFGMAIN.BA1")) {
+  // A folder given as "/" ends up empty; the copies would go to the root of
+  // the file system.
+  const bool unusable = folder.empty() || (createFolder(folder) != io::Ok && ws.MultiUser &&
+                                           !fileExists(folder + "/CFGMAIN.BA0") && !fileExists(folder + "/CFGMAIN.BA1"));
+  if (unusable) {
     if (ws.platform.dialogs) ws.platform.dialogs->beep();
     showOk(ws, MessageText(ws, 1910) + folder + MessageText(ws, 1911));
     ReleaseLock(ws, lockname::Backup);

@@ -385,7 +385,9 @@ int ParseTime(const Workstation& ws, std::string_view text) {
   if (suffix == 'A' || suffix == 'P') {
     s.pop_back();
     int v = 0;
-    s = IntValue(CleanNumber(s, ws.options.DecimalSeparator), v) ? std::to_string(v) : std::string();
+    // Not a number before the suffix: not a time (rather than noon or midnight).
+    if (!IntValue(CleanNumber(s, ws.options.DecimalSeparator), v)) return 0;
+    s = std::to_string(v);
   } else {
     suffix = 0;
   }

@@ -155,6 +155,32 @@ int writeAll(int fd, std::string_view data) {
   return io::Ok;
 }
 
+// What one look at a lock file found.
+struct ExaminedLock {
+  bool busy;
+  std::string initials, station, line, path;
+  LockFileIdentity identity, unreadable;
+  std::string unreadablePath;
+  std::int64_t unreadableSinceMs;
+};
+
+ExaminedLock examinedLock(const LockState& L) {
+  return {L.LockBusy,   L.HolderInitials, L.HolderStation, L.LockLine,      L.ExaminedPath,
+          L.Examined,   L.Unreadable,     L.UnreadablePath, L.UnreadableSinceMs};
+}
+
+void restoreExamined(LockState& L, const ExaminedLock& e) {
+  L.LockBusy = e.busy;
+  L.HolderInitials = e.initials;
+  L.HolderStation = e.station;
+  L.LockLine = e.line;
+  L.ExaminedPath = e.path;
+  L.Examined = e.identity;
+  L.Unreadable = e.unreadable;
+  L.UnreadablePath = e.unreadablePath;
+  L.UnreadableSinceMs = e.unreadableSinceMs;
+}
+
 void pauseRound(Workstation& ws) {
   if (ws.platform.events)
     ws.platform.events->sleepMs(ws.locks.WaitRoundMs);
@@ -287,6 +313,8 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     L.LockBusy = false;
     if (!ws.MultiUser || ws.ThisUser.empty()) return true;
     int key = 0;
+    // A key pressed on the note after an earlier wait ended answers nothing.
+    if (ws.platform.lockAlert) ws.platform.lockAlert->takeKeyAnswer();
     std::string prevStation = "---";
     std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
     bool restart = false;
@@ -297,8 +325,13 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
           std::string text = MessageText(ws, 16) + " " + L.HolderInitials + "\r\n" + MessageText(ws, 17);
           ws.platform.lockAlert->flash(text.substr(0, 80), 1000);
         }
+        // A timer's handler run from here may take and release locks of its
+        // own; what this wait decides on is the lock file it examined.
+        const ExaminedLock examined = examinedLock(L);
         if (int typed = ws.platform.events ? ws.platform.events->processEvents() : 0) key = typed;
         if (int answered = ws.platform.lockAlert ? ws.platform.lockAlert->takeKeyAnswer() : 0) key = answered;
+        restoreExamined(L, examined);
+        L.LastLockName = std::string(lockName);
         if (key == kKeyBreak) {
           BreakLock(ws);
           restart = true;
@@ -306,9 +339,10 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
         }
       }
       // Stale-lock timeout, measured on the monotonic clock; the wait
-      // starts again whenever the holder changes.
+      // starts again whenever the holder changes. Only a lock held by
+      // another workstation is broken, never the one just taken.
       int timeout = ws.mcfg.i16(mcfg::LockTimeout);
-      if (timeout > 0) {
+      if (timeout > 0 && L.LockBusy) {
         std::int64_t now = ws.platform.clock->monotonicMs();
         if (L.HolderStation != prevStation) waitStartMs = now;
         if (now - waitStartMs >= timeout * 1000LL && L.LockLine.find("!!") == std::string::npos) BreakLock(ws);

@@ -1,5 +1,7 @@
 #include "storage/record_io.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <system_error>
 #include <utility>
@@ -71,9 +73,11 @@ int RecordFile::close() {
 std::int64_t RecordFile::byteSize() {
   if (!file_) return 0;
   std::fflush(file_);
-  std::error_code ec;
-  auto size = std::filesystem::file_size(path_, ec);
-  return ec ? 0 : static_cast<std::int64_t>(size);
+  // The size of the file this handle reads and writes: another workstation
+  // may have put a new file under the same name since it was opened.
+  struct stat st;
+  if (::fstat(::fileno(file_), &st) != 0) return 0;
+  return static_cast<std::int64_t>(st.st_size);
 }
 
 std::int64_t RecordFile::recordCount() { return byteSize() / static_cast<std::int64_t>(recordSize_); }
@@ -141,12 +145,11 @@ int createFolder(const std::filesystem::path& p) {
 }
 
 std::int64_t fileAgeNs(const std::filesystem::path& p) {
-  std::error_code ec;
-  auto t = std::filesystem::last_write_time(p, ec);
-  if (ec) return 0;
-  // The file clock has an epoch of its own; ages are given from the Unix epoch.
-  const auto sys = std::chrono::file_clock::to_sys(t);
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(sys.time_since_epoch()).count();
+  // Read from the file system directly: the library's file clock counts
+  // from an epoch of its own, not from 1 January 1970.
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0) return 0;
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
 }  // namespace egresso

@@ -62,9 +62,7 @@ std::string CleanNumber(std::string_view s, char decimalSeparator) {
   std::size_t start = 0;
   while (start < s.size() && !numeric(s[start])) ++start;
   bool negative = s.substr(0, start).find('-') != std::string_view::npos;
-  std::size_t end = start;
-  while (end < s.size() && numeric(s[end])) ++end;
-  std::string run(s.substr(start, end - start));
+  std::string run(s.substr(start));
   while (!run.empty() && !isDigit(run.back())) run.pop_back();
   if (run.empty()) return {};
   if (run.front() == decimalSeparator) run.insert(run.begin(), '0');

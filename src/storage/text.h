@@ -22,9 +22,9 @@ std::string RemoveBlanks(std::string_view s);
 std::string RepeatChar(char c, int n);
 // The numeric part of s, at most 12 characters: characters before the first
 // digit or decimal separator are dropped (a "-" among them is kept as the
-// sign), a leading separator gets a "0" in front, and the run of digits and
-// separators ends at the first other character, trailing separators dropped.
-// Empty when s holds no digit.
+// sign), a leading separator gets a "0" in front, and characters after the
+// last digit are dropped. Characters inside the number are kept, so that
+// "12a34" does not pass for 12. Empty when s holds no digit.
 std::string CleanNumber(std::string_view s, char decimalSeparator = '.');
 
 int MinInt(int a, int b);

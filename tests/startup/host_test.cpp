@@ -220,6 +220,15 @@ TEST_F(HostFixture, NewMessageShowsAClosedBoardModallyOnTheMessageList) {
   EXPECT_TRUE(fp.dialogs.boxes.empty());
 }
 
+TEST_F(HostFixture, BoardShownWithoutTroubleLooksUpNoExplanation) {
+  ws.notices.lines.resize(100);  // texts 1884..1886 are missing
+  notify("M");
+  ws.BoardOpen = false;
+  Timer1Timer(ws, window);
+  EXPECT_EQ(window.count("modal"), 1);
+  EXPECT_TRUE(fp.dialogs.boxes.empty());
+}
+
 TEST_F(HostFixture, BoardThatCannotBeShownModallyIsExplained) {
   ws.notices.lines[1886 - 1] = "visible window modal";
   window.modalError = "Cannot make a visible window modal";
@@ -339,6 +348,38 @@ TEST_F(HostFixture, FlashModeAlternatesTheIconsUntilRestored) {
     fp.clock.advanceMs(1000);
     Timer1Timer(ws, window);
   }
+  EXPECT_TRUE(fp.tray.calls.empty());
+}
+
+TEST_F(HostFixture, StoppingTheFlashingPutsTheNormalIconBack) {
+  ws.options.FlashMode = true;
+  ws.host.IconPath = "/prog/KESTRA.ICO";
+  AddTrayIcon(ws);
+  notify("M");
+  Timer1Timer(ws, window);
+  fp.clock.advanceMs(1000);
+  Timer1Timer(ws, window);  // the tray now shows the flash image
+  ASSERT_EQ(fp.tray.calls.back(), "modify:/prog/FLASH.ICO");
+  fp.tray.calls.clear();
+  StopIconFlashing(ws);
+  EXPECT_EQ(ws.host.IconFlashState, 0);
+  EXPECT_EQ(fp.tray.calls, std::vector<std::string>{"modify:/prog/KESTRA.ICO"});
+  // Nothing flashes any more: no further tray calls, also not from a second stop.
+  fp.tray.calls.clear();
+  StopIconFlashing(ws);
+  for (int i = 0; i < 3; ++i) {
+    fp.clock.advanceMs(1000);
+    Timer1Timer(ws, window);
+  }
+  EXPECT_TRUE(fp.tray.calls.empty());
+}
+
+TEST_F(HostFixture, StoppingTheFlashingWithoutATrayMakesNoTrayCall) {
+  ws.options.TrayIcon = false;
+  AddTrayIcon(ws);
+  ws.host.IconFlashState = 2;
+  StopIconFlashing(ws);
+  EXPECT_EQ(ws.host.IconFlashState, 0);
   EXPECT_TRUE(fp.tray.calls.empty());
 }
 

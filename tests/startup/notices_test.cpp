@@ -324,6 +324,25 @@ TEST_F(ShippedNotices, CharactersTheProgramReadsFitTheirRoles) {
   EXPECT_GE(ws.notices.StartupTerms.size(), 9u);
 }
 
+TEST_F(ShippedNotices, TextsJoinedToAValueKeepTheirBlanks) {
+  // Texts the program follows directly with a name, path, number or title.
+  for (int n : {215, 1377, 1494, 1720, 1747, 1795, 1864, 1874, 1893, 1894, 1910, 1995, 2023, 2067, 2068}) {
+    std::string t = text(n);
+    EXPECT_TRUE(!t.empty() && t.back() == ' ') << "text " << n << ": [" << t << "]";
+  }
+  // Texts that follow a name, path or number directly.
+  for (int n : {1444, 1447, 1598, 1654, 1721, 1796, 1875, 1911, 1996, 1997, 2024, 2040}) {
+    std::string t = text(n);
+    EXPECT_TRUE(!t.empty() && (t[0] == ' ' || t[0] == '.' || t[0] == ',')) << "text " << n << ": [" << t << "]";
+  }
+  // Texts ahead of another text in one sentence.
+  for (int n : {315, 556, 1343, 1344, 1428, 1464, 1465, 1467, 1601, 1602, 1650, 1651, 1716, 1717, 1748, 1779,
+                1884, 1902}) {
+    std::string t = text(n);
+    EXPECT_TRUE(!t.empty() && t.back() == ' ') << "text " << n << ": [" << t << "]";
+  }
+}
+
 TEST_F(ShippedNotices, ColumnHeadingsStandOverTheirColumns) {
   EXPECT_EQ(text(1388).find("Where"), 23u);   // location from position 24
   EXPECT_EQ(text(1383).find("Date"), 56u);    // made day from position 57

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <filesystem>
@@ -254,6 +256,23 @@ TEST_F(ConfigStoreTest, AMissingDataFolderIsReportedWithoutHanging) {
   BackupDataFiles(ws);
   EXPECT_NE(shown().find("No backup folder " + ws.paths.BackupFolder + "."), std::string::npos) << shown();
   EXPECT_FALSE(exists(dir.str() + "/GONE"));
+}
+
+TEST_F(ConfigStoreTest, AnEmptyBackupFolderTakesNoCopies) {
+  writeFile(dat(), configRecord("DSK"));
+  ws.MultiUser = false;
+  ws.paths.BackupFolder.clear();
+  {
+    // Should the copies go to the root folder after all, they must fail there
+    // rather than land: a test run as root works as a plain user meanwhile.
+    const bool root = ::geteuid() == 0;
+    const int previous = root ? ::setfsuid(65534) : 0;
+    BackupDataFiles(ws);
+    if (root) ::setfsuid(previous);
+  }
+  EXPECT_FALSE(exists("/CFGMAIN.BA1"));
+  EXPECT_NE(shown().find("No backup folder ."), std::string::npos) << shown();
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 1u) << shown();
 }
 
 // --- the personal configuration ---

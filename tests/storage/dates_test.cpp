@@ -295,7 +295,7 @@ TEST_F(Dates, ParseTimeExamples) {
   EXPECT_EQ(ParseTime(ws, "7:45"), 745);
   EXPECT_EQ(ParseTime(ws, "25:00"), 0);
   EXPECT_EQ(ParseTime(ws, "2400"), 2400);
-  for (const char* bad : {"", "abc", "P", "am", "-5", "-5P", "99999999999", "12.30"})
+  for (const char* bad : {"", "abc", "P", "am", "-5", "-5P", "99999999999", "12.30", "1o30", "12x30", "9h15P"})
     EXPECT_EQ(ParseTime(ws, bad), 0) << bad;
   setFlags(false, true);
   EXPECT_EQ(ParseTime(ws, "1:30"), 130);

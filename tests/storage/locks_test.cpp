@@ -96,6 +96,17 @@ TEST_F(LockTest, EscOnTheNoteGivesUp) {
   EXPECT_TRUE(std::filesystem::exists(lockFile()));
 }
 
+// The note stays up to a second after a wait ended; a key pressed on it then
+// answers no wait, so the next one neither gives up nor breaks a lock on it.
+TEST_F(LockTest, AKeyLeftOnTheNoteOfAnEarlierWaitAnswersNothing) {
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.answered = 6;
+  typeAfterRounds(2, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.lockAlert.texts.size(), 3u);
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+}
+
 TEST_F(LockTest, CtrlFBreaksTheLockAndTakesIt) {
   heldBy(kOtherMaintenance);
   typeAfterRounds(2, 6);
@@ -262,6 +273,51 @@ TEST_F(LockTest, WaitingEndsWhenTheApplicationIsClosing) {
   ws.platform.events = &pump;
   EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_EQ(pump.rounds, 3);
+}
+
+// Timers run while the wait processes window events, and a timer's handler
+// may take and release a lock of its own. The wait must go on judging the
+// lock it waits for, not what that handler left behind.
+TEST_F(LockTest, ALockTakenByAHandlerDuringTheWaitDoesNotEndIt) {
+  heldBy(kOtherBBSL1);
+  class TimerTakesALock : public EventPump {
+   public:
+    TimerTakesALock(Workstation& w, test::FakeEvents& e) : ws(w), events(e) {}
+    int processEvents() override {
+      if (++rounds == 1) {
+        EXPECT_TRUE(AcquireLock(ws, "EGLOG", "BBSSI"));
+        ReleaseLock(ws, "EGLOG");
+      }
+      return rounds == 4 ? typed : 0;
+    }
+    void sleepMs(int ms) override { events.sleepMs(ms); }
+    Workstation& ws;
+    test::FakeEvents& events;
+    int rounds = 0;
+    int typed = 27;
+  } pump(ws, fake.events);
+  ws.platform.events = &pump;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1")) << "still held by XYZ";
+  EXPECT_EQ(pump.rounds, 4);
+  EXPECT_TRUE(ws.locks.LockBusy);
+  EXPECT_EQ(ws.locks.HolderInitials, "XYZ");
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+
+  // Ctrl+F after such a handler still breaks the lock waited for.
+  pump.rounds = 0;
+  pump.typed = 6;
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+// A workstation whose identity could not be read has an empty station; the
+// stale-lock timeout must never take away the lock it has just made.
+TEST_F(LockTest, TheStaleTimeoutNeverBreaksTheLockJustTaken) {
+  ws.StationId.clear();
+  ws.mcfg.setI16(mcfg::LockTimeout, 1);
+  writeFile(lockFile(), "");
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           \r\n");
 }
 
 TEST_F(LockTest, LockingIsTracedOnlyWithTheTraceFlag) {

@@ -54,6 +54,10 @@ TEST(Text, CleanNumberKeepsTheNumericPart) {
   EXPECT_EQ(CleanNumber("12345678901234567890"), "123456789012");
   EXPECT_EQ(CleanNumber("EUR 3,75", ','), "3,75");
   EXPECT_EQ(CleanNumber(",75", ','), "0,75");
+  // Only the ends are cleaned: a character inside the number stays, so the
+  // text does not read as the number that merely begins it.
+  EXPECT_EQ(CleanNumber("1,234.50 EUR"), "1,234.50");
+  EXPECT_EQ(CleanNumber("12a34"), "12a34");
 }
 
 TEST(Text, IntValueAcceptsOnlyWholeIntegers) {

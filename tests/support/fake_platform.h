@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -54,9 +55,13 @@ class FakeEvents : public EventPump {
 class FakeLockAlert : public LockAlert {
  public:
   std::vector<std::string> texts;
-  int keyAnswer = 0;
-  void flash(std::string_view text, int) override { texts.emplace_back(text); }
-  int takeKeyAnswer() override { int k = keyAnswer; keyAnswer = 0; return k; }
+  int keyAnswer = 0;  // the key the user answers the next note with
+  void flash(std::string_view text, int) override {
+    texts.emplace_back(text);
+    if (keyAnswer) answered = std::exchange(keyAnswer, 0);
+  }
+  int takeKeyAnswer() override { return std::exchange(answered, 0); }
+  int answered = 0;  // given on a note and not yet taken
 };
 
 class FakeShell : public Shell {
