@@ -25,6 +25,7 @@
 #include "board/board_list.h"
 #include "board/refresh.h"
 #include "platform/text_qt.h"
+#include "startup/host.h"
 #include "startup/notices.h"
 #include "startup/workstation.h"
 #include "storage/record_files.h"
@@ -459,6 +460,7 @@ bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
 
 void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
+  StopIconFlashing(ws_);
   if (!CheckDataFolder(ws_)) return;
   ws_.host.OpenedByNotification = false;
   ws_.board.LastDrawIndex = -1;

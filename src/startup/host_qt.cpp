@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "board/bulletin_qt.h"
+#include "board/refresh.h"
 #include "messages/beep_alert_qt.h"
 #include "platform/text_qt.h"
 #include "platform/tray_qt.h"
@@ -168,10 +169,6 @@ std::string TMonthScreen::showBoardModally() {
   return {};
 }
 
-void TMonthScreen::signOutOnExit(int slot) {
-  // PENDING: the board's automatic signing out (EgressoOnExit) for this
-  // slot, once the board provides it.
-  (void)slot;
-}
+void TMonthScreen::signOutOnExit(int slot) { EgressoOnExit(ws_, slot); }
 
 }  // namespace egresso
