@@ -173,6 +173,8 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bbsOldList_ = new QListWidget(central_);
   bbsOldList_->setObjectName("BBSoldList");
   bbsOldList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // The record number past the visible columns is for the program, not the reader.
+  bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bbsOldList_->viewport()->installEventFilter(this);
 
   persMemoHint_ = new QLabel(central_);

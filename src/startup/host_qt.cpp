@@ -98,6 +98,9 @@ void TMonthScreen::createAlertForm() {
 
 void TMonthScreen::setApplicationTitle(const std::string& title) {
   QCoreApplication::setApplicationName(fromRecordText(title));
+  // The desktop shows the application title after every window's caption
+  // ("In/Out Board — Egresso"), as the taskbar showed it on the original.
+  QGuiApplication::setApplicationDisplayName(fromRecordText(title));
 }
 
 bool TMonthScreen::loadIcon(const std::string& path) {
