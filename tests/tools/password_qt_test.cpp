@@ -72,6 +72,19 @@ TEST_F(PasswordWindow, StartupCheckMasksAndBeepsOnAWrongPassword) {
   EXPECT_FALSE(ws.QuitRequested);
 }
 
+TEST_F(PasswordWindow, EnterOnAnyControlActsAsOk) {
+  ws.pcfg.setStr(pcfg::UserPassword, 8, EncodePassword("OPEN"));
+  withDialog(
+      [&](TPWDlg& dlg) {
+        QTest::keyClicks(dlg.PasWrd, "open");
+        dlg.CancelBtn->setFocus();
+        QTest::keyClick(dlg.CancelBtn, Qt::Key_Return);
+        EXPECT_FALSE(dlg.isVisible());
+      },
+      [&] { CheckStartupPassword(ws); });
+  EXPECT_FALSE(ws.QuitRequested);
+}
+
 TEST_F(PasswordWindow, EscapeAtTheStartupCheckEndsTheProgram) {
   ws.pcfg.setStr(pcfg::UserPassword, 8, EncodePassword("OPEN"));
   withDialog([&](TPWDlg& dlg) { QTest::keyClick(dlg.PasWrd, Qt::Key_Escape); }, [&] { CheckStartupPassword(ws); });
