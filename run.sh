@@ -13,15 +13,21 @@ cmake --build "$BUILD" -j "$(nproc)"
 
 args=("$@")
 has_folder=0
+has_user=0
 for a in "${args[@]}"; do
-  case "${a^^}" in /MD=*) has_folder=1 ;; esac
+  case "${a^^}" in
+    /MD=*) has_folder=1 ;;
+    /TU=*) has_user=1 ;;
+  esac
 done
 if [ $has_folder -eq 0 ]; then
   DEMO="$PWD/demo-data"
-  if [ ! -d "$DEMO" ] && [ -x "$BUILD/egresso-cli" ] && "$BUILD/egresso-cli" --help 2>/dev/null | grep -q demo; then
-    "$BUILD/egresso-cli" demo "$DEMO"
-  fi
-  mkdir -p "$DEMO"
+  [ -d "$DEMO" ] || "$BUILD/egresso-cli" demo "$DEMO"
   args=("/MD=$DEMO" "${args[@]}")
+  # The demo is shown as its main user sees it.
+  if [ $has_user -eq 0 ]; then
+    user=$("$BUILD/egresso-cli" main-user "/MD=$DEMO" 2>/dev/null || true)
+    if [ -n "$user" ]; then args=("/TU=$user" "${args[@]}"); fi
+  fi
 fi
 exec "$BUILD/egresso" "${args[@]}"

@@ -1,15 +1,547 @@
-// Placeholder window; replaced by the full board.
 #include "board/bulletin_qt.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include <exception>
+
+#include "board/board_lines.h"
+#include "board/board_list.h"
+#include "board/refresh.h"
+#include "platform/text_qt.h"
+#include "startup/host.h"
+#include "startup/notices.h"
 #include "startup/workstation.h"
+#include "storage/record_files.h"
 
 namespace egresso {
 
-TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws) {
-  setWindowTitle(QString::fromStdString(ws.paths.ProductTitle.empty() ? "Egresso" : ws.paths.ProductTitle));
-  resize(644, 484);
+namespace {
+
+
+QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+// A configuration whose list and text colours are the same would show
+// nothing; the system's colours stand in for both then.
+bool OwnListColours(Workstation& ws) { return ListColour(ws) != ListTextColour(ws); }
+QColor ListBackground(Workstation& ws, const QPalette& pal) {
+  return OwnListColours(ws) ? FromBgr(ListColour(ws)) : pal.color(QPalette::Base);
+}
+QColor LineColour(Workstation& ws, const QPalette& pal, std::uint32_t colour) {
+  return OwnListColours(ws) ? FromBgr(colour) : pal.color(QPalette::Text);
 }
 
-void TBulBrd::SwitchClick() { ws_.ListMode = ws_.ListMode == 1 ? 0 : 1; }
+// The notice text, or the form's own default caption when the notice file
+// has none for that number.
+QString Caption(Workstation& ws, int number, const char* fallback) {
+  std::string t = MessageText(ws, number);
+  return t.empty() ? QString::fromUtf8(fallback) : fromRecordText(t);
+}
+
+QPixmap MakeMemoGlyph() {
+  QPixmap pm(16, 16);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setPen(QColor(90, 90, 90));
+  p.setBrush(QColor(255, 250, 200));
+  p.drawRect(2, 1, 11, 13);
+  p.setPen(QColor(120, 120, 160));
+  for (int y = 4; y <= 11; y += 3) p.drawLine(4, y, 11, y);
+  return pm;
+}
+
+}  // namespace
+
+BoardLineDelegate::BoardLineDelegate(TBulBrd& board, Workstation& ws)
+    : QStyledItemDelegate(&board), board_(board), ws_(ws) {}
+
+QSize BoardLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
+  QFontMetrics fm(board_.listFont());
+  return QSize(option.rect.width(), fm.height() + 1);
+}
+
+void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  const auto& lines = ws_.board.BBSlist;
+  const int row = index.row();
+  if (row < 0 || row >= static_cast<int>(lines.size())) return;
+  const BoardLine& line = lines[static_cast<std::size_t>(row)];
+  try {
+    painter->save();
+    const bool selected = (option.state & QStyle::State_Selected) != 0;
+    painter->fillRect(option.rect,
+                      selected ? option.palette.color(QPalette::Highlight) : ListBackground(ws_, option.palette));
+    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                             : LineColour(ws_, option.palette, LineDrawColour(ws_, line)));
+    painter->setFont(board_.listFont());
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
+    if (ws_.ListMode == 1) {
+      const int h = option.rect.height();
+      QRect square(option.rect.right() - h + 1, option.rect.top() + 1, h, h - 1);
+      painter->drawPixmap(square, board_.memoGlyph());
+    }
+    if (selected && (option.state & QStyle::State_HasFocus)) {
+      QStyleOptionFocusRect focus;
+      focus.rect = option.rect;
+      focus.state = option.state;
+      focus.backgroundColor = option.palette.color(QPalette::Highlight);
+      board_.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter);
+    }
+    painter->restore();
+  } catch (const std::exception& e) {
+    painter->restore();
+    ReportException(ws_, "Exception", e.what(), "\"BLDI\"");
+  }
+}
+
+TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws), memoGlyph_(MakeMemoGlyph()) {
+  setObjectName("BulBrd");
+  setWindowTitle(QString::fromStdString(ws.paths.ProductTitle.empty() ? "Egresso" : ws.paths.ProductTitle));
+
+  fileMenu_ = menuBar()->addMenu("&File");
+  fileSaveAnnouncement_ = fileMenu_->addAction("Save Announcement");
+  fileRestore_ = fileMenu_->addAction("Restore");
+  fileMenu_->addSeparator();
+  fileExit_ = fileMenu_->addAction("Exit");
+  connect(fileExit_, &QAction::triggered, this, &QWidget::close);
+  editMenu_ = menuBar()->addMenu("&Edit");
+  editCopy_ = editMenu_->addAction("Copy");
+  editCopy_->setVisible(false);
+  printMenu_ = menuBar()->addMenu("&Print");
+  printDetail_ = printMenu_->addAction("Print Detail");
+  searchMenu_ = menuBar()->addMenu("&Search");
+  searchFind_ = searchMenu_->addAction("Find");
+  switchItem_ = menuBar()->addAction("Switch");
+  connect(switchItem_, &QAction::triggered, this, &TBulBrd::SwitchClick);
+  toolsMenu_ = menuBar()->addMenu("&Tools");
+  toolsConfiguration_ = toolsMenu_->addAction("Configuration");
+  toolsDeleteTagged_ = toolsMenu_->addAction("Delete Tagged Messages");
+  toolsDialing_ = toolsMenu_->addAction("Change Dialing Parameters");
+  toolsPassword_ = toolsMenu_->addAction("Password");
+  helpMenu_ = menuBar()->addMenu("&Help");
+  helpManual_ = helpMenu_->addAction("Read Manual");
+  helpAbout_ = helpMenu_->addAction("About");
+
+  central_ = new QWidget(this);
+  setCentralWidget(central_);
+  bulBrdInfo_ = new QLabel(central_);
+  bulBrdInfo_->setObjectName("BulBrdInfo");
+  bulBrdInfo_->installEventFilter(this);
+  memo_ = new QPlainTextEdit(central_);
+  memo_->setObjectName("Memo");
+
+  outBtn_ = new QPushButton("Out", central_);
+  outBtn_->setObjectName("OutBtn");
+  msgBtn_ = new QPushButton("Message", central_);
+  msgBtn_->setObjectName("MsgBtn");
+  delBtn_ = new QPushButton("Delete", central_);
+  delBtn_->setObjectName("DelBtn");
+  okBtn_ = new QPushButton("Exit", central_);
+  okBtn_->setObjectName("OKbtn");
+  connect(okBtn_, &QPushButton::clicked, this, &QWidget::close);
+  memoBtn_ = new QToolButton(central_);
+  memoBtn_->setObjectName("memoBtn");
+  memoBtn_->setIcon(QIcon(memoGlyph_));
+  memoBtn_->hide();
+
+  bbsList_ = new QListWidget(central_);
+  bbsList_->setObjectName("BBSlist");
+  bbsList_->setItemDelegate(new BoardLineDelegate(*this, ws_));
+  bbsList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  bbsList_->setUniformItemSizes(true);
+  bbsList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  bbsList_->setMouseTracking(true);
+  bbsList_->viewport()->installEventFilter(this);
+  connect(bbsList_, &QListWidget::currentRowChanged, this, [this](int row) { ws_.board.CurrentLine = row; });
+  oldListLabel_ = new QLabel(central_);
+  oldListLabel_->setObjectName("OldListLabel");
+  bbsOldList_ = new QListWidget(central_);
+  bbsOldList_->setObjectName("BBSoldList");
+  bbsOldList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  // The record number past the visible columns is for the program, not the reader.
+  bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  bbsOldList_->viewport()->installEventFilter(this);
+
+  persMemoHint_ = new QLabel(central_);
+  persMemoHint_->setObjectName("PersMemoHint");
+  persMemoHint_->setFrameShape(QFrame::Box);
+  persMemoHint_->setAutoFillBackground(true);
+  persMemoHint_->setBackgroundRole(QPalette::ToolTipBase);
+  persMemoHint_->hide();
+
+  whoBox_ = new QFrame(central_);
+  whoBox_->setObjectName("WhoBox");
+  whoBox_->setFrameShape(QFrame::Panel);
+  whoBox_->setAutoFillBackground(true);
+  who_ = new QLineEdit(whoBox_);
+  who_->setObjectName("Who");
+  who_->setMaxLength(3);
+  who_->installEventFilter(this);
+  connect(who_, &QLineEdit::returnPressed, this, [this]() { WhoExit(); });
+  whoBox_->hide();
+
+  timer1_ = new QTimer(this);
+  timer1_->setInterval(ws_.board.Timer1PeriodMs);
+  connect(timer1_, &QTimer::timeout, this, &TBulBrd::Timer1Timer);
+  timer2_ = new QTimer(this);
+  timer2_->setInterval(1000);
+  connect(timer2_, &QTimer::timeout, this, &TBulBrd::Timer2Timer);
+
+  resize(scaled(644), scaled(484));
+}
+
+TBulBrd::~TBulBrd() = default;
+
+int TBulBrd::scaled(int v) const {
+  const double s = ws_.options.FontScale > 0 ? ws_.options.FontScale : 1.0;
+  return static_cast<int>(v * s);
+}
+
+QFont TBulBrd::listFont() const {
+  QFont f("Liberation Mono");
+  f.setStyleHint(QFont::TypeWriter);
+  f.setFixedPitch(true);
+  const double s = ws_.options.FontScale > 0 ? ws_.options.FontScale : 1.0;
+  f.setPointSizeF((ws_.options.CompactMode ? 8.0 : 10.0) * s);
+  return f;
+}
+
+void TBulBrd::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    // The window is made before the start-up routine reads the switches;
+    // the board takes its settings from them when it is first shown.
+    InitBoardState(ws_);
+  } else if (event->spontaneous()) {
+    return;  // restored by the window system: nothing to build again
+  }
+  FormShow();
+  timer1_->setInterval(ws_.board.Timer1PeriodMs);
+  timer1_->start();
+  timer2_->start();
+}
+
+void TBulBrd::closeEvent(QCloseEvent* event) {
+  timer1_->stop();
+  timer2_->stop();
+  bbsList_->clear();
+  bbsOldList_->clear();
+  ::egresso::FormClose(ws_);
+  event->accept();
+}
+
+void TBulBrd::ApplyCaptions() {
+  const bool board = ws_.ListMode == 1;
+  editMenu_->setTitle(Caption(ws_, 48, "&Edit"));
+  printMenu_->setTitle(Caption(ws_, 721, "&Print"));
+  editCopy_->setText(Caption(ws_, 86, "Copy"));
+  printDetail_->setText(Caption(ws_, 721, "Print") + " " + Caption(ws_, board ? 1396 : 1382, "Detail"));
+  searchMenu_->setTitle(Caption(ws_, 49, "&Search"));
+  searchFind_->setText(Caption(ws_, 1493, "Find"));
+  helpMenu_->setTitle(Caption(ws_, 43, "&Help"));
+  toolsMenu_->setTitle(Caption(ws_, 46, "&Tools"));
+  toolsConfiguration_->setText(Caption(ws_, 1469, "Configuration"));
+  toolsDeleteTagged_->setText(Caption(ws_, 81, "Delete Tagged Messages"));
+  toolsDialing_->setText(Caption(ws_, 1374, "Change Dialing Parameters"));
+  toolsPassword_->setText(Caption(ws_, 550, "Password"));
+  helpAbout_->setText(Caption(ws_, 44, "About") + " " + QString::fromStdString(ws_.paths.ProductTitle));
+  helpManual_->setText(Caption(ws_, 45, "Read Manual"));
+  fileMenu_->setTitle(Caption(ws_, 41, "&File"));
+  fileExit_->setText(Caption(ws_, 42, "Exit"));
+  fileSaveAnnouncement_->setText(Caption(ws_, 1719, "Save Announcement"));
+  switchItem_->setText(board ? Caption(ws_, 1462, "Messages") : Caption(ws_, 1463, "In/Out Board"));
+  toolsPassword_->setVisible(ws_.pcfg.flag(pcfg::RequestPassword) || ws_.mcfg.flag(mcfg::PasswordForAll));
+
+  setWindowTitle(board ? Caption(ws_, 1396, "In/Out Board") : Caption(ws_, 1398, "Messages"));
+  oldListLabel_->setText(Caption(ws_, 1443, "Messages sent or previously read by") + " " +
+                         QString::fromStdString(ws_.ThisUser) + ":");
+  okBtn_->setText(Caption(ws_, 30, "Exit"));
+  msgBtn_->setToolTip(Caption(ws_, 1422, "New message"));
+  delBtn_->setToolTip(Caption(ws_, 1449, "Delete"));
+  outBtn_->setToolTip(Caption(ws_, 1395, "Out"));
+  bbsList_->setToolTip(Caption(ws_, 1797, "Personal memo"));
+
+  const bool full = ws_.HostShown;
+  switchItem_->setVisible(full ? !ws_.options.NoSwitch : true);
+  toolsMenu_->menuAction()->setVisible(full);
+  helpAbout_->setVisible(full);
+  helpManual_->setVisible(full);
+  fileMenu_->menuAction()->setVisible(full);
+  okBtn_->setVisible(!full);
+  searchMenu_->menuAction()->setVisible(!board);
+  if (ws_.options.CompactMode) menuBar()->hide();
+}
+
+void TBulBrd::FormShow() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (isMinimized()) showNormal();
+  ApplyCaptions();
+
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+  const QRect full = screen ? screen->geometry() : avail;
+  // The host's reference rectangle once it has one, else the work area.
+  const BoardRect reference = ws_.host.RefWidth > 0
+                                  ? BoardRect{ws_.host.RefLeft, ws_.host.RefTop, ws_.host.RefWidth, ws_.host.RefHeight}
+                                  : BoardRect{avail.left(), avail.top(), avail.width(), avail.height()};
+  const BoardRect screenRect{full.left(), full.top(), full.width(), full.height()};
+  const BoardRect def{0, 0, scaled(644), scaled(484)};
+  const BoardRect r = ShowPlacement(ws_, reference, screenRect, def);
+  setGeometry(r.left, r.top, r.width, r.height);
+  ws_.host.DialogAreaWidth = r.width - 8;
+  ws_.host.DialogAreaHeight = r.height - 4;
+
+  memo_->setReadOnly(ws_.options.MemoReadOnly);
+  memo_->clear();
+  bbsList_->setFont(listFont());
+  bbsOldList_->setFont(listFont());
+  QPalette pal = QApplication::palette(bbsList_);
+  pal.setColor(QPalette::Base, ListBackground(ws_, pal));
+  bbsList_->setPalette(pal);
+
+  ::egresso::FormShow(ws_);
+  const HiddenButtons hidden = ButtonsHiddenInMode(ws_);
+  delBtn_->setVisible(!hidden.del);
+  msgBtn_->setVisible(!hidden.msg);
+  outBtn_->setVisible(!hidden.out);
+  const bool messages = ws_.ListMode == 0;
+  bbsOldList_->setVisible(messages);
+  oldListLabel_->setVisible(messages);
+  if (!ws_.board.OutButtonHint.empty()) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+  FillLists();
+  LayoutControls();
+  DrawBoardHeading();
+  if (!ws_.HostShown) okBtn_->setFocus();
+  QApplication::restoreOverrideCursor();
+}
+
+void TBulBrd::FillLists() {
+  bbsList_->clear();
+  for (const auto& line : ws_.board.BBSlist) bbsList_->addItem(fromRecordText(line.text));
+  bbsOldList_->clear();
+  for (const auto& line : ws_.board.BBSoldList) {
+    auto* item = new QListWidgetItem(fromRecordText(line.text), bbsOldList_);
+    item->setForeground(LineColour(ws_, bbsOldList_->palette(), line.colour));
+  }
+  ws_.board.CurrentLine = -1;
+}
+
+void TBulBrd::LayoutControls() {
+  const int w = central_->width();
+  const int h = central_->height();
+  const int top = scaled(100);
+  bulBrdInfo_->setGeometry(0, 0, w, top);
+  const int bh = scaled(24);
+  int x = 4;
+  for (QPushButton* b : {outBtn_, msgBtn_, delBtn_}) {
+    if (!b->isVisible() && !b->isVisibleTo(this)) continue;
+    b->setGeometry(x, scaled(3), scaled(80), bh);
+    x += scaled(84);
+  }
+  okBtn_->setGeometry(w - 10 - scaled(70), scaled(3), scaled(70), bh);
+  memo_->setGeometry(4, scaled(31), std::max(0, w - 8), scaled(48));
+  const int listH = std::max(0, h - top - 4);
+  if (ws_.ListMode == 0) {
+    const int upper = listH * 70 / 100;
+    const int labelH = scaled(18);
+    bbsList_->setGeometry(4, top, std::max(0, w - 8), upper);
+    oldListLabel_->setGeometry(4, top + upper, std::max(0, w - 8), labelH);
+    bbsOldList_->setGeometry(4, top + upper + labelH, std::max(0, w - 8), std::max(0, listH - upper - labelH));
+  } else {
+    bbsList_->setGeometry(4, top, std::max(0, w - 8), listH);
+  }
+  whoBox_->setGeometry((w - scaled(120)) / 2, (h - scaled(40)) / 2, scaled(120), scaled(40));
+  who_->setGeometry(scaled(30), scaled(8), scaled(60), scaled(24));
+}
+
+void TBulBrd::DrawBoardHeading() {
+  const int w = std::max(1, central_->width());
+  QPixmap pm(w, scaled(100));
+  pm.fill(palette().color(QPalette::Button));
+  QPainter p(&pm);
+  p.setPen(FromBgr(static_cast<std::uint32_t>(ws_.pcfg.color(0))));
+  p.drawRect(0, scaled(80), std::max(0, w - 8 - 1), scaled(20) - 1);
+  const std::string search = SearchHeadingText(ws_);
+  if (!search.empty()) {
+    const int start = static_cast<int>(300 - 4.2 * static_cast<double>(search.size()));
+    p.setFont(font());
+    p.drawText(QPoint(scaled(start), scaled(10) + p.fontMetrics().ascent()), fromRecordText(search));
+  }
+  // The column headings stand over the columns of the list below them.
+  QFont f = listFont();
+  p.setFont(f);
+  p.setPen(palette().color(QPalette::ButtonText));
+  const int x = bbsList_->x() + bbsList_->frameWidth();
+  p.drawText(QPoint(x, scaled(81) + p.fontMetrics().ascent()), fromRecordText(MessageText(ws_, HeadingNotice(ws_))));
+  p.end();
+  bulBrdInfo_->setPixmap(pm);
+}
+
+void TBulBrd::SwitchClick() {
+  ws_.ListMode = ws_.ListMode == 1 ? 0 : 1;
+  FormShow();
+}
+
+void TBulBrd::Timer1Timer() {
+  const Timer1Result r = ::egresso::Timer1Timer(ws_);
+  if (timer1_->interval() != ws_.board.Timer1PeriodMs) timer1_->setInterval(ws_.board.Timer1PeriodMs);
+  if (r.closeBoard) {
+    close();
+    return;
+  }
+  if (r.modeChanged)
+    FormShow();
+  else if (r.listRebuilt)
+    FillLists();
+}
+
+void TBulBrd::Timer2Timer() {
+  if (!ws_.HostReady && !ws_.options.CompactMode) {
+    if (width() != scaled(636)) resize(scaled(636), height());
+    return;
+  }
+  const QRect g = geometry();
+  if (::egresso::Timer2Timer(ws_, BoardRect{g.x(), g.y(), g.width(), g.height()})) {
+    ws_.host.DialogAreaWidth = g.width() - 8;
+    ws_.host.DialogAreaHeight = g.height() - 4;
+    LayoutControls();
+    DrawBoardHeading();
+  }
+}
+
+bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
+  const auto type = event->type();
+  if (watched == bbsList_->viewport() || watched == bbsOldList_->viewport()) {
+    QListWidget* list = watched == bbsList_->viewport() ? bbsList_ : bbsOldList_;
+    if (type == QEvent::MouseButtonPress) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      const int before = ws_.board.SelectedRecord;
+      BBSlistMouseDown(list, me);
+      // A press on the memo glyph opens the memo and selects nothing.
+      if (list == bbsList_ && ws_.ListMode == 1 && me->position().x() >= bbsList_->viewport()->width() - 38 &&
+          list->itemAt(me->position().toPoint()) != nullptr) {
+        ws_.board.SelectedRecord = before;
+        return true;
+      }
+    } else if (type == QEvent::MouseButtonRelease) {
+      ws_.board.SelectedRecord = -1;  // no drag went on from the press
+    } else if (type == QEvent::MouseMove && list == bbsList_) {
+      BBSlistMouseMove(static_cast<QMouseEvent*>(event));
+    } else if (type == QEvent::Leave && list == bbsList_) {
+      persMemoHint_->hide();
+    }
+  } else if (watched == bulBrdInfo_ && type == QEvent::MouseButtonRelease) {
+    BulBrdInfoMouseUp(static_cast<QMouseEvent*>(event));
+  } else if (watched == who_) {
+    if (type == QEvent::FocusOut && whoBox_->isVisible()) {
+      WhoExit();
+    } else if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      who_->clear();
+      whoBox_->hide();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  StopIconFlashing(ws_);
+  if (!CheckDataFolder(ws_)) return;
+  ws_.host.OpenedByNotification = false;
+  ws_.board.LastDrawIndex = -1;
+  QListWidgetItem* item = list->itemAt(event->position().toPoint());
+  if (item == nullptr) return;
+  const std::string text = toRecordText(item->text());
+  if (list == bbsList_ && ws_.ListMode == 1 && event->position().x() >= list->viewport()->width() - 38) {
+    // The personal memo editor opens here once it exists; the line stays unselected.
+    list->clearSelection();
+    return;
+  }
+  if (ws_.board.SelectedRecord == -1) {
+    ws_.board.SelectedRecord = RecordNumberOfLine(text);
+    if (ws_.ListMode == 1 && ws_.board.SelectedRecord >= 0) {
+      UpdateOutHint(ws_, ws_.board.SelectedRecord);
+      outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+    }
+  }
+}
+
+void TBulBrd::BBSlistMouseMove(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  QListWidgetItem* item = bbsList_->itemAt(pos);
+  const int row = item ? bbsList_->row(item) : -1;
+  const int lineHeight = bbsList_->sizeHintForRow(0) > 0 ? bbsList_->sizeHintForRow(0) : 17;
+  const HintPlacement h = MemoHintFor(ws_, pos.x(), pos.y(), row, bbsList_->y(), bbsList_->viewport()->width(),
+                                      bbsList_->viewport()->height(), lineHeight);
+  if (h.width <= 0) {
+    persMemoHint_->hide();
+    return;
+  }
+  persMemoHint_->setText(fromRecordText(h.text));
+  persMemoHint_->setGeometry(bbsList_->x() + h.left, h.top, h.width, scaled(18));
+  persMemoHint_->show();
+  persMemoHint_->raise();
+}
+
+void TBulBrd::BulBrdInfoMouseUp(QMouseEvent* event) {
+  if (ws_.ListMode != 0) return;
+  const double s = ws_.options.FontScale > 0 ? ws_.options.FontScale : 1.0;
+  const int x = static_cast<int>(event->position().x() / s);
+  const int y = static_cast<int>(event->position().y() / s);
+  const int column = SortColumnForClick(x, y, ws_.board.ListSortColumn);
+  if (column == ws_.board.ListSortColumn) return;
+  ws_.board.ListSortColumn = column;
+  FormShow();
+}
+
+void TBulBrd::ShowWhoBox(const QString& firstCharacter) {
+  whoBox_->setWindowTitle(Caption(ws_, 554, "Who are you?"));
+  who_->setText(firstCharacter);
+  who_->setCursorPosition(who_->text().size());
+  whoBox_->show();
+  whoBox_->raise();
+  who_->setFocus();
+}
+
+void TBulBrd::WhoExit() {
+  const QString input = who_->text();
+  if (input.trimmed().isEmpty()) {
+    whoBox_->hide();
+    return;
+  }
+  int slot = 0;
+  const int line = FindWhoLine(ws_, toRecordText(input), slot);
+  who_->clear();
+  whoBox_->hide();
+  if (slot == 0) {
+    ws_.platform.dialogs->beep();
+    UltimateDialog(ws_, MessageText(ws_, 215) + toRecordText(input) + ".", -1, "", "", MessageText(ws_, 29), 3);
+    return;
+  }
+  int record = slot;
+  if (line >= 0) {
+    bbsList_->setCurrentRow(line);
+    ws_.board.CurrentLine = line;
+    record = RecordNumberOfLine(ws_.board.BBSlist[static_cast<std::size_t>(line)].text);
+  }
+  emit outCommand(record);
+}
 
 }  // namespace egresso

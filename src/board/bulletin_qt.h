@@ -1,21 +1,124 @@
-// The board: the program's main window.
+// The board: the program's main window, the in/out board and the message
+// lists. Its handlers call the core routines of board_list.h and refresh.h.
 #pragma once
 
 #include <QMainWindow>
+#include <QStyledItemDelegate>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
 
 namespace egresso {
 
 struct Workstation;
+class TBulBrd;
+
+// Owner drawing of the board's upper list.
+class BoardLineDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  BoardLineDelegate(TBulBrd& board, Workstation& ws);
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  TBulBrd& board_;
+  Workstation& ws_;
+};
 
 class TBulBrd : public QMainWindow {
   Q_OBJECT
  public:
   explicit TBulBrd(Workstation& ws, QWidget* parent = nullptr);
+  ~TBulBrd() override;
+
   // Switches between the in/out board and the message list.
   void SwitchClick();
+  // Prepares the window for the current mode and builds the lists.
+  void FormShow();
+  // Shows the lists of the workstation's board state.
+  void FillLists();
+  // Draws the heading image (column headings, search text).
+  void DrawBoardHeading();
+  // Leaving the "Who are you?" edit: looks the initials up.
+  void WhoExit();
+  // Opens the "Who are you?" box with its first character typed.
+  void ShowWhoBox(const QString& firstCharacter);
+
+  QListWidget* BBSlist() const { return bbsList_; }
+  QListWidget* BBSoldList() const { return bbsOldList_; }
+  QLabel* BulBrdInfo() const { return bulBrdInfo_; }
+  QFont listFont() const;
+  const QPixmap& memoGlyph() const { return memoGlyph_; }
+
+ signals:
+  // The Out command for a record (the "Who are you?" box chose it).
+  void outCommand(int record);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Timer1Timer();
+  void Timer2Timer();
+  void LayoutControls();
+  void BBSlistMouseDown(QListWidget* list, QMouseEvent* event);
+  void BBSlistMouseMove(QMouseEvent* event);
+  void BulBrdInfoMouseUp(QMouseEvent* event);
+  void ApplyCaptions();
+  int scaled(int v) const;
+
   Workstation& ws_;
+  bool shown_ = false;
+  QPixmap memoGlyph_;
+
+  QMenu* fileMenu_ = nullptr;
+  QMenu* editMenu_ = nullptr;
+  QMenu* printMenu_ = nullptr;
+  QMenu* searchMenu_ = nullptr;
+  QMenu* toolsMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QAction* fileSaveAnnouncement_ = nullptr;
+  QAction* fileRestore_ = nullptr;
+  QAction* fileExit_ = nullptr;
+  QAction* editCopy_ = nullptr;
+  QAction* printList_ = nullptr;
+  QAction* printDetail_ = nullptr;
+  QAction* searchFind_ = nullptr;
+  QAction* switchItem_ = nullptr;
+  QAction* toolsConfiguration_ = nullptr;
+  QAction* toolsDeleteTagged_ = nullptr;
+  QAction* toolsDialing_ = nullptr;
+  QAction* toolsPassword_ = nullptr;
+  QAction* helpManual_ = nullptr;
+  QAction* helpAbout_ = nullptr;
+
+  QWidget* central_ = nullptr;
+  QLabel* bulBrdInfo_ = nullptr;
+  QPlainTextEdit* memo_ = nullptr;
+  QListWidget* bbsList_ = nullptr;
+  QListWidget* bbsOldList_ = nullptr;
+  QLabel* oldListLabel_ = nullptr;
+  QPushButton* outBtn_ = nullptr;
+  QPushButton* msgBtn_ = nullptr;
+  QPushButton* delBtn_ = nullptr;
+  QPushButton* okBtn_ = nullptr;
+  QToolButton* memoBtn_ = nullptr;
+  QLabel* persMemoHint_ = nullptr;
+  QFrame* whoBox_ = nullptr;
+  QLineEdit* who_ = nullptr;
+  QTimer* timer1_ = nullptr;
+  QTimer* timer2_ = nullptr;
 };
 
 }  // namespace egresso

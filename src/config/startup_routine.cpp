@@ -198,6 +198,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 4.
   LoadSwitches(ws, args);
+  ws.ListMode = ws.options.StartInMessages ? 0 : 1;
   if (!ws.paths.ExtraFolder.empty()) createFolder(ws.paths.ExtraFolder);
 
   // Step 7; month and day names are notice texts read when needed.

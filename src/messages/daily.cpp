@@ -1,10 +1,105 @@
-// Placeholder body; replaced by the daily processing.
 #include "messages/daily.h"
 
+#include <array>
+#include <fstream>
+#include <string>
+
+#include "messages/board_files.h"
 #include "startup/workstation.h"
+#include "storage/config_store.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
 
 namespace egresso {
 
-void EarlyMorningStuff(Workstation&, bool) {}
+namespace {
+
+// Three bytes of the main configuration; when any is set the site keeps a
+// processing day.
+constexpr std::size_t kScheduleDayOptions = 4603;
+
+std::string TraceStamp(Workstation& ws) {
+  return ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws);
+}
+
+// The time-slip file belongs to one day; a file from another day goes.
+void ClearOldTimeSlips(Workstation& ws) {
+  const std::string& path = ws.paths.TimeSlipFile;
+  if (path.empty() || !fileExists(path)) return;
+  RecordFile f;
+  std::array<std::uint8_t, 40> rec{};
+  int rc = f.open(path, rec.size(), RecordFile::Mode::ReadOnly);
+  if (rc == io::Ok) rc = f.read(1, rec);
+  f.close();
+  // A file whose day cannot be read is kept: nothing says it is old.
+  if (rc == io::Ok && getI16(rec, 24) != ws.Today) deleteFile(path);
+}
+
+}  // namespace
+
+std::int16_t ReadProcessedDay(Workstation& ws) {
+  const std::string path = DataFile(ws, "1USRDATE.DAF");
+  if (!fileExists(path)) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << FormatDay(ws, ws.Today - 1);
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::array<char, 10> text{};
+  std::size_t got = 0;
+  if (in) {
+    in.read(text.data(), text.size());
+    got = static_cast<std::size_t>(in.gcount());
+  }
+  ReportIoError(ws, !in.is_open() ? io::FileNotFound : in.bad() ? io::DiskReadError : io::Ok, "FUD");
+  return ParseDay(ws, std::string(text.data(), got), "", false);
+}
+
+void EarlyMorningStuff(Workstation& ws, bool startedByTimer) {
+  (void)startedByTimer;
+  const bool trace = ws.mcfg.flag(mcfg::TraceLog);
+  if (trace) traceLine(ws, "EarlyMorningStuff: " + TraceStamp(ws));
+  bool firstOfDay = false;
+  if (AcquireLock(ws, "CFGMAIN", "ErlMrnStf")) {
+    // The shared record is read, moved on and written as it stands in the
+    // file; this process keeps its own copy, with the switches applied to
+    // it at start-up, and only takes the new day into it. The personal
+    // record has this workstation as its only writer: the copy in memory
+    // is the newer one and is written as it is.
+    const MainConfig own = ws.mcfg;
+    ReadMainConfig(ws, "ErlyMrn 1");
+    const bool read = ws.locks.ConfigRead;
+    if (read && ws.mcfg.i16(mcfg::LastDateUsed) != ws.Today) {
+      DailyConfigBackup(ws);
+      if (ws.options.DailyBackup) BackupDataFiles(ws);
+      firstOfDay = true;
+    }
+    if (read) {
+      ws.mcfg.setI16(mcfg::LastDateUsed, ws.Today);
+      if (ws.mcfg.flag(mcfg::TraceLog))
+        traceLine(ws, "EMstuff: " + TraceStamp(ws) + "   lastDateUsed = " + FormatDay(ws, ws.Today));
+      WriteMainConfig(ws, "ErlyMrn 2");
+    }
+    ws.mcfg = own;
+    if (read) ws.mcfg.setI16(mcfg::LastDateUsed, ws.Today);
+    ws.pcfg.setI16(pcfg::UserLastDate, ws.Today);
+    // The user's own day must reach the file now, or every start of the day
+    // would take this user for a newcomer.
+    WritePersonalConfig(ws);
+    ReleaseLock(ws, "CFGMAIN");
+
+    const bool anyDayOption = ws.mcfg.flag(kScheduleDayOptions) || ws.mcfg.flag(kScheduleDayOptions + 1) ||
+                              ws.mcfg.flag(kScheduleDayOptions + 2);
+    const bool mainUser = ws.ThisUser == ws.mcfg.mainUserInitials();
+    if (ws.mcfg.flag(mcfg::OneUserDate) && anyDayOption &&
+        (firstOfDay || (ws.mcfg.flag(mcfg::MainUserMorning) && mainUser)))
+      ReadProcessedDay(ws);
+    if (ws.MultiUser && firstOfDay && !ws.mcfg.flag(mcfg::NoSignAllOut)) SignAllOut(ws);
+  } else {
+    // Only a user who gave up waiting gets here (a busy lock is waited for).
+    ws.QuitRequested = true;
+  }
+  ClearOldTimeSlips(ws);
+}
 
 }  // namespace egresso

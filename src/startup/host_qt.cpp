@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "board/bulletin_qt.h"
+#include "board/refresh.h"
 #include "messages/beep_alert_qt.h"
 #include "platform/text_qt.h"
 #include "platform/tray_qt.h"
@@ -97,6 +98,9 @@ void TMonthScreen::createAlertForm() {
 
 void TMonthScreen::setApplicationTitle(const std::string& title) {
   QCoreApplication::setApplicationName(fromRecordText(title));
+  // The desktop shows the application title after every window's caption
+  // ("In/Out Board — Egresso"), as the taskbar showed it on the original.
+  QGuiApplication::setApplicationDisplayName(fromRecordText(title));
 }
 
 bool TMonthScreen::loadIcon(const std::string& path) {
@@ -168,10 +172,6 @@ std::string TMonthScreen::showBoardModally() {
   return {};
 }
 
-void TMonthScreen::signOutOnExit(int slot) {
-  // PENDING: the board's automatic signing out (EgressoOnExit) for this
-  // slot, once the board provides it.
-  (void)slot;
-}
+void TMonthScreen::signOutOnExit(int slot) { EgressoOnExit(ws_, slot); }
 
 }  // namespace egresso

@@ -108,6 +108,19 @@ int RecordFile::write(std::int64_t n, std::span<const std::uint8_t> buf) {
   return io::Ok;
 }
 
+std::int64_t RecordFile::readRecords(std::int64_t first, std::span<std::uint8_t> buf) {
+  if (!file_ || first < 0) return -1;
+  if (std::fseek(file_, static_cast<long>(first * static_cast<std::int64_t>(recordSize_)), SEEK_SET) != 0) return -1;
+  const std::size_t want = buf.size() / recordSize_ * recordSize_;
+  const std::size_t got = std::fread(buf.data(), 1, want, file_);
+  if (got < want && std::ferror(file_)) {
+    std::clearerr(file_);
+    return -1;
+  }
+  std::clearerr(file_);
+  return static_cast<std::int64_t>(got / recordSize_);
+}
+
 bool fileExists(const std::filesystem::path& p) {
   std::error_code ec;
   return std::filesystem::is_regular_file(p, ec);

@@ -55,6 +55,10 @@ class RecordFile {
   int read(std::int64_t n, std::span<std::uint8_t> buf);
   // Writes record n (the file grows as needed).
   int write(std::int64_t n, std::span<const std::uint8_t> buf);
+  // Reads up to buf.size() / recordSize whole records from record first on,
+  // in one go; returns how many whole records were read (0 at or past the
+  // end), or -1 when the file is not open or the read fails.
+  std::int64_t readRecords(std::int64_t first, std::span<std::uint8_t> buf);
 
  private:
   std::FILE* file_ = nullptr;
@@ -69,7 +73,7 @@ int deleteFile(const std::filesystem::path& p);
 int copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Creates one folder; an existing folder is not an error.
 int createFolder(const std::filesystem::path& p);
-// Modification time in nanoseconds since the epoch; 0 when missing.
+// Modification time in nanoseconds since the Unix epoch; 0 when missing.
 std::int64_t fileAgeNs(const std::filesystem::path& p);
 
 }  // namespace egresso

@@ -90,6 +90,11 @@ TEST_F(FreshStart, UserPathsCarryTheInitials) {
   EXPECT_FALSE(w.MultiUser);
 }
 
+TEST_F(FreshStart, MessageListSwitchChoosesTheStartingList) {
+  EXPECT_EQ(startIn({}).ListMode, 1);
+  EXPECT_EQ(startIn({"/MC"}).ListMode, 0);
+}
+
 TEST_F(FreshStart, PairedSwitchesApplyInTheirFixedOrder) {
   EXPECT_EQ(startIn({"/SI+", "/SI-"}).mcfg.u8(mcfg::NoSignAllOut), 0);
   EXPECT_EQ(startIn({"/SI-"}).mcfg.u8(mcfg::NoSignAllOut), 1);

@@ -7,6 +7,7 @@
 
 #include "config/startup_fixture.h"
 #include "config/startup_routine.h"
+#include "storage/dates.h"
 #include "tools/password.h"
 
 namespace egresso {
@@ -212,7 +213,9 @@ TEST_F(SharedFolderStart, StoredModemPortThatDoesNotAnswerLeadsToASearch) {
 
 TEST_F(SharedFolderStart, NormalDataBesideTheAlternativeFolderIsNotWrittenByStartUp) {
   office({}, "");
-  test::writeFile(data / "CFG.DAF", personalConfigFile());
+  // This user's day was processed already: the day's own writes do not come in.
+  const std::int16_t today = DayNumber(fake.clock.now());
+  test::writeFile(data / "CFG.DAF", personalConfigFile([&](PersonalConfig& p) { p.setI16(pcfg::UserLastDate, today); }));
   const std::string mainBefore = onDisk("CFGMAIN.DAF");
   fake.serial.portWithModem = 2;
   ProgramStartup(*ws, program.str(), {"/MD=" + data.str(), "/RD=" + data.str() + "/ALT", "/AM"});

@@ -1,0 +1,233 @@
+#include "board/board_lines.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+std::string Trimmed(std::string_view s) {
+  std::size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  std::size_t e = s.find_last_not_of(' ');
+  return std::string(s.substr(b, e - b + 1));
+}
+
+std::string_view Columns(std::string_view line, int from, int to) {
+  std::size_t b = static_cast<std::size_t>(from - 1);
+  if (b >= line.size()) return {};
+  return line.substr(b, static_cast<std::size_t>(to - from + 1));
+}
+
+}  // namespace
+
+void AppendField(std::string& out, std::string_view text, int width) {
+  const std::size_t w = static_cast<std::size_t>(width < 0 ? -width : width);
+  const std::size_t n = std::min(text.size(), w);
+  if (width < 0) out.append(w - n, ' ');
+  out.append(text.data(), n);
+  if (width > 0) out.append(w - n, ' ');
+}
+
+void AppendDigits(std::string& out, int value, int width) {
+  char buf[16];
+  unsigned v = static_cast<unsigned>(std::max(0, value));
+  for (int i = width - 1; i >= 0; --i) {
+    buf[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(buf, static_cast<std::size_t>(width));
+}
+
+std::string FitDateText(std::string_view text, int width) {
+  std::string t(Trimmed(text));
+  const std::size_t w = static_cast<std::size_t>(width);
+  if (t.size() + 1 > w) t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+  if (t.size() > w) t.resize(w);
+  return PadText(t, -width);
+}
+
+std::string DayMonthText(std::string_view dateText) {
+  std::string t = Trimmed(dateText);
+  const std::size_t cut = t.find_last_of(" .");
+  return cut == std::string::npos ? t : t.substr(0, cut);
+}
+
+std::string BoardDateText(const Workstation& ws, int day) {
+  if (day == 0 || day >= 32760) return std::string(static_cast<std::size_t>(kDateWidth), ' ');
+  return FitDateText(FormatDay(ws, day), kDateWidth);
+}
+
+std::string BoardTimeText(const Workstation& ws, int hhmm) {
+  if (hhmm == 0 || hhmm == 2900) return {};  // no time given
+  return FormatTime(ws, hhmm, true, true, 0);
+}
+
+std::string RecordNumberText(int n) {
+  std::string s;
+  AppendDigits(s, n, 5);
+  return s;
+}
+
+std::string DefaultLocationText(const LocationLine& l) {
+  std::string s;
+  s.reserve(90);
+  s += PadText(l.name, 23);
+  s += PadText(l.location, 36);
+  s += ' ';
+  s += PadText(l.timeText, -kTimeWidth);
+  s += PadText(l.dateText, -kDateWidth);
+  s += std::string(9, ' ');
+  s += RecordNumberText(l.record);
+  s += l.stale ? 'X' : ' ';
+  return s;
+}
+
+std::string ReturnFirstLocationText(const LocationLine& l, std::string_view staleText) {
+  std::string s;
+  s.reserve(90);
+  if (l.location == staleText)
+    s += PadText(staleText, 17);
+  else
+    s += PadText(l.timeText, -kTimeWidth) + PadText(l.dateText, -kDateWidth) + "   ";
+  s += PadText(l.name, 23);
+  s += PadText(l.location, 36);
+  s += std::string(7, ' ');
+  s += RecordNumberText(l.record);
+  s += l.stale ? 'X' : ' ';
+  return s;
+}
+
+std::string CompactLocationText(const LocationLine& l) {
+  std::string s = Trimmed(l.name) + ": " + l.location + " " + PadText(l.timeText, -kTimeWidth) +
+                  PadText(l.dateText, -kDateWidth);
+  s = PadText(s, kRecordColumn - 1);
+  s += RecordNumberText(l.record);
+  s += l.stale ? 'X' : ' ';
+  return s;
+}
+
+namespace {
+// Copies text into a field of a line buffer already filled with blanks.
+void Put(char* line, int column, int width, std::string_view text, bool right = false) {
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(width));
+  std::memcpy(line + column - 1 + (right ? width - static_cast<int>(n) : 0), text.data(), n);
+}
+}  // namespace
+
+void AppendMessageLine(std::string& out, const MessageLine& l) {
+  // Lists of thousands of messages are built from these lines: one buffer,
+  // one append.
+  char line[88];
+  std::memset(line, ' ', sizeof line);
+  Put(line, 1, 53, l.headline);
+  if (l.closed) line[54] = '*';
+  // The date stands at the left of its column: a time of six characters
+  // follows it directly.
+  std::string_view date = l.dateText;
+  date.remove_prefix(std::min(date.size(), date.find_first_not_of(' ')));
+  Put(line, 57, kDateWidth, date);
+  Put(line, 65, kTimeWidth, l.timeText, true);
+  Put(line, 73, 11, l.who);
+  unsigned v = static_cast<unsigned>(std::max(0, l.record));
+  for (int i = 87; i >= 83; --i) {
+    line[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(line, sizeof line);
+}
+
+std::string MessageLineText(const MessageLine& l) {
+  std::string s;
+  s.reserve(88);
+  AppendMessageLine(s, l);
+  return s;
+}
+
+std::string BoardSortPrefix(std::string_view name) { return PadText(name, kSortPrefixWidth); }
+
+void AppendMessageDatePrefix(std::string& out, int yy, int mm, int dd, int hhmm, bool oldestFirst) {
+  yy = std::clamp(yy, 0, 99);
+  mm = std::clamp(mm, 0, 12);
+  dd = std::clamp(dd, 0, 31);
+  int t = std::clamp(hhmm, 0, 2359);
+  if (!oldestFirst) {
+    yy = 99 - yy;
+    mm = 12 - mm;
+    dd = 31 - dd;
+    t = 2359 - t;
+  }
+  AppendDigits(out, yy, 2);
+  AppendDigits(out, mm, 2);
+  AppendDigits(out, dd, 2);
+  AppendDigits(out, t, 4);
+}
+
+std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst) {
+  std::string s;
+  AppendMessageDatePrefix(s, YearOfDay2(day), MonthOfDay(day), DayOfMonth(day), hhmm, oldestFirst);
+  return s;
+}
+
+int RecordNumberOfLine(std::string_view line) {
+  std::string_view d = Columns(line, kRecordColumn, kRecordColumn + 4);
+  if (d.size() != 5) return -1;
+  int n = 0;
+  for (char c : d) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+bool LineIsStale(std::string_view line) {
+  return line.size() >= static_cast<std::size_t>(kMarkerColumn) && line[kMarkerColumn - 1] == 'X';
+}
+
+std::string LineName(std::string_view line, bool returnFirst) {
+  return Trimmed(returnFirst ? Columns(line, 18, 40) : Columns(line, 1, 23));
+}
+
+std::string SignedInLineText(std::string_view line, bool returnFirst) {
+  std::string hidden(line.size() >= static_cast<std::size_t>(kRecordColumn) ? line.substr(kRecordColumn - 1) : "");
+  if (returnFirst) return std::string(17, ' ') + PadText(Columns(line, 18, 40), 23) + std::string(43, ' ') + hidden;
+  return PadText(Columns(line, 1, 23), 23) + std::string(60, ' ') + hidden;
+}
+
+bool LineHasReturnTime(std::string_view line, bool returnFirst) {
+  std::string_view part = returnFirst ? Columns(line, 1, 5) : Columns(line, 60, 64);
+  return part.find_first_not_of(' ') != std::string_view::npos;
+}
+
+std::uint32_t OutColourValue(int n) {
+  static constexpr std::uint32_t kColours[16] = {0xFFFF00, 0x000000, 0xFF0000, 0xFF00FF, 0x808080, 0x008000,
+                                                 0x00FF00, 0x000080, 0x00FFFF, 0x800000, 0x800080, 0x0000FF,
+                                                 0xC0C0C0, 0x808000, 0xFFFFFF, 0x008080};
+  return n >= 1 && n <= 16 ? kColours[n - 1] : 0;
+}
+
+namespace {
+constexpr std::array<unsigned char, 256> kFold = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return t;
+}();
+}  // namespace
+
+bool ListLess(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char x = kFold[static_cast<unsigned char>(a[i])];
+    const unsigned char y = kFold[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+}  // namespace egresso

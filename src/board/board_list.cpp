@@ -1,0 +1,705 @@
+#include "board/board_list.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include "board/board_lines.h"
+#include "messages/board_files.h"
+#include "startup/notices.h"
+#include "startup/workstation.h"
+#include "storage/config_store.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+// A whole record file read into memory at once: the list pass reads every
+// record, and one read of the file costs far less than one per record.
+struct FileImage {
+  std::unique_ptr<std::uint8_t[]> buffer;  // left uninitialised: the read fills it
+  std::size_t size = 0;
+  std::int64_t records = 0;
+  bool exists = false;  // something is at the path
+  bool ok = false;      // it was read
+
+  std::uint8_t* data() { return buffer.get(); }
+  std::span<std::uint8_t> bytes() { return {buffer.get(), size}; }
+};
+
+void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) {
+  img.size = 0;
+  img.records = 0;
+  img.ok = false;
+  std::error_code ec;
+  img.exists = std::filesystem::exists(path, ec);
+  if (!img.exists || !std::filesystem::is_regular_file(path, ec)) return;
+  RecordFile f;
+  if (f.open(path, recordSize, RecordFile::Mode::ReadOnly) != io::Ok) return;
+  const std::size_t want = static_cast<std::size_t>(f.recordCount()) * recordSize;
+  if (want > 0) img.buffer.reset(new std::uint8_t[want]);
+  const std::int64_t got = f.readRecords(0, std::span<std::uint8_t>(img.buffer.get(), want));
+  if (got < 0) return;
+  img.records = got;
+  img.size = static_cast<std::size_t>(got) * recordSize;
+  img.ok = true;
+}
+
+// The data file during a list pass: open for the whole pass and read a block
+// of records at a time into one small buffer that is used again and again.
+class DataWindow {
+ public:
+  static constexpr std::int64_t kBlock = 128;
+
+  void open(const std::string& path) {
+    file_.close();
+    records = 0;
+    ok = false;
+    first_ = count_ = 0;
+    std::error_code ec;
+    exists = std::filesystem::exists(path, ec);
+    if (!exists || !std::filesystem::is_regular_file(path, ec)) return;
+    if (file_.open(path, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+    records = file_.recordCount();
+    buffer_.resize(static_cast<std::size_t>(kBlock) * brd::Size);
+    ok = true;
+  }
+  // Record j, or nullptr when the file does not hold it.
+  std::uint8_t* record(std::int64_t j) {
+    if (!ok || j < 0 || j >= records) return nullptr;
+    if (j < first_ || j >= first_ + count_) {
+      first_ = j;
+      count_ = std::max<std::int64_t>(0, file_.readRecords(j, buffer_));
+      if (count_ == 0) return nullptr;
+    }
+    return buffer_.data() + (j - first_) * static_cast<std::int64_t>(brd::Size);
+  }
+
+  std::int64_t records = 0;
+  bool exists = false;
+  bool ok = false;
+
+ private:
+  RecordFile file_;
+  std::vector<std::uint8_t> buffer_;
+  std::int64_t first_ = 0, count_ = 0;
+};
+
+bool Unreadable(const FileImage& img) { return img.exists && !img.ok; }
+bool Unreadable(const DataWindow& d) { return d.exists && !d.ok; }
+
+// Up to 100 attempts while a file that is there cannot be read; a missing
+// file does not appear by trying again.
+bool LoadImages(Workstation& ws, FileImage& index, DataWindow& data) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
+    data.open(ws.paths.BoardDataPath);
+    if (index.ok && data.ok) return true;
+    if (!Unreadable(index) && !Unreadable(data)) return false;
+    if (ws.board.ReadOnlyView) return false;
+  }
+  return false;
+}
+
+// The board lock, taken once for all the writes of one list pass and only
+// when the pass has something to write.
+class PassLock {
+ public:
+  explicit PassLock(Workstation& ws) : ws_(ws) {}
+  ~PassLock() {
+    if (held_) ReleaseLock(ws_, ws_.board.BoardLockName);
+  }
+  PassLock(const PassLock&) = delete;
+  PassLock& operator=(const PassLock&) = delete;
+  bool take(std::string_view tag) {
+    if (ws_.board.ReadOnlyView) return false;
+    if (!tried_) {
+      tried_ = true;
+      held_ = AcquireLock(ws_, ws_.board.BoardLockName, tag);
+    }
+    return held_;
+  }
+
+ private:
+  Workstation& ws_;
+  bool tried_ = false;
+  bool held_ = false;
+};
+
+int WriteDirect(Workstation& ws, const std::string& path, std::size_t recordSize, std::int64_t n, ConstBytes bytes,
+                std::string_view tag) {
+  RecordFile f;
+  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
+  if (rc == io::Ok) rc = f.write(n, bytes);
+  int closeRc = f.close();
+  if (rc == io::Ok) rc = closeRc;
+  ReportIoError(ws, rc, tag);
+  NormalizeFileAttr(ws, path);
+  return rc;
+}
+
+int WriteIndexDirect(Workstation& ws, std::int64_t n, const BoardIndexEntry& e, std::string_view tag) {
+  std::array<std::uint8_t, brd::IndexSize> b{};
+  e.encode(b);
+  return WriteDirect(ws, ws.paths.BoardIndexPath, brd::IndexSize, n, b, tag);
+}
+
+int WriteDataDirect(Workstation& ws, std::int64_t n, const BulBrdRcrd& rec, std::string_view tag) {
+  return WriteDirect(ws, ws.paths.BoardDataPath, brd::Size, n, rec.bytes, tag);
+}
+
+// Index entry and record j as they are in the files now (a record that is
+// not there reads as cleared).
+void ReadFresh(Workstation& ws, std::int64_t j, BoardIndexEntry& e, BulBrdRcrd& rec) {
+  ReadBoardIndexEntry(ws.paths.BoardIndexPath, static_cast<int>(j), e);
+  rec.clear();
+  RecordFile f;
+  if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok || f.read(j, rec.bytes) != io::Ok)
+    rec.clear();
+}
+
+// Makes LOCATE hold one signed-in record per employee slot 0..50; the
+// current entries are lost (everybody shows as in).
+void RebuildLocationFiles(Workstation& ws) {
+  if (!AcquireLock(ws, "LOCATELK", "BBSL1")) return;
+  // Another workstation may have been making the files while this one
+  // waited for the lock (the configuration dialog replaces them whole):
+  // files that can be read now are kept.
+  FileImage index;
+  DataWindow data;
+  ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
+  data.open(ws.paths.BoardDataPath);
+  if (index.ok && data.ok) {
+    ReleaseLock(ws, "LOCATELK");
+    return;
+  }
+  const int keep = ws.board.KeepIndexFlags;
+  ws.board.KeepIndexFlags = -1;
+  for (int j = 0; j <= brd::Slots; ++j) {
+    ClearRecord(ws);
+    ws.board.RecordBuffer.setClosed(1);
+    ws.board.RecordBuffer.setWho(j >= 1 ? ws.mcfg.empInitials(j) : std::string());
+    WriteBoardRecord(ws, j, "BBSL1");
+    deleteFile(BodyFilePath(ws, BoardSet::Locations, j));
+    if (ws.QuitRequested) break;
+  }
+  ws.board.KeepIndexFlags = keep;
+  ReleaseLock(ws, "LOCATELK");
+}
+
+bool ContainsNoCase(std::string_view hay, std::string_view needle) {
+  if (needle.empty()) return true;
+  auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  });
+  return it != hay.end();
+}
+
+std::uint32_t PersonColour(const Workstation& ws, int slot) {
+  if (slot < 1) return ListTextColour(ws);
+  return static_cast<std::uint32_t>(ws.pcfg.i32(171 + 4 * ((slot - 1) % 17)));
+}
+
+// A list line while the list is built: the sort prefix still in front.
+struct PendingLine {
+  std::string text;
+  std::uint32_t colour;
+};
+
+// Date and time texts repeat across thousands of messages; each is
+// formatted once per pass.
+class TextCache {
+ public:
+  explicit TextCache(const Workstation& ws) : ws_(ws) {}
+  const std::string& date(int day) {
+    if (day != lastDay_ || lastDate_ == nullptr) {
+      auto it = dates_.find(day);
+      if (it == dates_.end()) it = dates_.emplace(day, BoardDateText(ws_, day)).first;
+      lastDay_ = day;
+      lastDate_ = &it->second;
+    }
+    return *lastDate_;
+  }
+  const std::string& time(int hhmm) {
+    auto it = times_.find(hhmm);
+    if (it == times_.end()) it = times_.emplace(hhmm, BoardTimeText(ws_, hhmm)).first;
+    return it->second;
+  }
+  void appendDatePrefix(std::string& out, int day, int hhmm, bool oldestFirst) {
+    if (day != lastPartsDay_) {
+      auto it = parts_.find(day);
+      if (it == parts_.end())
+        it = parts_.emplace(day, std::array<int, 3>{YearOfDay2(day), MonthOfDay(day), DayOfMonth(day)}).first;
+      lastPartsDay_ = day;
+      lastParts_ = it->second;
+    }
+    AppendMessageDatePrefix(out, lastParts_[0], lastParts_[1], lastParts_[2], hhmm, oldestFirst);
+  }
+
+ private:
+  const Workstation& ws_;
+  std::unordered_map<int, std::string> dates_, times_;
+  std::unordered_map<int, std::array<int, 3>> parts_;
+  int lastDay_ = 0;
+  const std::string* lastDate_ = nullptr;
+  int lastPartsDay_ = -1;
+  std::array<int, 3> lastParts_{};
+};
+
+void ReportLineFailure(Workstation& ws, const std::exception& e) {
+  ReportException(ws, "Exception", e.what(), "\"MSGIFD1\"");
+}
+
+void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& out) {
+  BoardState& b = ws.board;
+  PassLock lock(ws);
+  TextCache texts(ws);
+  const std::string staleText = MessageText(ws, 1445);
+  const std::uint32_t textColour = ListTextColour(ws);
+  const bool personColours = ws.pcfg.flag(pcfg::PersonColors);
+  // The employee table, taken apart once for the whole pass.
+  std::array<std::string, brd::Slots + 1> initials, names;
+  for (int s = 1; s <= brd::Slots; ++s) {
+    initials[static_cast<std::size_t>(s)] = ws.mcfg.empInitials(s);
+    names[static_cast<std::size_t>(s)] = ws.mcfg.empName(s);
+  }
+  auto slotOf = [&](std::string_view who) {
+    for (int s = 1; s <= brd::Slots; ++s)
+      if (initials[static_cast<std::size_t>(s)] == who) return s;
+    return 0;
+  };
+  for (std::int64_t j = 1; j < index.records; ++j) {
+    try {
+      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), static_cast<std::size_t>(j) * brd::IndexSize);
+      BulBrdRcrd rec;
+      if (const std::uint8_t* bytes = data.record(j)) std::memcpy(rec.bytes.data(), bytes, brd::Size);
+      const std::string& slotInitials = j <= brd::Slots ? initials[static_cast<std::size_t>(j)] : initials[0];
+
+      // An open entry of an earlier day, or one of somebody no longer in the
+      // table, is signed in; one that says so already is left alone.
+      auto dueForSignIn = [&](const BoardIndexEntry& x, const BulBrdRcrd& r) {
+        const bool known = slotOf(r.view().whoView()) != 0;
+        const bool expired = (!x.closed() && x.Key != 0 && x.Key < ws.Today) || !known;
+        const bool alreadyIn = x.closed() && x.Key == 0 && r.closed() == 1 && r.who() == slotInitials;
+        return expired && !alreadyIn;
+      };
+      if (!b.ReadOnlyRefresh && dueForSignIn(e, rec)) {
+        auto signIn = [&]() {
+          rec.clearKeepingClock();
+          rec.setClosed(1);
+          rec.setWho(slotInitials);
+          e = BoardIndexEntry{0, static_cast<std::uint8_t>(e.Flags | BoardIndexEntry::ClosedBit)};
+        };
+        if (b.ReadOnlyView) {
+          signIn();
+        } else if (lock.take("BBSL4")) {
+          // Another workstation may have changed the entry before the lock
+          // was had: the decision is made again on what is in the files now.
+          ReadFresh(ws, j, e, rec);
+          if (dueForSignIn(e, rec)) {
+            signIn();
+            WriteIndexDirect(ws, j, e, "BBSL4-I");
+            WriteDataDirect(ws, j, rec, "BBSL4-D");
+            deleteFile(BodyFilePath(ws, BoardSet::Locations, static_cast<int>(j)));
+            BoardTrace(ws, "ShowLoc Write3: ");
+          }
+        }
+      }
+
+      if (e.closed() && !b.ShowEveryEntry) continue;
+      if (ws.options.OwnEntryOnly && rec.who() != ws.ThisUser) continue;
+      if (e.closed()) {
+        rec.clearKeepingClock();
+        rec.setWho(slotInitials);
+      }
+      if (rec.who().empty() && !b.ShowEveryEntry) continue;
+      if (rec.headline() == "2") {
+        rec.setHeadline("");
+        if (!b.ReadOnlyRefresh && lock.take("BBSL4")) {
+          BoardIndexEntry now = e;
+          BulBrdRcrd stored;
+          ReadFresh(ws, j, now, stored);
+          if (stored.headline() == "2") {
+            stored.setHeadline("");
+            WriteDataDirect(ws, j, stored, "BBSL3");
+          }
+        }
+      }
+
+      std::string location = e.stale() ? staleText : rec.headline();
+      const std::string who = rec.who();
+      const int slot = who.empty() ? static_cast<int>(j) : slotOf(who);
+      const std::string& name = slot >= 1 && slot <= brd::Slots ? names[static_cast<std::size_t>(slot)] : names[0];
+      const int returnDay = rec.returnDay();
+      LocationLine line;
+      line.dateText = returnDay == ws.Today || returnDay == brd::NoReturnDay ? std::string() : texts.date(returnDay);
+      line.timeText = texts.time(rec.returnAt());
+
+      if (ws.options.TimeStamped && !e.stale() && rec.madeDay() != 0 && rec.madeTime() != 0) {
+        std::string made = TrimText(texts.time(rec.madeTime()));
+        if (rec.madeDay() == ws.Today) {
+          location = "(" + made + ") " + location;
+        } else {
+          location = "(" + DayMonthText(FormatDay(ws, rec.madeDay())) + "/" + made + ") " + location;
+        }
+      }
+      if (name.empty() || (location.empty() && !b.ShowBlankEntries)) continue;
+
+      line.name = name;
+      line.location = location;
+      line.record = static_cast<int>(j);
+      line.stale = e.stale();
+      std::string text;
+      if (ws.options.CompactMode)
+        text = CompactLocationText(line);
+      else if (ws.options.ReturnFirst)
+        text = ReturnFirstLocationText(line, staleText);
+      else
+        text = DefaultLocationText(line);
+      out.push_back({BoardSortPrefix(name) + text, personColours ? PersonColour(ws, slot) : textColour});
+    } catch (const std::exception& ex) {
+      ReportLineFailure(ws, ex);
+    }
+  }
+}
+
+void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& upper,
+                 std::vector<PendingLine>& lower) {
+  BoardState& b = ws.board;
+  PassLock lock(ws);
+  TextCache texts(ws);
+  const std::uint32_t colour = ListTextColour(ws);
+  const int expiryLimit = ws.Today - ws.options.KeepDays;
+  const InitialsMatch user(ws.ThisUser);
+  const InitialsMatch recipient(ws.ThisUser, false);
+  for (std::int64_t j = 0; j < index.records; ++j) {
+    try {
+      const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
+      BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), at);
+      auto tooOld = [&](const BoardIndexEntry& x) { return !x.closed() && x.Key < expiryLimit; };
+      if (tooOld(e) && !ws.ArchiveView && !b.ReadOnlyRefresh) {
+        if (b.ReadOnlyView) {
+          e.Flags |= BoardIndexEntry::ClosedBit;
+        } else if (lock.take("BBSL2")) {
+          // Decided again on the files as they are under the lock: the slot
+          // may hold a new message by now.
+          BulBrdRcrd& buf = ws.board.RecordBuffer;
+          ReadFresh(ws, j, e, buf);
+          const bool close = tooOld(e);
+          if (close) {
+            e.Flags |= BoardIndexEntry::ClosedBit;
+            WriteIndexDirect(ws, j, e, "BBSL2-I");
+            buf.setClosed(1);
+            if (j < data.records) WriteDataDirect(ws, j, buf, "BBSL2-D");
+          }
+          // The list goes on with the entry and record as they are now.
+          e.encode(index.bytes(), at);
+          if (std::uint8_t* recBytes = data.record(j)) std::memcpy(recBytes, buf.bytes.data(), brd::Size);
+          if (close) {
+            if (j < data.records) ArchiveMessage(ws, static_cast<int>(j));
+            BoardTrace(ws, "ShowLoc Write2: ");
+          }
+        }
+      }
+      if (e.closed() != b.TaggedView) continue;
+      const std::uint8_t* bytes = data.record(j);
+      if (bytes == nullptr) continue;
+      const BoardRecordView rec{bytes};
+      const bool own = user(bytes + brd::Who);
+      if (!own && !IsAddressedTo(rec, recipient)) continue;
+      if (!b.SearchText.empty() && !ContainsNoCase(rec.headlineView(), b.SearchText) &&
+          !ContainsNoCase(ReadBodyText(BodyFilePath(ws, CurrentBoardSet(ws), static_cast<int>(j))), b.SearchText))
+        continue;
+      const std::uint8_t mark = rec.readMark(ws.UserSlot);
+      const bool unread = !own && mark != 1;
+      if (unread && (mark & 2) != 0) continue;  // tagged for deletion by this user
+
+      const int madeDay = rec.madeDay();
+      const int madeTime = rec.madeTime();
+      const MessageLine line{rec.headlineView(), rec.closed() != 0, texts.date(madeDay), texts.time(madeTime),
+                             rec.whoView(), static_cast<int>(j)};
+      PendingLine pending{{}, colour};
+      pending.text.reserve(kSortPrefixWidth + 88);
+      switch (b.ListSortColumn) {
+        case 2:
+          AppendField(pending.text, line.headline, kSortPrefixWidth);
+          break;
+        case 3:
+          AppendField(pending.text, line.who, 3);
+          AppendField(pending.text, line.headline, kSortPrefixWidth - 3);
+          break;
+        default:
+          texts.appendDatePrefix(pending.text, madeDay, madeTime, unread);
+          break;
+      }
+      AppendMessageLine(pending.text, line);
+      (unread ? upper : lower).push_back(std::move(pending));
+    } catch (const std::exception& ex) {
+      ReportLineFailure(ws, ex);
+    }
+  }
+}
+
+// The first 24 characters of a line, case folded, as two numbers that
+// order as the characters do: most lines are told apart by them alone.
+std::array<std::uint64_t, 3> LeadKey(std::string_view text) {
+  std::array<std::uint64_t, 3> key{};
+  for (std::size_t i = 0; i < 24; ++i) {
+    unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+    key[i / 8] = (key[i / 8] << 8) | c;
+  }
+  return key;
+}
+
+void Finish(std::vector<PendingLine>& pending, std::vector<BoardLine>& list, bool sorted) {
+  std::vector<std::uint32_t> order(pending.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  if (sorted) {
+    std::vector<std::array<std::uint64_t, 3>> keys(pending.size());
+    for (std::size_t i = 0; i < pending.size(); ++i) keys[i] = LeadKey(pending[i].text);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+      const auto& kx = keys[x];
+      const auto& ky = keys[y];
+      if (kx[0] != ky[0]) return kx[0] < ky[0];
+      if (kx[1] != ky[1]) return kx[1] < ky[1];
+      if (kx[2] != ky[2]) return kx[2] < ky[2];
+      const std::string_view a = pending[x].text, b = pending[y].text;
+      return ListLess(a.substr(std::min<std::size_t>(24, a.size())), b.substr(std::min<std::size_t>(24, b.size())));
+    });
+  }
+  list.clear();
+  list.reserve(pending.size());
+  for (std::uint32_t i : order) {
+    PendingLine& p = pending[i];
+    p.text.erase(0, std::min<std::size_t>(kSortPrefixWidth, p.text.size()));
+    list.push_back({std::move(p.text), p.colour});
+  }
+}
+
+}  // namespace
+
+void InitBoardState(Workstation& ws) {
+  ws.board.ShowEveryEntry = ws.options.ShowEveryEntry;
+  ws.board.ShowBlankEntries = ws.options.ShowEveryEntry;
+  ws.board.AutoSignInPending = ws.options.AutoInOut;
+  ws.board.Timer1PeriodMs = (ws.mcfg.u8(mcfg::BoardTimerSeconds) + 1) * 1000;
+  ws.board.KeepIndexFlags = -1;
+}
+
+void SelectBoardFiles(Workstation& ws) {
+  const BoardSet set = CurrentBoardSet(ws);
+  ws.paths.BoardDataPath = BoardDataFile(ws, set);
+  ws.paths.BoardIndexPath = BoardIndexFile(ws, set);
+  ws.board.BoardLockName = set == BoardSet::Locations ? "LOCATELK" : "MEMOLK";
+}
+
+HiddenButtons ButtonsHiddenInMode(const Workstation& ws) {
+  HiddenButtons h;
+  if (ws.ListMode == 1) {
+    h.del = true;
+    h.msg = true;
+  } else {
+    h.out = true;
+  }
+  return h;
+}
+
+void BuildBoardList(Workstation& ws) {
+  BoardState& b = ws.board;
+  b.BBSlist.clear();
+  b.BBSoldList.clear();
+  ws.MessageRefreshRequest = false;
+  const bool boardMode = ws.ListMode == 1;
+
+  FileImage index;
+  DataWindow data;
+  if (boardMode) {
+    for (int round = 1;; ++round) {
+      if (LoadImages(ws, index, data) || b.ReadOnlyView) break;
+      ws.platform.dialogs->beep();
+      BoardTrace(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
+                        "  -->   attempt " + std::to_string(round));
+      if (round >= 10) {
+        RebuildLocationFiles(ws);
+        LoadImages(ws, index, data);
+        break;
+      }
+      BoardTrace(ws, "    Can't open database: " + ws.ThisUser + "  " + traceTime(ws));
+      ws.platform.events->sleepMs(500);
+    }
+  } else if (!LoadImages(ws, index, data) && (Unreadable(index) || Unreadable(data))) {
+    ws.platform.dialogs->beep();
+    BoardTrace(ws, "New LOCATE:  " + std::to_string(index.records) + "," + std::to_string(data.records) +
+                      "  -->   attempt 100");
+  }
+
+  std::vector<PendingLine> upper, lower;
+  if (index.ok) {
+    if (boardMode)
+      BoardPass(ws, index, data, upper);
+    else
+      MessagePass(ws, index, data, upper, lower);
+  }
+  Finish(upper, b.BBSlist, !boardMode || ws.options.SortedBoard);
+  Finish(lower, b.BBSoldList, true);
+  if (boardMode) RememberBoardAges(ws);
+  b.ReadOnlyRefresh = false;
+}
+
+int FindUserSlot(const Workstation& ws, std::string_view initials) {
+  if (initials.empty()) return 0;
+  int slot = 0;
+  for (int s = 1; s <= mcfg::Employees; ++s)
+    if (ws.mcfg.empInitials(s) == initials) slot = s;
+  return slot;
+}
+
+void CheckEmployeeTables(Workstation& ws) {
+  const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
+  if (!fileExists(flagFile)) return;
+  ReadMainConfig(ws, "BBCET");
+  deleteFile(flagFile);
+  ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+  RememberBoardAges(ws);
+  ws.board.EmployeeTablesReloaded = true;
+}
+
+void WriteJournal(Workstation& ws, char kind) {
+  if (ws.board.ReadOnlyView) return;
+  const bool shared = ws.mcfg.flag(mcfg::InOutLogShared);
+  if (!ws.mcfg.flag(mcfg::InOutLog) && !shared) return;
+  if (!AcquireLock(ws, "EGLOG", "BBSSI")) return;
+  const std::string who = ws.board.RecordBuffer.who();
+  const std::string path = DataFile(ws, shared ? std::string("INOUT.DAF") : "INOUT" + who + ".DAF");
+  std::string line = PadText(FormatDay(ws, ws.Today), -9) + PadText(traceTime(ws), -7) + PadText(who, -5) + "    " +
+                     MessageText(ws, kind == 'I' ? 1486 : 1487);
+  if (who != ws.ThisUser) line += " (" + MessageText(ws, 1488) + " " + ws.ThisUser + ")";
+  line += "\r\n";
+  std::ofstream f(path, std::ios::binary | std::ios::app);
+  f << line;
+  f.close();
+  ReportIoError(ws, f ? io::Ok : io::DiskWriteError, "BBSSI");
+  NormalizeFileAttr(ws, path);
+  ReleaseLock(ws, "EGLOG");
+}
+
+CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
+  BoardState& b = ws.board;
+  if (b.ReadOnlyView) return CloseResult::Refused;
+  const std::string lockName = b.BoardLockName;
+  if (!AcquireLock(ws, lockName, "BBOT")) return CloseResult::LockBusy;
+  CheckEmployeeTables(ws);
+  ReadBoardRecord(ws, r, "OT1");
+  BulBrdRcrd& rec = b.RecordBuffer;
+  const bool messages = ws.ListMode == 0;
+  const bool sender = rec.who() == ws.ThisUser;
+  if (messages && !sender && rec.view().recipientCount() > 1) {
+    UltimateDialog(ws, rec.who() + MessageText(ws, 1444), -1, "", "", MessageText(ws, 29), 3);
+    ReleaseLock(ws, lockName);
+    return CloseResult::Refused;
+  }
+  if (sender)
+    rec.setClosed(rec.closed() != 0 ? 0 : 1);
+  else  // tagged for deletion by this user; tagging twice keeps it tagged
+    rec.setReadMark(ws.UserSlot, static_cast<std::uint8_t>(rec.readMark(ws.UserSlot) | 2));
+
+  if (messages) {
+    BoardTrace(ws, "Omit1 Write: ");
+    if (rec.closed() != 0) rec.setReturnDay(0);
+    WriteBoardRecord(ws, r, "OT3");
+  }
+  auto& list = source == BoardSource::OldList ? b.BBSoldList : b.BBSlist;
+  auto line = std::find_if(list.begin(), list.end(), [r](const BoardLine& l) { return RecordNumberOfLine(l.text) == r; });
+  if (messages || !b.ShowEveryEntry) {
+    if (line != list.end()) list.erase(line);
+    // Only a message just deleted by its sender goes to the archive; an
+    // archived one is not archived again.
+    if (messages && sender && rec.closed() != 0 && !ws.ArchiveView) ArchiveMessage(ws, r);
+  } else if (line != list.end() && (source == BoardSource::List || source == BoardSource::OutButton)) {
+    line->text = SignedInLineText(line->text, ws.options.ReturnFirst);
+  }
+  if (!messages) {
+    WriteJournal(ws, 'I');
+    rec.setClosed(1);
+    rec.setReturnDay(0);
+    BoardTrace(ws, "Omit2 Write: ");
+    WriteBoardRecord(ws, r, "OT4");
+    b.OutButtonHint = MessageText(ws, 1395);
+  }
+  ReleaseLock(ws, lockName);
+  return CloseResult::Closed;
+}
+
+int HeadingNotice(const Workstation& ws) {
+  if (ws.ListMode != 1) return 1383;
+  return ws.options.ReturnFirst ? 1787 : 1388;
+}
+
+std::string SearchHeadingText(Workstation& ws) {
+  if (ws.board.SearchText.empty()) return {};
+  return MessageText(ws, 1494) + ws.board.SearchText + "\"";
+}
+
+int SortColumnForClick(int x, int y, int current) {
+  if (y < 81 || y > 99) return current;
+  if (x < 75) return 2;
+  if (x <= 455) return current;
+  if (x <= 565) return 1;
+  return 3;
+}
+
+std::uint32_t ListColour(const Workstation& ws) { return static_cast<std::uint32_t>(ws.pcfg.color(1)); }
+std::uint32_t ListTextColour(const Workstation& ws) { return static_cast<std::uint32_t>(ws.pcfg.color(2)); }
+
+std::uint32_t LineDrawColour(const Workstation& ws, const BoardLine& line) {
+  if (ws.ListMode == 1 && ws.options.OutColour >= 1 && ws.options.OutColour <= 16 &&
+      LineHasReturnTime(line.text, ws.options.ReturnFirst))
+    return OutColourValue(ws.options.OutColour);
+  return line.colour;
+}
+
+int FindWhoLine(const Workstation& ws, std::string_view input, int& slot) {
+  slot = 0;
+  std::string up = UpperText(input);
+  up.erase(0, std::min(up.size(), up.find_first_not_of(' ')));
+  while (!up.empty() && up.back() == ' ') up.pop_back();
+  if (up.empty()) return -1;
+  for (int s = 1; s <= mcfg::Employees && slot == 0; ++s)
+    if (ws.mcfg.empInitials(s) == up) slot = s;
+  if (slot == 0) return -1;
+  const std::string name = ws.mcfg.empName(slot);
+  if (name.empty()) return -1;
+  int found = -1;
+  for (std::size_t i = 0; i < ws.board.BBSlist.size(); ++i)
+    if (ws.board.BBSlist[i].text.find(name) != std::string::npos) found = static_cast<int>(i);
+  return found;
+}
+
+HintPlacement MemoHintFor(Workstation& ws, int x, int y, int lineIndex, int listTop, int listWidth, int listHeight,
+                          int lineHeight) {
+  HintPlacement h;
+  const auto& list = ws.board.BBSlist;
+  if (ws.ListMode != 1 || lineIndex < 0 || lineIndex >= static_cast<int>(list.size())) return h;
+  const int margin = static_cast<int>(list.size()) * lineHeight > listHeight ? 38 : 21;
+  if (x < listWidth - margin) return h;
+  h.text = MessageText(ws, 1797) + " " + LineName(list[static_cast<std::size_t>(lineIndex)].text, ws.options.ReturnFirst);
+  h.width = static_cast<int>(7.3 * static_cast<double>(h.text.size()));
+  h.top = std::min(listTop + listHeight - 18, y + listTop + 23);
+  h.left = y > listHeight - 30 ? listWidth - h.width - margin : std::min(listWidth, x) - h.width + 15;
+  return h;
+}
+
+
+}  // namespace egresso

@@ -1,0 +1,175 @@
+#include "board/cli.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+#include "board/board_list.h"
+#include "board/console_platform.h"
+#include "board/demo.h"
+#include "config/switches.h"
+#include "config/records_init.h"
+#include "messages/board_files.h"
+#include "platform/codepage.h"
+#include "startup/notices.h"
+#include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+template <std::size_t N>
+bool ReadRecordFile(const std::string& path, std::array<std::uint8_t, N>& bytes) {
+  RecordFile f;
+  return f.open(path, N, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, bytes) == io::Ok;
+}
+
+// The folders the switches name must be there: the viewer creates nothing.
+bool FoldersExist(const std::vector<std::string>& switches, std::string& error) {
+  for (const auto& s : switches) {
+    const std::string key = UpperText(s.substr(0, std::min<std::size_t>(4, s.size())));
+    if (key != "/MD=" && key != "/RD=") continue;
+    std::string folder = s.substr(4);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+      error = "no such folder: " + folder;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (const auto& l : lines) out.push_back(cp1252ToUtf8(l.text));
+  return out;
+}
+
+}  // namespace
+
+bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
+                std::string& error) {
+  if (!FoldersExist(switches, error)) return false;
+  ws.paths.ProgramFolder = programFolder;
+  ws.paths.ProductTitle = "Egresso";
+  ws.paths.DataFolder = programFolder;
+  ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
+  LoadSwitches(ws, switches);
+  ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
+  ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
+  ws.paths.PersonalConfigPath = ws.paths.DataFolder + "/CFG" + ws.ThisUser + ".DAF";
+  LoadNotices(ws);
+  ws.Today = DayNumber(ws.platform.clock->now());
+  if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
+  if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
+  ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+  ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
+  ws.board.ReadOnlyView = true;
+  InitBoardState(ws);
+  return true;
+}
+
+std::vector<std::string> BoardListing(Workstation& ws) {
+  ws.ListMode = 1;
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  return ToUtf8(ws.board.BBSlist);
+}
+
+std::vector<std::string> MessageListing(Workstation& ws) {
+  ws.ListMode = 0;
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  std::vector<std::string> out = ToUtf8(ws.board.BBSlist);
+  out.emplace_back();
+  out.push_back(cp1252ToUtf8(MessageText(ws, 1443) + " " + ws.ThisUser + ":"));
+  for (auto& l : ToUtf8(ws.board.BBSoldList)) out.push_back(std::move(l));
+  return out;
+}
+
+std::string CliHelp() {
+  return "Usage: egresso-cli COMMAND [SWITCHES]\n"
+         "\n"
+         "Shows the in/out board and the messages of an Egresso data folder as the\n"
+         "board window lists them. It only reads: nothing is changed, locked or\n"
+         "expired on disk (entries of earlier days are shown as the board would\n"
+         "show them after expiry).\n"
+         "\n"
+         "Commands:\n"
+         "  board             the in/out board, one line per employee\n"
+         "  messages          the unread messages, then the messages sent or read\n"
+         "  main-user         the initials of the data folder's main user\n"
+         "  demo FOLDER       create a demo data folder: a main user, employees\n"
+         "                    (some out with destinations and return times) and\n"
+         "                    a few messages between them\n"
+         "  --help            this text\n"
+         "\n"
+         "Switches, as the program takes them:\n"
+         "  /MD=FOLDER        the data folder (default: the program folder)\n"
+         "  /TU=INITIALS      the user whose messages are listed\n"
+         "  /LE               leave out employees who are in\n"
+         "  /RT               return time and date first\n"
+         "  /OT               show when each location was written\n"
+         "  /DS               board in record order instead of name order\n"
+         "  /PD               compact lines\n"
+         "  /EM=DAYS          messages older than DAYS are shown as expired (20)\n"
+         "  /LS               only the user's own entry\n";
+}
+
+int RunCli(const std::vector<std::string>& args, const std::string& programFolder, std::ostream& out,
+           std::ostream& err) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    (args.empty() ? err : out) << CliHelp();
+    return args.empty() ? 2 : 0;
+  }
+  ConsolePlatform console;
+  Workstation ws(console.platform());
+  const std::string& command = args[0];
+  if (command == "demo") {
+    if (args.size() < 2) {
+      err << "egresso-cli demo: a folder is needed\n";
+      return 2;
+    }
+    ws.paths.ProgramFolder = programFolder;
+    ws.paths.ProductTitle = "Egresso";
+    ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
+    LoadNotices(ws);
+    std::string error;
+    if (!CreateDemoFolder(ws, args[1], error)) {
+      err << "egresso-cli demo: " << error << "\n";
+      return 1;
+    }
+    out << "Demo data folder " << args[1] << " created; its main user is " << kDemoMainUser << ".\n";
+    return 0;
+  }
+  const std::vector<std::string> switches(args.begin() + 1, args.end());
+  std::string error;
+  if (!LoadViewer(ws, programFolder, switches, error)) {
+    err << "egresso-cli: " << error << "\n";
+    return 1;
+  }
+  if (command == "main-user") {
+    out << ws.mcfg.mainUserInitials() << "\n";
+    return 0;
+  }
+  std::vector<std::string> lines;
+  if (command == "board")
+    lines = BoardListing(ws);
+  else if (command == "messages")
+    lines = MessageListing(ws);
+  else {
+    err << "egresso-cli: unknown command \"" << command << "\"\n" << CliHelp();
+    return 2;
+  }
+  for (const auto& l : lines) out << l << "\n";
+  return 0;
+}
+
+}  // namespace egresso

@@ -1,0 +1,35 @@
+// The command-line companion: prints the in/out board and the message lists
+// of a data folder as the board window lists them, without changing,
+// locking or waiting for anything, and creates the demo data folder.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace egresso {
+
+struct Workstation;
+
+// Prepares ws as a read-only viewer of the data folder and user named by the
+// switches, taken as the program takes them (command line, then the switch
+// files of the data folder): notice texts from the program folder, the
+// configuration records as stored (defaults when missing), today's date.
+// Nothing is written; false, with the reason, when a folder named by a
+// switch does not exist.
+bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
+                std::string& error);
+
+// The lines of the in/out board.
+std::vector<std::string> BoardListing(Workstation& ws);
+// The unread messages; then an empty line, the label of the second list
+// and the messages sent or already read.
+std::vector<std::string> MessageListing(Workstation& ws);
+
+std::string CliHelp();
+
+// Runs one command line (without the program name); returns the exit code.
+int RunCli(const std::vector<std::string>& args, const std::string& programFolder, std::ostream& out,
+           std::ostream& err);
+
+}  // namespace egresso

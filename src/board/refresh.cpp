@@ -1,0 +1,331 @@
+#include "board/refresh.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "board/board_lines.h"
+#include "board/board_list.h"
+#include "messages/board_files.h"
+#include "startup/notices.h"
+#include "startup/workstation.h"
+#include "storage/config_store.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+// Works on the location files for the life of the object, whatever the
+// board shows, and puts the board's own files back afterwards: the automatic
+// entries are location entries even while the message list is shown.
+class LocationFiles {
+ public:
+  explicit LocationFiles(Workstation& ws)
+      : ws_(ws), mode_(ws.ListMode), archive_(ws.ArchiveView), data_(ws.paths.BoardDataPath),
+        index_(ws.paths.BoardIndexPath), lock_(ws.board.BoardLockName) {
+    ws.ListMode = 1;
+    ws.ArchiveView = false;
+    SelectBoardFiles(ws);
+  }
+  ~LocationFiles() {
+    if (mode_ == 1) return;
+    ws_.ListMode = mode_;
+    ws_.ArchiveView = archive_;
+    ws_.paths.BoardDataPath = data_;
+    ws_.paths.BoardIndexPath = index_;
+    ws_.board.BoardLockName = lock_;
+  }
+  LocationFiles(const LocationFiles&) = delete;
+  LocationFiles& operator=(const LocationFiles&) = delete;
+
+ private:
+  Workstation& ws_;
+  int mode_;
+  bool archive_;
+  std::string data_, index_, lock_;
+};
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+  return !prefix.empty() && s.substr(0, prefix.size()) == prefix;
+}
+
+std::int64_t NowSecondsOfDay(Workstation& ws) {
+  auto t = ws.platform.clock->now();
+  return (t.hour * 60LL + t.minute) * 60 + t.second;
+}
+
+void SaveBoardPlacement(Workstation& ws, const BoardRect& r) {
+  ws.board.SavedPlacement = r;
+  ws.pcfg.setI16(pcfg::BoardPlacement + 0, static_cast<std::int16_t>(r.width));
+  ws.pcfg.setI16(pcfg::BoardPlacement + 2, static_cast<std::int16_t>(r.height));
+  ws.pcfg.setI16(pcfg::BoardPlacement + 4, static_cast<std::int16_t>(r.top));
+  ws.pcfg.setI16(pcfg::BoardPlacement + 6, static_cast<std::int16_t>(r.left));
+}
+
+}  // namespace
+
+std::int64_t SecondsIntoToday(Workstation& ws, std::int64_t ageNs) {
+  auto t = ws.platform.clock->now();
+  std::tm midnight{};
+  midnight.tm_year = t.year - 1900;
+  midnight.tm_mon = t.month - 1;
+  midnight.tm_mday = t.day;
+  midnight.tm_isdst = -1;
+  const std::int64_t start = static_cast<std::int64_t>(std::mktime(&midnight));
+  std::int64_t ageSeconds = ageNs / 1'000'000'000;
+  if (ageNs < 0 && ageNs % 1'000'000'000 != 0) --ageSeconds;
+  return ageSeconds - start;
+}
+
+std::string AutoEntryStamp(Workstation& ws) {
+  return TrimText(FormatDay(ws, ws.Today)) + "," + FormatTime(ws, CurrentTimeHHMM(ws), true, true, 0);
+}
+
+void UpdateOutHint(Workstation& ws, int slot) {
+  BoardIndexEntry e;
+  const bool open = ReadBoardIndexEntry(BoardIndexFile(ws, BoardSet::Locations), slot, e) &&
+                    (!e.closed() || e.stale());
+  ws.board.OutButtonHint = MessageText(ws, open ? 1394 : 1395);
+}
+
+void FormShow(Workstation& ws) {
+  BoardState& b = ws.board;
+  b.TaggedView = false;
+  b.ReadOnlyRefresh = false;
+  b.SelectedRecord = -1;
+  b.LastDrawIndex = -1;
+  b.CurrentLine = -1;
+  b.SearchText.clear();
+  b.Timer1PeriodMs = (ws.mcfg.u8(mcfg::BoardTimerSeconds) + 1) * 1000;
+  if (ws.mcfg.flag(mcfg::TraceLog)) BoardTrace(ws, "FormShow: ");
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  if (ws.ListMode == 1) UpdateOutHint(ws, ws.UserSlot);
+  if (ws.ListMode == 0) {
+    const std::string notify = DataFile(ws, "TIMER." + ws.ThisUser);
+    if (fileExists(notify)) deleteFile(notify);
+  }
+  ws.BoardOpen = true;
+  ws.HostReady = true;
+}
+
+void FormClose(Workstation& ws) {
+  ws.board.BBSlist.clear();
+  ws.board.BBSoldList.clear();
+  ws.board.SelectedRecord = -1;
+  ws.board.CurrentLine = -1;
+  ws.BoardOpen = false;
+}
+
+bool BoardFilesChanged(Workstation& ws) {
+  BoardState& b = ws.board;
+  const std::int64_t ageD = fileAgeNs(ws.paths.BoardDataPath);
+  const std::int64_t ageI = fileAgeNs(ws.paths.BoardIndexPath);
+  if (ageD == b.SavedDataAge && ageI == b.SavedIndexAge) return false;
+  // Times are taken from the start of the workstation's day, so a change
+  // made before midnight is due at once after it and one stamped ahead by a
+  // server clock waits until the local clock has passed it.
+  const std::int64_t sD = SecondsIntoToday(ws, ageD);
+  const std::int64_t sI = SecondsIntoToday(ws, ageI);
+  const std::int64_t now = NowSecondsOfDay(ws);
+  const bool stagger = ws.mcfg.flag(mcfg::StaggerRefresh);
+  if (!stagger && sD < now) return true;
+  return sD + ws.UserSlot < now || sI + ws.UserSlot < now;
+}
+
+Timer1Result Timer1Timer(Workstation& ws) {
+  Timer1Result r;
+  BoardState& b = ws.board;
+  b.Timer1PeriodMs = (ws.mcfg.u8(mcfg::BoardTimerSeconds) + 1) * 1000;
+  if (ws.QuitRequested && ws.PasswordDialogClosed) {
+    r.closeBoard = true;
+    return r;
+  }
+  if (ws.host.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
+  // AnnouncementChanged: the announcement memo reloads it.
+
+  if (ws.MessageRefreshRequest) {
+    BoardTrace(ws, "UpdateMessage: ");
+    b.ReadOnlyRefresh = true;
+    BuildBoardList(ws);
+    PlayNewMessageSound(ws);
+    r.listRebuilt = true;
+  } else if (b.SoundPending) {
+    PlayNewMessageSound(ws);
+  }
+
+  if (ws.ListMode == 1 && ws.BoardOpen && !ws.options.OwnEntryOnly && BoardFilesChanged(ws)) {
+    if (ws.mcfg.flag(mcfg::TraceLog))
+      traceLine(ws, "FileAge1  TU=" + ws.ThisUser + "  AGE: " + std::to_string(fileAgeNs(ws.paths.BoardDataPath)) +
+                        "<>" + std::to_string(b.SavedDataAge) + "  INDXAGE: " +
+                        std::to_string(fileAgeNs(ws.paths.BoardIndexPath)) + "<>" + std::to_string(b.SavedIndexAge) +
+                        "  TIMENOW: " + std::to_string(NowSecondsOfDay(ws)) + "  > " +
+                        std::to_string(SecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath))) + "+" +
+                        std::to_string(ws.UserSlot));
+    const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
+    if (!ws.ThisUser.empty() && fileExists(flagFile)) {
+      BoardTrace(ws, "FileAge2: ");
+      deleteFile(flagFile);
+      ReadMainConfig(ws, "BBFA2");
+      ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+      b.EmployeeTablesReloaded = true;
+    } else {
+      BoardTrace(ws, "FileAge3: ");
+    }
+    RememberBoardAges(ws);
+    b.ReadOnlyRefresh = true;
+    BuildBoardList(ws);
+    r.listRebuilt = true;
+  }
+  // The work-clock display comes with the work clock.
+
+  if (ws.mcfg.empInitials(1).empty() && !b.NoEmployeesNoticeShown) {
+    b.NoEmployeesNoticeShown = true;
+    ws.platform.dialogs->messageBox(MessageText(ws, 1467) + MessageText(ws, 1468), BoxKind::Warning);
+  }
+  if (!ws.MultiUser && !b.SingleUserNoticeShown) {
+    b.SingleUserNoticeShown = true;
+    ws.platform.dialogs->messageBox(MessageText(ws, 1464) + MessageText(ws, 1465) + MessageText(ws, 1466),
+                                    BoxKind::Warning);
+    ws.platform.help->request(HelpCommand::Context, 900, {});
+  }
+  if (b.AutoSignInPending && ws.UserSlot != 0) {
+    r.modeChanged = ws.ListMode != 1 || ws.ArchiveView;
+    ws.ListMode = 1;
+    ws.ArchiveView = false;
+    SelectBoardFiles(ws);
+    MorningSignIn(ws, ws.UserSlot);
+    r.listRebuilt = true;
+  }
+  return r;
+}
+
+BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const BoardRect& screen,
+                        const BoardRect& defaultSize) {
+  BoardRect r;
+  r.width = ws.pcfg.i16(pcfg::BoardPlacement + 0);
+  r.height = ws.pcfg.i16(pcfg::BoardPlacement + 2);
+  r.top = ws.pcfg.i16(pcfg::BoardPlacement + 4);
+  r.left = ws.pcfg.i16(pcfg::BoardPlacement + 6);
+  if (r.width <= 0 || r.height <= 0) {
+    r.width = defaultSize.width;
+    r.height = defaultSize.height;
+    r.left = reference.left + (reference.width - r.width) / 2;
+    r.top = reference.top + (reference.height - r.height) / 2;
+  }
+  if (ws.options.TallBoard) {
+    r.height = screen.height - 2;
+    r.left = 1;
+    r.top = 1;
+  }
+  if (ws.options.CompactMode) {
+    r.width = std::min(r.width, 200);
+    r.left = reference.left + (reference.width - r.width) / 2;
+  }
+  SaveBoardPlacement(ws, r);
+  return r;
+}
+
+bool Timer2Timer(Workstation& ws, const BoardRect& current) {
+  if (current == ws.board.SavedPlacement) return false;
+  SaveBoardPlacement(ws, current);
+  WritePersonalConfig(ws);
+  return true;
+}
+
+void MorningSignIn(Workstation& ws, int slot) {
+  BoardState& b = ws.board;
+  const bool automatic = b.AutoSignInPending;
+  if (slot < 1 || slot > brd::Slots) return;
+  if (ws.mcfg.flag(mcfg::OwnSignInOnly) && ws.ThisUser != ws.mcfg.mainUserInitials() && !automatic) {
+    const auto& list = b.BBSlist;
+    std::string selected;
+    if (b.CurrentLine >= 0 && b.CurrentLine < static_cast<int>(list.size()))
+      selected = LineName(list[static_cast<std::size_t>(b.CurrentLine)].text, ws.options.ReturnFirst);
+    if (selected != TrimText(ws.mcfg.empName(ws.UserSlot)))
+      UltimateDialog(ws, MessageText(ws, 1451), -1, "", "", MessageText(ws, 29), 3);
+  }
+  {
+    LocationFiles files(ws);
+    if (!AcquireLock(ws, "LOCATELK", "BBMSI")) return;
+    ClearRecord(ws);
+    ReadBoardRecord(ws, slot, "BBMSI");
+    BulBrdRcrd& rec = b.RecordBuffer;
+    const std::string initials = ws.mcfg.empInitials(slot);
+    rec.setWho(initials);
+    if (automatic) {
+      // The arrival counts for today, so the next list build keeps it.
+      rec.setHeadline((MessageText(ws, 2068) + ws.paths.ProductTitle + " " + AutoEntryStamp(ws)).substr(0, 60));
+      rec.setClosed(0);
+      rec.setReturnDay(ws.Today);
+      rec.setReturnAt(0);
+      rec.setMadeDay(ws.Today);
+      rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws)));
+    } else {
+      rec.setClosed(1);
+      rec.setHeadline("");
+      rec.setReturnDay(0);
+    }
+    BoardTrace(ws, "MornSignIn Write3: ");
+    WriteBoardRecord(ws, slot, "BBMSI");
+    WriteJournal(ws, 'I');
+    ReleaseLock(ws, "LOCATELK");
+  }
+  UpdateOutHint(ws, slot);
+  if (ws.ListMode == 1) BuildBoardList(ws);
+  b.AutoSignInPending = false;
+}
+
+void EgressoOnExit(Workstation& ws, int slot) {
+  if (slot < 1 || slot > brd::Slots || ws.board.ReadOnlyView) return;
+  LocationFiles files(ws);
+  if (!AcquireLock(ws, "LOCATELK", "BBAEG")) return;
+  ClearRecord(ws);
+  ReadBoardRecord(ws, slot, "BBAEG1");
+  BulBrdRcrd& rec = ws.board.RecordBuffer;
+  const std::string headline = rec.headline();
+  const std::string title = ws.paths.ProductTitle;
+  // The automatic arrival and departure texts are replaced; an employee who
+  // is out to a real destination keeps it.
+  const bool automaticText =
+      StartsWith(headline, MessageText(ws, 2067) + title) || StartsWith(headline, MessageText(ws, 2068) + title);
+  const bool realDestination = rec.closed() == 0 && !headline.empty() && !automaticText;
+  if (!realDestination) {
+    rec.clearKeepingClock();
+    rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws)));
+    rec.setMadeDay(ws.Today);
+    rec.setReturnDay(ws.Today);
+    rec.setReturnAt(2900);  // no return time announced
+    rec.setWho(ws.ThisUser);
+    rec.setEnteredBy(ws.ThisUser);
+    const std::string text = (MessageText(ws, 2067) + title + " " + AutoEntryStamp(ws)).substr(0, 60);
+    rec.setHeadline(text);
+    rec.setClosed(0);
+    WriteBodyText(BodyFilePath(ws, BoardSet::Locations, slot), text + "\r\n");
+  }
+  rec.setWho(ws.mcfg.empInitials(slot));
+  BoardTrace(ws, "AutoEgresso Write: ");
+  WriteBoardRecord(ws, slot, "BBAEG2");
+  WriteJournal(ws, 'O');
+  ReleaseLock(ws, "LOCATELK");
+  UpdateOutHint(ws, slot);
+}
+
+void PlayNewMessageSound(Workstation& ws) {
+  ws.board.SoundPending = false;
+  std::string file = ws.pcfg.str(pcfg::AlarmSound, 40);
+  if (file.size() > 1 && file.find('/') == std::string::npos && file.find('\\') == std::string::npos)
+    file = ws.paths.ProgramFolder + "/" + file;
+  // A damaged count must not keep the program busy for hours.
+  const int times = std::clamp<int>(ws.pcfg.i16(pcfg::MaxBeeps), 0, 99);
+  const bool haveFile = !file.empty() && fileExists(file);
+  for (int i = 0; i < times; ++i) {
+    if (i > 0) ws.platform.events->sleepMs(haveFile ? 1000 : 500);
+    if (!haveFile || !ws.platform.sound->play(file)) ws.platform.dialogs->beep();
+  }
+}
+
+}  // namespace egresso

@@ -1,0 +1,334 @@
+#include "messages/board_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "startup/notices.h"
+#include "startup/workstation.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+
+namespace egresso {
+
+namespace {
+
+// The set a data path belongs to; the index key and the body files depend on it.
+BoardSet SetOfPath(const Workstation& ws, const std::string& dataPath) {
+  if (dataPath == BoardDataFile(ws, BoardSet::Messages)) return BoardSet::Messages;
+  if (dataPath == BoardDataFile(ws, BoardSet::Archive)) return BoardSet::Archive;
+  return BoardSet::Locations;
+}
+
+BoardIndexEntry EntryFor(const BoardRecordView& rec, BoardSet set, int keepFlags) {
+  BoardIndexEntry e;
+  e.Key = set == BoardSet::Locations ? rec.returnDay() : rec.madeDay();
+  e.Flags = keepFlags >= 0 ? static_cast<std::uint8_t>(keepFlags)
+                           : static_cast<std::uint8_t>(rec.closed() != 0 ? BoardIndexEntry::ClosedBit : 0);
+  return e;
+}
+
+// Opens a file for reading and writing, creating it only when it does not exist.
+int OpenOrCreate(RecordFile& f, const std::string& path, std::size_t recordSize) {
+  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
+  if (rc != io::Ok && !fileExists(path)) rc = f.open(path, recordSize, RecordFile::Mode::Create);
+  return rc;
+}
+
+int WriteEntry(RecordFile& index, std::int64_t n, const BoardIndexEntry& e) {
+  std::array<std::uint8_t, brd::IndexSize> b{};
+  e.encode(b);
+  return index.write(n, b);
+}
+
+}  // namespace
+
+std::string DataFile(const Workstation& ws, std::string_view name) {
+  return ws.paths.DataFolder + "/" + std::string(name);
+}
+
+std::string BoardDataFile(const Workstation& ws, BoardSet set) {
+  switch (set) {
+    case BoardSet::Messages: return DataFile(ws, "MESSAGE.DAF");
+    case BoardSet::Archive: return DataFile(ws, "MESSARC.DAF");
+    case BoardSet::Locations: break;
+  }
+  return DataFile(ws, "LOCATE.DAF");
+}
+
+std::string BoardIndexFile(const Workstation& ws, BoardSet set) {
+  switch (set) {
+    case BoardSet::Messages: return DataFile(ws, "MESSAGE.DAI");
+    case BoardSet::Archive: return DataFile(ws, "MESSARC.DAI");
+    case BoardSet::Locations: break;
+  }
+  return DataFile(ws, "LOCATE.DAI");
+}
+
+BoardSet CurrentBoardSet(const Workstation& ws) {
+  if (ws.ListMode == 1) return BoardSet::Locations;
+  return ws.ArchiveView ? BoardSet::Archive : BoardSet::Messages;
+}
+
+std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n) {
+  const char* ext = set == BoardSet::Locations ? ".DA1" : set == BoardSet::Messages ? ".DA0" : ".DA2";
+  return std::filesystem::path(ws.paths.BulletinFolder) / (std::to_string(n) + ext);
+}
+
+std::string ReadBodyText(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int WriteBodyText(const std::filesystem::path& p, std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+    } else if (c == '\n') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  std::ofstream f(p, std::ios::binary | std::ios::trunc);
+  if (!f) return errno != 0 ? io::fromErrno(errno) : io::AccessDenied;
+  f << out;
+  f.close();
+  return f ? io::Ok : io::DiskWriteError;
+}
+
+void BoardTrace(Workstation& ws, std::string_view text) {
+  if (ws.mcfg.flag(mcfg::TraceLog)) traceLine(ws, std::string(text) + traceSuffix(ws));
+}
+
+void RememberBoardAges(Workstation& ws) {
+  ws.board.SavedDataAge = fileAgeNs(ws.paths.BoardDataPath);
+  ws.board.SavedIndexAge = fileAgeNs(ws.paths.BoardIndexPath);
+}
+
+bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry) {
+  RecordFile f;
+  if (f.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return false;
+  std::array<std::uint8_t, brd::IndexSize> b{};
+  if (f.read(n, b) != io::Ok) return false;
+  entry = BoardIndexEntry::decode(b);
+  return true;
+}
+
+void ClearRecord(Workstation& ws) { ws.board.RecordBuffer.clear(); }
+
+int ReadBoardRecord(Workstation& ws, int n, std::string_view tag) {
+  RecordFile f;
+  int rc = f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly);
+  std::int64_t size = rc == io::Ok ? f.recordCount() : 0;
+  if (rc == io::Ok && n >= 0 && n <= size - 1) rc = f.read(n, ws.board.RecordBuffer.bytes);
+  int closeRc = f.close();
+  if (rc == io::Ok) rc = closeRc;
+  ReportIoError(ws, rc, "RBR-" + std::string(tag) + " " + std::to_string(size - 1) + "," + std::to_string(n));
+  return rc;
+}
+
+int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
+  const std::string dataPath = ws.paths.BoardDataPath;
+  const std::string indexPath = ws.paths.BoardIndexPath;
+  const std::string tag1 = "WBR-1-" + std::string(tag);
+  const std::string tag2 = "WBR-2-" + std::string(tag);
+  if (ws.board.ReadOnlyView) return io::AccessDenied;
+  if (n < 0) {
+    ReportIoError(ws, io::DiskWriteError, tag1);
+    return io::DiskWriteError;
+  }
+  const BoardSet set = SetOfPath(ws, dataPath);
+
+  RecordFile data;
+  int rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
+  if (rc != io::Ok) {
+    std::error_code ec;
+    if (std::filesystem::exists(dataPath, ec)) {
+      for (int attempt = 0; attempt < 10 && rc != io::Ok; ++attempt) {
+        ws.platform.dialogs->beep();
+        ws.platform.events->sleepMs(1000);
+        rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
+      }
+      if (rc != io::Ok) {
+        UltimateDialog(ws,
+                       MessageText(ws, 1901) + "\"" + dataPath + MessageText(ws, 1902) + MessageText(ws, 1903), 0,
+                       "", "", MessageText(ws, 29), 3);
+        ws.QuitRequested = true;
+        NormalizeFileAttr(ws, indexPath);
+        return rc;
+      }
+    } else {
+      rc = data.open(dataPath, brd::Size, RecordFile::Mode::Create);
+      if (rc != io::Ok) {
+        ReportIoError(ws, rc, tag1);
+        NormalizeFileAttr(ws, indexPath);
+        return rc;
+      }
+    }
+  }
+
+  // Records skipped over when writing beyond the end are written as closed
+  // empty records: an employee who is in, or a deleted message slot.
+  std::int64_t count = data.recordCount();
+  std::array<std::uint8_t, brd::Size> filler{};
+  filler[brd::Closed] = 1;
+  for (std::int64_t j = count; j < n && rc == io::Ok; ++j) rc = data.write(j, filler);
+  if (rc == io::Ok) rc = data.write(n, ws.board.RecordBuffer.bytes);
+  ReportIoError(ws, rc, tag1);
+  NormalizeFileAttr(ws, dataPath);
+  if (rc != io::Ok) {
+    data.close();
+    NormalizeFileAttr(ws, indexPath);
+    return rc;
+  }
+
+  RecordFile index;
+  rc = OpenOrCreate(index, indexPath, brd::IndexSize);
+  if (rc == io::Ok) {
+    // Index entries missing before n are made from their records, so the
+    // index never claims anything the data file does not hold.
+    std::int64_t icount = index.recordCount();
+    BulBrdRcrd rec;
+    for (std::int64_t j = icount; j < n && rc == io::Ok; ++j) {
+      rec.clear();
+      if (data.read(j, rec.bytes) != io::Ok) rec.bytes = filler;
+      rc = WriteEntry(index, j, EntryFor(rec.view(), set, -1));
+    }
+    if (rc == io::Ok) rc = WriteEntry(index, n, EntryFor(ws.board.RecordBuffer.view(), set, ws.board.KeepIndexFlags));
+    int closeRc = index.close();
+    if (rc == io::Ok) rc = closeRc;
+  }
+  data.close();
+  if (ws.ListMode == 1 && set == BoardSet::Locations) RememberBoardAges(ws);
+  ReportIoError(ws, rc, tag2);
+  NormalizeFileAttr(ws, indexPath);
+  return rc;
+}
+
+void ArchiveMessage(Workstation& ws, int n) {
+  if (ws.board.ReadOnlyView) return;
+  const auto old = BodyFilePath(ws, BoardSet::Messages, n);
+  bool keepBody = false;
+  if (ws.mcfg.flag(mcfg::ArchiveMessages)) {
+    const std::string dataPath = BoardDataFile(ws, BoardSet::Archive);
+    const std::string indexPath = BoardIndexFile(ws, BoardSet::Archive);
+    RecordFile data, index;
+    int rc = OpenOrCreate(data, dataPath, brd::Size);
+    if (rc == io::Ok) rc = OpenOrCreate(index, indexPath, brd::IndexSize);
+    if (rc == io::Ok) {
+      const std::int64_t m = data.recordCount();
+      BulBrdRcrd& buf = ws.board.RecordBuffer;
+      buf.setClosed(0);
+      for (int slot = 1; slot <= brd::Slots; ++slot) buf.setReadMark(slot, 0);
+      const auto target = BodyFilePath(ws, BoardSet::Archive, static_cast<int>(m));
+      if (fileExists(old)) {
+        int crc = copyFile(old, target);
+        if (crc != io::Ok) {
+          ReportIoError(ws, crc, "ARC-1");
+          keepBody = true;
+        }
+      } else if (fileExists(target)) {
+        deleteFile(target);  // a body left from an older archive would be taken for this message's
+      }
+      // The record goes in before its index entry, as every board writer does.
+      rc = data.write(m, buf.bytes);
+      if (rc == io::Ok) rc = WriteEntry(index, m, BoardIndexEntry{buf.madeDay(), 0});
+    }
+    if (rc != io::Ok) keepBody = true;
+    data.close();
+    index.close();
+    ReportIoError(ws, rc, "ARC-2");
+    NormalizeFileAttr(ws, dataPath);
+    NormalizeFileAttr(ws, indexPath);
+  }
+  // A body that could not be archived stays until its slot is reused.
+  if (!keepBody) deleteFile(old);
+}
+
+int NextMessageNumber(Workstation& ws) {
+  const BoardSet set = SetOfPath(ws, ws.paths.BoardDataPath);
+  if (set == BoardSet::Locations) return ws.UserSlot;
+  auto dataCount = [&]() -> int {
+    RecordFile d;
+    if (d.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return 0;
+    return static_cast<int>(std::min<std::int64_t>(d.recordCount(), INT16_MAX));
+  };
+  RecordFile index;
+  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return dataCount();
+  const std::int64_t count = index.recordCount();
+  std::vector<std::uint8_t> all(static_cast<std::size_t>(count) * brd::IndexSize);
+  std::int64_t got = 0;
+  for (std::int64_t j = 0; j < count; ++j) {
+    if (index.read(j, std::span<std::uint8_t>(all.data() + j * brd::IndexSize, brd::IndexSize)) != io::Ok) break;
+    got = j + 1;
+  }
+  index.close();
+  for (std::int64_t j = 0; j < got; ++j) {
+    auto e = BoardIndexEntry::decode(all, static_cast<std::size_t>(j) * brd::IndexSize);
+    if (e.closed()) {
+      if (!ws.board.ReadOnlyView) deleteFile(BodyFilePath(ws, set, static_cast<int>(j)));
+      return static_cast<int>(j);
+    }
+  }
+  return dataCount();
+}
+
+void SignAllOut(Workstation& ws) {
+  if (ws.board.ReadOnlyView) return;
+  if (!AcquireLock(ws, "LOCATELK", "SAO")) return;
+  const std::string indexPath = BoardIndexFile(ws, BoardSet::Locations);
+  RecordFile index;
+  int rc = index.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadWrite);
+  if (rc == io::Ok) {
+    const std::int64_t count = index.recordCount();
+    std::array<std::uint8_t, brd::IndexSize> b{};
+    for (std::int64_t i = 1; i < count; ++i) {
+      if (index.read(i, b) != io::Ok) break;
+      auto e = BoardIndexEntry::decode(b);
+      if (e.Key >= ws.Today || e.stale()) continue;
+      if (ws.mcfg.flag(mcfg::TraceLog))
+        traceLine(ws, "Signing All Out: " + ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " +
+                          traceTime(ws) + "  indxDate=" + FormatDay(ws, e.Key));
+      e.Flags = static_cast<std::uint8_t>(e.Flags + BoardIndexEntry::StaleBit);
+      rc = WriteEntry(index, i, e);
+      if (rc != io::Ok) break;
+    }
+    index.close();
+    ReportIoError(ws, rc, "SAO");
+  }
+  ReleaseLock(ws, "LOCATELK");
+  NormalizeFileAttr(ws, indexPath);
+}
+
+bool IsAddressedTo(const BoardRecordView& rec, const InitialsMatch& initials) {
+  if (rec.p[brd::ToList + 0] == 0) return true;  // entry 1 empty: to everyone
+  if (!initials.valid()) return false;
+  for (int slot = 1; slot <= brd::Slots; ++slot)
+    if (initials(rec.p + brd::ToList + 4 * (slot - 1))) return true;
+  return false;
+}
+
+bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials) {
+  // No initials never match the empty entry of a recipient not chosen.
+  return IsAddressedTo(rec, InitialsMatch(initials, false));
+}
+
+bool IsKnownEmployee(const Workstation& ws, const BoardRecordView& rec) {
+  for (int slot = 1; slot <= brd::Slots; ++slot)
+    if (rec.fieldEquals(brd::Who, ws.mcfg.empInitials(slot))) return true;
+  return false;
+}
+
+}  // namespace egresso

@@ -1,0 +1,70 @@
+// Record-level operations on the board files: the location file LOCATE, the
+// live messages MESSAGE and the archive MESSARC, each a data file of 512-byte
+// records with an index of 3-byte entries, and the body text file of each
+// record in the bulletin folder.
+//
+// The caller of ReadBoardRecord, WriteBoardRecord, ArchiveMessage and
+// NextMessageNumber holds the lock of the board ("LOCATELK" or "MEMOLK");
+// SignAllOut takes "LOCATELK" itself.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "messages/board_record.h"
+
+namespace egresso {
+
+struct Workstation;
+
+// The three file sets of the board.
+enum class BoardSet { Locations, Messages, Archive };
+
+// DataFolder + "/" + name.
+std::string DataFile(const Workstation& ws, std::string_view name);
+std::string BoardDataFile(const Workstation& ws, BoardSet set);   // LOCATE.DAF, MESSAGE.DAF, MESSARC.DAF
+std::string BoardIndexFile(const Workstation& ws, BoardSet set);  // the .DAI companions
+// The set the board shows now (ListMode and ArchiveView).
+BoardSet CurrentBoardSet(const Workstation& ws);
+// Body file of record n: n.DA1 (locations), n.DA0 (messages), n.DA2 (archive).
+std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n);
+// The whole text of a body file, empty when there is none.
+std::string ReadBodyText(const std::filesystem::path& p);
+// Writes text as a body file with CR LF line ends; returns an I/O result.
+int WriteBodyText(const std::filesystem::path& p, std::string_view text);
+
+// Record n of BoardDataPath into RecordBuffer; a record beyond the end leaves
+// the buffer as it was. Returns the I/O result (also reported).
+int ReadBoardRecord(Workstation& ws, int n, std::string_view tag);
+// RecordBuffer as record n of BoardDataPath and its entry in BoardIndexPath.
+int WriteBoardRecord(Workstation& ws, int n, std::string_view tag);
+// Appends RecordBuffer (message n) to the archive when archiving is on, and
+// removes the message's body file in any case.
+void ArchiveMessage(Workstation& ws, int n);
+// The record number for a new record of the current board.
+int NextMessageNumber(Workstation& ws);
+// Marks every location entry of an earlier day as stale (daily processing).
+void SignAllOut(Workstation& ws);
+void ClearRecord(Workstation& ws);
+
+// True when the message is to everyone or initials stand in its ToList.
+bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials);
+// The same with the initials prepared once for many records.
+bool IsAddressedTo(const BoardRecordView& rec, const InitialsMatch& initials);
+inline bool IsAddressedTo(const BulBrdRcrd& rec, std::string_view initials) {
+  return IsAddressedTo(rec.view(), initials);
+}
+// True when Who is one of the initials of the employee table.
+bool IsKnownEmployee(const Workstation& ws, const BoardRecordView& rec);
+inline bool IsKnownEmployee(const Workstation& ws, const BulBrdRcrd& rec) { return IsKnownEmployee(ws, rec.view()); }
+
+// Index entry n of an index file; false when it cannot be read.
+bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry);
+// Records the ages of the current data and index files as the board's own.
+void RememberBoardAges(Workstation& ws);
+// Appends a trace line when tracing is on.
+void BoardTrace(Workstation& ws, std::string_view text);
+
+}  // namespace egresso

@@ -1,0 +1,136 @@
+#include "board/bulletin_qt.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include "board/demo.h"
+#include "platform/codepage.h"
+#include "startup/workstation.h"
+#include "support/fake_platform.h"
+
+namespace egresso {
+namespace {
+
+struct DemoBoard {
+  test::FakePlatform fake;
+  test::TempDir dir;
+  Workstation ws{fake.platform()};
+
+  DemoBoard() {
+    ws.notices.lines.resize(2100);
+    ws.notices.lines[1388 - 1] = "Name                   Where";
+    ws.notices.lines[1443 - 1] = "Messages sent or previously read by";
+    std::string error;
+    EXPECT_TRUE(CreateDemoFolder(ws, dir.str(), error)) << error;
+    ws.paths.ProductTitle = "Egresso";
+    ws.paths.ProgramFolder = dir.str();
+  }
+};
+
+std::vector<std::string> Texts(QListWidget* list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list->count(); ++i) out.push_back(list->item(i)->text().toStdString());
+  return out;
+}
+
+TEST(BoardWindow, TheListShowsTheDemoLinesInColumns) {
+  DemoBoard d;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+
+  QListWidget* list = board.BBSlist();
+  ASSERT_EQ(list->count(), static_cast<int>(d.ws.board.BBSlist.size()));
+  ASSERT_EQ(list->count(), 7);
+  for (int i = 0; i < list->count(); ++i)
+    EXPECT_EQ(list->item(i)->text().toStdString(), cp1252ToUtf8(d.ws.board.BBSlist[static_cast<std::size_t>(i)].text));
+  EXPECT_EQ(list->item(1)->text().left(23).trimmed(), "Bob Carter");
+  EXPECT_EQ(list->item(1)->text().mid(23, 36).trimmed(), "Client visit, Harbour Street 12");
+  EXPECT_EQ(list->item(1)->text().mid(83, 5), "00002");
+
+  // A fixed-pitch font: every column starts at the same place on every line.
+  const QFont font = board.listFont();
+  EXPECT_TRUE(QFontInfo(font).fixedPitch());
+  const QFontMetrics fm(font);
+  const int locationColumn = fm.horizontalAdvance(QString(23, 'M'));
+  for (const auto& text : Texts(list))
+    EXPECT_EQ(fm.horizontalAdvance(QString::fromStdString(text).left(23)), locationColumn) << text;
+
+  // The owner-drawn lines reach the screen.
+  const QImage image = list->viewport()->grab().toImage();
+  int dark = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 100 ? 1 : 0;
+  EXPECT_GT(dark, 100);
+  EXPECT_FALSE(board.BulBrdInfo()->pixmap().isNull());
+  EXPECT_FALSE(board.BBSoldList()->isVisible());
+}
+
+TEST(BoardWindow, SwitchingShowsBothMessageLists) {
+  DemoBoard d;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  board.SwitchClick();
+  EXPECT_EQ(d.ws.ListMode, 0);
+  EXPECT_TRUE(board.BBSoldList()->isVisible());
+  const auto upper = Texts(board.BBSlist());
+  const auto lower = Texts(board.BBSoldList());
+  ASSERT_EQ(upper.size(), 2u);
+  ASSERT_EQ(lower.size(), 2u);
+  for (std::size_t i = 0; i < upper.size(); ++i) EXPECT_EQ(upper[i], cp1252ToUtf8(d.ws.board.BBSlist[i].text));
+  for (std::size_t i = 0; i < lower.size(); ++i) EXPECT_EQ(lower[i], cp1252ToUtf8(d.ws.board.BBSoldList[i].text));
+  std::string subjects;
+  for (const auto& l : upper) subjects += QString::fromStdString(l).left(53).trimmed().toStdString() + "|";
+  EXPECT_NE(subjects.find("Call Mrs. Lindqvist back about the lease|"), std::string::npos);
+  EXPECT_NE(subjects.find("Team meeting moved to Thursday 10:00|"), std::string::npos);
+  board.SwitchClick();
+  EXPECT_EQ(board.BBSlist()->count(), 7);
+}
+
+TEST(BoardWindow, ShownAgainInTheModeSetMeanwhile) {
+  DemoBoard d;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  board.close();
+  EXPECT_FALSE(d.ws.BoardOpen);
+  d.ws.ListMode = 0;  // a new message opens the board on the message list
+  board.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(d.ws.BoardOpen);
+  EXPECT_TRUE(board.BBSoldList()->isVisible());
+  EXPECT_EQ(board.BBSlist()->count(), 2);
+}
+
+TEST(BoardWindow, WhoAreYouSelectsTheEmployeesLine) {
+  DemoBoard d;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  int chosen = -1;
+  QObject::connect(&board, &TBulBrd::outCommand, [&](int record) { chosen = record; });
+  board.ShowWhoBox("c");
+  auto* who = board.findChild<QLineEdit*>("Who");
+  ASSERT_NE(who, nullptr);
+  QTest::keyClicks(who, "la");
+  board.WhoExit();
+  EXPECT_EQ(chosen, 3);
+  EXPECT_EQ(board.BBSlist()->currentRow(), 2);
+
+  board.ShowWhoBox("X");
+  board.WhoExit();
+  EXPECT_EQ(d.fake.dialogs.beeps, 1) << "unknown initials";
+  EXPECT_EQ(chosen, 3);
+}
+
+}  // namespace
+}  // namespace egresso

@@ -1,0 +1,358 @@
+#include "board/refresh.h"
+
+#include <gtest/gtest.h>
+
+#include "board/board_list.h"
+#include "board/board_world.h"
+#include "storage/text.h"
+
+namespace egresso {
+namespace {
+
+using test::BoardWorld;
+using test::readFile;
+using test::SetFileTimeToClock;
+using test::writeFile;
+
+std::string Location(const Workstation& w, const std::string& name) {
+  for (const auto& l : w.board.BBSlist)
+    if (l.text.rfind(name, 0) == 0) {
+      std::string s = l.text.substr(23, 36);
+      while (!s.empty() && s.back() == ' ') s.pop_back();
+      return s;
+    }
+  return "<no line>";
+}
+
+// Both board files of the location set stamped at the fake clock's time.
+void StampLocations(BoardWorld& w, int offsetSeconds) {
+  SetFileTimeToClock(w.path("LOCATE.DAF"), w.fake.clock, offsetSeconds);
+  SetFileTimeToClock(w.path("LOCATE.DAI"), w.fake.clock, offsetSeconds);
+}
+
+// ------------------------------------------------- two workstations, one folder
+
+// Ann's workstation (A) and Bob's (B) on one folder, everybody in, B's
+// board shown.
+struct TwoStations : BoardWorld {
+  std::unique_ptr<Workstation> b;
+  explicit TwoStations(bool stagger = false, int bobSlot = 0) {
+    allIn();
+    ws.mcfg.setU8(mcfg::StaggerRefresh, stagger ? 1 : 0);
+    b = station("BOB");
+    if (bobSlot != 0) b->UserSlot = bobSlot;
+    FormShow(*b);
+  }
+};
+
+TEST(BoardRefresh, ASignOutOnOneWorkstationAppearsOnTheOtherAtItsNextTick) {
+  BoardWorld w;  // workstation A, Ann
+  w.allIn();
+  auto b = w.station("BOB");
+  FormShow(*b);
+  ASSERT_EQ(Location(*b, "Ann Baker"), "");
+
+  w.putLocation(1, "Dentist", w.ws.Today, 1100);  // A signs Ann out
+  StampLocations(w, -5);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Ann Baker"), "Dentist");
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt) << "nothing changed since";
+
+  // B's own write does not make B read the board again.
+  BulBrdRcrd& r = b->board.RecordBuffer;
+  ReadBoardRecord(*b, 2, "T");
+  r.setHeadline("Post office");
+  r.setClosed(0);
+  r.setReturnDay(b->Today);
+  WriteBoardRecord(*b, 2, "T");
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+}
+
+TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {
+  TwoStations w(true, 12);
+  auto& b = w.b;
+  const auto savedData = b->board.SavedDataAge;
+
+  w.putLocation(1, "Bank", w.ws.Today, 1000);
+  StampLocations(w, 0);
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  w.fake.clock.advanceMs(5000);
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  w.fake.clock.advanceMs(7000);  // 12 seconds: not yet more than 12
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(b->board.SavedDataAge, savedData) << "the change stays detected until acted on";
+  EXPECT_EQ(Location(*b, "Ann Baker"), "");
+  w.fake.clock.advanceMs(1000);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Ann Baker"), "Bank");
+}
+
+TEST(BoardRefresh, AChangeStampedAheadOfTheLocalClockWaitsForIt) {
+  TwoStations w;
+  auto& b = w.b;
+  w.putLocation(1, "Bank", w.ws.Today, 1000);
+  StampLocations(w, 30);  // the file server's clock is half a minute ahead
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  w.fake.clock.advanceMs(29000);
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  w.fake.clock.advanceMs(2000);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+}
+
+TEST(BoardRefresh, AChangeMadeBeforeMidnightIsDueAfterIt) {
+  BoardWorld w;
+  w.fake.clock.set(2026, 12, 8, 0, 0, 30);
+  w.ws.Today = DayNumber(w.fake.clock.now());
+  w.allIn();
+  w.ws.mcfg.setU8(mcfg::StaggerRefresh, 1);
+  auto b = w.station("BOB");
+  b->UserSlot = 40;
+  FormShow(*b);
+  w.putLocation(1, "Night shift", w.ws.Today, 600);
+  StampLocations(w, -60);  // 23:59:30 yesterday
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+}
+
+TEST(BoardRefresh, ChangeDetectionOnlyOnTheOpenBoard) {
+  TwoStations w;
+  auto& b = w.b;
+  w.putLocation(1, "Bank", w.ws.Today, 1000);
+  StampLocations(w, -5);
+  b->options.OwnEntryOnly = true;
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  b->options.OwnEntryOnly = false;
+  FormClose(*b);
+  EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+  FormShow(*b);
+  EXPECT_EQ(Location(*b, "Ann Baker"), "Bank");
+}
+
+TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
+  TwoStations w;
+  auto& b = w.b;
+  w.ws.mcfg.setEmpInitials(4, "BOB");
+  w.ws.mcfg.setEmpInitials(2, "DAN");
+  w.saveConfig();
+  b->mcfg = w.ws.mcfg;  // what the re-read finds
+  writeFile(w.path("EMPBOB"), "1");
+  w.putLocation(1, "Bank", w.ws.Today, 1000);
+  StampLocations(w, -5);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_FALSE(std::filesystem::exists(w.path("EMPBOB")));
+  EXPECT_EQ(b->UserSlot, 4);
+  EXPECT_TRUE(b->board.EmployeeTablesReloaded);
+}
+
+// ------------------------------------------------------- other timer duties
+
+TEST(BoardTimer, MessageRefreshRebuildsAndSounds) {
+  BoardWorld w;
+  w.ws.pcfg.setStr(pcfg::AlarmSound, 40, "alarm.wav");
+  writeFile(w.path("alarm.wav"), "RIFF");
+  w.putMessage({"BOB", {"ANN"}, "New one", w.ws.Today, 900, {}});
+  w.mode(0);
+  w.ws.MessageRefreshRequest = true;
+  const auto r = Timer1Timer(w.ws);
+  EXPECT_TRUE(r.listRebuilt);
+  EXPECT_FALSE(w.ws.MessageRefreshRequest);
+  EXPECT_EQ(w.lines().size(), 1u);
+  EXPECT_EQ(w.fake.sound.played, (std::vector<std::string>{w.path("alarm.wav"), w.path("alarm.wav")}));
+  EXPECT_EQ(w.fake.events.slept, 1000);
+  EXPECT_EQ(w.fake.dialogs.beeps, 0);
+}
+
+TEST(BoardTimer, SoundFallsBackToBeeps) {
+  BoardWorld w;
+  w.ws.pcfg.setStr(pcfg::AlarmSound, 40, "missing.wav");
+  w.ws.board.SoundPending = true;
+  w.allIn();
+  w.mode(1);
+  Timer1Timer(w.ws);
+  EXPECT_FALSE(w.ws.board.SoundPending);
+  EXPECT_TRUE(w.fake.sound.played.empty());
+  EXPECT_EQ(w.fake.dialogs.beeps, 2);
+  EXPECT_EQ(w.fake.events.slept, 500);
+
+  // A file that is there but cannot be played beeps as well.
+  writeFile(w.path("alarm.wav"), "RIFF");
+  w.ws.pcfg.setStr(pcfg::AlarmSound, 40, w.path("alarm.wav"));
+  w.fake.sound.works = false;
+  PlayNewMessageSound(w.ws);
+  EXPECT_EQ(w.fake.dialogs.beeps, 4);
+
+  // A damaged count does not hold the program for hours.
+  w.ws.pcfg.setI16(pcfg::MaxBeeps, 30000);
+  PlayNewMessageSound(w.ws);
+  EXPECT_EQ(w.fake.dialogs.beeps, 4 + 99);
+}
+
+TEST(BoardTimer, OneTimeNotices) {
+  BoardWorld w;
+  w.notice(1464, "Single");
+  w.notice(1465, "-user");
+  w.notice(1466, " mode.");
+  w.notice(1467, "No employees");
+  w.notice(1468, " yet.");
+  w.ws.MultiUser = false;
+  for (int s = 1; s <= 5; ++s) w.ws.mcfg.setEmpInitials(s, "");
+  w.mode(1);
+  Timer1Timer(w.ws);
+  Timer1Timer(w.ws);
+  EXPECT_EQ(w.fake.dialogs.boxes, (std::vector<std::string>{"No employees yet.", "Single-user mode."}));
+  ASSERT_EQ(w.fake.help.requests.size(), 1u);
+  EXPECT_EQ(w.fake.help.requests[0].second, 900);
+}
+
+TEST(BoardTimer, AQuitRequestClosesTheBoard) {
+  BoardWorld w;
+  w.ws.QuitRequested = true;
+  EXPECT_TRUE(Timer1Timer(w.ws).closeBoard);
+  w.ws.PasswordDialogClosed = false;
+  EXPECT_FALSE(Timer1Timer(w.ws).closeBoard) << "not while the password dialog is open";
+}
+
+TEST(BoardTimer, ThePeriodFollowsTheConfiguration) {
+  BoardWorld w;
+  w.ws.mcfg.setU8(mcfg::BoardTimerSeconds, 9);
+  Timer1Timer(w.ws);
+  EXPECT_EQ(w.ws.board.Timer1PeriodMs, 10000);
+}
+
+// --------------------------------------------------- automatic sign-in and out
+
+TEST(AutoInOut, ArrivalAtStartDepartureAtExit) {
+  BoardWorld w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.allIn();
+  w.mode(0);  // the board shows the messages
+  w.ws.board.AutoSignInPending = true;
+  const auto r = Timer1Timer(w.ws);
+  EXPECT_TRUE(r.modeChanged) << "the board shows the in/out list again";
+  EXPECT_EQ(w.ws.ListMode, 1);
+  EXPECT_FALSE(w.ws.board.AutoSignInPending);
+  const auto arrival = w.record("LOCATE.DAF", 1);
+  const std::string stamp = AutoEntryStamp(w.ws);
+  EXPECT_EQ(arrival.headline(), "Arrived with Egresso " + stamp);
+  EXPECT_EQ(arrival.closed(), 0);
+  EXPECT_EQ(arrival.who(), "ANN");
+  EXPECT_EQ(arrival.returnDay(), w.ws.Today);
+  EXPECT_EQ(Location(w.ws, "Ann Baker"), "Arrived with Egresso " + stamp) << "it stays on the board today";
+  EXPECT_NE(readFile(w.path("INOUTANN.DAF")).find("came in"), std::string::npos);
+
+  w.mode(0);
+  const std::string messages = readFile(w.path("MESSAGE.DAF"));
+  EgressoOnExit(w.ws, 1);
+  EXPECT_EQ(w.ws.ListMode, 0) << "the board's own mode is kept";
+  EXPECT_EQ(w.ws.paths.BoardDataPath, w.path("MESSAGE.DAF"));
+  EXPECT_EQ(readFile(w.path("MESSAGE.DAF")), messages) << "the departure goes to the location file";
+  const auto departure = w.record("LOCATE.DAF", 1);
+  EXPECT_EQ(departure.headline(), "Left at close of Egresso " + stamp);
+  EXPECT_EQ(departure.returnAt(), 2900);
+  EXPECT_EQ(departure.returnDay(), w.ws.Today);
+  EXPECT_EQ(departure.madeDay(), w.ws.Today);
+  EXPECT_EQ(departure.who(), "ANN");
+  EXPECT_EQ(departure.enteredBy(), "ANN");
+  EXPECT_EQ(departure.closed(), 0);
+  EXPECT_FALSE(w.index("LOCATE.DAI", 1).closed());
+  EXPECT_EQ(readFile(w.path("BULLETIN/1.DA1")), "Left at close of Egresso " + stamp + "\r\n");
+  EXPECT_NE(readFile(w.path("INOUTANN.DAF")).find("went out"), std::string::npos);
+}
+
+TEST(AutoInOut, ARealDestinationStaysOnTheBoard) {
+  BoardWorld w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.allIn();
+  w.putLocation(1, "Client in Bonn", w.ws.Today + 1, 1000);
+  EgressoOnExit(w.ws, 1);
+  const auto r = w.record("LOCATE.DAF", 1);
+  EXPECT_EQ(r.headline(), "Client in Bonn");
+  EXPECT_EQ(r.returnAt(), 1000);
+  EXPECT_EQ(r.returnDay(), w.ws.Today + 1);
+  const std::string journal = readFile(w.path("INOUTANN.DAF"));
+  EXPECT_NE(journal.find("went out"), std::string::npos);
+  EXPECT_EQ(journal.find("came in"), std::string::npos);
+}
+
+TEST(AutoInOut, SomeoneWhoIsInGetsTheDepartureWhateverTextWasLeft) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(1, "Lunch", 0, 0, true);  // signed back in, the old text still in the record
+  EgressoOnExit(w.ws, 1);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline().rfind("Left at close of Egresso ", 0), 0u);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).closed(), 0);
+}
+
+TEST(AutoInOut, TheDepartureKeepsARunningWorkClock) {
+  BoardWorld w;
+  w.allIn();
+  w.mode(1);
+  ReadBoardRecord(w.ws, 1, "T");
+  w.ws.board.RecordBuffer.setClockStart(3600);
+  w.ws.board.RecordBuffer.setClockDay(w.ws.Today);
+  w.ws.board.RecordBuffer.setClockEntry(4);
+  WriteBoardRecord(w.ws, 1, "T");
+  EgressoOnExit(w.ws, 1);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).clockStart(), 3600);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).clockEntry(), 4);
+}
+
+TEST(MorningSignIn, SigningInAStaleEntry) {
+  BoardWorld w("BOB");
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.allIn();
+  w.putLocation(3, "Old trip", w.ws.Today - 2);
+  SignAllOut(w.ws);
+  w.mode(1);
+  BuildBoardList(w.ws);
+  w.ws.mcfg.setU8(mcfg::OwnSignInOnly, 1);
+  w.ws.board.CurrentLine = 2;  // Claire's line is selected by Bob
+  MorningSignIn(w.ws, 3);
+  ASSERT_EQ(w.fake.dialogs.dialogs.size(), 1u) << "Bob is warned, and it goes on";
+  EXPECT_EQ(w.fake.dialogs.dialogs[0].message, "This is not your own entry.");
+  const auto e = w.index("LOCATE.DAI", 3);
+  EXPECT_EQ(e.Flags, 1) << "in, and no longer stale";
+  EXPECT_EQ(e.Key, 0);
+  EXPECT_EQ(w.record("LOCATE.DAF", 3).headline(), "");
+  EXPECT_EQ(w.record("LOCATE.DAF", 3).closed(), 1);
+  EXPECT_NE(readFile(w.path("INOUTCLA.DAF")).find("came in (entered by BOB)"), std::string::npos);
+  EXPECT_EQ(w.ws.board.OutButtonHint, "Sign out");
+}
+
+// ------------------------------------------------------------- the window
+
+TEST(BoardShow, MessageModeRemovesTheNotificationFile) {
+  BoardWorld w;
+  writeFile(w.path("TIMER.ANN"), "M");
+  w.ws.ListMode = 1;
+  FormShow(w.ws);
+  EXPECT_TRUE(std::filesystem::exists(w.path("TIMER.ANN")));
+  w.ws.ListMode = 0;
+  FormShow(w.ws);
+  EXPECT_FALSE(std::filesystem::exists(w.path("TIMER.ANN")));
+  EXPECT_TRUE(w.ws.BoardOpen);
+  EXPECT_TRUE(w.ws.HostReady);
+  EXPECT_EQ(w.ws.board.BoardLockName, "MEMOLK");
+}
+
+TEST(BoardShow, PlacementSavedOrCentred) {
+  BoardWorld w;
+  const BoardRect reference{0, 0, 1000, 800};
+  const BoardRect screen{0, 0, 1000, 800};
+  const BoardRect def{0, 0, 640, 480};
+  EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{180, 160, 640, 480}));
+  EXPECT_FALSE(Timer2Timer(w.ws, BoardRect{180, 160, 640, 480})) << "unchanged: nothing saved";
+  EXPECT_TRUE(Timer2Timer(w.ws, BoardRect{10, 20, 700, 500}));
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 0), 700);
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 2), 500);
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 4), 20);
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 6), 10);
+  EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{10, 20, 700, 500}));
+  w.ws.options.TallBoard = true;
+  EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{1, 1, 700, 798}));
+  w.ws.options.TallBoard = false;
+  w.ws.options.CompactMode = true;
+  EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{400, 1, 200, 798}));
+}
+
+}  // namespace
+}  // namespace egresso
