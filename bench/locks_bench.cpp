@@ -37,6 +37,8 @@ void joinAs(Workstation& ws, const std::string& folder, const std::string& initi
   ws.ThisUser = initials;
   ws.StationId = station;
   ws.MultiUser = true;
+  // The waiting note's texts are notice lines; blank ones keep the run quiet.
+  ws.notices.lines.assign(2100, std::string());
 }
 
 double secondsOf(clockid_t clock) {
