@@ -530,6 +530,33 @@ TEST(CloseEntry, AnEmployeeComesBackIn) {
       << "the journal has the arrival whatever the board shows";
 }
 
+TEST(CloseEntry, ARecordTheDataFileDoesNotHoldIsNeverFilledFromTheBuffer) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(2, "Lunch", w.ws.Today, 1330);
+  std::filesystem::resize_file(w.path("LOCATE.DAF"), 2 * brd::Size);  // records 0 and 1 left
+  Build(w, 1);
+  // The buffer still holds what was read last: Ann's entry.
+  ReadBoardRecord(w.ws, 1, "T");
+  w.ws.board.RecordBuffer.setHeadline("Dentist");
+  EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
+  const auto r = w.record("LOCATE.DAF", 2);
+  EXPECT_EQ(r.who(), "BOB") << "the slot's own employee, not a copy of Ann's record";
+  EXPECT_EQ(r.headline(), "");
+  EXPECT_EQ(r.closed(), 1);
+
+  EXPECT_EQ(CloseEntry(w.ws, 99999, BoardSource::List), CloseResult::Refused);
+  EXPECT_EQ(std::filesystem::file_size(w.path("LOCATE.DAF")), 3 * brd::Size) << "no record made for no employee";
+
+  const int a = w.putMessage({"ANN", {"BOB"}, "Mine", w.ws.Today, 900, {}});
+  w.putMessage({"ANN", {"BOB"}, "Also mine", w.ws.Today, 901, {}});
+  Build(w, 0);
+  ReadBoardRecord(w.ws, a, "T");
+  EXPECT_EQ(CloseEntry(w.ws, a + 2, BoardSource::OldList), CloseResult::Refused) << "a line of a message gone meanwhile";
+  EXPECT_EQ(std::filesystem::file_size(w.path("MESSAGE.DAF")), 2 * brd::Size);
+  EXPECT_FALSE(w.index("MESSAGE.DAI", a).closed());
+}
+
 // ------------------------------------------------------------- journal
 
 TEST(Journal, OneLinePerArrivalAndDeparture) {
