@@ -380,7 +380,9 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
   PassLock lock(ws);
   TextCache texts(ws);
   const std::uint32_t colour = ListTextColour(ws);
-  const int expiryLimit = ws.Today - ws.options.KeepDays;
+  // A keeping period below 0 would close today's messages and the ones dated
+  // ahead; none keeps fewer than 0 days.
+  const std::int64_t expiryLimit = static_cast<std::int64_t>(ws.Today) - std::max(0, ws.options.KeepDays);
   const InitialsMatch user(ws.ThisUser);
   const InitialsMatch recipient(ws.ThisUser, false);
   for (std::int64_t j = 0; j < index.records; ++j) {

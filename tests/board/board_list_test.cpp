@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <functional>
+#include <limits>
 
 #include "board/board_lines.h"
 #include "board/board_world.h"
@@ -313,6 +314,23 @@ TEST(MessageList, MessagesOlderThanTheKeepingPeriodAreClosedAndArchived) {
   w.mode(0, true);
   BuildBoardList(w.ws);
   EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"too old"}));
+}
+
+TEST(MessageList, ANegativeKeepingPeriodKeepsTodaysMessages) {
+  BoardWorld w;
+  const int t = w.ws.Today;
+  w.putMessage({"BOB", {"ANN"}, "today", t, 900, {}});
+  w.putMessage({"BOB", {"ANN"}, "tomorrow", t + 1, 900, {}});
+  w.putMessage({"BOB", {"ANN"}, "yesterday", t - 1, 900, {}});
+  for (int keep : {-30, std::numeric_limits<int>::min()}) {
+    w.ws.options.KeepDays = keep;
+    Build(w, 0);
+    EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"today", "tomorrow"})) << keep;
+  }
+  w.ws.options.KeepDays = std::numeric_limits<int>::max();
+  w.putMessage({"BOB", {"ANN"}, "long ago", t - 3000, 900, {}});
+  Build(w, 0);
+  EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"long ago", "today", "tomorrow"}));
 }
 
 TEST(MessageList, SearchTextInSubjectOrBody) {
