@@ -10,11 +10,12 @@ BUILD=build-test
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DEGRESSO_SANITIZE=ON >/dev/null
 cmake --build "$BUILD" -j "$(nproc)"
 
+# The fuzz targets run for a bounded time; the test summary comes last.
+if [ -x tools/fuzz.sh ]; then
+  tools/fuzz.sh
+fi
+
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" --timeout 300
-
-if [ -x tools/fuzz.sh ]; then
-  tools/fuzz.sh
-fi

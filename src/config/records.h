@@ -104,24 +104,46 @@ struct RawRecord {
 };
 
 struct MainConfig : RawRecord<mcfg::Size> {
-  // slot 1..50
-  std::string empInitials(int slot) const { return str(mcfg::EmpInitials + 4 * (slot - 1), 3); }
-  std::string empName(int slot) const { return str(mcfg::EmpNames + 21 * (slot - 1), 20); }
-  void setEmpInitials(int slot, std::string_view v) { setStr(mcfg::EmpInitials + 4 * (slot - 1), 3, v); }
-  void setEmpName(int slot, std::string_view v) { setStr(mcfg::EmpNames + 21 * (slot - 1), 20, v); }
-  // group 1..20, member 1..15
-  std::string groupName(int group) const { return str(mcfg::GroupNames + 4 * (group - 1), 3); }
+  // Employee slot 1..50, group 1..20, member 1..15. Any other number (a
+  // UserSlot of 0 for a user who is not in the table, say) names nobody:
+  // it reads as empty and is never written, so it cannot reach the bytes
+  // of a neighbouring field or beyond the record.
+  static constexpr bool isSlot(int slot) { return slot >= 1 && slot <= mcfg::Employees; }
+  std::string empInitials(int slot) const { return isSlot(slot) ? str(initialsAt(slot), 3) : std::string(); }
+  std::string empName(int slot) const { return isSlot(slot) ? str(nameAt(slot), 20) : std::string(); }
+  void setEmpInitials(int slot, std::string_view v) {
+    if (isSlot(slot)) setStr(initialsAt(slot), 3, v);
+  }
+  void setEmpName(int slot, std::string_view v) {
+    if (isSlot(slot)) setStr(nameAt(slot), 20, v);
+  }
+  std::string groupName(int group) const {
+    return group >= 1 && group <= mcfg::Groups ? str(mcfg::GroupNames + 4 * static_cast<std::size_t>(group - 1), 3)
+                                                : std::string();
+  }
   std::string groupMember(int group, int member) const {
-    return str(mcfg::GroupMembers + 60 * (group - 1) + 4 * (member - 1), 3);
+    if (group < 1 || group > mcfg::Groups || member < 1 || member > mcfg::GroupSize) return {};
+    return str(mcfg::GroupMembers + 60 * static_cast<std::size_t>(group - 1) + 4 * static_cast<std::size_t>(member - 1), 3);
   }
   std::string mainUserInitials() const { return str(mcfg::MainUserInitials, 3); }
+
+ private:
+  static constexpr std::size_t initialsAt(int slot) { return mcfg::EmpInitials + 4 * static_cast<std::size_t>(slot - 1); }
+  static constexpr std::size_t nameAt(int slot) { return mcfg::EmpNames + 21 * static_cast<std::size_t>(slot - 1); }
 };
 
 struct PersonalConfig : RawRecord<pcfg::Size> {
-  std::int32_t color(int i) const { return i32(pcfg::Colors + 4 * i); }
-  // PanelArea and the placements: index 0..3 in the field's stored order.
-  std::int16_t panelArea(int i) const { return i16(pcfg::PanelArea + 2 * i); }
-  std::int16_t homePlacement(int i) const { return i16(pcfg::HomePlacement + 2 * i); }
+  // Colour 0..9; any other number reads as 0 (black).
+  std::int32_t color(int i) const { return i >= 0 && i < 10 ? i32(pcfg::Colors + 4 * static_cast<std::size_t>(i)) : 0; }
+  // PanelArea and the placements: index 0..3 in the field's stored order;
+  // any other index reads as 0.
+  std::int16_t panelArea(int i) const { return quad(pcfg::PanelArea, i); }
+  std::int16_t homePlacement(int i) const { return quad(pcfg::HomePlacement, i); }
+
+ private:
+  std::int16_t quad(std::size_t field, int i) const {
+    return i >= 0 && i < 4 ? i16(field + 2 * static_cast<std::size_t>(i)) : std::int16_t{0};
+  }
 };
 
 // A colour value as the records hold it: red in the lowest byte, top byte 0.

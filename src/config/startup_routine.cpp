@@ -220,9 +220,13 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Steps 10-11: a "/TB+" traces the very first read.
   if (ws.options.TracePlus) ws.mcfg.setU8(mcfg::TraceLog, 1);
-  const bool hadMainConfig = fileExists(ws.paths.MainConfigPath);
+  // A record brought back from its rotating copies is the office's old
+  // configuration, not a new one that nobody has filled in yet.
+  const std::string& mainPath = ws.paths.MainConfigPath;
+  const std::string mainStem = mainPath.substr(0, mainPath.size() - 3);
+  const bool hadMainConfig = fileExists(mainPath) || fileExists(mainStem + "BAK") || fileExists(mainStem + "BAC");
   LoadMainConfig(ws, 3);
-  ws.options.MainConfigCreated = !hadMainConfig && fileExists(ws.paths.MainConfigPath);
+  ws.options.MainConfigCreated = !hadMainConfig && fileExists(mainPath);
   if (ws.options.TracePlus) ws.mcfg.setU8(mcfg::TraceLog, 1);
   if (ws.options.TraceMinus) ws.mcfg.setU8(mcfg::TraceLog, 0);
   if (ws.QuitRequested) return;  // the configuration is lost: nothing more is written

@@ -104,7 +104,11 @@ void applyPanel(Workstation& ws, const SwitchText& t, std::string_view) {
 std::vector<Key> buildKeys() {
   std::vector<Key> k;
   k.push_back({"/MD=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
-                 ws.paths.DataFolder = folderOf(t, key);
+                 // Nothing left of the value would put the shared files into
+                 // the root of the file system.
+                 std::string folder = folderOf(t, key);
+                 if (folder.empty()) return;
+                 ws.paths.DataFolder = std::move(folder);
                  createFolder(ws.paths.DataFolder);
                  ws.paths.BackupFolder = ws.paths.DataFolder + "/BACKUP";
                }});
@@ -113,7 +117,9 @@ std::vector<Key> buildKeys() {
                }});
   k.push_back({"/MU=", applyMainUser});
   k.push_back({"/RD=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
-                 ws.paths.AltDataFolder = folderOf(t, key);
+                 std::string folder = folderOf(t, key);
+                 if (folder.empty()) return;  // as "/MD=": never the root folder
+                 ws.paths.AltDataFolder = std::move(folder);
                  createFolder(ws.paths.AltDataFolder);
                  if (fileExists(ws.paths.DataFolder + "/CFGMAIN.DAF")) {
                    ws.options.NormalDataPresent = true;

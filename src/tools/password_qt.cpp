@@ -42,6 +42,9 @@ TPWDlg::TPWDlg(PasswordDialog& logic, QWidget* parent)
   // Masked text shows one "*" per character, whatever the style's own mark.
   PasWrd->setStyleSheet("lineedit-password-character: 42;");
   OKbtn->setDefault(true);
+  // Enter on any control is OK; a focused Cancel must not take it over, or
+  // Enter there would end the program at the start-up check.
+  CancelBtn->setAutoDefault(false);
   OKbtn->setGeometry(60, 94, 80, 26);
   CancelBtn->setGeometry(160, 94, 80, 26);
   connect(OKbtn, &QPushButton::clicked, this, &TPWDlg::OKBtnClick);

@@ -214,6 +214,25 @@ TEST_F(FreshStart, PicturesFolderNeedsABitmap) {
   EXPECT_EQ(startIn({}).paths.PicturesFolder, program.str() + "/PICTURES");
 }
 
+TEST_F(FreshStart, WorkClockMakesTodaysLogSetAndTheScheduleSet) {
+  Workstation& plain = startIn({"/FL"});
+  EXPECT_FALSE(fs::exists(folders.back() / "SCHED.DAF"));
+  EXPECT_FALSE(plain.engine.LogMode);  // "/FL" alone changes nothing
+
+  Workstation& clock = startIn({"/WC"});
+  EXPECT_TRUE(fs::exists(folders.back() / "SCHED.DAF"));
+  EXPECT_TRUE(fs::exists(clock.paths.LogDataPath));
+  EXPECT_EQ(fs::path(clock.paths.LogDataPath).parent_path(), folders.back().path());
+  EXPECT_FALSE(clock.engine.LogMode);
+  EXPECT_FALSE(fs::exists(folders.back() / "SCHED.LOK"));
+  EXPECT_FALSE(fs::exists(folders.back() / "LOG.LOK"));
+
+  EXPECT_TRUE(startIn({"/WC", "/FL"}).engine.LogMode);
+  Workstation& twice = startIn({"/WC", "/WC", "/FL"});  // each "/WC" toggles
+  EXPECT_FALSE(fs::exists(folders.back() / "SCHED.DAF"));
+  EXPECT_FALSE(twice.engine.LogMode);
+}
+
 TEST_F(FreshStart, AlternativeFolderInUseIsAnnounced) {
   const std::string alt = data.str() + "/ALT";
   start({"/RD=" + alt});

@@ -100,6 +100,18 @@ TEST_F(SharedFolderStart, IdentificationAsksForInitials) {
   EXPECT_FALSE(fs::exists(data / "CFG.DAF"));
 }
 
+TEST_F(SharedFolderStart, ConfigurationBroughtBackFromItsCopyStillRefusesStrangers) {
+  test::writeFile(data / "CFGMAIN.BAK", mainConfigFile({"ABC", "DEF"}, "ABC"));
+  fake.password.type("xyz");
+  fake.password.type("def");
+  start();
+  EXPECT_FALSE(ws->options.MainConfigCreated);
+  ASSERT_EQ(fake.password.runs, 1);
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 1u);  // "XYZ" was refused in the dialog
+  EXPECT_FALSE(ws->QuitRequested);
+  EXPECT_EQ(ws->ThisUser, "DEF");
+}
+
 TEST_F(SharedFolderStart, IdentificationCancelledEndsTheProgramUntouched) {
   office({"ABC", "DEF"}, "ABC");
   const auto before = snapshot();

@@ -36,6 +36,20 @@ TEST_F(Switches, DataFolderKeepsItsCaseAndLosesTheFinalSlash) {
   EXPECT_EQ(ws.options.KeepDays, 5);
 }
 
+TEST_F(Switches, FolderValueWithNothingLeftNeverMeansTheRoot) {
+  test::writeFile(data / "CFGMAIN.DAF", std::string(6144, '\0'));
+  for (const std::string arg : {"/MD=", "/MD=/", "/md=//", "/RD=", "/RD=/"}) {
+    load({arg});
+    EXPECT_EQ(ws.paths.DataFolder, data.str()) << arg;
+    EXPECT_EQ(ws.paths.BackupFolder, data.str() + "/BACKUP") << arg;
+    EXPECT_EQ(ws.paths.AltDataFolder, "") << arg;
+    EXPECT_FALSE(ws.options.NormalDataPresent) << arg;
+  }
+  std::filesystem::remove(data / "CFGMAIN.DAF");
+  load({"/RD="});
+  EXPECT_EQ(ws.paths.DataFolder, data.str());
+}
+
 TEST_F(Switches, MissingDataFolderIsCreated) {
   load({"/MD=" + data.str() + "/NEW"});
   EXPECT_TRUE(std::filesystem::is_directory(data / "NEW"));
@@ -178,7 +192,7 @@ TEST_F(Switches, JunkInASwitchFileIsHarmless) {
   junk += "/PN=8\r\n";
   test::writeFile(data / "FALL.DAF", junk);
   load({});
-  EXPECT_EQ(ws.paths.DataFolder, "");  // a NUL ends a folder name
+  EXPECT_EQ(ws.paths.DataFolder, data.str());  // a NUL ends a folder name: nothing is left of it
   EXPECT_FALSE(ws.options.StartMinimised);
   EXPECT_EQ(ws.options.KeepDays, 20);
 }

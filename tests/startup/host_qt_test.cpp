@@ -20,6 +20,7 @@ struct HostWindowFixture : ::testing::Test {
   QtTray tray;
   QTemporaryDir data;
   TBulBrd board{ws};
+  HostWindowFixture() { ws.locks.TraceFolder = data.path().toStdString(); }
 };
 
 TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {

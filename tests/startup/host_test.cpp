@@ -72,6 +72,7 @@ struct HostFixture : ::testing::Test {
     for (int n = 1; n <= 2100; ++n) ws.notices.lines.push_back("T" + std::to_string(n));
     ws.paths.ProgramFolder = "/prog";
     ws.paths.DataFolder = dir.str();
+    ws.locks.TraceFolder = dir.str();
     ws.paths.ProductTitle = "Egresso";
     ws.host.AppTitle = "Egresso";
     ws.ThisUser = "AB";

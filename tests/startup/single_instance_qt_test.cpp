@@ -26,6 +26,8 @@ class ProgramRun {
     }
     process.setProcessEnvironment(env);
     process.setReadChannel(QProcess::StandardError);
+    // The program keeps its trace file in its current folder.
+    process.setWorkingDirectory(dataDir);
     process.start(kProgram, {"/MD=" + dataDir});
   }
   ~ProgramRun() {

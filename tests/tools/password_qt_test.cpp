@@ -23,9 +23,15 @@ class PasswordWindow : public ::testing::Test {
   test::FakePlatform fake;
   Workstation ws{fake.platform()};
   QtPasswordPrompt prompt;
+  test::TempDir data;
 
   void SetUp() override {
     ws.platform.passwordPrompt = &prompt;
+    // A new password is written: into a folder of the test's own, never
+    // beside whatever folder the tests were started from.
+    ws.paths.DataFolder = data.str();
+    ws.paths.PersonalConfigPath = data.str() + "/CFG.DAF";
+    ws.locks.TraceFolder = data.str();
     ws.notices.lines.assign(2100, "");
     for (int n : {29, 344, 547, 548, 551, 553, 554, 555, 769, 768, 1559, 1568, 1569})
       ws.notices.lines[n - 1] = "T" + std::to_string(n);
@@ -72,6 +78,19 @@ TEST_F(PasswordWindow, StartupCheckMasksAndBeepsOnAWrongPassword) {
   EXPECT_FALSE(ws.QuitRequested);
 }
 
+TEST_F(PasswordWindow, EnterOnAnyControlActsAsOk) {
+  ws.pcfg.setStr(pcfg::UserPassword, 8, EncodePassword("OPEN"));
+  withDialog(
+      [&](TPWDlg& dlg) {
+        QTest::keyClicks(dlg.PasWrd, "open");
+        dlg.CancelBtn->setFocus();
+        QTest::keyClick(dlg.CancelBtn, Qt::Key_Return);
+        EXPECT_FALSE(dlg.isVisible());
+      },
+      [&] { CheckStartupPassword(ws); });
+  EXPECT_FALSE(ws.QuitRequested);
+}
+
 TEST_F(PasswordWindow, EscapeAtTheStartupCheckEndsTheProgram) {
   ws.pcfg.setStr(pcfg::UserPassword, 8, EncodePassword("OPEN"));
   withDialog([&](TPWDlg& dlg) { QTest::keyClick(dlg.PasWrd, Qt::Key_Escape); }, [&] { CheckStartupPassword(ws); });
@@ -107,6 +126,8 @@ TEST_F(PasswordWindow, NewPasswordIsShownAfterItIsStored) {
       },
       [&] { CheckStartupPassword(ws); });
   EXPECT_EQ(DecodePassword(ws.pcfg.str(pcfg::UserPassword, 8)), "NEU");
+  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 4), std::string("\x03") + EncodePassword("NEU"));
+  EXPECT_TRUE(fake.dialogs.allText().empty()) << fake.dialogs.allText();
 }
 
 TEST_F(PasswordWindow, PromptWithChoices) {
