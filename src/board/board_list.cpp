@@ -380,7 +380,9 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
   PassLock lock(ws);
   TextCache texts(ws);
   const std::uint32_t colour = ListTextColour(ws);
-  const int expiryLimit = ws.Today - ws.options.KeepDays;
+  // A keeping period below 0 would close today's messages and the ones dated
+  // ahead; none keeps fewer than 0 days.
+  const std::int64_t expiryLimit = static_cast<std::int64_t>(ws.Today) - std::max(0, ws.options.KeepDays);
   const InitialsMatch user(ws.ThisUser);
   const InitialsMatch recipient(ws.ThisUser, false);
   for (std::int64_t j = 0; j < index.records; ++j) {
@@ -601,9 +603,24 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
   const std::string lockName = b.BoardLockName;
   if (!AcquireLock(ws, lockName, "BBOT")) return CloseResult::LockBusy;
   CheckEmployeeTables(ws);
+  const bool messages = ws.ListMode == 0;
+  // The line may be older than the file: a record it no longer holds is
+  // never written from whatever the buffer held last. A message that is gone
+  // has nothing to close; an employee's slot gets a record of its own.
+  std::int64_t held = 0;
+  {
+    RecordFile f;
+    if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) held = f.recordCount();
+  }
+  const bool inFile = r >= 0 && r < held;
+  if (messages ? !inFile : (r < 1 || r > brd::Slots)) {
+    ReleaseLock(ws, lockName);
+    return CloseResult::Refused;
+  }
+  ClearRecord(ws);
   ReadBoardRecord(ws, r, "OT1");
   BulBrdRcrd& rec = b.RecordBuffer;
-  const bool messages = ws.ListMode == 0;
+  if (!inFile) rec.setWho(ws.mcfg.empInitials(r));
   const bool sender = rec.who() == ws.ThisUser;
   if (messages && !sender && rec.view().recipientCount() > 1) {
     UltimateDialog(ws, rec.who() + MessageText(ws, 1444), -1, "", "", MessageText(ws, 29), 3);

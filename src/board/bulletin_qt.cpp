@@ -68,8 +68,8 @@ QPixmap MakeMemoGlyph() {
 
 }  // namespace
 
-BoardLineDelegate::BoardLineDelegate(TBulBrd& board, Workstation& ws)
-    : QStyledItemDelegate(&board), board_(board), ws_(ws) {}
+BoardLineDelegate::BoardLineDelegate(TBulBrd& board, Workstation& ws, bool oldList)
+    : QStyledItemDelegate(&board), board_(board), ws_(ws), oldList_(oldList) {}
 
 QSize BoardLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
   QFontMetrics fm(board_.listFont());
@@ -77,7 +77,7 @@ QSize BoardLineDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
 }
 
 void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-  const auto& lines = ws_.board.BBSlist;
+  const auto& lines = oldList_ ? ws_.board.BBSoldList : ws_.board.BBSlist;
   const int row = index.row();
   if (row < 0 || row >= static_cast<int>(lines.size())) return;
   const BoardLine& line = lines[static_cast<std::size_t>(row)];
@@ -87,10 +87,10 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->fillRect(option.rect,
                       selected ? option.palette.color(QPalette::Highlight) : ListBackground(ws_, option.palette));
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : LineColour(ws_, option.palette, LineDrawColour(ws_, line)));
+                             : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
-    if (ws_.ListMode == 1) {
+    if (!oldList_ && ws_.ListMode == 1) {
       const int h = option.rect.height();
       QRect square(option.rect.right() - h + 1, option.rect.top() + 1, h, h - 1);
       painter->drawPixmap(square, board_.memoGlyph());
@@ -172,7 +172,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   oldListLabel_->setObjectName("OldListLabel");
   bbsOldList_ = new QListWidget(central_);
   bbsOldList_->setObjectName("BBSoldList");
+  bbsOldList_->setItemDelegate(new BoardLineDelegate(*this, ws_, true));
   bbsOldList_->setSelectionMode(QAbstractItemView::SingleSelection);
+  bbsOldList_->setUniformItemSizes(true);
   // The record number past the visible columns is for the program, not the reader.
   bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bbsOldList_->viewport()->installEventFilter(this);
@@ -314,6 +316,7 @@ void TBulBrd::FormShow() {
   QPalette pal = QApplication::palette(bbsList_);
   pal.setColor(QPalette::Base, ListBackground(ws_, pal));
   bbsList_->setPalette(pal);
+  bbsOldList_->setPalette(pal);
 
   ::egresso::FormShow(ws_);
   const HiddenButtons hidden = ButtonsHiddenInMode(ws_);
@@ -335,10 +338,7 @@ void TBulBrd::FillLists() {
   bbsList_->clear();
   for (const auto& line : ws_.board.BBSlist) bbsList_->addItem(fromRecordText(line.text));
   bbsOldList_->clear();
-  for (const auto& line : ws_.board.BBSoldList) {
-    auto* item = new QListWidgetItem(fromRecordText(line.text), bbsOldList_);
-    item->setForeground(LineColour(ws_, bbsOldList_->palette(), line.colour));
-  }
+  for (const auto& line : ws_.board.BBSoldList) bbsOldList_->addItem(fromRecordText(line.text));
   ws_.board.CurrentLine = -1;
 }
 

@@ -21,17 +21,21 @@ namespace egresso {
 struct Workstation;
 class TBulBrd;
 
-// Owner drawing of the board's upper list.
+// Owner drawing of the board's lists: the lines at fixed character
+// positions from the left edge, never shortened, so both lists stand under
+// the column headings.
 class BoardLineDelegate : public QStyledItemDelegate {
   Q_OBJECT
  public:
-  BoardLineDelegate(TBulBrd& board, Workstation& ws);
+  // oldList: the lower list of the message mode (BBSoldList).
+  BoardLineDelegate(TBulBrd& board, Workstation& ws, bool oldList = false);
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  private:
   TBulBrd& board_;
   Workstation& ws_;
+  bool oldList_;
 };
 
 class TBulBrd : public QMainWindow {

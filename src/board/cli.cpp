@@ -69,6 +69,8 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   ws.Today = DayNumber(ws.platform.clock->now());
   if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
   if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
+  // A viewer writes nothing, not even the trace file the site may have on.
+  ws.mcfg.setU8(mcfg::TraceLog, 0);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
   ws.board.ReadOnlyView = true;

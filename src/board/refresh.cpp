@@ -321,10 +321,16 @@ void PlayNewMessageSound(Workstation& ws) {
     file = ws.paths.ProgramFolder + "/" + file;
   // A damaged count must not keep the program busy for hours.
   const int times = std::clamp<int>(ws.pcfg.i16(pcfg::MaxBeeps), 0, 99);
-  const bool haveFile = !file.empty() && fileExists(file);
+  bool player = !file.empty() && fileExists(file);
   for (int i = 0; i < times; ++i) {
-    if (i > 0) ws.platform.events->sleepMs(haveFile ? 1000 : 500);
-    if (!haveFile || !ws.platform.sound->play(file)) ws.platform.dialogs->beep();
+    if (i > 0) ws.platform.events->sleepMs(player ? 1000 : 500);
+    if (!player) {
+      ws.platform.dialogs->beep();
+    } else if (!ws.platform.sound->play(file)) {
+      // Told once (the report beeps); beeps stand in for the rest.
+      ReportException(ws, "Exception", "BBS: The \"" + file + MessageText(ws, 933), "\"BBS\"");
+      player = false;
+    }
   }
 }
 

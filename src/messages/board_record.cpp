@@ -6,7 +6,10 @@
 namespace egresso {
 
 InitialsMatch::InitialsMatch(std::string_view initials, bool emptyMatches) {
-  if (initials.size() > 3 || (initials.empty() && !emptyMatches)) return;  // matches nothing
+  // Matches nothing: every field's bytes, masked by nothing, are 0, never 1.
+  want_ = 1;
+  mask_ = 0;
+  if (initials.size() > 3 || (initials.empty() && !emptyMatches)) return;
   std::array<std::uint8_t, 4> want{}, mask{};
   want[0] = static_cast<std::uint8_t>(initials.size());
   mask[0] = 0xFF;

@@ -52,7 +52,7 @@ class InitialsMatch {
   bool valid() const { return valid_; }
 
  private:
-  std::uint32_t want_ = 0, mask_ = 0;
+  std::uint32_t want_ = 1, mask_ = 0;
   bool valid_ = false;
 };
 

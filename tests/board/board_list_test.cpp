@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <functional>
+#include <limits>
 
 #include "board/board_lines.h"
 #include "board/board_world.h"
@@ -315,6 +316,23 @@ TEST(MessageList, MessagesOlderThanTheKeepingPeriodAreClosedAndArchived) {
   EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"too old"}));
 }
 
+TEST(MessageList, ANegativeKeepingPeriodKeepsTodaysMessages) {
+  BoardWorld w;
+  const int t = w.ws.Today;
+  w.putMessage({"BOB", {"ANN"}, "today", t, 900, {}});
+  w.putMessage({"BOB", {"ANN"}, "tomorrow", t + 1, 900, {}});
+  w.putMessage({"BOB", {"ANN"}, "yesterday", t - 1, 900, {}});
+  for (int keep : {-30, std::numeric_limits<int>::min()}) {
+    w.ws.options.KeepDays = keep;
+    Build(w, 0);
+    EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"today", "tomorrow"})) << keep;
+  }
+  w.ws.options.KeepDays = std::numeric_limits<int>::max();
+  w.putMessage({"BOB", {"ANN"}, "long ago", t - 3000, 900, {}});
+  Build(w, 0);
+  EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"long ago", "today", "tomorrow"}));
+}
+
 TEST(MessageList, SearchTextInSubjectOrBody) {
   BoardWorld w;
   const int t = w.ws.Today;
@@ -528,6 +546,33 @@ TEST(CloseEntry, AnEmployeeComesBackIn) {
   EXPECT_TRUE(w.lines().empty());
   EXPECT_NE(readFile(w.path("INOUTCLA.DAF")).find("came in"), std::string::npos)
       << "the journal has the arrival whatever the board shows";
+}
+
+TEST(CloseEntry, ARecordTheDataFileDoesNotHoldIsNeverFilledFromTheBuffer) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(2, "Lunch", w.ws.Today, 1330);
+  std::filesystem::resize_file(w.path("LOCATE.DAF"), 2 * brd::Size);  // records 0 and 1 left
+  Build(w, 1);
+  // The buffer still holds what was read last: Ann's entry.
+  ReadBoardRecord(w.ws, 1, "T");
+  w.ws.board.RecordBuffer.setHeadline("Dentist");
+  EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
+  const auto r = w.record("LOCATE.DAF", 2);
+  EXPECT_EQ(r.who(), "BOB") << "the slot's own employee, not a copy of Ann's record";
+  EXPECT_EQ(r.headline(), "");
+  EXPECT_EQ(r.closed(), 1);
+
+  EXPECT_EQ(CloseEntry(w.ws, 99999, BoardSource::List), CloseResult::Refused);
+  EXPECT_EQ(std::filesystem::file_size(w.path("LOCATE.DAF")), 3 * brd::Size) << "no record made for no employee";
+
+  const int a = w.putMessage({"ANN", {"BOB"}, "Mine", w.ws.Today, 900, {}});
+  w.putMessage({"ANN", {"BOB"}, "Also mine", w.ws.Today, 901, {}});
+  Build(w, 0);
+  ReadBoardRecord(w.ws, a, "T");
+  EXPECT_EQ(CloseEntry(w.ws, a + 2, BoardSource::OldList), CloseResult::Refused) << "a line of a message gone meanwhile";
+  EXPECT_EQ(std::filesystem::file_size(w.path("MESSAGE.DAF")), 2 * brd::Size);
+  EXPECT_FALSE(w.index("MESSAGE.DAI", a).closed());
 }
 
 // ------------------------------------------------------------- journal

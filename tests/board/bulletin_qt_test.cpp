@@ -96,6 +96,48 @@ TEST(BoardWindow, SwitchingShowsBothMessageLists) {
   EXPECT_EQ(board.BBSlist()->count(), 7);
 }
 
+// The first column of a list line's first row whose pixels differ from the
+// list background, -1 when none; and whether any ink lies in [from, to).
+int FirstInk(const QImage& image, const QColor& background, int rowHeight) {
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < rowHeight && y < image.height(); ++y)
+      if (image.pixelColor(x, y) != background) return x;
+  return -1;
+}
+bool InkBetween(const QImage& image, const QColor& background, int rowHeight, int from, int to) {
+  for (int x = std::max(0, from); x < std::min(to, image.width()); ++x)
+    for (int y = 0; y < rowHeight && y < image.height(); ++y)
+      if (image.pixelColor(x, y) != background) return true;
+  return false;
+}
+
+TEST(BoardWindow, BothMessageListsStandUnderTheHeadingsInTheListColours) {
+  DemoBoard d;
+  d.ws.pcfg.setI32(pcfg::Colors + 4, 0x800000);  // list colour: navy
+  d.ws.pcfg.setI32(pcfg::Colors + 8, 0xFFFFFF);  // list text colour: white
+  d.ws.ListMode = 0;
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  ASSERT_EQ(board.BBSlist()->count(), 2);
+  ASSERT_EQ(board.BBSoldList()->count(), 2);
+  const QColor navy(0, 0, 0x80);
+  const QImage upper = board.BBSlist()->viewport()->grab().toImage();
+  const QImage lower = board.BBSoldList()->viewport()->grab().toImage();
+  EXPECT_EQ(lower.pixelColor(lower.width() - 3, lower.height() - 3), navy) << "the lower list has the list colour too";
+  const int row = board.BBSlist()->sizeHintForRow(0);
+  ASSERT_GT(row, 0);
+  const int upperStart = FirstInk(upper, navy, row);
+  ASSERT_GE(upperStart, 0);
+  // The first letters differ ("C", "P"): a pixel of their shapes apart.
+  EXPECT_NEAR(FirstInk(lower, navy, row), upperStart, 1) << "the lines of both lists begin at the same place";
+  // Between the sender (positions 73-75) and the record number (84 on)
+  // both lines are blank: nothing is drawn there, no mark of a cut line.
+  const int cw = QFontMetrics(board.listFont()).horizontalAdvance(QLatin1Char('M'));
+  EXPECT_FALSE(InkBetween(upper, navy, row, upperStart + 76 * cw, upperStart + 83 * cw));
+  EXPECT_FALSE(InkBetween(lower, navy, row, upperStart + 76 * cw, upperStart + 83 * cw));
+}
+
 TEST(BoardWindow, ShownAgainInTheModeSetMeanwhile) {
   DemoBoard d;
   TBulBrd board(d.ws);

@@ -80,6 +80,30 @@ TEST(CommandLine, ListsWhatTheBoardShowsAndChangesNothing) {
   EXPECT_EQ(Snapshot(d.dir.path()), before) << "no file written, touched or locked";
 }
 
+TEST(CommandLine, NoTraceLineEvenWhenTracingIsOn) {
+  DemoFolder d;
+  d.writer.mcfg.setU8(mcfg::TraceLog, 1);
+  {
+    RecordFile f;
+    ASSERT_EQ(f.open(d.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+    ASSERT_EQ(f.write(0, d.writer.mcfg.bytes), 0);
+  }
+  // A message index that cannot be read: the board would trace its attempts.
+  std::filesystem::remove(d.dir.path() / "MESSAGE.DAI");
+  std::filesystem::create_directory(d.dir.path() / "MESSAGE.DAI");
+  TempDir cwd;
+  const auto home = std::filesystem::current_path();
+  std::filesystem::current_path(cwd.path());
+  Workstation viewer(d.fake.platform());
+  std::string error;
+  const bool loaded = LoadViewer(viewer, EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str(), "/TU=ANN"}, error);
+  const auto messages = loaded ? MessageListing(viewer) : std::vector<std::string>{};
+  std::filesystem::current_path(home);
+  ASSERT_TRUE(loaded) << error;
+  EXPECT_FALSE(std::filesystem::exists(cwd.path() / "TEST"));
+  EXPECT_FALSE(std::filesystem::exists(d.dir.path() / "TEST"));
+}
+
 TEST(CommandLine, TheSameLinesAsTheBoard) {
   DemoFolder d;
   Workstation viewer(d.fake.platform());

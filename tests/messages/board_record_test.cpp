@@ -146,5 +146,19 @@ TEST(BoardRecord, AddressedToEveryoneOrToTheListedInitials) {
   EXPECT_FALSE(IsAddressedTo(some, "")) << "no initials never match an empty recipient slot";
 }
 
+TEST(BoardRecord, InitialsThatCannotStandInAFieldMatchNoField) {
+  BulBrdRcrd r;
+  r.setWho("ANN");
+  const InitialsMatch tooLong("ANNA");
+  EXPECT_FALSE(tooLong.valid());
+  EXPECT_FALSE(tooLong(r.bytes.data() + brd::Who));
+  r.setWho("");
+  EXPECT_FALSE(tooLong(r.bytes.data() + brd::Who));
+  const InitialsMatch none("", false);
+  EXPECT_FALSE(none(r.bytes.data() + brd::Who)) << "an empty field is not matched when no initials may match it";
+  const InitialsMatch empty("");
+  EXPECT_TRUE(empty(r.bytes.data() + brd::Who));
+}
+
 }  // namespace
 }  // namespace egresso
