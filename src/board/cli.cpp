@@ -61,6 +61,9 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   ws.paths.ProductTitle = "Egresso";
   ws.paths.DataFolder = programFolder;
   ws.paths.NoticesPath = programFolder + "/NOTICES.TXT";
+  // Set before the switches: a folder named in the site's switch files is
+  // looked at, never created.
+  ws.board.ReadOnlyView = true;
   LoadSwitches(ws, switches);
   ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
   ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
@@ -73,7 +76,6 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   ws.mcfg.setU8(mcfg::TraceLog, 0);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
-  ws.board.ReadOnlyView = true;
   InitBoardState(ws);
   return true;
 }

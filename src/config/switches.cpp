@@ -109,7 +109,7 @@ std::vector<Key> buildKeys() {
                  std::string folder = folderOf(t, key);
                  if (folder.empty()) return;
                  ws.paths.DataFolder = std::move(folder);
-                 createFolder(ws.paths.DataFolder);
+                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.DataFolder);
                  ws.paths.BackupFolder = ws.paths.DataFolder + "/BACKUP";
                }});
   k.push_back({"/TU=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
@@ -120,7 +120,7 @@ std::vector<Key> buildKeys() {
                  std::string folder = folderOf(t, key);
                  if (folder.empty()) return;  // as "/MD=": never the root folder
                  ws.paths.AltDataFolder = std::move(folder);
-                 createFolder(ws.paths.AltDataFolder);
+                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.AltDataFolder);
                  if (fileExists(ws.paths.DataFolder + "/CFGMAIN.DAF")) {
                    ws.options.NormalDataPresent = true;
                  } else {

@@ -135,6 +135,12 @@ TEST(CommandLine, HelpCommandsAndRefusals) {
   const std::string missing = d.dir.str() + "/not-there";
   EXPECT_EQ(RunCli({"board", "/MD=" + missing}, EGRESSO_PROGRAM_DIR, out2, err2), 1);
   EXPECT_FALSE(std::filesystem::exists(missing)) << "the viewer creates no folder";
+
+  // Nor one that the site's switch file names.
+  test::writeFile(d.dir.path() / "FALL.DAF", "/RD=" + missing + "\r\n");
+  std::ostringstream out3, err3;
+  EXPECT_EQ(RunCli({"board", "/MD=" + d.dir.str()}, EGRESSO_PROGRAM_DIR, out3, err3), 0);
+  EXPECT_FALSE(std::filesystem::exists(missing)) << "a switch file makes the viewer create no folder";
 }
 
 }  // namespace
