@@ -75,6 +75,10 @@ class DataWindow {
     buffer_.resize(static_cast<std::size_t>(kBlock) * brd::Size);
     ok = true;
   }
+  void close() {
+    file_.close();
+    ok = false;
+  }
   // Record j, or nullptr when the file does not hold it.
   std::uint8_t* record(std::int64_t j) {
     if (!ok || j < 0 || j >= records) return nullptr;
@@ -186,6 +190,18 @@ void RebuildLocationFiles(Workstation& ws) {
   }
   const int keep = ws.board.KeepIndexFlags;
   ws.board.KeepIndexFlags = -1;
+  // Only the index is gone: it is made again from the records (writing the
+  // last record back fills in every entry before it), so nobody's entry is
+  // lost. Files that exist but cannot be opened are rebuilt as before.
+  if (data.ok && data.records > 0 && !index.exists) {
+    const int last = static_cast<int>(std::min<std::int64_t>(data.records - 1, 32767));
+    data.close();
+    ReadBoardRecord(ws, last, "BBSL1");
+    WriteBoardRecord(ws, last, "BBSL1");
+    ws.board.KeepIndexFlags = keep;
+    ReleaseLock(ws, "LOCATELK");
+    return;
+  }
   for (int j = 0; j <= brd::Slots; ++j) {
     ClearRecord(ws);
     ws.board.RecordBuffer.setClosed(1);

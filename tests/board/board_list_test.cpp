@@ -412,6 +412,19 @@ TEST(BoardList, ALocationIndexThatCannotBeOpenedIsRetriedTenRoundsThenRebuilt) {
   EXPECT_TRUE(w.lines().empty());
 }
 
+TEST(BoardList, AMissingLocationIndexIsMadeAgainFromTheRecords) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(2, "Out", w.ws.Today, 1500);
+  std::filesystem::remove(w.path("LOCATE.DAI"));
+  Build(w, 1);
+  EXPECT_EQ(w.fake.dialogs.beeps, 10) << "the rounds are waited out as for any unopenable file";
+  EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "Out") << "the entry survives the lost index";
+  RecordFile f;
+  ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadOnly), 0);
+  EXPECT_EQ(f.recordCount(), 51);
+}
+
 TEST(BoardList, ALocationFileThatComesBackIsReadWithoutRebuild) {
   BoardWorld w;
   w.allIn();
