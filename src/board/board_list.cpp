@@ -576,13 +576,7 @@ void BuildBoardList(Workstation& ws) {
   b.ReadOnlyRefresh = false;
 }
 
-int FindUserSlot(const Workstation& ws, std::string_view initials) {
-  if (initials.empty()) return 0;
-  int slot = 0;
-  for (int s = 1; s <= mcfg::Employees; ++s)
-    if (ws.mcfg.empInitials(s) == initials) slot = s;
-  return slot;
-}
+int FindUserSlot(const Workstation& ws, std::string_view initials) { return ws.mcfg.slotOf(initials); }
 
 void CheckEmployeeTables(Workstation& ws) {
   const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);

@@ -125,6 +125,15 @@ struct MainConfig : RawRecord<mcfg::Size> {
     if (group < 1 || group > mcfg::Groups || member < 1 || member > mcfg::GroupSize) return {};
     return str(mcfg::GroupMembers + 60 * static_cast<std::size_t>(group - 1) + 4 * static_cast<std::size_t>(member - 1), 3);
   }
+  // The employee slot 1..50 holding these initials, the last one when two
+  // share them; 0 for empty initials or none found.
+  int slotOf(std::string_view initials) const {
+    if (initials.empty()) return 0;
+    int slot = 0;
+    for (int i = 1; i <= mcfg::Employees; ++i)
+      if (empInitials(i) == initials) slot = i;
+    return slot;
+  }
   std::string mainUserInitials() const { return str(mcfg::MainUserInitials, 3); }
 
  private:

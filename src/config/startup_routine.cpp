@@ -52,14 +52,6 @@ bool folderHoldsBitmaps(const std::string& folder) {
 
 // Position 1..50 of the initials in the employee table, the last one when
 // they stand there twice; 0 when empty or not found.
-int slotOf(const Workstation& ws, std::string_view initials) {
-  if (initials.empty()) return 0;
-  int slot = 0;
-  for (int i = 1; i <= mcfg::Employees; ++i)
-    if (ws.mcfg.empInitials(i) == initials) slot = i;
-  return slot;
-}
-
 bool alternativeFolderInUse(const Workstation& ws) {
   return !ws.paths.AltDataFolder.empty() && !ws.options.NormalDataPresent;
 }
@@ -74,7 +66,7 @@ std::string effectiveMainUser(const Workstation& ws) {
 // read or created, so the data folder is left exactly as it was.
 bool rejectUnknownUser(Workstation& ws) {
   const std::string mainUser = effectiveMainUser(ws);
-  if (ws.ThisUser.empty() || mainUser.empty() || slotOf(ws, ws.ThisUser) != 0 || ws.ThisUser == mainUser ||
+  if (ws.ThisUser.empty() || mainUser.empty() || ws.mcfg.slotOf(ws.ThisUser) != 0 || ws.ThisUser == mainUser ||
       alternativeFolderInUse(ws))
     return false;
   ws.platform.dialogs->messageBox(ws.ThisUser + MessageText(ws, 1598) + MessageText(ws, 1874) + mainUser +
@@ -266,7 +258,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   const std::string pictures = ws.paths.ProgramFolder + "/PICTURES";
   ws.paths.PicturesFolder = folderHoldsBitmaps(pictures) ? pictures : ws.paths.ProgramFolder;
   openWorkClockFiles(ws);
-  ws.UserSlot = slotOf(ws, ws.ThisUser);
+  ws.UserSlot = ws.mcfg.slotOf(ws.ThisUser);
 
   // Step 22; the user-not-in-table check (23) was made before the personal file.
   if (alternativeFolderInUse(ws)) ws.platform.dialogs->messageBox(MessageText(ws, 1649), BoxKind::Information);
