@@ -14,25 +14,12 @@
 #include "startup/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
+#include "bench_folder.h"
 
 namespace egresso {
 namespace {
 
-class BenchFolder {
- public:
-  BenchFolder() {
-    path_ = std::filesystem::temp_directory_path() / ("egresso-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(path_ / "BULLETIN");
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string str() const { return path_.string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using bench::BenchFolder;
 
 std::string Initials(int slot) {
   return std::string(1, static_cast<char>('A' + (slot - 1) % 26)) +

@@ -13,23 +13,13 @@
 #include "../tests/support/system_platform.h"
 #include "startup/workstation.h"
 #include "storage/locks.h"
+#include "bench_folder.h"
 
 namespace egresso {
 namespace {
 
-// A data folder for one benchmark, removed afterwards.
-struct BenchFolder {
-  BenchFolder() {
-    char pattern[] = "/tmp/egresso-bench-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    path = made ? made : "/tmp";
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-  std::string path;
-};
+using bench::BenchFolder;
+
 
 void joinAs(Workstation& ws, const std::string& folder, const std::string& initials, const std::string& station) {
   ws.paths.DataFolder = folder;
@@ -51,7 +41,7 @@ void BM_AcquireReleaseUncontended(benchmark::State& state) {
   BenchFolder folder;
   test::SystemPlatform system;
   Workstation ws(system.platform());
-  joinAs(ws, folder.path, "ABC", "1111");
+  joinAs(ws, folder.str(), "ABC", "1111");
   for (auto _ : state) {
     if (!AcquireLock(ws, "LOCATELK", "BENCH")) state.SkipWithError("lock not taken");
     ReleaseLock(ws, "LOCATELK");
@@ -63,7 +53,7 @@ BENCHMARK(BM_AcquireReleaseUncontended);
 // make (the lock file created, then opened again to check its holder).
 void BM_PlainOpenCloseBaseline(benchmark::State& state) {
   BenchFolder folder;
-  const std::string file = folder.path + "/PLAIN.LOK";
+  const std::string file = folder.str() + "/PLAIN.LOK";
   for (auto _ : state) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     benchmark::DoNotOptimize(fd);
@@ -78,7 +68,7 @@ BENCHMARK(BM_PlainOpenCloseBaseline);
 // The floor of any lock-file scheme: a small file created and deleted again.
 void BM_CreateWriteDeleteBaseline(benchmark::State& state) {
   BenchFolder folder;
-  const std::string file = folder.path + "/PLAIN.LOK";
+  const std::string file = folder.str() + "/PLAIN.LOK";
   const char line[] = "ABC BENCH           1111\r\n";
   for (auto _ : state) {
     int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -95,8 +85,8 @@ void BM_WaitingForAHeldLock(benchmark::State& state) {
   BenchFolder folder;
   test::SystemPlatform holderSystem, waiterSystem;
   Workstation holder(holderSystem.platform()), waiter(waiterSystem.platform());
-  joinAs(holder, folder.path, "XYZ", "2222");
-  joinAs(waiter, folder.path, "ABC", "1111");
+  joinAs(holder, folder.str(), "XYZ", "2222");
+  joinAs(waiter, folder.str(), "ABC", "1111");
   if (!AcquireLock(holder, "LOCATELK", "HOLD")) state.SkipWithError("holder could not take the lock");
   const int waitMs = static_cast<int>(state.range(0));
   double cpu = 0, wall = 0;

@@ -9,9 +9,12 @@
 
 #include "startup/workstation.h"
 #include "storage/record_files.h"
+#include "bench_folder.h"
 
 namespace egresso {
 namespace {
+
+using bench::BenchFolder;
 
 constexpr int kRecords = 1000;
 
@@ -32,22 +35,6 @@ class QuietEvents : public EventPump {
  public:
   int processEvents() override { return 0; }
   void sleepMs(int) override {}
-};
-
-class BenchFolder {
- public:
-  BenchFolder() {
-    path_ = std::filesystem::temp_directory_path() / ("egresso-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(path_);
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string str() const { return path_.string(); }
-
- private:
-  std::filesystem::path path_;
 };
 
 void BM_WriteCalRecord1000(benchmark::State& state) {
