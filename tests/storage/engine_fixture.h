@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "config/startup_routine.h"
 #include "startup/workstation.h"
 #include "storage/workstation_fixture.h"
 #include "support/fake_platform.h"
@@ -41,14 +42,8 @@ class EngineTest : public ::testing::Test {
   }
 
   void setDataFolder(const std::string& folder) {
-    auto& p = ws.paths;
-    p.DataFolder = folder;
-    p.MainConfigPath = folder + "/CFGMAIN.DAF";
-    p.SchedDataPath = folder + "/SCHED.DAF";
-    p.SchedIndexPath = folder + "/SCHED.DAI";
-    p.ClientDataPath = folder + "/PROJ.DAF";
-    p.ClientIndexPath = folder + "/PROJ.DAI";
-    p.ClientNamesPath = folder + "/PROJ.DAE";
+    ws.paths.DataFolder = folder;
+    BuildDataPaths(ws);
   }
 
   std::string path(const std::string& name) const { return dir.str() + "/" + name; }
