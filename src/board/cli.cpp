@@ -9,8 +9,9 @@
 #include "board/board_list.h"
 #include "board/console_platform.h"
 #include "board/demo.h"
-#include "config/switches.h"
 #include "config/records_init.h"
+#include "config/startup_routine.h"
+#include "config/switches.h"
 #include "messages/board_files.h"
 #include "platform/codepage.h"
 #include "startup/notices.h"
@@ -65,9 +66,7 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   // looked at, never created.
   ws.board.ReadOnlyView = true;
   LoadSwitches(ws, switches);
-  ws.paths.BulletinFolder = ws.paths.DataFolder + "/BULLETIN";
-  ws.paths.MainConfigPath = ws.paths.DataFolder + "/CFGMAIN.DAF";
-  ws.paths.PersonalConfigPath = ws.paths.DataFolder + "/CFG" + ws.ThisUser + ".DAF";
+  BuildDataPaths(ws);
   LoadNotices(ws);
   ws.Today = DayNumber(ws.platform.clock->now());
   if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
