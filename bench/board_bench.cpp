@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "board/board_list.h"
-#include "board/console_platform.h"
+#include "platform/console_platform.h"
 #include "messages/board_files.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "bench_folder.h"

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "../tests/support/system_platform.h"
-#include "startup/workstation.h"
+#include "platform/console_platform.h"
+#include "core/workstation.h"
 #include "storage/locks.h"
 #include "bench_folder.h"
 
@@ -39,7 +39,7 @@ double secondsOf(clockid_t clock) {
 
 void BM_AcquireReleaseUncontended(benchmark::State& state) {
   BenchFolder folder;
-  test::SystemPlatform system;
+  ConsolePlatform system;
   Workstation ws(system.platform());
   joinAs(ws, folder.str(), "ABC", "1111");
   for (auto _ : state) {
@@ -83,7 +83,8 @@ BENCHMARK(BM_CreateWriteDeleteBaseline);
 // up after the given milliseconds. cpu_share = processor time / wall time.
 void BM_WaitingForAHeldLock(benchmark::State& state) {
   BenchFolder folder;
-  test::SystemPlatform holderSystem, waiterSystem;
+  ConsolePlatform holderSystem;
+  ConsolePlatform waiterSystem;
   Workstation holder(holderSystem.platform()), waiter(waiterSystem.platform());
   joinAs(holder, folder.str(), "XYZ", "2222");
   joinAs(waiter, folder.str(), "ABC", "1111");

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/record_files.h"
 #include "bench_folder.h"
 

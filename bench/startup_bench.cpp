@@ -12,9 +12,9 @@
 
 #include "config/records_init.h"
 #include "config/startup_routine.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/record_io.h"
-#include "support/system_platform.h"
+#include "platform/console_platform.h"
 
 namespace egresso {
 namespace {
@@ -35,7 +35,7 @@ std::string readWhole(const fs::path& p) {
 class Office : public benchmark::Fixture {
  public:
   // No serial ports and no password dialog: nothing waits for a person.
-  test::SystemPlatform system;
+  ConsolePlatform system;
   fs::path root, program, data;
 
   Platform platform() { return system.platform(); }

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/text.h"
 

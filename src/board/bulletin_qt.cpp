@@ -27,7 +27,7 @@
 #include "platform/text_qt.h"
 #include "startup/host.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/record_files.h"
 
 namespace egresso {

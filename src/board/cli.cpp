@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "board/board_list.h"
-#include "board/console_platform.h"
+#include "platform/console_platform.h"
 #include "board/demo.h"
 #include "config/records_init.h"
 #include "config/startup_routine.h"
@@ -15,7 +15,7 @@
 #include "messages/board_files.h"
 #include "platform/codepage.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "storage/text.h"

@@ -6,7 +6,7 @@
 #include "board/board_list.h"
 #include "config/records_init.h"
 #include "messages/board_files.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 

@@ -7,7 +7,7 @@
 #include "board/board_list.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
 #include "storage/locks.h"

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 

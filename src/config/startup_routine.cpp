@@ -7,7 +7,7 @@
 #include "config/switches.h"
 #include "messages/daily.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
 #include "storage/locks.h"

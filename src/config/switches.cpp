@@ -7,7 +7,7 @@
 #include <limits>
 #include <optional>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
 

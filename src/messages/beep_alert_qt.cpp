@@ -6,7 +6,7 @@
 
 #include "platform/codepage.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"

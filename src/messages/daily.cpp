@@ -5,7 +5,7 @@
 #include <string>
 
 #include "messages/board_files.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
 #include "storage/locks.h"

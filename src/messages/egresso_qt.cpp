@@ -1,7 +1,7 @@
 // Placeholder window; replaced by the full sign out and message form.
 #include "messages/egresso_qt.h"
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 

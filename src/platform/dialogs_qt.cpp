@@ -14,7 +14,7 @@
 #include "startup/dialog_layout.h"
 #include "startup/notices.h"
 #include "startup/ultimate_dialog_qt.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 QtDialogs::QtDialogs() {

@@ -7,7 +7,7 @@
 #include "messages/daily.h"
 #include "startup/dialog_layout.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"

@@ -15,7 +15,7 @@
 #include "messages/beep_alert_qt.h"
 #include "platform/text_qt.h"
 #include "platform/tray_qt.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 namespace {

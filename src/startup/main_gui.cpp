@@ -18,7 +18,7 @@
 #include "platform/instance_guard.h"
 #include "platform/platform_qt.h"
 #include "startup/host_qt.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace {
 

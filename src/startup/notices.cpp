@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "platform/codepage.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/record_io.h"
 #include "storage/text.h"

@@ -16,7 +16,7 @@
 
 #include "config/records_init.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"

@@ -7,7 +7,7 @@
 
 #include "config/records.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/text.h"
 
 namespace egresso {

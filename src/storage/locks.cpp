@@ -17,7 +17,7 @@
 #include <thread>
 
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "storage/text.h"

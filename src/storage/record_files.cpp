@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
 #include "storage/locks.h"

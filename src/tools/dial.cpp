@@ -1,6 +1,6 @@
 #include "tools/dial.h"
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/config_store.h"
 
 namespace egresso {

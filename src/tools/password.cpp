@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/text.h"
 

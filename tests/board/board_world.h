@@ -14,7 +14,7 @@
 
 #include "board/board_list.h"
 #include "messages/board_files.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "support/fake_platform.h"

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "board/board_list.h"
-#include "board/console_platform.h"
+#include "platform/console_platform.h"
 #include "messages/board_files.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 

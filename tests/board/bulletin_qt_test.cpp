@@ -13,7 +13,7 @@
 
 #include "board/demo.h"
 #include "platform/codepage.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso {

@@ -9,7 +9,7 @@
 #include "board/demo.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/record_io.h"
 #include "support/fake_platform.h"
 

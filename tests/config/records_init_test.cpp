@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso {

@@ -13,7 +13,7 @@
 
 #include "config/records_init.h"
 #include "config/startup_routine.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso::test {

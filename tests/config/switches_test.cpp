@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso::fuzz {

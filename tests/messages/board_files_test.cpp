@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "board/board_world.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 
 namespace egresso {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/startup_routine.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/workstation_fixture.h"
 #include "support/fake_platform.h"
 

@@ -5,16 +5,16 @@
 #include <cstdio>
 #include <string>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
-#include "support/system_platform.h"
+#include "platform/console_platform.h"
 
 int main(int argc, char** argv) {
   using namespace egresso;
   if (argc != 4) return 2;
-  test::SystemPlatform system;
+  ConsolePlatform system;
   Workstation ws(system.platform());
   ws.paths.DataFolder = argv[1];
   ws.locks.TraceFolder = argv[1];

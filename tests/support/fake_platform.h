@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/services.h"
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "tools/password.h"
 
 namespace egresso::test {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "startup/workstation.h"
+#include "core/workstation.h"
 #include "support/fake_platform.h"
 
 namespace egresso {
