@@ -29,6 +29,7 @@ class QtEventPump : public QObject, public EventPump {
   ~QtEventPump() override;
   int processEvents() override;
   void sleepMs(int ms) override;
+  void forgetTypedKeys() override { typed_ = 0; }
 
   // The character a key press stands for: 27 Esc, 1..26 Ctrl+letter, else
   // its Windows-1252 character; 0 for keys without one.
