@@ -325,6 +325,70 @@ TEST(MorningSignIn, SigningInAStaleEntry) {
   EXPECT_EQ(w.ws.board.OutButtonHint, "Sign out");
 }
 
+// ------------------------------------------------------ timers during a wait
+
+// Bob comes back in on Ann's board while another workstation holds the
+// journal lock: CloseEntry holds "LOCATELK" and waits for "EGLOG", and the
+// board's timers tick during the wait with Ann's morning sign-in and a moved
+// window pending. The command keeps its lock and writes Bob's record and
+// Bob's journal line; the timers' work follows at the next tick.
+TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) {
+  BoardWorld w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.allIn();
+  w.putLocation(2, "Dentist", w.ws.Today, 1500);
+  FormShow(w.ws);
+  w.ws.board.AutoSignInPending = true;
+  const BoardRect moved{40, 30, 636, 480};
+  const std::string personal = readFile(w.path("CFGANN.DAF"));
+  writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
+
+  class TimersTick : public EventPump {
+   public:
+    TimersTick(BoardWorld& w, BoardRect r) : w(w), moved(r) {}
+    int processEvents() override {
+      if (!ticking) {  // as with a window's timers, a tick never runs inside its own handler
+        ticking = true;
+        Timer1Timer(w.ws);
+        placementSaved = placementSaved || Timer2Timer(w.ws, moved);
+        ticking = false;
+      }
+      outerLockKept = outerLockKept && std::filesystem::exists(w.path("LOCATELK.LOK"));
+      if (++rounds == 3) std::filesystem::remove(w.path("EGLOG.LOK"));
+      return 0;
+    }
+    void sleepMs(int ms) override { w.fake.events.sleepMs(ms); }
+    BoardWorld& w;
+    BoardRect moved;
+    int rounds = 0;
+    bool ticking = false, outerLockKept = true, placementSaved = false;
+  } pump(w, moved);
+  w.ws.platform.events = &pump;
+
+  EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
+  EXPECT_EQ(pump.rounds, 3);
+  EXPECT_TRUE(pump.outerLockKept);
+  EXPECT_FALSE(std::filesystem::exists(w.path("LOCATELK.LOK")));
+  const auto bob = w.record("LOCATE.DAF", 2);
+  EXPECT_EQ(bob.who(), "BOB");
+  EXPECT_EQ(bob.closed(), 1);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "") << "Ann's sign-in waited";
+  EXPECT_NE(readFile(w.path("INOUTBOB.DAF")).find("came in"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(w.path("INOUTANN.DAF")));
+  EXPECT_FALSE(pump.placementSaved);
+  EXPECT_TRUE(readFile(w.path("CFGANN.DAF")) == personal) << "the placement is not saved meanwhile";
+
+  // The next ticks, outside the wait, do what was left.
+  w.ws.platform.events = &w.fake.events;
+  EXPECT_TRUE(Timer1Timer(w.ws).listRebuilt);
+  EXPECT_FALSE(w.ws.board.AutoSignInPending);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(w.ws));
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
+  EXPECT_NE(readFile(w.path("INOUTANN.DAF")).find("came in"), std::string::npos);
+  EXPECT_TRUE(Timer2Timer(w.ws, moved));
+  EXPECT_FALSE(readFile(w.path("CFGANN.DAF")) == personal);
+}
+
 // ------------------------------------------------------------- the window
 
 TEST(BoardShow, MessageModeRemovesTheNotificationFile) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/waiting.h"
 #include "storage/bytes.h"
 #include "support/fake_platform.h"
 
@@ -421,6 +422,35 @@ TEST_F(HostFixture, QuitRequestClosesTheHostUnlessThePasswordDialogIsOpen) {
   Timer1Timer(ws, window);
   EXPECT_EQ(window.count("closeHost"), 1);
   EXPECT_TRUE(notifyFileExists());
+}
+
+// A command waiting for a lock or between attempts has its files and buffers
+// in use: the ticks during the wait leave the notification file, the daily
+// run and closing to the first tick after it, even one in a later minute.
+TEST_F(HostFixture, TicksDuringAWaitLeaveTheirFileWorkToTheNextTick) {
+  ws.UserSlot = 1;
+  ws.ListMode = 0;
+  fp.clock.set(2026, 12, 7, 0, 1, 0);
+  notify("M");
+  {
+    WaitScope waiting(ws);
+    ws.QuitRequested = true;
+    Timer1Timer(ws, window);
+    Timer1Timer(ws, window);
+    EXPECT_EQ(dailyRuns, 0);
+    EXPECT_TRUE(notifyFileExists());
+    EXPECT_FALSE(ws.MessageRefreshRequest);
+    EXPECT_EQ(window.count("closeHost"), 0);
+    ws.QuitRequested = false;
+    nextMinute();
+    Timer1Timer(ws, window);
+  }
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 1);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_TRUE(ws.MessageRefreshRequest);
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 1);
 }
 
 TEST_F(HostFixture, TrayMenuCaptionsAndItems) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 
+#include "core/waiting.h"
 #include "storage/record_io.h"
 #include "workstation_fixture.h"
 
@@ -308,6 +309,60 @@ TEST_F(LockTest, ALockTakenByAHandlerDuringTheWaitDoesNotEndIt) {
   pump.typed = 6;
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+// A command that holds "LOCATELK" and waits for "EGLOG": a handler run from
+// the wait takes and releases "LOCATELK" too, and the command must still hold
+// it afterwards.
+TEST_F(LockTest, AnInnerTakeAndReleaseLeaveTheOuterCommandsLock) {
+  ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBOT"));
+  heldBy(kOtherBBSL1, "EGLOG");
+  class Handler : public EventPump {
+   public:
+    Handler(Workstation& w, test::FakeEvents& e, std::string outer, std::string waited)
+        : ws(w), events(e), outer(std::move(outer)), waited(std::move(waited)) {}
+    int processEvents() override {
+      if (++rounds == 1) {
+        EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBMSI"));
+        ReleaseLock(ws, "LOCATELK");
+        keptAfterInnerRelease = std::filesystem::exists(outer);
+      }
+      if (rounds == 3) std::filesystem::remove(waited);  // the holder lets go
+      return 0;
+    }
+    void sleepMs(int ms) override { events.sleepMs(ms); }
+    Workstation& ws;
+    test::FakeEvents& events;
+    std::string outer, waited;
+    int rounds = 0;
+    bool keptAfterInnerRelease = false;
+  } pump(ws, fake.events, lockFile(), lockFile("EGLOG"));
+  ws.platform.events = &pump;
+  EXPECT_TRUE(AcquireLock(ws, "EGLOG", "BBSSI"));
+  EXPECT_TRUE(pump.keptAfterInnerRelease);
+  ReleaseLock(ws, "EGLOG");
+  EXPECT_FALSE(std::filesystem::exists(lockFile("EGLOG")));
+  EXPECT_EQ(readFile(lockFile()), "ABC BBOT            1111\r\n") << "still the outer command's lock";
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "the outermost release removes it";
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "no take is left over";
+}
+
+TEST_F(LockTest, OnlyKeysTypedDuringTheWaitAnswerIt) {
+  heldBy(kOtherBBSL1);
+  fake.events.typeDuringNextSleep = 27;
+  PauseMs(ws, 1000);  // a retry pause of some earlier command
+  typeAfterRounds(3, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.events.pumps, 4) << "gave up at the key typed during the wait, not at once";
+
+  // Typed during the wait's own pause between two looks, it does answer.
+  fake.events.pumps = 0;
+  fake.events.typeDuringNextSleep = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.events.pumps, 2);
 }
 
 // A workstation whose identity could not be read has an empty station; the
