@@ -389,6 +389,57 @@ TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) 
   EXPECT_FALSE(readFile(w.path("CFGANN.DAF")) == personal);
 }
 
+// A record write that has to retry opening the data file pauses between the
+// attempts; a tick of the board's timer in a pause must not fill RecordBuffer
+// with another employee's record before the write.
+TEST(TimersDuringAWait, ARecordWriteRetryingTheOpenWritesItsOwnRecord) {
+  BoardWorld w;
+  w.allIn();
+  FormShow(w.ws);
+  w.ws.board.AutoSignInPending = true;
+  std::filesystem::rename(w.path("LOCATE.DAF"), w.path("LOCATE.SAV"));
+  std::filesystem::create_directory(w.path("LOCATE.DAF"));  // there, but cannot be opened
+  BulBrdRcrd& rec = w.ws.board.RecordBuffer;
+  rec.clear();
+  rec.setWho("BOB");
+  rec.setHeadline("Dentist");
+  rec.setReturnDay(w.ws.Today);
+
+  class TimerInPauses : public EventPump {
+   public:
+    explicit TimerInPauses(BoardWorld& w) : w(w) {}
+    int processEvents() override { return 0; }
+    void sleepMs(int ms) override {
+      w.fake.events.sleepMs(ms);
+      if (!ticking) {
+        ticking = true;
+        Timer1Timer(w.ws);
+        ticking = false;
+      }
+      if (++pauses == 2) {  // the network gives the file back
+        std::filesystem::remove(w.path("LOCATE.DAF"));
+        std::filesystem::rename(w.path("LOCATE.SAV"), w.path("LOCATE.DAF"));
+      }
+    }
+    BoardWorld& w;
+    int pauses = 0;
+    bool ticking = false;
+  } pump(w);
+  w.ws.platform.events = &pump;
+
+  EXPECT_EQ(WriteBoardRecord(w.ws, 2, "EGOK1"), 0);
+  EXPECT_EQ(pump.pauses, 2);
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "");
+  EXPECT_TRUE(w.ws.board.AutoSignInPending);
+
+  w.ws.platform.events = &w.fake.events;
+  Timer1Timer(w.ws);
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(w.ws));
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
+}
+
 // ------------------------------------------------------------- the window
 
 TEST(BoardShow, MessageModeRemovesTheNotificationFile) {
