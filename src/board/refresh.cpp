@@ -141,11 +141,12 @@ Timer1Result Timer1Timer(Workstation& ws) {
   Timer1Result r;
   BoardState& b = ws.board;
   b.Timer1PeriodMs = (ws.mcfg.u8(mcfg::BoardTimerSeconds) + 1) * 1000;
-  // A command waiting for a lock or between attempts is in the middle of its
-  // work on the board files and RecordBuffer: everything below, closing
-  // included, waits for a tick after it. The flags and file ages that ask
-  // for the work stay as they are until then.
-  if (InWait(ws)) return r;
+  // A command in progress (waiting for a lock, pausing between attempts, or
+  // holding a lock with a dialog open) is in the middle of its work on the
+  // board files and RecordBuffer: everything below, closing included, waits
+  // for a tick after it. The flags and file ages that ask for the work stay
+  // as they are until then.
+  if (CommandInProgress(ws)) return r;
   if (ws.QuitRequested && ws.PasswordDialogClosed) {
     r.closeBoard = true;
     return r;
@@ -237,7 +238,7 @@ BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const Board
 
 bool Timer2Timer(Workstation& ws, const BoardRect& current) {
   // Saved at a tick after the wait: the placement still differs then.
-  if (InWait(ws) || current == ws.board.SavedPlacement) return false;
+  if (CommandInProgress(ws) || current == ws.board.SavedPlacement) return false;
   SaveBoardPlacement(ws, current);
   WritePersonalConfig(ws);
   return true;

@@ -11,7 +11,7 @@ WaitScope::WaitScope(Workstation& ws) : ws_(ws) { ++ws_.WaitDepth; }
 
 WaitScope::~WaitScope() { --ws_.WaitDepth; }
 
-bool InWait(const Workstation& ws) { return ws.WaitDepth > 0; }
+bool CommandInProgress(const Workstation& ws) { return ws.WaitDepth > 0 || !ws.locks.Taken.empty(); }
 
 void PauseMs(Workstation& ws, int ms) {
   WaitScope waiting(ws);

@@ -1,9 +1,10 @@
 // Waits inside a command: the lock wait and the pauses between attempts.
 //
-// While a command waits, the windows keep working, so timer ticks run in the
-// middle of the command's work on the shared files and on the process-wide
-// record buffers. Timer handlers ask InWait and leave anything that touches
-// files to a later tick.
+// While a command waits, or shows a dialog with a lock held, the windows
+// keep working, so timer ticks run in the middle of the command's work on
+// the shared files and on the process-wide record buffers. Timer handlers
+// ask CommandInProgress and leave anything that touches files to a later
+// tick.
 #pragma once
 
 namespace egresso {
@@ -22,8 +23,8 @@ class WaitScope {
   Workstation& ws_;
 };
 
-// True while a command of this workstation is inside a wait.
-bool InWait(const Workstation& ws);
+// True while a command of this workstation is inside a wait or holds a lock.
+bool CommandInProgress(const Workstation& ws);
 
 // A pause of about ms milliseconds inside a command (a retry, the gap
 // between two sounds); the windows stay responsive, timers do no file work,

@@ -188,10 +188,11 @@ void PaintMonth(Workstation& ws, HostWindow& window) {
 }
 
 void Timer1Timer(Workstation& ws, HostWindow& window) {
-  // While a command waits for a lock or between attempts, its files and
-  // buffers are in use: closing, the daily run and the notification file
-  // wait for a tick after it.
-  const bool waiting = InWait(ws);
+  // While a command is in progress (waiting for a lock, pausing between
+  // attempts, or holding a lock with a dialog open) its files and buffers
+  // are in use: closing, the daily run and the notification file wait for a
+  // tick after it.
+  const bool waiting = CommandInProgress(ws);
   if (ws.QuitRequested && ws.PasswordDialogClosed && !waiting) {
     window.closeHost();
     return;

@@ -10,6 +10,7 @@
 
 #include "core/waiting.h"
 #include "storage/bytes.h"
+#include "storage/locks.h"
 #include "support/fake_platform.h"
 
 namespace egresso {
@@ -451,6 +452,18 @@ TEST_F(HostFixture, TicksDuringAWaitLeaveTheirFileWorkToTheNextTick) {
   EXPECT_TRUE(ws.MessageRefreshRequest);
   Timer1Timer(ws, window);
   EXPECT_EQ(dailyRuns, 1);
+
+  // So do the ticks while a command holds a lock (a dialog of the command is open).
+  ws.MessageRefreshRequest = false;
+  notify("M");
+  nextMinute();
+  ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBOT"));
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  ReleaseLock(ws, "LOCATELK");
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_TRUE(ws.MessageRefreshRequest);
 }
 
 TEST_F(HostFixture, TrayMenuCaptionsAndItems) {
