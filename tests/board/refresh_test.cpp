@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "storage/text.h"
@@ -327,117 +329,112 @@ TEST(MorningSignIn, SigningInAStaleEntry) {
 
 // ------------------------------------------------------ timers during a wait
 
-// Bob comes back in on Ann's board while another workstation holds the
-// journal lock: CloseEntry holds "LOCATELK" and waits for "EGLOG", and the
-// board's timers tick during the wait with Ann's morning sign-in and a moved
-// window pending. The command keeps its lock and writes Bob's record and
-// Bob's journal line; the timers' work follows at the next tick.
-TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) {
-  BoardWorld w;
-  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
-  w.allIn();
-  w.putLocation(2, "Dentist", w.ws.Today, 1500);
-  FormShow(w.ws);
-  w.ws.board.AutoSignInPending = true;
-  const BoardRect moved{40, 30, 636, 480};
-  const std::string personal = readFile(w.path("CFGANN.DAF"));
-  writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
+// The board's two timers tick whenever the workstation processes events or
+// pauses, never inside their own handler (as with a window's timers); then
+// the world moves on.
+class BoardTimersTick : public EventPump {
+ public:
+  BoardTimersTick(BoardWorld& w, BoardRect moved) : w(w), moved(moved) {}
+  std::function<void(int)> afterTick;
+  int ticks = 0;
+  bool placementSaved = false;
+  int processEvents() override {
+    tick();
+    return 0;
+  }
+  void sleepMs(int ms) override {
+    w.fake.events.sleepMs(ms);
+    tick();
+  }
 
-  class TimersTick : public EventPump {
-   public:
-    TimersTick(BoardWorld& w, BoardRect r) : w(w), moved(r) {}
-    int processEvents() override {
-      if (!ticking) {  // as with a window's timers, a tick never runs inside its own handler
-        ticking = true;
-        Timer1Timer(w.ws);
-        placementSaved = placementSaved || Timer2Timer(w.ws, moved);
-        ticking = false;
-      }
-      outerLockKept = outerLockKept && std::filesystem::exists(w.path("LOCATELK.LOK"));
-      if (++rounds == 3) std::filesystem::remove(w.path("EGLOG.LOK"));
-      return 0;
+ private:
+  void tick() {
+    if (!ticking) {
+      ticking = true;
+      Timer1Timer(w.ws);
+      placementSaved = Timer2Timer(w.ws, moved) || placementSaved;
+      ticking = false;
     }
-    void sleepMs(int ms) override { w.fake.events.sleepMs(ms); }
-    BoardWorld& w;
-    BoardRect moved;
-    int rounds = 0;
-    bool ticking = false, outerLockKept = true, placementSaved = false;
-  } pump(w, moved);
-  w.ws.platform.events = &pump;
+    if (afterTick) afterTick(++ticks);
+  }
+  BoardWorld& w;
+  BoardRect moved;
+  bool ticking = false;
+};
 
+// Ann's morning sign-in and a moved window wait for a tick of the board.
+struct TimerWorkPending : BoardWorld {
+  const BoardRect moved{40, 30, 636, 480};
+  std::string personal;
+  BoardTimersTick pump{*this, moved};
+  TimerWorkPending() {
+    allIn();
+    FormShow(ws);
+    ws.board.AutoSignInPending = true;
+    personal = readFile(path("CFGANN.DAF"));
+    ws.platform.events = &pump;
+  }
+  // After the command the timers' work is still to do; the next ticks,
+  // outside it, do it without touching what the command wrote.
+  void expectWorkLeftToTheNextTick() {
+    EXPECT_EQ(record("LOCATE.DAF", 1).headline(), "") << "Ann's sign-in waited";
+    EXPECT_FALSE(pump.placementSaved);
+    EXPECT_TRUE(readFile(path("CFGANN.DAF")) == personal) << "the placement is not saved meanwhile";
+    ws.platform.events = &fake.events;
+    const BulBrdRcrd written = record("LOCATE.DAF", 2);
+    EXPECT_TRUE(Timer1Timer(ws).listRebuilt);
+    EXPECT_FALSE(ws.board.AutoSignInPending);
+    EXPECT_EQ(record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(ws));
+    EXPECT_TRUE(record("LOCATE.DAF", 2).bytes == written.bytes);
+    EXPECT_TRUE(Timer2Timer(ws, moved));
+  }
+};
+
+// Bob comes back in on Ann's board while another workstation holds the
+// journal lock: CloseEntry holds "LOCATELK" and waits for "EGLOG". It keeps
+// its lock through the ticks and writes Bob's record and Bob's journal line.
+TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) {
+  TimerWorkPending w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.putLocation(2, "Dentist", w.ws.Today, 1500);
+  writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
+  bool outerLockKept = true;
+  w.pump.afterTick = [&](int tick) {
+    outerLockKept = outerLockKept && std::filesystem::exists(w.path("LOCATELK.LOK"));
+    if (tick == 4) std::filesystem::remove(w.path("EGLOG.LOK"));
+  };
   EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
-  EXPECT_EQ(pump.rounds, 3);
-  EXPECT_TRUE(pump.outerLockKept);
+  EXPECT_EQ(w.pump.ticks, 4);
+  EXPECT_TRUE(outerLockKept);
   EXPECT_FALSE(std::filesystem::exists(w.path("LOCATELK.LOK")));
-  const auto bob = w.record("LOCATE.DAF", 2);
-  EXPECT_EQ(bob.who(), "BOB");
-  EXPECT_EQ(bob.closed(), 1);
-  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "") << "Ann's sign-in waited";
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).closed(), 1);
   EXPECT_NE(readFile(w.path("INOUTBOB.DAF")).find("came in"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(w.path("INOUTANN.DAF")));
-  EXPECT_FALSE(pump.placementSaved);
-  EXPECT_TRUE(readFile(w.path("CFGANN.DAF")) == personal) << "the placement is not saved meanwhile";
-
-  // The next ticks, outside the wait, do what was left.
-  w.ws.platform.events = &w.fake.events;
-  EXPECT_TRUE(Timer1Timer(w.ws).listRebuilt);
-  EXPECT_FALSE(w.ws.board.AutoSignInPending);
-  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(w.ws));
-  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
-  EXPECT_NE(readFile(w.path("INOUTANN.DAF")).find("came in"), std::string::npos);
-  EXPECT_TRUE(Timer2Timer(w.ws, moved));
-  EXPECT_FALSE(readFile(w.path("CFGANN.DAF")) == personal);
+  w.expectWorkLeftToTheNextTick();
 }
 
 // A record write that has to retry opening the data file pauses between the
-// attempts; a tick of the board's timer in a pause must not fill RecordBuffer
-// with another employee's record before the write.
+// attempts; the ticks in the pauses must not fill RecordBuffer with another
+// employee's record before the write.
 TEST(TimersDuringAWait, ARecordWriteRetryingTheOpenWritesItsOwnRecord) {
-  BoardWorld w;
-  w.allIn();
-  FormShow(w.ws);
-  w.ws.board.AutoSignInPending = true;
+  TimerWorkPending w;
   std::filesystem::rename(w.path("LOCATE.DAF"), w.path("LOCATE.SAV"));
   std::filesystem::create_directory(w.path("LOCATE.DAF"));  // there, but cannot be opened
+  w.pump.afterTick = [&](int tick) {
+    if (tick != 2) return;  // the network gives the file back
+    std::filesystem::remove(w.path("LOCATE.DAF"));
+    std::filesystem::rename(w.path("LOCATE.SAV"), w.path("LOCATE.DAF"));
+  };
   BulBrdRcrd& rec = w.ws.board.RecordBuffer;
   rec.clear();
   rec.setWho("BOB");
   rec.setHeadline("Dentist");
-  rec.setReturnDay(w.ws.Today);
-
-  class TimerInPauses : public EventPump {
-   public:
-    explicit TimerInPauses(BoardWorld& w) : w(w) {}
-    int processEvents() override { return 0; }
-    void sleepMs(int ms) override {
-      w.fake.events.sleepMs(ms);
-      if (!ticking) {
-        ticking = true;
-        Timer1Timer(w.ws);
-        ticking = false;
-      }
-      if (++pauses == 2) {  // the network gives the file back
-        std::filesystem::remove(w.path("LOCATE.DAF"));
-        std::filesystem::rename(w.path("LOCATE.SAV"), w.path("LOCATE.DAF"));
-      }
-    }
-    BoardWorld& w;
-    int pauses = 0;
-    bool ticking = false;
-  } pump(w);
-  w.ws.platform.events = &pump;
-
   EXPECT_EQ(WriteBoardRecord(w.ws, 2, "EGOK1"), 0);
-  EXPECT_EQ(pump.pauses, 2);
+  EXPECT_EQ(w.pump.ticks, 2);
   EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
   EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
-  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "");
-  EXPECT_TRUE(w.ws.board.AutoSignInPending);
-
-  w.ws.platform.events = &w.fake.events;
-  Timer1Timer(w.ws);
-  EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(w.ws));
-  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
+  w.expectWorkLeftToTheNextTick();
 }
 
 // ------------------------------------------------------------- the window
