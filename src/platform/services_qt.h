@@ -21,7 +21,8 @@ class QtClock : public Clock {
 };
 
 // Keys typed while the program waits are noted by an application-wide event
-// filter and handed to the waiting code; the windows still receive them.
+// filter and handed to the waiting code; the windows still receive them. A
+// lock wait forgets what was noted before it (a key typed during a pause).
 class QtEventPump : public QObject, public EventPump {
   Q_OBJECT
  public:
