@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "board/board_lines.h"
+#include "core/waiting.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
@@ -555,7 +556,7 @@ void BuildBoardList(Workstation& ws) {
         break;
       }
       BoardTrace(ws, "    Can't open database: " + ws.ThisUser + "  " + traceTime(ws));
-      ws.platform.events->sleepMs(500);
+      PauseMs(ws, 500);
     }
   } else if (!LoadImages(ws, index, data) && (Unreadable(index) || Unreadable(data))) {
     ws.platform.dialogs->beep();

@@ -5,6 +5,7 @@
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
+#include "core/waiting.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
@@ -140,6 +141,12 @@ Timer1Result Timer1Timer(Workstation& ws) {
   Timer1Result r;
   BoardState& b = ws.board;
   b.Timer1PeriodMs = (ws.mcfg.u8(mcfg::BoardTimerSeconds) + 1) * 1000;
+  // A command in progress (waiting for a lock, pausing between attempts, or
+  // holding a lock with a dialog open) is in the middle of its work on the
+  // board files and RecordBuffer: everything below, closing included, waits
+  // for a tick after it. The flags and file ages that ask for the work stay
+  // as they are until then.
+  if (CommandInProgress(ws)) return r;
   if (ws.QuitRequested && ws.PasswordDialogClosed) {
     r.closeBoard = true;
     return r;
@@ -230,7 +237,8 @@ BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const Board
 }
 
 bool Timer2Timer(Workstation& ws, const BoardRect& current) {
-  if (current == ws.board.SavedPlacement) return false;
+  // Saved at a tick after the wait: the placement still differs then.
+  if (CommandInProgress(ws) || current == ws.board.SavedPlacement) return false;
   SaveBoardPlacement(ws, current);
   WritePersonalConfig(ws);
   return true;
@@ -323,7 +331,7 @@ void PlayNewMessageSound(Workstation& ws) {
   const int times = std::clamp<int>(ws.pcfg.i16(pcfg::MaxBeeps), 0, 99);
   bool player = !file.empty() && fileExists(file);
   for (int i = 0; i < times; ++i) {
-    if (i > 0) ws.platform.events->sleepMs(player ? 1000 : 500);
+    if (i > 0) PauseMs(ws, player ? 1000 : 500);
     if (!player) {
       ws.platform.dialogs->beep();
     } else if (!ws.platform.sound->play(file)) {

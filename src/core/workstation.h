@@ -48,6 +48,9 @@ struct Workstation {
   bool MessageRefreshRequest = false;
   int ListMode = 1;        // 1 = in/out board, 0 = message list
   bool ArchiveView = false;
+  // Waits of a command in progress (core/waiting.h): above 0, timer ticks
+  // leave the files and the record buffers to the command.
+  int WaitDepth = 0;
 
   // Subsystem state.
   EngineState engine;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "core/waiting.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
@@ -158,7 +159,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
     if (std::filesystem::exists(dataPath, ec)) {
       for (int attempt = 0; attempt < 10 && rc != io::Ok; ++attempt) {
         ws.platform.dialogs->beep();
-        ws.platform.events->sleepMs(1000);
+        PauseMs(ws, 1000);
         rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
       }
       if (rc != io::Ok) {

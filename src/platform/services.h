@@ -52,11 +52,15 @@ class Dialogs {
 class EventPump {
  public:
   virtual ~EventPump() = default;
-  // Processes pending window events; returns the character typed meanwhile
-  // (27 Esc, 6 Ctrl+F, ...) or 0.
+  // Processes pending window events; returns the character typed while
+  // waiting since the last call or the last forgetTypedKeys (27 Esc, 6
+  // Ctrl+F, ...), or 0.
   virtual int processEvents() = 0;
   // Waits about ms milliseconds while keeping the windows responsive.
   virtual void sleepMs(int ms) = 0;
+  // A wait that reacts to keys starts with this: a key typed during an
+  // earlier pause must not answer it.
+  virtual void forgetTypedKeys() {}
 };
 
 // The small non-focusing note shown while waiting for a lock.

@@ -21,7 +21,8 @@ class QtClock : public Clock {
 };
 
 // Keys typed while the program waits are noted by an application-wide event
-// filter and handed to the waiting code; the windows still receive them.
+// filter and handed to the waiting code; the windows still receive them. A
+// lock wait forgets what was noted before it (a key typed during a pause).
 class QtEventPump : public QObject, public EventPump {
   Q_OBJECT
  public:
@@ -29,6 +30,7 @@ class QtEventPump : public QObject, public EventPump {
   ~QtEventPump() override;
   int processEvents() override;
   void sleepMs(int ms) override;
+  void forgetTypedKeys() override { typed_ = 0; }
 
   // The character a key press stands for: 27 Esc, 1..26 Ctrl+letter, else
   // its Windows-1252 character; 0 for keys without one.

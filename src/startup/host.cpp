@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "config/startup_routine.h"
+#include "core/waiting.h"
 #include "messages/daily.h"
 #include "startup/dialog_layout.h"
 #include "startup/notices.h"
@@ -187,7 +188,12 @@ void PaintMonth(Workstation& ws, HostWindow& window) {
 }
 
 void Timer1Timer(Workstation& ws, HostWindow& window) {
-  if (ws.QuitRequested && ws.PasswordDialogClosed) {
+  // While a command is in progress (waiting for a lock, pausing between
+  // attempts, or holding a lock with a dialog open) its files and buffers
+  // are in use: closing, the daily run and the notification file wait for a
+  // tick after it.
+  const bool waiting = CommandInProgress(ws);
+  if (ws.QuitRequested && ws.PasswordDialogClosed && !waiting) {
     window.closeHost();
     return;
   }
@@ -196,21 +202,22 @@ void Timer1Timer(Workstation& ws, HostWindow& window) {
   auto& latch = ws.host.DailyTriggerLatch;
   if (DailyTriggerDue(now, ws.mcfg.i8(mcfg::DailyOffset), ws.UserSlot)) {
     ws.Today = DayNumber(ws.platform.clock->now());
-    if (!latch && ws.options.MorningRun) {
-      // Latched before the run: its dialogs let this timer tick again.
-      latch = true;
-      if (ws.host.DailyRun) {
-        ws.host.DailyRun(ws, true);
-      } else {
-        EarlyMorningStuff(ws, true);
-      }
-    }
+    if (!latch && ws.options.MorningRun) ws.host.DailyRunPending = true;
     latch = true;
   } else {
     latch = false;
   }
+  if (ws.host.DailyRunPending && !waiting) {
+    // Cleared before the run: its dialogs let this timer tick again.
+    ws.host.DailyRunPending = false;
+    if (ws.host.DailyRun) {
+      ws.host.DailyRun(ws, true);
+    } else {
+      EarlyMorningStuff(ws, true);
+    }
+  }
 
-  if (ws.MultiUser && ws.options.Notifications && now != ws.host.LastNotifyMinute && ws.HostReady) {
+  if (!waiting && ws.MultiUser && ws.options.Notifications && now != ws.host.LastNotifyMinute && ws.HostReady) {
     ws.host.LastNotifyMinute = static_cast<std::int16_t>(now);
     checkNotifyFile(ws, window);
   }

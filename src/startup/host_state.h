@@ -23,6 +23,7 @@ struct HostState {
   std::uint8_t IconFlashState = 0;      // 0 not flashing; 1 next tick normal icon; 2 next tick flash icon
   std::int16_t LastNotifyMinute = -1;   // HHMM of the last look at the notification file
   bool DailyTriggerLatch = false;       // the daily trigger fired in the current minute
+  bool DailyRunPending = false;         // the trigger fired; the run waits for a tick outside a wait
   TrayRecord TrayData;
   bool TrayActive = false;              // the icon was added (switch on and a tray present)
   std::string IconPath;                 // the icon file the host currently shows

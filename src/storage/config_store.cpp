@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/records_init.h"
+#include "core/waiting.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
@@ -60,10 +61,6 @@ void showOk(Workstation& ws, const std::string& message) {
 int askRetry(Workstation& ws, int defaultButton) {
   return UltimateDialog(ws, MessageText(ws, 1720) + ws.paths.MainConfigPath + MessageText(ws, 1721), 3,
                         MessageText(ws, 407), MessageText(ws, 408), "", defaultButton);
-}
-
-void waitMs(Workstation& ws, int ms) {
-  if (ws.platform.events) ws.platform.events->sleepMs(ms);
 }
 
 // The day (by this workstation's clock) a file was last written; 0 when missing.
@@ -228,7 +225,7 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
                         "  ERR=" + std::to_string(result));
     }
     if (attempt % kRestoreEvery != 0) {
-      waitMs(ws, kReadPauseMs);
+      PauseMs(ws, kReadPauseMs);
       continue;
     }
     if (!fileExists(path)) {

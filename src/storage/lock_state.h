@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <string>
 
 namespace egresso {
@@ -73,6 +75,10 @@ struct LockState {
   std::string LockLine;        // at most 120
   // Name of the lock the last AcquireLock call waited for (BreakLock deletes it).
   std::string LastLockName;
+  // Locks this workstation holds, with the number of takes not yet
+  // released: a command run inside another one's wait may take a lock that
+  // command holds, and its release must leave the lock to that command.
+  std::map<std::string, int, std::less<>> Taken;
   // I/O result of the last lock-file step (recorded, never reported).
   int IoResult = 0;
   // The process's umask as read by the first attribute reset (-1 = not yet).

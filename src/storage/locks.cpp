@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <fstream>
-#include <thread>
 
 #include "startup/notices.h"
+#include "core/waiting.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
@@ -181,13 +181,6 @@ void restoreExamined(LockState& L, const ExaminedLock& e) {
   L.UnreadableSinceMs = e.unreadableSinceMs;
 }
 
-void pauseRound(Workstation& ws) {
-  if (ws.platform.events)
-    ws.platform.events->sleepMs(ws.locks.WaitRoundMs);
-  else
-    std::this_thread::sleep_for(std::chrono::milliseconds(ws.locks.WaitRoundMs));
-}
-
 // Umask of this process, which an office share's set-up uses to keep
 // outsiders out; read without changing it.
 mode_t readUmask() {
@@ -308,13 +301,21 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
 bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
   LockState& L = ws.locks;
   L.LastLockName = std::string(lockName);
+  L.LockBusy = false;
+  if (!ws.MultiUser || ws.ThisUser.empty()) return true;
+  if (auto held = L.Taken.find(lockName); held != L.Taken.end()) {
+    ++held->second;
+    return true;
+  }
+  WaitScope waiting(ws);
   const bool quitOnEntry = ws.QuitRequested;
   for (;;) {  // once more after every break on the user's demand
     L.LockBusy = false;
-    if (!ws.MultiUser || ws.ThisUser.empty()) return true;
     int key = 0;
-    // A key pressed on the note after an earlier wait ended answers nothing.
+    // Only keys pressed during this wait answer it: not one pressed on the
+    // note after an earlier wait ended, nor one typed during a pause.
     if (ws.platform.lockAlert) ws.platform.lockAlert->takeKeyAnswer();
+    if (ws.platform.events) ws.platform.events->forgetTypedKeys();
     std::string prevStation = "---";
     std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
     bool restart = false;
@@ -325,8 +326,8 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
           std::string text = MessageText(ws, 16) + " " + L.HolderInitials + "\r\n" + MessageText(ws, 17);
           ws.platform.lockAlert->flash(text.substr(0, 80), 1000);
         }
-        // A timer's handler run from here may take and release locks of its
-        // own; what this wait decides on is the lock file it examined.
+        // A handler run from here may take and release locks of its own;
+        // what this wait decides on is the lock file it examined.
         const ExaminedLock examined = examinedLock(L);
         if (int typed = ws.platform.events ? ws.platform.events->processEvents() : 0) key = typed;
         if (int answered = ws.platform.lockAlert ? ws.platform.lockAlert->takeKeyAnswer() : 0) key = answered;
@@ -348,11 +349,14 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
         if (now - waitStartMs >= timeout * 1000LL && L.LockLine.find("!!") == std::string::npos) BreakLock(ws);
         prevStation = L.HolderStation;
       }
-      if (!L.LockBusy) return true;
+      if (!L.LockBusy) {
+        L.Taken.emplace(std::string(lockName), 1);
+        return true;
+      }
       if (key == kKeyEsc) return false;
       // The application is closing: give up rather than keep it waiting.
       if (!quitOnEntry && ws.QuitRequested) return false;
-      pauseRound(ws);
+      PauseMs(ws, L.WaitRoundMs);
     }
   }
 }
@@ -360,6 +364,11 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
 void ReleaseLock(Workstation& ws, std::string_view lockName) {
   LockState& L = ws.locks;
   if (!ws.MultiUser) return;
+  if (auto held = L.Taken.find(lockName); held != L.Taken.end()) {
+    // The outermost take releases the file.
+    if (--held->second > 0) return;
+    L.Taken.erase(held);
+  }
   if (traceLogOn(ws)) traceLine(ws, "Unlocking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
 
   const std::string path = LockFilePath(ws, lockName);

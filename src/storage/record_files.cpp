@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/waiting.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/bytes.h"
@@ -132,7 +133,7 @@ OpenOutcome openForWriting(Workstation& ws, RecordFile& f, const std::string& pa
   if (!retries) return OpenOutcome::Failed;
   for (int attempt = 0; attempt < kOpenRetries; ++attempt) {
     ws.platform.dialogs->beep();
-    ws.platform.events->sleepMs(kRetryPauseMs);
+    PauseMs(ws, kRetryPauseMs);
     rc = f.open(path, size, RecordFile::Mode::ReadWrite);
     if (rc == io::Ok) return OpenOutcome::Opened;
   }

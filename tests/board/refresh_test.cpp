@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "storage/text.h"
@@ -323,6 +325,116 @@ TEST(MorningSignIn, SigningInAStaleEntry) {
   EXPECT_EQ(w.record("LOCATE.DAF", 3).closed(), 1);
   EXPECT_NE(readFile(w.path("INOUTCLA.DAF")).find("came in (entered by BOB)"), std::string::npos);
   EXPECT_EQ(w.ws.board.OutButtonHint, "Sign out");
+}
+
+// ------------------------------------------------------ timers during a wait
+
+// The board's two timers tick whenever the workstation processes events or
+// pauses, never inside their own handler (as with a window's timers); then
+// the world moves on.
+class BoardTimersTick : public EventPump {
+ public:
+  BoardTimersTick(BoardWorld& w, BoardRect moved) : w(w), moved(moved) {}
+  std::function<void(int)> afterTick;
+  int ticks = 0;
+  bool placementSaved = false;
+  int processEvents() override {
+    tick();
+    return 0;
+  }
+  void sleepMs(int ms) override {
+    w.fake.events.sleepMs(ms);
+    tick();
+  }
+
+ private:
+  void tick() {
+    if (!ticking) {
+      ticking = true;
+      Timer1Timer(w.ws);
+      placementSaved = Timer2Timer(w.ws, moved) || placementSaved;
+      ticking = false;
+    }
+    if (afterTick) afterTick(++ticks);
+  }
+  BoardWorld& w;
+  BoardRect moved;
+  bool ticking = false;
+};
+
+// Ann's morning sign-in and a moved window wait for a tick of the board.
+struct TimerWorkPending : BoardWorld {
+  const BoardRect moved{40, 30, 636, 480};
+  std::string personal;
+  BoardTimersTick pump{*this, moved};
+  TimerWorkPending() {
+    allIn();
+    FormShow(ws);
+    ws.board.AutoSignInPending = true;
+    personal = readFile(path("CFGANN.DAF"));
+    ws.platform.events = &pump;
+  }
+  // After the command the timers' work is still to do; the next ticks,
+  // outside it, do it without touching what the command wrote.
+  void expectWorkLeftToTheNextTick() {
+    EXPECT_EQ(record("LOCATE.DAF", 1).headline(), "") << "Ann's sign-in waited";
+    EXPECT_FALSE(pump.placementSaved);
+    EXPECT_TRUE(readFile(path("CFGANN.DAF")) == personal) << "the placement is not saved meanwhile";
+    ws.platform.events = &fake.events;
+    const BulBrdRcrd written = record("LOCATE.DAF", 2);
+    EXPECT_TRUE(Timer1Timer(ws).listRebuilt);
+    EXPECT_FALSE(ws.board.AutoSignInPending);
+    EXPECT_EQ(record("LOCATE.DAF", 1).headline(), "Arrived with Egresso " + AutoEntryStamp(ws));
+    EXPECT_TRUE(record("LOCATE.DAF", 2).bytes == written.bytes);
+    EXPECT_TRUE(Timer2Timer(ws, moved));
+  }
+};
+
+// Bob comes back in on Ann's board while another workstation holds the
+// journal lock: CloseEntry holds "LOCATELK" and waits for "EGLOG". It keeps
+// its lock through the ticks and writes Bob's record and Bob's journal line.
+TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) {
+  TimerWorkPending w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.putLocation(2, "Dentist", w.ws.Today, 1500);
+  writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
+  bool outerLockKept = true;
+  w.pump.afterTick = [&](int tick) {
+    outerLockKept = outerLockKept && std::filesystem::exists(w.path("LOCATELK.LOK"));
+    if (tick == 4) std::filesystem::remove(w.path("EGLOG.LOK"));
+  };
+  EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
+  EXPECT_EQ(w.pump.ticks, 4);
+  EXPECT_TRUE(outerLockKept);
+  EXPECT_FALSE(std::filesystem::exists(w.path("LOCATELK.LOK")));
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).closed(), 1);
+  EXPECT_NE(readFile(w.path("INOUTBOB.DAF")).find("came in"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(w.path("INOUTANN.DAF")));
+  w.expectWorkLeftToTheNextTick();
+}
+
+// A record write that has to retry opening the data file pauses between the
+// attempts; the ticks in the pauses must not fill RecordBuffer with another
+// employee's record before the write.
+TEST(TimersDuringAWait, ARecordWriteRetryingTheOpenWritesItsOwnRecord) {
+  TimerWorkPending w;
+  std::filesystem::rename(w.path("LOCATE.DAF"), w.path("LOCATE.SAV"));
+  std::filesystem::create_directory(w.path("LOCATE.DAF"));  // there, but cannot be opened
+  w.pump.afterTick = [&](int tick) {
+    if (tick != 2) return;  // the network gives the file back
+    std::filesystem::remove(w.path("LOCATE.DAF"));
+    std::filesystem::rename(w.path("LOCATE.SAV"), w.path("LOCATE.DAF"));
+  };
+  BulBrdRcrd& rec = w.ws.board.RecordBuffer;
+  rec.clear();
+  rec.setWho("BOB");
+  rec.setHeadline("Dentist");
+  EXPECT_EQ(WriteBoardRecord(w.ws, 2, "EGOK1"), 0);
+  EXPECT_EQ(w.pump.ticks, 2);
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
+  w.expectWorkLeftToTheNextTick();
 }
 
 // ------------------------------------------------------------- the window

@@ -4,9 +4,14 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
+#include "core/waiting.h"
 #include "platform/tray_qt.h"
+#include "storage/locks.h"
+#include "storage/workstation_fixture.h"
 
 namespace egresso {
 namespace {
@@ -21,6 +26,55 @@ TEST(QtEventPump, KeysTypedWhileWaitingAreReported) {
   QCoreApplication::postEvent(&w, new QKeyEvent(QEvent::KeyPress, Qt::Key_F, Qt::ControlModifier));
   pump.sleepMs(5);
   EXPECT_EQ(pump.processEvents(), 6);
+}
+
+// A lock wait with the window pump: the other workstation's lock goes away
+// at a tick of a timer, and the user may type Esc at another.
+struct LockWaitWithWindows : ::testing::Test {
+  test::FakePlatform fake;
+  QtEventPump pump;
+  Workstation ws{fake.platform()};
+  test::TempDir dir;
+  QWidget window;
+  QTimer ticks;
+  int tick = 0;
+  int keyAtTick = 0;
+  int freeAtTick = 3;
+
+  LockWaitWithWindows() {
+    test::joinFolder(ws, dir.str(), "ABC", "1111");
+    ws.platform.events = &pump;
+    test::writeFile(dir / "LOCATELK.LOK", "XYZ BBSL1           2222\r\n");
+    window.show();
+    ticks.setInterval(0);
+    QObject::connect(&ticks, &QTimer::timeout, [this] {
+      ++tick;
+      if (tick == keyAtTick) QTest::keyClick(&window, Qt::Key_Escape);
+      if (tick == freeAtTick) std::filesystem::remove(dir / "LOCATELK.LOK");
+    });
+  }
+  bool waitForTheLock() {
+    ticks.start();
+    bool taken = AcquireLock(ws, "LOCATELK", "BBSL1");
+    ticks.stop();
+    ReleaseLock(ws, "LOCATELK");
+    return taken;
+  }
+};
+
+TEST_F(LockWaitWithWindows, AKeyTypedDuringAPauseDoesNotAnswerALaterWait) {
+  QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  PauseMs(ws, 5);  // a retry pause of an earlier step
+  EXPECT_TRUE(waitForTheLock());
+  EXPECT_GE(tick, freeAtTick);
+}
+
+TEST_F(LockWaitWithWindows, AKeyTypedDuringTheWaitAnswersIt) {
+  keyAtTick = 2;
+  freeAtTick = 1'000'000;  // only if the key went unheard
+  EXPECT_FALSE(waitForTheLock());
+  EXPECT_LT(tick, freeAtTick);
+  EXPECT_TRUE(std::filesystem::exists(dir / "LOCATELK.LOK"));
 }
 
 TEST(QtEventPump, KeyCharacters) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/waiting.h"
 #include "storage/bytes.h"
+#include "storage/locks.h"
 #include "support/fake_platform.h"
 
 namespace egresso {
@@ -421,6 +423,47 @@ TEST_F(HostFixture, QuitRequestClosesTheHostUnlessThePasswordDialogIsOpen) {
   Timer1Timer(ws, window);
   EXPECT_EQ(window.count("closeHost"), 1);
   EXPECT_TRUE(notifyFileExists());
+}
+
+// A command waiting for a lock or between attempts has its files and buffers
+// in use: the ticks during the wait leave the notification file, the daily
+// run and closing to the first tick after it, even one in a later minute.
+TEST_F(HostFixture, TicksDuringAWaitLeaveTheirFileWorkToTheNextTick) {
+  ws.UserSlot = 1;
+  ws.ListMode = 0;
+  fp.clock.set(2026, 12, 7, 0, 1, 0);
+  notify("M");
+  {
+    WaitScope waiting(ws);
+    ws.QuitRequested = true;
+    Timer1Timer(ws, window);
+    Timer1Timer(ws, window);
+    EXPECT_EQ(dailyRuns, 0);
+    EXPECT_TRUE(notifyFileExists());
+    EXPECT_FALSE(ws.MessageRefreshRequest);
+    EXPECT_EQ(window.count("closeHost"), 0);
+    ws.QuitRequested = false;
+    nextMinute();
+    Timer1Timer(ws, window);
+  }
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 1);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_TRUE(ws.MessageRefreshRequest);
+  Timer1Timer(ws, window);
+  EXPECT_EQ(dailyRuns, 1);
+
+  // So do the ticks while a command holds a lock (a dialog of the command is open).
+  ws.MessageRefreshRequest = false;
+  notify("M");
+  nextMinute();
+  ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBOT"));
+  Timer1Timer(ws, window);
+  EXPECT_TRUE(notifyFileExists());
+  ReleaseLock(ws, "LOCATELK");
+  Timer1Timer(ws, window);
+  EXPECT_FALSE(notifyFileExists());
+  EXPECT_TRUE(ws.MessageRefreshRequest);
 }
 
 TEST_F(HostFixture, TrayMenuCaptionsAndItems) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <random>
 
+#include "core/waiting.h"
 #include "storage/record_io.h"
 #include "workstation_fixture.h"
 
@@ -308,6 +309,35 @@ TEST_F(LockTest, ALockTakenByAHandlerDuringTheWaitDoesNotEndIt) {
   pump.typed = 6;
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+}
+
+// A handler run inside a command that holds a lock (from its lock wait or
+// its dialog) may take and release that lock too; the command keeps it.
+TEST_F(LockTest, AnInnerTakeAndReleaseLeaveTheOuterCommandsLock) {
+  ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBOT"));
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBMSI"));
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_EQ(readFile(lockFile()), "ABC BBOT            1111\r\n") << "still the outer command's lock";
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "the outermost release removes it";
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "no take is left over";
+}
+
+TEST_F(LockTest, OnlyKeysTypedDuringTheWaitAnswerIt) {
+  heldBy(kOtherBBSL1);
+  fake.events.typeDuringNextSleep = 27;
+  PauseMs(ws, 1000);  // a retry pause of some earlier command
+  typeAfterRounds(3, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.events.pumps, 4) << "gave up at the key typed during the wait, not at once";
+
+  // Typed during the wait's own pause between two looks, it does answer.
+  fake.events.pumps = 0;
+  fake.events.typeDuringNextSleep = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_EQ(fake.events.pumps, 2);
 }
 
 // A workstation whose identity could not be read has an empty station; the

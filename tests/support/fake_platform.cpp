@@ -50,6 +50,7 @@ std::string FakeDialogs::allText() const {
 
 int FakeEvents::processEvents() {
   ++pumps;
+  if (noted) return std::exchange(noted, 0);
   if (keys.empty()) return 0;
   int k = keys.front();
   keys.pop_front();
@@ -58,6 +59,7 @@ int FakeEvents::processEvents() {
 
 void FakeEvents::sleepMs(int ms) {
   slept += ms;
+  if (typeDuringNextSleep) noted = std::exchange(typeDuringNextSleep, 0);
   if (clock) clock->advanceMs(ms);
 }
 

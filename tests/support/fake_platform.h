@@ -46,10 +46,17 @@ class FakeEvents : public EventPump {
   explicit FakeEvents(FakeClock* c) : clock(c) {}
   FakeClock* clock;
   std::deque<int> keys;   // characters "typed" at successive processEvents calls
+  // A character "typed" during the next sleep; kept, as a window pump keeps
+  // it, for the next processEvents unless forgotten first.
+  int typeDuringNextSleep = 0;
   int pumps = 0;
   std::int64_t slept = 0;
   int processEvents() override;
   void sleepMs(int ms) override;
+  void forgetTypedKeys() override { noted = 0; }
+
+ private:
+  int noted = 0;
 };
 
 class FakeLockAlert : public LockAlert {
