@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
+#include "startup/notify_file.h"
 #include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
@@ -105,8 +107,15 @@ void FormShow(Workstation& ws) {
   BuildBoardList(ws);
   if (ws.ListMode == 1) UpdateOutHint(ws, ws.UserSlot);
   if (ws.ListMode == 0) {
-    const std::string notify = DataFile(ws, "TIMER." + ws.ThisUser);
-    if (fileExists(notify)) deleteFile(notify);
+    // The new messages are on screen now; an announcement change that came
+    // with them in the same file is still to be shown.
+    const std::string notify = NotifyFileOf(ws, ws.ThisUser);
+    for (const auto& text : TakeNotifyTexts(notify))
+      if (text.find('B') != std::string::npos) ws.AnnouncementChanged = true;
+    // A file too short to hold a record holds no letter anybody could lose.
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(notify, ec);
+    if (!ec && size < kNotifyRecordSize) deleteFile(notify);
   }
   ws.BoardOpen = true;
   ws.HostReady = true;

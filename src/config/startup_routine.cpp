@@ -180,23 +180,25 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 5 comes before the switches: without the notice file nothing in the
   // data folder may be read, created or written.
+  // A notice file that is empty or cannot be read is as good as missing:
+  // without its texts every dialog would be blank.
   const std::string notices = findAnyCase(ws.paths.ProgramFolder, "NOTICES.TXT");
-  if (notices.empty()) {
+  if (!notices.empty()) ws.paths.NoticesPath = notices;
+  if (notices.empty() || !LoadNotices(ws)) {
     ws.platform.dialogs->messageBox(NoticesMissingText(ws.paths.ProgramFolder), BoxKind::Warning);
     ws.QuitRequested = true;
     return;
   }
-  ws.paths.NoticesPath = notices;
 
   // Step 4.
   LoadSwitches(ws, args);
   ws.ListMode = ws.options.StartInMessages ? 0 : 1;
   if (!ws.paths.ExtraFolder.empty()) createFolder(ws.paths.ExtraFolder);
 
-  // Step 7; month and day names are notice texts read when needed.
+  // Step 7 (the notice texts were loaded with step 5); month and day names
+  // are notice texts read when needed.
   ws.StationId = readStationId();
   ws.Today = DayNumber(ws.platform.clock->now());
-  LoadNotices(ws);
 
   // Step 8.
   BuildDataPaths(ws);
@@ -271,6 +273,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 25; the report presets of step 26 have nothing to preset here.
   if (ws.Today != ws.pcfg.i16(pcfg::UserLastDate)) EarlyMorningStuff(ws, false);
+  ws.StartupFinished = true;
 }
 
 }  // namespace
