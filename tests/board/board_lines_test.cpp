@@ -20,16 +20,16 @@ LocationLine Sample() {
   return l;
 }
 
-TEST(BoardDateText, LongDatesLoseTheirBlanksAndKeepTheYear) {
+TEST(BoardDateText, OnlyDatesLongerThanTheColumnLoseTheirBlanks) {
   EXPECT_EQ(FitDateText("10 DEC 26", 8), " 10DEC26");
-  EXPECT_EQ(FitDateText("1 JAN 27", 8), "  1JAN27");
+  EXPECT_EQ(FitDateText("9 DEC 26", 8), "9 DEC 26") << "fits its column: keeps its blanks";
+  EXPECT_EQ(FitDateText("1 JAN 27", 8), "1 JAN 27");
+  EXPECT_EQ(FitDateText(" 9 DEC 26 ", 8), "9 DEC 26");
   EXPECT_EQ(FitDateText("1.1.27", 8), "  1.1.27");
   EXPECT_EQ(FitDateText("31.12.26", 8), "31.12.26") << "nothing to drop: it still fits the column";
   EXPECT_EQ(FitDateText("         ", 8), "        ");
   EXPECT_EQ(FitDateText("", 8), "        ");
   EXPECT_EQ(FitDateText("12 SEPTEMBER 2026", 8), "12SEPTEM");
-  EXPECT_EQ(DayMonthText("10 DEC 26"), "10 DEC");
-  EXPECT_EQ(DayMonthText("1.12.26"), "1.12");
 }
 
 TEST(BoardLines, DefaultLayoutPositions) {
@@ -126,22 +126,56 @@ TEST(BoardLines, ColumnsReadBack) {
   EXPECT_EQ(RecordNumberOfLine(std::string(83, ' ') + "12a45"), -1);
   EXPECT_FALSE(LineIsStale(s));
   EXPECT_EQ(LineName(s, false), "Bob Carter");
-  EXPECT_TRUE(LineHasReturnTime(s, false));
 
   const std::string in = SignedInLineText(s, false);
   ASSERT_EQ(in.size(), 89u);
   EXPECT_EQ(Cols(in, 1, 23), "Bob Carter             ");
   EXPECT_EQ(Cols(in, 24, 83), std::string(60, ' '));
   EXPECT_EQ(RecordNumberOfLine(in), 2);
-  EXPECT_FALSE(LineHasReturnTime(in, false));
 
   const std::string rt = ReturnFirstLocationText(Sample(), "-");
   EXPECT_EQ(LineName(rt, true), "Bob Carter");
-  EXPECT_TRUE(LineHasReturnTime(rt, true));
   const std::string rtIn = SignedInLineText(rt, true);
   ASSERT_EQ(rtIn.size(), 89u);
   EXPECT_EQ(LineName(rtIn, true), "Bob Carter");
-  EXPECT_FALSE(LineHasReturnTime(rtIn, true));
+}
+
+// Whether a line shows its return time is decided from its fields, in
+// every layout: where the time stands moves with the layout and the texts.
+TEST(BoardLines, ReturnTimeShownInEachLayout) {
+  constexpr auto D = LocationLayout::Default, R = LocationLayout::ReturnFirst, C = LocationLayout::Compact;
+  const std::string stale = "Not signed in yet";
+  LocationLine l = Sample();
+  for (auto layout : {D, R, C}) {
+    EXPECT_TRUE(LocationShowsReturnTime(l, layout, stale));
+    EXPECT_NE(LocationText(l, layout, stale).find("2:30P"), std::string::npos);
+  }
+  LocationLine none = Sample();
+  none.timeText.clear();
+  for (auto layout : {D, R, C}) EXPECT_FALSE(LocationShowsReturnTime(none, layout, stale));
+
+  // The compact line puts the time after a name and a location of any
+  // length: long ones push it past the record number, where it is cut off.
+  LocationLine longer = Sample();
+  longer.name = std::string(23, 'n');
+  longer.location = std::string(60, 'x');
+  const std::string compact = CompactLocationText(longer);
+  EXPECT_EQ(compact.find("2:30P"), std::string::npos);
+  EXPECT_FALSE(LocationShowsReturnTime(longer, C, stale));
+  EXPECT_TRUE(LocationShowsReturnTime(longer, D, stale));
+  longer.name = "Bob Carter";
+  longer.location = std::string(60, 'x');  // "Bob Carter: " + 60 + " " + " 2:30P" ends at 79
+  EXPECT_NE(CompactLocationText(longer).find("2:30P"), std::string::npos);
+  EXPECT_TRUE(LocationShowsReturnTime(longer, C, stale));
+
+  // The return-first layout shows the stale text instead of the time, also
+  // when "/OT" put the time the entry was written in front of it.
+  LocationLine old = Sample();
+  old.stale = true;
+  old.location = "(9 DEC/8:30A) " + stale;
+  EXPECT_EQ(Cols(ReturnFirstLocationText(old, stale), 1, 17), "Not signed in yet");
+  EXPECT_FALSE(LocationShowsReturnTime(old, R, stale));
+  EXPECT_TRUE(LocationShowsReturnTime(old, D, stale));
 }
 
 TEST(BoardLines, OutColoursAndListOrder) {
