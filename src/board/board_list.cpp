@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "board/board_lines.h"
+#include "config/startup_routine.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
@@ -578,11 +579,22 @@ void BuildBoardList(Workstation& ws) {
 
 int FindUserSlot(const Workstation& ws, std::string_view initials) { return ws.mcfg.slotOf(initials); }
 
-void CheckEmployeeTables(Workstation& ws) {
-  const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
-  if (!fileExists(flagFile)) return;
-  ReadMainConfig(ws, "BBCET");
+namespace {
+std::string EmployeeTablesFlagFile(const Workstation& ws) { return DataFile(ws, "EMP" + ws.ThisUser); }
+}  // namespace
+
+bool EmployeeTablesChanged(const Workstation& ws) {
+  return !ws.ThisUser.empty() && fileExists(EmployeeTablesFlagFile(ws));
+}
+
+void CheckEmployeeTables(Workstation& ws, std::string_view tag) {
+  if (!EmployeeTablesChanged(ws)) return;
+  const std::string flagFile = EmployeeTablesFlagFile(ws);
+  // The flag goes before the read, so a change saved during the read leaves
+  // a new one; a read that failed puts it back for the next time.
   deleteFile(flagFile);
+  ReloadMainConfig(ws, tag);
+  if (!ws.locks.ConfigRead) std::ofstream(flagFile, std::ios::binary | std::ios::app);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   RememberBoardAges(ws);
   ws.board.EmployeeTablesReloaded = true;

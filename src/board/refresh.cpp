@@ -174,17 +174,13 @@ Timer1Result Timer1Timer(Workstation& ws) {
                         "  TIMENOW: " + std::to_string(NowSecondsOfDay(ws)) + "  > " +
                         std::to_string(SecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath))) + "+" +
                         std::to_string(ws.UserSlot));
-    const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
-    if (!ws.ThisUser.empty() && fileExists(flagFile)) {
+    if (EmployeeTablesChanged(ws)) {
       BoardTrace(ws, "FileAge2: ");
-      deleteFile(flagFile);
-      ReadMainConfig(ws, "BBFA2");
-      ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
-      b.EmployeeTablesReloaded = true;
+      CheckEmployeeTables(ws, "BBFA2");
     } else {
       BoardTrace(ws, "FileAge3: ");
+      RememberBoardAges(ws);
     }
-    RememberBoardAges(ws);
     b.ReadOnlyRefresh = true;
     BuildBoardList(ws);
     r.listRebuilt = true;

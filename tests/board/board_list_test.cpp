@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 
+#include "config/startup_routine.h"
 #include "board/board_lines.h"
 #include "board/board_world.h"
 #include "platform/codepage.h"
@@ -672,10 +673,23 @@ TEST(BoardList, ChangedEmployeeTablesAreReadAgain) {
   w.ws.mcfg.setEmpInitials(1, "CLA");
   w.saveConfig();
   writeFile(w.path("EMPANN"), "1");
+  w.ws.options.ArchiveOff = true;  // "/DA", applied at start-up
+  w.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);
+  w.saveConfig();
+  ApplyMainConfigSwitches(w.ws);
   CheckEmployeeTables(w.ws);
   EXPECT_FALSE(std::filesystem::exists(w.path("EMPANN")));
   EXPECT_EQ(w.ws.UserSlot, 3);
   EXPECT_TRUE(w.ws.board.EmployeeTablesReloaded);
+  EXPECT_EQ(w.ws.mcfg.u8(mcfg::ArchiveMessages), 0) << "the switch outlives the re-read";
+
+  // A read that fails leaves the flag for the next time.
+  writeFile(w.path("EMPANN"), "1");
+  std::filesystem::remove(w.path("CFGMAIN.DAF"));
+  std::filesystem::create_directory(w.path("CFGMAIN.DAF"));
+  w.ws.board.EmployeeTablesReloaded = false;
+  CheckEmployeeTables(w.ws);
+  EXPECT_TRUE(std::filesystem::exists(w.path("EMPANN")));
 }
 
 TEST(BoardHeading, ColumnsAndSortChoice) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/startup_routine.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "storage/text.h"
@@ -134,6 +135,12 @@ TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
   w.ws.mcfg.setEmpInitials(2, "DAN");
   w.saveConfig();
   b->mcfg = w.ws.mcfg;  // what the re-read finds
+  // This run's switches, applied to the record in memory at start-up.
+  b->options.ArchiveOn = true;        // "/AM"
+  b->options.SignAllOutMinus = true;  // "/SI-"
+  b->options.LogPlus = true;          // "/SL+"
+  b->options.LockTimeoutSwitch = 7;   // "/EL=7"
+  ApplyMainConfigSwitches(*b);
   writeFile(w.path("EMPBOB"), "1");
   w.putLocation(1, "Bank", w.ws.Today, 1000);
   StampLocations(w, -5);
@@ -141,6 +148,13 @@ TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
   EXPECT_FALSE(std::filesystem::exists(w.path("EMPBOB")));
   EXPECT_EQ(b->UserSlot, 4);
   EXPECT_TRUE(b->board.EmployeeTablesReloaded);
+  EXPECT_EQ(b->mcfg.empInitials(2), "DAN");
+  EXPECT_EQ(b->mcfg.u8(mcfg::ArchiveMessages), 1) << "the switches outlive the re-read";
+  EXPECT_EQ(b->mcfg.u8(mcfg::NoSignAllOut), 1);
+  EXPECT_EQ(b->mcfg.u8(mcfg::InOutLog), 1);
+  EXPECT_EQ(b->mcfg.i16(mcfg::LockTimeout), 7);
+  EXPECT_TRUE(b->options.LoggingOn);
+  EXPECT_EQ(readFile(w.path("CFGMAIN.DAF"))[mcfg::ArchiveMessages], 0) << "and stay this workstation's own";
 }
 
 // ------------------------------------------------------- other timer duties
