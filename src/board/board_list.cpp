@@ -146,7 +146,7 @@ int WriteDirect(Workstation& ws, const std::string& path, std::size_t recordSize
                 std::string_view tag) {
   RecordFile f;
   int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
-  if (rc == io::Ok) rc = f.write(n, bytes);
+  if (rc == io::Ok) rc = WriteRecordKeepingTail(f, n, bytes);
   int closeRc = f.close();
   if (rc == io::Ok) rc = closeRc;
   ReportIoError(ws, rc, tag);
