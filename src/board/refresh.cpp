@@ -234,8 +234,14 @@ BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const Board
   return r;
 }
 
+bool CompactBoundsLeft(const Workstation& ws, const BoardRect& current, BoardRect& bounds) {
+  if (!ws.options.CompactMode || current == ws.board.SavedPlacement) return false;
+  bounds = ws.board.SavedPlacement;
+  return true;
+}
+
 bool Timer2Timer(Workstation& ws, const BoardRect& current) {
-  if (current == ws.board.SavedPlacement) return false;
+  if (ws.options.CompactMode || current == ws.board.SavedPlacement) return false;
   SaveBoardPlacement(ws, current);
   WritePersonalConfig(ws);
   return true;

@@ -373,6 +373,13 @@ TEST(BoardShow, PlacementSavedOrCentred) {
   w.ws.options.TallBoard = false;
   w.ws.options.CompactMode = true;
   EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{400, 1, 200, 798}));
+  // The compact window goes back to those bounds; nothing new is saved.
+  BoardRect bounds;
+  EXPECT_FALSE(CompactBoundsLeft(w.ws, BoardRect{400, 1, 200, 798}, bounds));
+  EXPECT_FALSE(Timer2Timer(w.ws, BoardRect{300, 50, 500, 400}));
+  ASSERT_TRUE(CompactBoundsLeft(w.ws, BoardRect{300, 50, 500, 400}, bounds));
+  EXPECT_EQ(bounds, (BoardRect{400, 1, 200, 798}));
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 0), 200);
 }
 
 }  // namespace
