@@ -27,6 +27,18 @@ constexpr int kAppendAttempts = 20;
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// The record just appended through fd reads back as written: a file server
+// that appends for several computers without order may have let another
+// writer's record land on it (an equal record does as well).
+bool readsBack(int fd, const std::array<std::uint8_t, kNotifyRecordSize>& record) {
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  std::array<std::uint8_t, kNotifyRecordSize> back{};
+  return end >= static_cast<off_t>(record.size()) &&
+         ::pread(fd, back.data(), back.size(), end - static_cast<off_t>(record.size())) ==
+             static_cast<ssize_t>(back.size()) &&
+         back == record;
+}
+
 }  // namespace
 
 std::string NotifyFileOf(const Workstation& ws, std::string_view initials) {
@@ -36,24 +48,27 @@ std::string NotifyFileOf(const Workstation& ws, std::string_view initials) {
 std::string ClaimedNotifyFile(const std::string& notifyFile) { return notifyFile + ".RD"; }
 
 int AppendNotifyRecord(const std::string& notifyFile, std::string_view text) {
+  text = text.substr(0, kNotifyRecordSize - 1);
   std::array<std::uint8_t, kNotifyRecordSize> record{};
-  putPString(record, 0, kNotifyRecordSize - 1, text.substr(0, kNotifyRecordSize - 1));
+  putPString(record, 0, kNotifyRecordSize - 1, text);
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
     // One write of the whole record: appending writes of several writers
     // never interleave inside a record.
-    const int fd = ::open(notifyFile.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return io::fromErrno(errno);
     const ssize_t written = ::write(fd, record.data(), record.size());
     const int writeErr = errno;
     struct stat mine {};
     const bool known = ::fstat(fd, &mine) == 0;
+    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(fd, record);
     if (::close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
     if (written < 0) return io::fromErrno(writeErr);
     if (written != static_cast<ssize_t>(record.size())) return io::DiskWriteError;
     // The file still under the user's name holds the record: whoever takes
     // it later takes the record with it.
     struct stat now {};
-    if (!known || (::stat(notifyFile.c_str(), &now) == 0 && sameFile(now, mine))) return io::Ok;
+    if (!known) return io::Ok;
+    if (intact && ::stat(notifyFile.c_str(), &now) == 0 && sameFile(now, mine)) return io::Ok;
   }
   return io::Ok;
 }
