@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/startup_routine.h"
+#include "startup/notify_file.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "storage/text.h"
@@ -353,6 +354,19 @@ TEST(BoardShow, MessageModeRemovesTheNotificationFile) {
   EXPECT_TRUE(w.ws.BoardOpen);
   EXPECT_TRUE(w.ws.HostReady);
   EXPECT_EQ(w.ws.board.BoardLockName, "MEMOLK");
+}
+
+// The message list on screen settles the new-message letter; an
+// announcement change that waited in the same file is still shown.
+TEST(BoardShow, MessageModeKeepsAnAnnouncementLetterFromTheNotificationFile) {
+  BoardWorld w;
+  w.ws.ListMode = 0;
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'M'), io::Ok);
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'B'), io::Ok);
+  w.ws.AnnouncementChanged = false;
+  FormShow(w.ws);
+  EXPECT_FALSE(std::filesystem::exists(w.path("TIMER.ANN")));
+  EXPECT_TRUE(w.ws.AnnouncementChanged);
 }
 
 TEST(BoardShow, PlacementSavedOrCentred) {
