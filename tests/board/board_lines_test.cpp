@@ -140,42 +140,18 @@ TEST(BoardLines, ColumnsReadBack) {
   EXPECT_EQ(LineName(rtIn, true), "Bob Carter");
 }
 
-// Whether a line shows its return time is decided from its fields, in
-// every layout: where the time stands moves with the layout and the texts.
-TEST(BoardLines, ReturnTimeShownInEachLayout) {
-  constexpr auto D = LocationLayout::Default, R = LocationLayout::ReturnFirst, C = LocationLayout::Compact;
-  const std::string stale = "Not signed in yet";
+// The compact line puts the return time after a name and a location of any
+// length: long ones push it past the record number, where it is cut off.
+TEST(BoardLines, CompactLineShowsItsReturnTimeOnlyWhenItFits) {
+  constexpr auto C = LocationLayout::Compact;
   LocationLine l = Sample();
-  for (auto layout : {D, R, C}) {
-    EXPECT_TRUE(LocationShowsReturnTime(l, layout, stale));
-    EXPECT_NE(LocationText(l, layout, stale).find("2:30P"), std::string::npos);
-  }
-  LocationLine none = Sample();
-  none.timeText.clear();
-  for (auto layout : {D, R, C}) EXPECT_FALSE(LocationShowsReturnTime(none, layout, stale));
-
-  // The compact line puts the time after a name and a location of any
-  // length: long ones push it past the record number, where it is cut off.
-  LocationLine longer = Sample();
-  longer.name = std::string(23, 'n');
-  longer.location = std::string(60, 'x');
-  const std::string compact = CompactLocationText(longer);
-  EXPECT_EQ(compact.find("2:30P"), std::string::npos);
-  EXPECT_FALSE(LocationShowsReturnTime(longer, C, stale));
-  EXPECT_TRUE(LocationShowsReturnTime(longer, D, stale));
-  longer.name = "Bob Carter";
-  longer.location = std::string(60, 'x');  // "Bob Carter: " + 60 + " " + " 2:30P" ends at 79
-  EXPECT_NE(CompactLocationText(longer).find("2:30P"), std::string::npos);
-  EXPECT_TRUE(LocationShowsReturnTime(longer, C, stale));
-
-  // The return-first layout shows the stale text instead of the time, also
-  // when "/OT" put the time the entry was written in front of it.
-  LocationLine old = Sample();
-  old.stale = true;
-  old.location = "(9 DEC/8:30A) " + stale;
-  EXPECT_EQ(Cols(ReturnFirstLocationText(old, stale), 1, 17), "Not signed in yet");
-  EXPECT_FALSE(LocationShowsReturnTime(old, R, stale));
-  EXPECT_TRUE(LocationShowsReturnTime(old, D, stale));
+  l.location = std::string(60, 'x');  // "Bob Carter: " + 60 + " " + " 2:30P" ends at 79
+  EXPECT_NE(LocationText(l, C, "-").find("2:30P"), std::string::npos);
+  EXPECT_TRUE(LocationShowsReturnTime(l, C, "-"));
+  l.name = std::string(23, 'n');
+  EXPECT_EQ(LocationText(l, C, "-").find("2:30P"), std::string::npos);
+  EXPECT_FALSE(LocationShowsReturnTime(l, C, "-"));
+  EXPECT_TRUE(LocationShowsReturnTime(l, LocationLayout::Default, "-"));
 }
 
 TEST(BoardLines, OutColoursAndListOrder) {
