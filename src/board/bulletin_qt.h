@@ -61,6 +61,9 @@ class TBulBrd : public QMainWindow {
   QListWidget* BBSoldList() const { return bbsOldList_; }
   QLabel* BulBrdInfo() const { return bulBrdInfo_; }
   QFont listFont() const;
+  QFont headingFont() const;
+  QPushButton* ExitButton() const { return okBtn_; }
+  QMenu* ToolsMenu() const { return toolsMenu_; }
   const QPixmap& memoGlyph() const { return memoGlyph_; }
 
  signals:

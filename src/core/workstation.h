@@ -40,6 +40,9 @@ struct Workstation {
   // Program-wide flags and values.
   std::int16_t Today = 0;  // day number of the current date
   bool QuitRequested = false;
+  // The start-up routine ran to its end: only then does the program act for
+  // the user at exit (a start-up left at the password writes nothing).
+  bool StartupFinished = false;
   bool PasswordDialogClosed = true;
   bool HostShown = false;
   bool HostReady = false;
