@@ -554,12 +554,13 @@ void EgressoForm::CalendarClick(int x, int y, bool& startDrag) {
   }
 }
 
-void EgressoForm::CalendarKey(SmallCalendar::Key key) {
-  if (edited_ && key != SmallCalendar::Key::Home) return;
+bool EgressoForm::CalendarKey(SmallCalendar::Key key) {
+  if (edited_ && key != SmallCalendar::Key::Home) return false;
   calendar.Press(ws_, key);
   const std::int16_t d = ParseDay(ws_, calendar.DateText(ws_), "", false);
   if (d > 0 && d < kNoDateFrom) f.ReturnDate = FormatDay(ws_, d);
   f.showCalendar = true;
+  return true;
 }
 
 void EgressoForm::Typed() { edited_ = dirty_ = true; }

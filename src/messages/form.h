@@ -79,7 +79,8 @@ class EgressoForm {
   void EmployeeOutClick(int index);
   // The calendar: a click inside it, a key while the return date has the focus.
   void CalendarClick(int x, int y, bool& startDrag);
-  void CalendarKey(SmallCalendar::Key key);
+  // False when the key is not the calendar's now (the field was typed into).
+  bool CalendarKey(SmallCalendar::Key key);
 
   // Keys. Typing a character that changes a field; Delete.
   void Typed();
@@ -97,6 +98,7 @@ class EgressoForm {
   std::vector<std::string> PrintLines();
 
   bool closed() const { return closed_; }
+  bool edited() const { return edited_; }
   bool isNew() const { return isNew_; }
   int recordNumber() const { return recordNumber_; }
   // A telephone number the user asked to dial, for the window's dialer.
