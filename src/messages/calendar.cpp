@@ -11,6 +11,11 @@ namespace {
 
 int FullYear(int year2) { return year2 < 73 ? 2000 + year2 : 1900 + year2; }
 
+std::string TwoDigitYear(int year2) {
+  const char digits[3] = {static_cast<char>('0' + year2 / 10 % 10), static_cast<char>('0' + year2 % 10), 0};
+  return digits;
+}
+
 }  // namespace
 
 void SmallCalendar::Show(Workstation& ws, int dayNumber) {
@@ -43,9 +48,7 @@ void SmallCalendar::ChosenCell(int& row, int& column) const {
 }
 
 std::string SmallCalendar::Header(Workstation& ws) const {
-  std::string y = std::to_string(year2_);
-  if (y.size() < 2) y.insert(0, "0");
-  return MonthAbbreviation(ws, month_) + " " + y;
+  return MonthAbbreviation(ws, month_) + " " + TwoDigitYear(year2_);
 }
 
 std::string SmallCalendar::DayHeading(Workstation& ws, int column) const {
@@ -97,9 +100,7 @@ void SmallCalendar::Press(Workstation& ws, Key key) {
 }
 
 std::string SmallCalendar::DateText(Workstation& ws) const {
-  std::string y = std::to_string(year2_);
-  if (y.size() < 2) y.insert(0, "0");
-  return std::to_string(day_) + " " + MonthName(ws, month_) + " " + y;
+  return std::to_string(day_) + " " + MonthName(ws, month_) + " " + TwoDigitYear(year2_);
 }
 
 }  // namespace egresso

@@ -299,21 +299,24 @@ void TEgressoBrd::layoutFace() {
   }
   locAbbBox_->setGeometry(8, 60, w - 16, 52);
   locAbb_->setGeometry(8, 20, w - 32, 24);
-  locationBox_->setGeometry(8, 116, w - 16, 214);
-  location_->setGeometry(8, 20, w - 32, 186);
+  // The text box takes the room of the destination list when there is none.
+  const bool abbreviations = loc && logic_.f.showLocAbb;
+  const int textTop = !loc || abbreviations ? 116 : 60;
+  locationBox_->setGeometry(8, textTop, w - 16, 330 - textTop);
+  location_->setGeometry(8, 20, w - 32, 330 - textTop - 28);
   smClndrBox_->setGeometry(236, 56, SmallCalendar::Width + 4, SmallCalendar::Height + 4);
   smClndr_->move(2, 2);
   smClndrBox_->setTitle(QString());
-  deleteBtn_->setGeometry(12, 336, 160, 22);
-  readBtn_->setGeometry(180, 336, 160, 22);
-  label1_->setGeometry(12, 360, 300, 18);
-  label2_->setGeometry(12, 378, 300, 18);
-  rplyBtn_->setGeometry(320, 360, 28, 28);
-  fwdBtn_->setGeometry(352, 360, 28, 28);
-  dialBtn_->setGeometry(320, 332, 60, 26);
+  deleteBtn_->setGeometry(12, 338, 130, 24);
+  readBtn_->setGeometry(146, 338, 130, 24);
+  rplyBtn_->setGeometry(272, 336, 28, 28);
+  fwdBtn_->setGeometry(304, 336, 28, 28);
+  dialBtn_->setGeometry(336, 336, 28, 28);
+  label1_->setGeometry(12, 368, 340, 18);
+  label2_->setGeometry(12, 386, 340, 18);
   okBtn_->setGeometry(w - 160, 336, 72, 28);
   cancelBtn_->setGeometry(w - 82, 336, 72, 28);
-  setFixedSize(w, 400 + kMenuHeight);
+  setFixedSize(w, 408 + kMenuHeight);
 }
 
 void TEgressoBrd::pull() {

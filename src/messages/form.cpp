@@ -33,7 +33,9 @@ std::string Trim(std::string_view s) {
 // Writes a body file whole or not at all: a reader never sees half a text.
 int WriteBodyWhole(Workstation& ws, const std::filesystem::path& p, std::string_view text) {
   std::filesystem::path temp = p;
-  temp += "." + (ws.ThisUser.empty() ? std::string("X") : ws.ThisUser) + ".tmp";
+  temp += ".";
+  temp += ws.ThisUser.empty() ? std::string("X") : ws.ThisUser;
+  temp += ".tmp";
   int rc = WriteBodyText(temp, text);
   if (rc == io::Ok && std::rename(temp.c_str(), p.c_str()) != 0) rc = io::fromErrno(errno);
   if (rc != io::Ok) deleteFile(temp);
@@ -269,6 +271,11 @@ void EgressoForm::OKbtnClick() {
 void EgressoForm::Save() {
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const bool loc = f.locationFace;
+  if (archive_) {
+    // The archive is shown read-only: nothing in it changes from here.
+    Close();
+    return;
+  }
   {
     // The form's own reload is not a change made while it was open.
     const bool reloaded = ws_.board.EmployeeTablesReloaded;
@@ -346,7 +353,7 @@ void EgressoForm::Save() {
                      MessageText(ws_, 29), 3);
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
-      const BoardSet set = loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages;
+      const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
       const int rc = WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
       if (rc != io::Ok)
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
@@ -354,7 +361,7 @@ void EgressoForm::Save() {
     if (written) {
       if (loc) WriteJournalLines();
       Notify();
-      if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser && !archive_) ArchiveMessage(ws_, recordNumber_);
+      if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
     }
     ReleaseLock(ws_, lock);
   }

@@ -359,6 +359,18 @@ TEST(Form, DeletingAsSenderArchivesAndAsRecipientTags) {
   EXPECT_EQ(a.headline(), "Old news");
   EXPECT_EQ(test::readFile(w.dir / "BULLETIN" / "0.DA2"), "Gone soon");
   EXPECT_FALSE(std::filesystem::exists(w.dir / "BULLETIN" / "0.DA0"));
+
+  // The archive is read-only, also for a recipient who cancels.
+  const std::string before = test::readFile(w.dir / "MESSARC.DAF");
+  FormWorld::request(*bob, 0, 'E', 0);
+  FormWorld::mode(*bob, 0, true);
+  EgressoForm old(*bob);
+  old.FormShow();
+  EXPECT_EQ(old.f.Location, "Gone soon");
+  EXPECT_FALSE(old.f.showDeleteBtn);
+  old.CancelBtnClick();
+  EXPECT_TRUE(old.closed());
+  EXPECT_EQ(test::readFile(w.dir / "MESSARC.DAF"), before);
 }
 
 TEST(Form, BadInputIsCleanedOrRefusedNeverHalfWritten) {
