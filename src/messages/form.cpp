@@ -122,6 +122,10 @@ void EgressoForm::FormShow() {
     const int pre = in.PreselectedSlot;
     const std::string who = pre >= 1 ? ws_.mcfg.empInitials(pre) : ws_.ThisUser;
     ClearRecord(ws_);
+    // A running work clock lives in the employee's record and must survive
+    // the new entry.
+    if (loc && ws_.mcfg.slotOf(who.empty() ? ws_.ThisUser : who) > 0)
+      ReadBoardRecord(ws_, ws_.mcfg.slotOf(who.empty() ? ws_.ThisUser : who), "EGFS");
     startNew(who.empty() ? ws_.ThisUser : who);
     // A message's number is chosen under the lock when it is saved.
     recordNumber_ = loc ? ws_.mcfg.slotOf(rec.who()) : -1;

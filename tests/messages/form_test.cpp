@@ -397,5 +397,83 @@ TEST(Form, BadInputIsCleanedOrRefusedNeverHalfWritten) {
   EXPECT_EQ(w.fake.dialogs.dialogs.size(), 1u);
 }
 
+TEST(Form, AWorkClockAndAnEmployeeListChangedMeanwhile) {
+  FormWorld w;
+  // Ann's record carries a running work clock while she is in.
+  FormWorld::mode(w.ws, 1);
+  BulBrdRcrd& buf = w.ws.board.RecordBuffer;
+  buf.clear();
+  buf.setWho("ANN");
+  buf.setClosed(1);
+  buf.setClockStart(30000);
+  buf.setClockDay(w.ws.Today);
+  buf.setClockEntry(7);
+  WriteBoardRecord(w.ws, 1, "TEST");
+  auto form = FormWorld::show(w.ws, 1, 'N');
+  form->f.ReturnTime = "3:00P";
+  form->f.Location = "Bank";
+  form->OKbtnClick();
+  BulBrdRcrd r = w.record("LOCATE.DAF", 1);
+  EXPECT_EQ(r.headline(), "Bank");
+  EXPECT_EQ(r.clockStart(), 30000);
+  EXPECT_EQ(r.clockEntry(), 7);
+
+  // The board re-read the employee table while Bob's form was open: the
+  // slots may have moved, so nothing is written and the user is told.
+  auto bob = FormWorld::show(w.ws, 1, 'N', 0, 2);
+  bob->f.ReturnTime = "4:00P";
+  bob->f.Location = "Dentist";
+  w.ws.board.EmployeeTablesReloaded = true;
+  bob->OKbtnClick();
+  EXPECT_TRUE(bob->closed());
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).closed(), 1);
+  EXPECT_NE(w.fake.dialogs.allText().find("changed the employee list"), std::string::npos);
+}
+
+TEST(Form, CancellingAskedOnlyForChanges) {
+  FormWorld w;
+  auto plain = FormWorld::show(w.ws, 0, 'N');
+  plain->CancelBtnClick();
+  EXPECT_TRUE(plain->closed());
+  EXPECT_EQ(w.ws.form.FormCommand, 26);
+  EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
+
+  // Picked a recipient but typed nothing: asked; "No" closes without the mark.
+  auto picked = FormWorld::show(w.ws, 0, 'N');
+  picked->EmployeeInClick(1);
+  w.fake.dialogs.answers = {2};
+  picked->CancelBtnClick();
+  EXPECT_TRUE(picked->closed());
+  EXPECT_EQ(w.ws.form.FormCommand, 'N');
+  ASSERT_EQ(w.fake.dialogs.dialogs.size(), 1u);
+  EXPECT_EQ(w.fake.dialogs.dialogs[0].message, "Close without saving your changes?");
+  EXPECT_FALSE(std::filesystem::exists(w.dir / "MESSAGE.DAF"));
+
+  // Esc in a modified text box offers the text it had when entered.
+  auto typed = FormWorld::show(w.ws, 0, 'N');
+  typed->f.Location = "First draft";
+  typed->Enter(FormField::Location);
+  typed->f.Location = "Something else";
+  w.fake.dialogs.answers = {1};
+  EXPECT_TRUE(typed->Escape(FormField::Location, true));
+  EXPECT_EQ(typed->f.Location, "First draft");
+  EXPECT_FALSE(typed->closed());
+}
+
+TEST(Form, NotifyAllPutsALetterForEveryoneElse) {
+  FormWorld w;
+  w.ws.options.NotifyAll = true;
+  auto form = FormWorld::show(w.ws, 1, 'N');
+  form->f.ReturnTime = "3:00P";
+  form->f.Location = "Bank";
+  form->OKbtnClick();
+  for (const char* who : {"BOB", "CLA", "DAN", "EVA"}) EXPECT_EQ(w.timer(who), std::to_string(w.ws.Today) + "A");
+  EXPECT_EQ(w.timer("ANN"), "");
+  // A full notification text gives up its day digits, never the letter.
+  test::writeFile(w.dir / "TIMER.BOB", std::string("\x0a" "1234567ABC") + '\0');
+  EXPECT_EQ(PostNotification(w.ws, "BOB", 'M', w.ws.Today), 0);
+  EXPECT_EQ(w.timer("BOB"), "234567ABCM");
+}
+
 }  // namespace
 }  // namespace egresso
