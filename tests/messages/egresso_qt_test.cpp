@@ -283,5 +283,48 @@ TEST(EgressoWindow, PrintsTheRecordToAPdfFile) {
   EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
 }
 
+TEST(EgressoWindow, KeysInTheTextBox) {
+  FormWorld w;
+  w.fake.clock.set(2026, 12, 7, 8, 30);
+  test::writeFile(w.dir / "tool.txt", "#!/bin/sh\necho\n");
+  FormWorld::request(w.ws, 0, 'N');
+  TEgressoBrd form(w.ws);
+  form.show();
+  form.activateWindow();
+  QTest::qWaitForWindowActive(&form, 1000);
+  auto* text = Child<QPlainTextEdit>(form, "Location");
+  Type(Child<QLineEdit>(form, "EmpIn"), "BOB");
+  Type(text, "Note ");
+  QTest::keyClick(text, Qt::Key_F5);
+  EXPECT_EQ(text->toPlainText(), "Note 7 DEC 26, 8:30A: \n");
+
+  // Esc offers to undo the changes made since the box got the focus.
+  w.fake.dialogs.answers = {1};
+  QTest::keyClick(text, Qt::Key_Escape);
+  EXPECT_EQ(text->toPlainText(), "");
+  EXPECT_EQ(w.fake.dialogs.dialogs.back().message, "Undo your changes to the message text?");
+
+  // Ctrl+R on a script named in the text: refused, nothing started.
+  text->setPlainText(QString::fromStdString("See " + (w.dir / "tool.txt").string() + " -rf"));
+  QTextCursor c = text->textCursor();
+  c.setPosition(6);
+  text->setTextCursor(c);
+  QTest::keyClick(text, Qt::Key_R, Qt::ControlModifier);
+  EXPECT_TRUE(w.fake.shell.opened.empty());
+  EXPECT_NE(w.fake.dialogs.dialogs.back().message.find("tool.txt"), std::string::npos);
+  // ... while a web address opens.
+  text->setPlainText("Details on www.example.com/q4 today");
+  c.setPosition(15);
+  text->setTextCursor(c);
+  QTest::keyClick(text, Qt::Key_R, Qt::ControlModifier);
+  ASSERT_EQ(w.fake.shell.opened.size(), 1u);
+  EXPECT_EQ(w.fake.shell.opened[0], "http://www.example.com/q4");
+
+  // Ctrl+S saves.
+  QTest::keyClick(text, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(test::readFile(w.dir / "BULLETIN" / "0.DA0"), "Details on www.example.com/q4 today");
+}
+
 }  // namespace
 }  // namespace egresso
