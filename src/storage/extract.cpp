@@ -234,6 +234,12 @@ bool IsSafeDocument(const Workstation& ws, const std::string& path) {
   if (Inside(real, ws.paths.DataFolder) || Inside(real, ws.paths.ProgramFolder) ||
       Inside(real, ws.paths.BulletinFolder))
     return false;
+  // Hidden files (keys, settings) and the system's own trees are nothing a
+  // colleague's text has reason to open.
+  for (const auto& part : real)
+    if (part.string().size() > 1 && part.string()[0] == '.') return false;
+  for (const char* system : {"/proc", "/sys", "/dev", "/etc", "/boot", "/run"})
+    if (Inside(real, system)) return false;
   return true;
 }
 
