@@ -87,7 +87,7 @@ TEST_F(Links, ProgramsAndUnexpectedFilesAreRefusedAndTheUserIsTold) {
       w.path("CFGMAIN.DAF"),                               // inside the data folder
       "http://example.com/a<b{c}",                        // an address that would break out
       "ann@example.com?attach=/etc/passwd",                // headers through mailto
-      "/etc/hostname",                                     // the system's settings
+      "/etc/host.conf",                                    // the system's settings
       (docs / ".secret").string(),                         // a hidden file
   };
   test::writeFile(docs / ".secret", "key");
