@@ -102,6 +102,7 @@ void EgressoForm::FormShow() {
   edited_ = dirty_ = cancelByKey_ = toEveryone_ = false;
   stepMinutes_ = 0;
   closed_ = false;
+  bodyCut_ = false;
   f.caption = MessageText(ws_, loc ? 1399 : 1400);
   // Only a reload while this form is open keeps it from writing.
   ws_.board.EmployeeTablesReloaded = false;
@@ -221,7 +222,10 @@ void EgressoForm::FormShow() {
       cut = true;
     }
     f.Location = BodyText(text);
+    bodyCut_ = cut;
     if (cut) {
+      // Only the beginning is shown; saving must not shorten the file.
+      f.locationReadOnly = true;
       std::string t = MessageText(ws_, kNoticeTextCut);
       UltimateDialog(ws_, t.empty() ? "This text is too long to be shown whole; only its beginning is shown." : t, -1,
                      "", "", MessageText(ws_, 29), 3);
@@ -358,7 +362,7 @@ void EgressoForm::Save() {
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
       const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
-      const int rc = WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
+      const int rc = bodyCut_ ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
       if (rc != io::Ok)
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
     }

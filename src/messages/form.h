@@ -130,6 +130,7 @@ class EgressoForm {
   std::string snapshot_;
   std::string dialNumber_;
   bool archive_ = false;
+  bool bodyCut_ = false;  // the body file was too long to show whole
 };
 
 }  // namespace egresso

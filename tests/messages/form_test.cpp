@@ -395,6 +395,19 @@ TEST(Form, BadInputIsCleanedOrRefusedNeverHalfWritten) {
   auto form = FormWorld::show(w.ws, 0, 'E', n);
   EXPECT_EQ(form->f.Location, "ok\xff\xfe tail");
   EXPECT_EQ(w.fake.dialogs.dialogs.size(), 1u);
+
+  // A body too long to show: its beginning, read-only, and the file is
+  // never shortened by saving.
+  const std::string huge(5u << 20, 'z');
+  test::writeFile(w.dir / "BULLETIN" / (std::to_string(n) + ".DA0"), huge);
+  auto bob = w.other("BOB");
+  auto big = FormWorld::show(*bob, 0, 'E', n);
+  EXPECT_TRUE(big->f.locationReadOnly);
+  EXPECT_LT(big->f.Location.size(), huge.size());
+  big->CancelBtnClick();  // addressed to Bob: saved to record the reading
+  EXPECT_TRUE(big->closed());
+  EXPECT_NE(w.record("MESSAGE.DAF", n).readTime(), 0);
+  EXPECT_EQ(std::filesystem::file_size(w.dir / "BULLETIN" / (std::to_string(n) + ".DA0")), huge.size());
 }
 
 TEST(Form, AWorkClockAndAnEmployeeListChangedMeanwhile) {
