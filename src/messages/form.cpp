@@ -202,7 +202,6 @@ void EgressoForm::FormShow() {
     f.empOutEnabled = f.empInEnabled = f.returnDateEnabled = f.returnTimeEnabled = false;
     f.locationReadOnly = true;
   }
-  if (!loc) f.empOutEnabled = false;
 
   currentReturnDay_ = rec.returnDay() > 0 && rec.returnDay() < kNoDateFrom ? rec.returnDay() : ws_.Today;
   if (loc) {
