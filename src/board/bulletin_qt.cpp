@@ -24,6 +24,8 @@
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
+#include "board/open_entry.h"
+#include "messages/egresso_qt.h"
 #include "board/refresh.h"
 #include "platform/text_qt.h"
 #include "startup/host.h"
@@ -197,6 +199,12 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   who_->installEventFilter(this);
   connect(who_, &QLineEdit::returnPressed, this, [this]() { WhoExit(); });
   whoBox_->hide();
+
+  connect(outBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
+  connect(msgBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
+  connect(bbsList_, &QListWidget::itemDoubleClicked, this, [this]() { OpenLine(bbsList_); });
+  connect(bbsOldList_, &QListWidget::itemDoubleClicked, this, [this]() { OpenLine(bbsOldList_); });
+  bbsList_->installEventFilter(this);
 
   timer1_ = new QTimer(this);
   timer1_->setInterval(ws_.board.Timer1PeriodMs);
@@ -483,6 +491,12 @@ bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
     } else if (type == QEvent::Leave && list == bbsList_) {
       persMemoHint_->hide();
     }
+  } else if (watched == bbsList_ && type == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && bbsList_->selectedItems().size() == 1) {
+      OpenLine(bbsList_);
+      return true;
+    }
   } else if (watched == bulBrdInfo_ && type == QEvent::MouseButtonRelease) {
     BulBrdInfoMouseUp(static_cast<QMouseEvent*>(event));
   } else if (watched == who_) {
@@ -579,6 +593,38 @@ void TBulBrd::WhoExit() {
     record = RecordNumberOfLine(ws_.board.BBSlist[static_cast<std::size_t>(line)].text);
   }
   emit outCommand(record);
+}
+
+void TBulBrd::ShowEgresso() {
+  TEgressoBrd form(ws_, this);
+  form.exec();
+}
+
+void TBulBrd::AfterCommand() {
+  FillLists();
+  if (ws_.ListMode == 1) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+  (ws_.ListMode == 1 ? static_cast<QWidget*>(outBtn_) : bbsList_)->setFocus();
+}
+
+void TBulBrd::OutBtnClick(int record) {
+  StopIconFlashing(ws_);
+  if (record < 0 && ws_.ListMode == 1) {
+    QListWidgetItem* item = bbsList_->currentItem();
+    record = item && item->isSelected() ? RecordNumberOfLine(toRecordText(item->text())) : ws_.UserSlot;
+  }
+  OutCommand(ws_, record, [this]() { ShowEgresso(); });
+  AfterCommand();
+}
+
+void TBulBrd::OpenLine(QListWidget* list) {
+  StopIconFlashing(ws_);
+  QListWidgetItem* item = list->currentItem();
+  if (item == nullptr) return;
+  const int record = RecordNumberOfLine(toRecordText(item->text()));
+  if (record < 0) return;
+  OpenEntry(ws_, record, list == bbsOldList_, [this]() { ShowEgresso(); });
+  ws_.board.SelectedRecord = -1;
+  AfterCommand();
 }
 
 }  // namespace egresso

@@ -56,6 +56,10 @@ class TBulBrd : public QMainWindow {
   void WhoExit();
   // Opens the "Who are you?" box with its first character typed.
   void ShowWhoBox(const QString& firstCharacter);
+  // The Out and message buttons for a record (-1: the selected line, or
+  // this user's own entry), and opening a line of either list.
+  void OutBtnClick(int record = -1);
+  void OpenLine(QListWidget* list);
 
   QListWidget* BBSlist() const { return bbsList_; }
   QListWidget* BBSoldList() const { return bbsOldList_; }
@@ -83,6 +87,9 @@ class TBulBrd : public QMainWindow {
   void BBSlistMouseMove(QMouseEvent* event);
   void BulBrdInfoMouseUp(QMouseEvent* event);
   void ApplyCaptions();
+  // Shows the sign out and message form modally for the request in the workstation.
+  void ShowEgresso();
+  void AfterCommand();
   int scaled(int v) const;
 
   Workstation& ws_;

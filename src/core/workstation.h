@@ -10,6 +10,7 @@
 #include "config/options.h"
 #include "config/paths.h"
 #include "config/records.h"
+#include "messages/form_state.h"
 #include "platform/services.h"
 #include "startup/host_state.h"
 #include "startup/notices.h"
@@ -60,6 +61,7 @@ struct Workstation {
   LockState locks;
   HostState host;
   BoardState board;
+  FormState form;
   PasswordState password;
 };
 
