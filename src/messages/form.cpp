@@ -424,13 +424,13 @@ void EgressoForm::Notify() {
       if (i == ws_.UserSlot) continue;
       const std::string to = toAll ? ws_.mcfg.empInitials(i) : rec.toList(i);
       if (to.empty() || to == ws_.ThisUser || to == "nul") continue;
-      PostNotification(ws_, to, 'M', rec.madeDay());
+      PostNotification(ws_, to, 'M');
     }
   }
   if (ws_.options.NotifyAll) {
     for (int i = 1; i <= brd::Slots; ++i) {
       if (i == ws_.UserSlot) continue;
-      PostNotification(ws_, rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A', rec.madeDay());
+      PostNotification(ws_, rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A');
     }
   }
 }

@@ -1,5 +1,7 @@
 #include "messages/form_rules.h"
 
+#include "startup/notify_file.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -17,7 +19,6 @@ namespace egresso {
 
 namespace {
 
-constexpr std::size_t kNotifyRecord = 11;  // string[10]
 constexpr int kNoticeEveryone = 1419;
 
 std::string Trim(std::string_view s) {
@@ -297,33 +298,9 @@ std::string NumberSubject(std::string_view subject) {
   return s.substr(0, 48) + " {1}";
 }
 
-int PostNotification(Workstation& ws, std::string_view initials, char letter, int madeDay) {
+int PostNotification(Workstation& ws, std::string_view initials, char letter) {
   if (initials.empty() || initials == "nul" || ws.board.ReadOnlyView) return io::Ok;
-  const std::string path = DataFile(ws, "TIMER." + std::string(initials));
-  std::array<std::uint8_t, kNotifyRecord> rec{};
-  std::string text;
-  {
-    RecordFile f;
-    if (f.open(path, kNotifyRecord, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, rec) == io::Ok)
-      text = getPString(rec, 0, kNotifyRecord - 1);
-    else
-      text = std::to_string(madeDay);
-  }
-  if (text.find(letter) != std::string::npos) return io::Ok;
-  // The letters count, the day in front does not: a full text gives up
-  // its first characters rather than the letter.
-  text += letter;
-  if (text.size() > kNotifyRecord - 1) text.erase(0, text.size() - (kNotifyRecord - 1));
-  rec.fill(0);
-  putPString(rec, 0, kNotifyRecord - 1, text);
-  RecordFile f;
-  int rc = f.open(path, kNotifyRecord, RecordFile::Mode::ReadWrite);
-  if (rc != io::Ok) rc = f.open(path, kNotifyRecord, RecordFile::Mode::Create);
-  if (rc == io::Ok) rc = f.write(0, rec);
-  const int closeRc = f.close();
-  if (rc == io::Ok) rc = closeRc;
-  NormalizeFileAttr(ws, path);
-  return rc;
+  return AppendNotifyLetter(ws, initials, letter);
 }
 
 std::string FieldText(std::string_view text, std::size_t max) {

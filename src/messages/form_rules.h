@@ -85,9 +85,9 @@ std::string EveryoneWord(Workstation& ws);
 std::string NumberSubject(std::string_view subject);
 
 // Puts a letter ("M" new message, "A" any change, "B" announcement) into
-// the notification file of a user once; madeDay starts a new file's text.
-// Returns the I/O result.
-int PostNotification(Workstation& ws, std::string_view initials, char letter, int madeDay);
+// the notification file of a user once, never for the "nul" recipient or
+// from a read-only view. Returns the I/O result.
+int PostNotification(Workstation& ws, std::string_view initials, char letter);
 
 // Text for a single-line field: control characters become blanks, at most
 // max characters.

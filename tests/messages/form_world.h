@@ -4,10 +4,12 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "board/board_world.h"
 #include "messages/form.h"
 #include "startup/notices.h"
+#include "startup/notify_file.h"
 
 namespace egresso::test {
 
@@ -60,8 +62,12 @@ class FormWorld : public BoardWorld {
   std::string timer(const std::string& initials) const {
     const auto p = dir / ("TIMER." + initials);
     if (!std::filesystem::exists(p)) return {};
-    const std::string s = readFile(p);
-    return s.empty() ? s : s.substr(1, static_cast<unsigned char>(s[0]));
+    // The letters of every record, in the order they came.
+    std::vector<std::string> texts;
+    ReadNotifyTexts(p.string(), texts);
+    std::string all;
+    for (const auto& t : texts) all += t;
+    return all;
   }
 };
 
