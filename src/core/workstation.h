@@ -15,6 +15,7 @@
 #include "startup/notices.h"
 #include "storage/engine_state.h"
 #include "storage/lock_state.h"
+#include "tools/accessory_state.h"
 #include "tools/password_state.h"
 
 namespace egresso {
@@ -55,6 +56,7 @@ struct Workstation {
   HostState host;
   BoardState board;
   PasswordState password;
+  AccessoryState accessories;
 };
 
 }  // namespace egresso
