@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QStyledItemDelegate>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -81,6 +82,11 @@ class TBulBrd : public QMainWindow {
   void BulBrdInfoMouseUp(QMouseEvent* event);
   void ApplyCaptions();
   int scaled(int v) const;
+  // The accessories: the dial button for the current line, the memo of an
+  // employee's line.
+  void UpdateDialButton(QListWidget* list);
+  void dialBtnClick();
+  void OpenPersonalMemo(int slot);
 
   Workstation& ws_;
   bool shown_ = false;
@@ -118,6 +124,8 @@ class TBulBrd : public QMainWindow {
   QPushButton* delBtn_ = nullptr;
   QPushButton* okBtn_ = nullptr;
   QToolButton* memoBtn_ = nullptr;
+  QToolButton* dialBtn_ = nullptr;
+  std::string dialText_;  // the line the dial button dials from
   QLabel* persMemoHint_ = nullptr;
   QFrame* whoBox_ = nullptr;
   QLineEdit* who_ = nullptr;
