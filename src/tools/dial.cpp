@@ -52,6 +52,10 @@ std::string DialCommand(char dialMode, std::string_view prefix, std::string_view
 
 namespace {
 
+// Tone unless pulse is chosen: a byte that is neither (a record made
+// elsewhere) must not reach the modem.
+char DialModeOf(Workstation& ws) { return ws.pcfg.u8(pcfg::DialMode) == 'P' ? 'P' : 'T'; }
+
 int KnownPort(Workstation& ws) {
   const char c = static_cast<char>(ws.pcfg.u8(pcfg::ModemPort));
   return c >= '1' && c <= '4' ? c - '0' : 0;
@@ -78,8 +82,7 @@ void PhoneDialer::FormShow() {
     return;
   }
   SerialPorts* serial = ws_.platform.serial;
-  const char mode = static_cast<char>(ws_.pcfg.u8(pcfg::DialMode));
-  const std::string line = DialCommand(mode, ws_.pcfg.str(pcfg::DialPrefix, 19), FoundText);
+  const std::string line = DialCommand(DialModeOf(ws_), ws_.pcfg.str(pcfg::DialPrefix, 19), FoundText);
   if (serial == nullptr || !serial->openForCommands(port) || !serial->sendCommand(line)) {
     // The modem did not take the number: telling the user to lift the
     // receiver would be false. The port is given back and the parameters
@@ -105,7 +108,7 @@ void PhoneDialer::ShowParameters() {
   view.ParametersVisible = true;
   const int port = KnownPort(ws_);
   view.Port = port >= 2 ? port : 1;
-  view.Tone = ws_.pcfg.u8(pcfg::DialMode) == 'T';
+  view.Tone = DialModeOf(ws_) == 'T';
   view.Prefix = ws_.pcfg.str(pcfg::DialPrefix, 19);
   view.FocusOnOk = true;
 }
