@@ -178,10 +178,8 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bbsList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bbsList_->setMouseTracking(true);
   bbsList_->viewport()->installEventFilter(this);
-  connect(bbsList_, &QListWidget::currentRowChanged, this, [this](int row) {
-    ws_.board.CurrentLine = row;
-    UpdateDialButton(bbsList_);
-  });
+  connect(bbsList_, &QListWidget::currentRowChanged, this, [this](int row) { ws_.board.CurrentLine = row; });
+  connect(bbsList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsList_); });
   oldListLabel_ = new QLabel(central_);
   oldListLabel_->setObjectName("OldListLabel");
   bbsOldList_ = new QListWidget(central_);
@@ -192,7 +190,7 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   // The record number past the visible columns is for the program, not the reader.
   bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bbsOldList_->viewport()->installEventFilter(this);
-  connect(bbsOldList_, &QListWidget::currentRowChanged, this, [this] { UpdateDialButton(bbsOldList_); });
+  connect(bbsOldList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsOldList_); });
 
   persMemoHint_ = new QLabel(central_);
   persMemoHint_->setObjectName("PersMemoHint");

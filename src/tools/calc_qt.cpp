@@ -71,6 +71,10 @@ CalcGrid::CalcGrid(TCalculator& form) : QTableWidget(&form), form_(form) {
   setShowGrid(false);
   setAcceptDrops(true);
   setTabKeyNavigation(false);
+  // The amounts stand right-aligned; a long one is cut at the left edge
+  // rather than shortened with an ellipsis.
+  setTextElideMode(Qt::ElideNone);
+  setWordWrap(false);
 }
 
 void CalcGrid::keyPressEvent(QKeyEvent* event) {
@@ -312,7 +316,7 @@ void TCalculator::showTape() {
   for (int r = 0; r < logic_.Rows(); ++r) {
     const TapeRow& row = logic_.Grid[static_cast<std::size_t>(r)];
     calcGrid->item(r, 0)->setText(QString(QChar(row.Op)));
-    calcGrid->item(r, 1)->setText(fromRecordText(row.Amount));
+    calcGrid->item(r, 1)->setText(fromRecordText(row.Amount).trimmed());
   }
   calcGrid->setCurrentCell(logic_.Row, logic_.Col);
   calcGrid->scrollToItem(calcGrid->item(logic_.Row, logic_.Col));

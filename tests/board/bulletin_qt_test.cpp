@@ -206,6 +206,7 @@ void OnModal(const std::function<void(QWidget*)>& user, const std::function<void
 
 TEST(BoardWindow, ALineWithANumberDialsAndTheMemoGlyphOpensTheMemo) {
   DemoBoard d;
+  d.ws.locks.TraceFolder = d.dir.str();
   d.ws.pcfg.setU8(pcfg::ModemPort, '1');
   TBulBrd board(d.ws);
   board.show();
@@ -219,13 +220,13 @@ TEST(BoardWindow, ALineWithANumberDialsAndTheMemoGlyphOpensTheMemo) {
   ASSERT_GE(gilles, 0);
   list->setCurrentRow(gilles == 0 ? 1 : 0);
   EXPECT_FALSE(dial->isVisible());
-  list->setCurrentRow(gilles);
+  const QRect line = list->visualItemRect(list->item(gilles));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
   ASSERT_TRUE(dial->isVisible());
   EXPECT_TRUE(dial->toolTip().endsWith("5550142"));
   OnModal([](QWidget* w) { EXPECT_TRUE(w->windowTitle().contains("5550142")); }, [&] { dial->click(); });
   EXPECT_EQ(d.fake.serial.commands, (std::vector<std::string>{"open:1", "ATDT,5550142", "ATH", "close"}));
 
-  const QRect line = list->visualItemRect(list->item(gilles));
   OnModal([](QWidget* w) { EXPECT_TRUE(w->windowTitle().startsWith("Gilles Hart")); },
           [&] {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(list->viewport()->width() - 5, line.center().y()));

@@ -147,6 +147,7 @@ TEST_F(AccessoryWindows, CalculatorKeysTotalsDecimalsEraseAndTheTotalOnExit) {
   EXPECT_EQ(window.mem1Btn->text(), "20.000");
   QTest::keyClick(window.calcGrid, Qt::Key_E, Qt::ControlModifier);
   EXPECT_EQ(window.calcGrid->item(last, 1)->text(), "");
+  EXPECT_EQ(window.calcGrid->item(last - 1, 1)->text(), "");
   EXPECT_TRUE(window.calcUnErase->isEnabled());
   QTest::keyClick(window.calcGrid, Qt::Key_U, Qt::ControlModifier);
   EXPECT_EQ(window.calcGrid->item(last, 1)->text().trimmed(), "20.000");
