@@ -35,7 +35,6 @@ TPhoneDial::TPhoneDial(PhoneDialer& logic, QWidget* parent)
   HangUpBtn->setObjectName("HangUpBtn");
   OKbtn->setObjectName("OKbtn");
   setModal(true);
-  setFixedSize(330, 190);
   Prefix->setMaxLength(19);
   for (int i = 0; i < 4; ++i) {
     Com[i] = new QRadioButton(ModemPortBox);
@@ -68,6 +67,7 @@ TPhoneDial::TPhoneDial(PhoneDialer& logic, QWidget* parent)
 
 void TPhoneDial::showView() {
   const DialView& v = logic_.view;
+  setFixedSize(330, v.ParametersVisible ? 190 : 145);
   setWindowTitle(fromRecordText(v.Caption));
   HangUpBtn->setText(fromRecordText(v.HangUpCaption));
   HangUpBtn->setVisible(v.HangUpVisible);
