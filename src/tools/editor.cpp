@@ -66,8 +66,8 @@ bool RequestMemo(Workstation& ws, int slot) {
   r.EmployeeIndex = slot;
   const std::string mainUser = ws.mcfg.mainUserInitials();
   const bool own = initials == ws.ThisUser;
-  const bool mainUser_ = !mainUser.empty() && mainUser == ws.ThisUser;
-  r.Mode = own || mainUser_ ? 1 : 2;
+  const bool isMainUser = !mainUser.empty() && mainUser == ws.ThisUser;
+  r.Mode = own || isMainUser ? 1 : 2;
   return true;
 }
 
