@@ -31,7 +31,12 @@
 #include "startup/host.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
+#include "storage/extract.h"
 #include "storage/record_files.h"
+#include "tools/dial.h"
+#include "tools/dial_qt.h"
+#include "tools/editor.h"
+#include "tools/editor_qt.h"
 
 namespace egresso {
 
@@ -161,6 +166,13 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   memoBtn_->setObjectName("memoBtn");
   memoBtn_->setIcon(QIcon(memoGlyph_));
   memoBtn_->hide();
+  dialBtn_ = new QToolButton(central_);
+  dialBtn_->setObjectName("dialBtn");
+  dialBtn_->hide();
+  connect(dialBtn_, &QToolButton::clicked, this, &TBulBrd::dialBtnClick);
+  connect(toolsDialing_, &QAction::triggered, this, [this] {
+    if (CheckDataFolder(ws_)) RunPhoneDialer(ws_, false, {}, this);
+  });
 
   bbsList_ = new QListWidget(central_);
   bbsList_->setObjectName("BBSlist");
@@ -171,6 +183,7 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bbsList_->setMouseTracking(true);
   bbsList_->viewport()->installEventFilter(this);
   connect(bbsList_, &QListWidget::currentRowChanged, this, [this](int row) { ws_.board.CurrentLine = row; });
+  connect(bbsList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsList_); });
   oldListLabel_ = new QLabel(central_);
   oldListLabel_->setObjectName("OldListLabel");
   bbsOldList_ = new QListWidget(central_);
@@ -181,6 +194,7 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   // The record number past the visible columns is for the program, not the reader.
   bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bbsOldList_->viewport()->installEventFilter(this);
+  connect(bbsOldList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsOldList_); });
 
   persMemoHint_ = new QLabel(central_);
   persMemoHint_->setObjectName("PersMemoHint");
@@ -392,6 +406,7 @@ void TBulBrd::LayoutControls() {
     okBtn_->setGeometry(w - 20, 0, 20, 20);
   else
     okBtn_->setGeometry(w - 10 - scaled(70), scaled(3), scaled(70), bh);
+  dialBtn_->setGeometry(x, scaled(3), scaled(50), bh);
   memo_->setGeometry(4, scaled(31), std::max(0, w - 8), scaled(48));
   const int listH = std::max(0, h - top - 4);
   if (ws_.ListMode == 0) {
@@ -521,8 +536,11 @@ void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
   if (item == nullptr) return;
   const std::string text = toRecordText(item->text());
   if (list == bbsList_ && ws_.ListMode == 1 && event->position().x() >= list->viewport()->width() - 38) {
-    // The personal memo editor opens here once it exists; the line stays unselected.
+    // The memo of the line's employee; the line stays unselected. It opens
+    // once the press is over, not inside it.
     list->clearSelection();
+    const int slot = RecordNumberOfLine(text);
+    if (slot > 0) QTimer::singleShot(0, this, [this, slot] { OpenPersonalMemo(slot); });
     return;
   }
   if (ws_.board.SelectedRecord == -1) {
@@ -532,6 +550,32 @@ void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
       outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
     }
   }
+}
+
+void TBulBrd::UpdateDialButton(QListWidget* list) {
+  QListWidgetItem* item = list->currentItem();
+  dialText_.clear();
+  if (item != nullptr && item->isSelected()) {
+    // Only what the line shows: its record number stands past the columns.
+    const std::string line = toRecordText(item->text()).substr(0, 83);
+    const std::string number = ExtractPhoneNumber(line, ws_.options.PhoneDigitsMin);
+    if (static_cast<int>(number.size()) >= ws_.options.PhoneDigitsMin) {
+      dialText_ = line;
+      dialBtn_->setText(Caption(ws_, 1377, "Dial").trimmed());
+      dialBtn_->setToolTip(Caption(ws_, 1377, "Dial ") + fromRecordText(number));
+    }
+  }
+  dialBtn_->setVisible(!dialText_.empty());
+}
+
+void TBulBrd::dialBtnClick() {
+  if (dialText_.empty() || !CheckDataFolder(ws_)) return;
+  RunPhoneDialer(ws_, true, dialText_, this);
+}
+
+void TBulBrd::OpenPersonalMemo(int slot) {
+  if (!RequestMemo(ws_, slot)) return;
+  RunMemoEditor(ws_, this);
 }
 
 void TBulBrd::BBSlistMouseMove(QMouseEvent* event) {

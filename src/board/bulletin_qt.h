@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QStyledItemDelegate>
+#include <string>
 
 class QAction;
 class QFrame;
@@ -91,6 +92,11 @@ class TBulBrd : public QMainWindow {
   void ShowEgresso();
   void AfterCommand();
   int scaled(int v) const;
+  // The accessories: the dial button for the current line, the memo of an
+  // employee's line.
+  void UpdateDialButton(QListWidget* list);
+  void dialBtnClick();
+  void OpenPersonalMemo(int slot);
 
   Workstation& ws_;
   bool shown_ = false;
@@ -128,6 +134,8 @@ class TBulBrd : public QMainWindow {
   QPushButton* delBtn_ = nullptr;
   QPushButton* okBtn_ = nullptr;
   QToolButton* memoBtn_ = nullptr;
+  QToolButton* dialBtn_ = nullptr;
+  std::string dialText_;  // the line the dial button dials from
   QLabel* persMemoHint_ = nullptr;
   QFrame* whoBox_ = nullptr;
   QLineEdit* who_ = nullptr;

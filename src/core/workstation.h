@@ -16,6 +16,7 @@
 #include "startup/notices.h"
 #include "storage/engine_state.h"
 #include "storage/lock_state.h"
+#include "tools/accessory_state.h"
 #include "tools/password_state.h"
 
 namespace egresso {
@@ -63,6 +64,7 @@ struct Workstation {
   BoardState board;
   FormState form;
   PasswordState password;
+  AccessoryState accessories;
 };
 
 }  // namespace egresso

@@ -22,12 +22,16 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cctype>
 #include <exception>
 
 #include "core/workstation.h"
 #include "platform/text_qt.h"
 #include "startup/notices.h"
 #include "storage/record_files.h"
+#include "tools/calc.h"
+#include "tools/calc_qt.h"
+#include "tools/dial_qt.h"
 
 namespace egresso {
 
@@ -461,8 +465,7 @@ void TEgressoBrd::MenuHelpClick() {
 
 void TEgressoBrd::dialBtnClick() {
   if (!CheckDataFolder(ws_) || logic_.dialNumber().empty()) return;
-  // The phone dialer takes the number from here once it is part of the program.
-  UltimateDialog(ws_, MessageText(ws_, 1377) + logic_.dialNumber(), -1, "", "", MessageText(ws_, 29), 3);
+  RunPhoneDialer(ws_, true, logic_.dialNumber(), this);
 }
 
 void TEgressoBrd::MenuPrintClick() {
@@ -510,6 +513,23 @@ void TEgressoBrd::calendarClicked(int x, int y, bool& startDrag) {
   pull();
   logic_.CalendarClick(x, y, startDrag);
   push();
+}
+
+// A number chosen as a link is dialled.
+void TEgressoBrd::dialRequested() {
+  if (logic_.dialRequest.empty()) return;
+  const std::string number = std::move(logic_.dialRequest);
+  logic_.dialRequest.clear();
+  RunPhoneDialer(ws_, true, number, this);
+}
+
+// Ctrl with the first letter of the calculator's caption opens it.
+bool TEgressoBrd::isCalculatorKey(int key) const {
+  const std::string caption = MessageText(ws_, 1499);
+  const auto first = caption.find_first_not_of(' ');
+  if (first == std::string::npos) return false;
+  const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(caption[first])));
+  return c >= 'A' && c <= 'Z' && key == Qt::Key_A + (c - 'A');
 }
 
 bool TEgressoBrd::keyDown(QObject* watched, QKeyEvent* k) {
@@ -569,10 +589,13 @@ bool TEgressoBrd::keyDown(QObject* watched, QKeyEvent* k) {
     const QTextCursor c = location_->textCursor();
     pull();
     logic_.OpenLink(logic_.f.Location, c.position(), c.selectionStart(), c.selectionEnd() - c.selectionStart());
-    if (!logic_.dialRequest.empty()) {
-      UltimateDialog(ws_, MessageText(ws_, 1377) + logic_.dialRequest, -1, "", "", MessageText(ws_, 29), 3);
-      logic_.dialRequest.clear();
-    }
+    dialRequested();
+    return true;
+  }
+  if (ctrl && isCalculatorKey(key)) {
+    // The calculator's total comes back through the clipboard, pasted
+    // where the key was pressed when that was the text.
+    if (RunCalculator(ws_, this) == CalcTotalInClipboard && field == FormField::Location) location_->paste();
     return true;
   }
   const QString text = k->text();
@@ -623,10 +646,7 @@ bool TEgressoBrd::eventFilter(QObject* watched, QEvent* event) {
     const QTextCursor c = location_->cursorForPosition(static_cast<QMouseEvent*>(event)->position().toPoint());
     pull();
     logic_.OpenLink(logic_.f.Location, c.position(), -1, 0);
-    if (!logic_.dialRequest.empty()) {
-      UltimateDialog(ws_, MessageText(ws_, 1377) + logic_.dialRequest, -1, "", "", MessageText(ws_, 29), 3);
-      logic_.dialRequest.clear();
-    }
+    dialRequested();
     return true;
   }
   if (type == QEvent::KeyPress && !pushing_) {

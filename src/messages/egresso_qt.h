@@ -77,6 +77,8 @@ class TEgressoBrd : public QDialog {
   FormField fieldOf(QObject* o) const;
   QWidget* widgetOf(FormField field) const;
   bool keyDown(QObject* watched, QKeyEvent* key);
+  bool isCalculatorKey(int key) const;
+  void dialRequested();
   void layoutFace();
   // The focus reached a control: leaves the field that had it, enters the new one.
   void focusField(QObject* watched);

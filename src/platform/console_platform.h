@@ -78,6 +78,9 @@ class NoTray : public Tray {
 class NoSerial : public SerialPorts {
  public:
   bool clearToSend(int) override { return false; }
+  bool openForCommands(int) override { return false; }
+  bool sendCommand(std::string_view) override { return false; }
+  void closeCommands() override {}
 };
 
 struct ConsolePlatform {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "platform/services.h"
 
@@ -22,6 +23,18 @@ class PosixSerialPorts : public SerialPorts {
 
   const std::string& device(int port) const { return devices_[static_cast<std::size_t>(port - 1)]; }
 
+  // The port is opened without waiting for carrier and held exclusively;
+  // only the local-line flag is set on it, so that a modem that is off
+  // cannot hold the open or the write. Speed and parity stay as the
+  // system has them.
+  bool openForCommands(int port) override;
+  bool sendCommand(std::string_view line) override;
+  void closeCommands() override;
+  ~PosixSerialPorts() override;
+
+  // How long a command may wait for the device to take it.
+  int commandTimeoutMs = 2000;
+
  protected:
   // Reads the modem status lines (TIOCM_* bits) of an open device; false
   // when the device has none to report.
@@ -29,6 +42,8 @@ class PosixSerialPorts : public SerialPorts {
 
  private:
   std::array<std::string, 4> devices_;
+  int commandFd_ = -1;
+  bool unsent_ = false;  // the last line may still wait in the output queue
 };
 
 }  // namespace egresso

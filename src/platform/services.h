@@ -121,6 +121,15 @@ class SerialPorts {
   virtual ~SerialPorts() = default;
   // Port 1..4: true when the device opens and shows clear-to-send.
   virtual bool clearToSend(int port) = 0;
+
+  // Commands to a modem: one port at a time is held open for them, from
+  // openForCommands (which first gives back any port still open) until
+  // closeCommands. Each returns false when the device cannot be opened or
+  // does not take the line within a short while, never waiting longer.
+  virtual bool openForCommands(int port) = 0;
+  // Sends the line followed by CR LF and waits until it has gone out.
+  virtual bool sendCommand(std::string_view line) = 0;
+  virtual void closeCommands() = 0;
 };
 
 class PasswordDialog;

@@ -15,6 +15,9 @@
 #include <QTimer>
 #include <QPushButton>
 #include <QMenuBar>
+#include <QToolButton>
+
+#include <functional>
 
 #include "board/demo.h"
 #include "platform/codepage.h"
@@ -221,6 +224,63 @@ TEST(BoardWindow, WhoAreYouSelectsTheEmployeesLine) {
   board.WhoExit();
   EXPECT_EQ(d.fake.dialogs.beeps, 1) << "unknown initials";
   EXPECT_EQ(chosen, 3);
+}
+
+}  // namespace
+}  // namespace egresso
+
+namespace egresso {
+namespace {
+
+// Runs `user` on the modal window `open` shows (as soon as it is up), then
+// makes sure it is gone.
+void OnModal(const std::function<void(QWidget*)>& user, const std::function<void()>& open) {
+  bool seen = false;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w == nullptr || seen) return;
+    seen = true;
+    poll.stop();
+    user(w);
+    if (w->isVisible()) QTest::keyClick(w, Qt::Key_Escape);
+  });
+  poll.start();
+  open();
+  for (int i = 0; i < 100 && !seen; ++i) QTest::qWait(10);
+  EXPECT_TRUE(seen);
+}
+
+TEST(BoardWindow, ALineWithANumberDialsAndTheMemoGlyphOpensTheMemo) {
+  DemoBoard d;
+  d.ws.locks.TraceFolder = d.dir.str();
+  d.ws.pcfg.setU8(pcfg::ModemPort, '1');
+  TBulBrd board(d.ws);
+  board.show();
+  QApplication::processEvents();
+  QListWidget* list = board.BBSlist();
+  auto* dial = board.findChild<QToolButton*>("dialBtn");
+  ASSERT_NE(dial, nullptr);
+  int gilles = -1;
+  for (int i = 0; i < list->count(); ++i)
+    if (list->item(i)->text().startsWith("Gilles")) gilles = i;
+  ASSERT_GE(gilles, 0);
+  list->setCurrentRow(gilles == 0 ? 1 : 0);
+  EXPECT_FALSE(dial->isVisible());
+  const QRect line = list->visualItemRect(list->item(gilles));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, line.center());
+  ASSERT_TRUE(dial->isVisible());
+  EXPECT_TRUE(dial->toolTip().endsWith("5550142"));
+  OnModal([](QWidget* w) { EXPECT_TRUE(w->windowTitle().contains("5550142")); }, [&] { dial->click(); });
+  EXPECT_EQ(d.fake.serial.commands, (std::vector<std::string>{"open:1", "ATDT,5550142", "ATH", "close"}));
+
+  OnModal([](QWidget* w) { EXPECT_TRUE(w->windowTitle().startsWith("Gilles Hart")); },
+          [&] {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(list->viewport()->width() - 5, line.center().y()));
+            QApplication::processEvents();
+          });
+  EXPECT_EQ(d.ws.accessories.Editor.Mode, 0);
 }
 
 }  // namespace

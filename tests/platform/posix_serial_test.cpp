@@ -11,29 +11,12 @@
 #include <string>
 
 #include "support/fake_platform.h"
+#include "support/pseudo_terminal.h"
 
 namespace egresso {
 namespace {
 
-// A pseudo-terminal pair; the slave side stands in for a serial device.
-class PseudoTerminal {
- public:
-  PseudoTerminal() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-      char name[128];
-      if (ptsname_r(master_, name, sizeof name) == 0) slave_ = name;
-    }
-  }
-  ~PseudoTerminal() {
-    if (master_ >= 0) close(master_);
-  }
-  const std::string& device() const { return slave_; }
-
- private:
-  int master_ = -1;
-  std::string slave_;
-};
+using test::PseudoTerminal;
 
 // The port as a pseudo-terminal cannot report its lines: the status is
 // scripted, everything else (open, lock, close) is the real thing.

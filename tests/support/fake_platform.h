@@ -119,6 +119,25 @@ class FakeSerial : public SerialPorts {
   int portWithModem = 0;  // 0 = none
   std::vector<int> probed;
   bool clearToSend(int port) override { probed.push_back(port); return port == portWithModem; }
+  // Commands: "open:<port>", each line sent, "close"; a port that will not
+  // open or take a line is refused.
+  std::vector<std::string> commands;
+  int refusedPort = 0;
+  bool openForCommands(int port) override {
+    commands.push_back("open:" + std::to_string(port));
+    openPort = port == refusedPort ? 0 : port;
+    return openPort != 0;
+  }
+  bool sendCommand(std::string_view line) override {
+    if (openPort == 0) return false;
+    commands.emplace_back(line);
+    return true;
+  }
+  void closeCommands() override {
+    commands.push_back("close");
+    openPort = 0;
+  }
+  int openPort = 0;
 };
 
 // The password dialog as a script of presses. Each run records the view
