@@ -1,0 +1,138 @@
+#include "storage/file_set.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "storage/file_replace.h"
+#include "storage/record_io.h"
+
+namespace egresso {
+
+namespace {
+
+constexpr const char* kJournalEnd = "END";
+
+std::string journalPath(const std::string& folder) { return folder + "/" + kSwitchJournal; }
+
+// Flushes a file (or a folder's entries) to the disk; a crash afterwards
+// cannot undo what was written.
+void syncPath(const std::string& path, bool folder) {
+  int fd = ::open(path.c_str(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Carries out the steps of a journal text; true when every step is done.
+bool applyJournal(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  bool ok = true;
+  while (std::getline(in, line)) {
+    if (line.size() < 2 || line[1] != '\t') continue;
+    const std::string rest = line.substr(2);
+    if (line[0] == 'R') {
+      const auto tab = rest.find('\t');
+      if (tab == std::string::npos) continue;
+      const std::string from = rest.substr(0, tab), to = rest.substr(tab + 1);
+      // A staged file that is gone has been moved already.
+      if (fileExists(from) && ReplaceFile(from, to) != io::Ok) ok = false;
+    } else if (line[0] == 'D') {
+      const int rc = deleteFile(rest);
+      if (rc != io::Ok && rc != io::FileNotFound) ok = false;
+    }
+  }
+  return ok;
+}
+
+// The journal's text when it is complete (ends with the end line).
+bool readJournal(const std::string& path, std::string& text) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  text = s.str();
+  return endsWith(text, std::string(kJournalEnd) + "\n");
+}
+
+}  // namespace
+
+std::string StagingName(const std::string& target) { return target + kStagingSuffix; }
+
+void FileSetSwitch::Replace(const std::string& staged, const std::string& target) {
+  steps_.push_back({'R', staged, target});
+}
+
+void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target}); }
+
+int FileSetSwitch::Commit() {
+  std::string text;
+  // Every replacement before any removal: a removal never takes away what
+  // a replacement of the same run put in place.
+  for (const Step& s : steps_)
+    if (s.kind == 'R') text += "R\t" + s.from + "\t" + s.to + "\n";
+  for (const Step& s : steps_)
+    if (s.kind == 'D') text += "D\t" + s.to + "\n";
+  text += std::string(kJournalEnd) + "\n";
+
+  // The journal appears whole or not at all.
+  const std::string path = journalPath(folder_);
+  const std::string temp = path + kStagingSuffix;
+  int result = io::Ok;
+  {
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+      result = io::fromErrno(errno);
+    } else {
+      if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) result = io::DiskWriteError;
+      if (result == io::Ok) ::fsync(::fileno(f));
+      if (std::fclose(f) != 0 && result == io::Ok) result = io::DiskWriteError;
+    }
+  }
+  // The staged files must be on the disk before the journal says they are the set.
+  for (const Step& s : steps_)
+    if (s.kind == 'R') syncPath(s.from, false);
+  if (result == io::Ok && ::rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
+  if (result != io::Ok) {
+    deleteFile(temp);
+    for (const Step& s : steps_)
+      if (s.kind == 'R') deleteFile(s.from);
+    steps_.clear();
+    return result;
+  }
+  syncPath(folder_, true);
+  steps_.clear();
+  if (!applyJournal(text)) return io::DiskWriteError;
+  deleteFile(path);
+  return io::Ok;
+}
+
+bool CompleteFileSetSwitch(const std::string& dataFolder) {
+  const std::string path = journalPath(dataFolder);
+  std::string text;
+  if (!readJournal(path, text)) return false;
+  if (!applyJournal(text)) return false;
+  deleteFile(path);
+  return true;
+}
+
+void DiscardStagedFiles(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (endsWith(name, kStagingSuffix)) deleteFile(it->path());
+    }
+  }
+}
+
+}  // namespace egresso
