@@ -19,10 +19,17 @@ constexpr const char* kJournalEnd = "END";
 
 std::string journalPath(const std::string& folder) { return folder + "/" + kSwitchJournal; }
 
-// Flushes a file (or a folder's entries) to the disk; a crash afterwards
+// Flushes a folder's entries to the disk; a crash afterwards
 // cannot undo what was written.
-void syncPath(const std::string& path, bool folder) {
-  int fd = ::open(path.c_str(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+void syncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void syncFolder(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
   ::fsync(fd);
   ::close(fd);
@@ -68,11 +75,12 @@ bool readJournal(const std::string& path, std::string& text) {
 
 std::string StagingName(const std::string& target) { return target + kStagingSuffix; }
 
-void FileSetSwitch::Replace(const std::string& staged, const std::string& target) {
-  steps_.push_back({'R', staged, target});
+void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {
+  steps_.push_back({'R', staged, target, linked});
+  folders_.insert(std::filesystem::path(staged).parent_path().string());
 }
 
-void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target}); }
+void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target, false}); }
 
 int FileSetSwitch::Commit() {
   std::string text;
@@ -98,9 +106,11 @@ int FileSetSwitch::Commit() {
       if (std::fclose(f) != 0 && result == io::Ok) result = io::DiskWriteError;
     }
   }
-  // The staged files must be on the disk before the journal says they are the set.
+  // The staged files must be on the disk before the journal says they are
+  // the set. A second name of a file already there needs no flush of its
+  // own; the folder flushes below take the names.
   for (const Step& s : steps_)
-    if (s.kind == 'R') syncPath(s.from, false);
+    if (s.kind == 'R' && !s.linked) syncFile(s.from);
   if (result == io::Ok && ::rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
   if (result != io::Ok) {
     deleteFile(temp);
@@ -109,7 +119,8 @@ int FileSetSwitch::Commit() {
     steps_.clear();
     return result;
   }
-  syncPath(folder_, true);
+  for (const std::string& f : folders_) syncFolder(f);
+  syncFolder(folder_);
   steps_.clear();
   if (!applyJournal(text)) return io::DiskWriteError;
   deleteFile(path);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,9 @@ class FileSetSwitch {
  public:
   explicit FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {}
 
-  // The staged file takes the place of target at the commit.
-  void Replace(const std::string& staged, const std::string& target);
+  // The staged file takes the place of target at the commit. linked: the
+  // staged file is a second name of a file already on the disk.
+  void Replace(const std::string& staged, const std::string& target, bool linked = false);
   // Target is removed at the commit (the new set has no such file).
   void Remove(const std::string& target);
   bool empty() const { return steps_.empty(); }
@@ -45,9 +47,11 @@ class FileSetSwitch {
   struct Step {
     char kind;  // 'R' replace, 'D' remove
     std::string from, to;
+    bool linked;
   };
   std::string folder_;
   std::vector<Step> steps_;
+  std::set<std::string> folders_;  // of the staged files
 };
 
 // Completes a switch whose journal is in the data folder. Returns true when

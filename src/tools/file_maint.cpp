@@ -160,11 +160,11 @@ void stageCalIndex(Workstation& ws, const std::string& dataSource, const std::st
 }
 
 // A body file under its new number: a second name for the same file where
-// the file system allows it, else a copy.
-int stageBody(const std::string& from, const std::string& staged) {
+// the file system allows it (linked), else a copy.
+int stageBody(const std::string& from, const std::string& staged, bool& linked) {
   deleteFile(staged);
-  if (::link(from.c_str(), staged.c_str()) == 0) return io::Ok;
-  return copyFile(from, staged);
+  linked = ::link(from.c_str(), staged.c_str()) == 0;
+  return linked ? io::Ok : copyFile(from, staged);
 }
 
 std::string dataFolderOf(const Workstation& ws) { return ws.paths.DataFolder; }
@@ -278,8 +278,9 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
         const std::string from = BodyFilePath(ws, BoardSet::Messages, k).string();
         if (fileExists(from)) {
           const std::string stagedBody = StagingName(target);
-          const int brc = stageBody(from, stagedBody);
-          if (brc == io::Ok) sw.Replace(stagedBody, target);
+          bool linked = false;
+          const int brc = stageBody(from, stagedBody, linked);
+          if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
           else ReportIoError(ws, brc, "EGFMOP13");
         } else {
           sw.Remove(target);
