@@ -1,10 +1,6 @@
 #include "board/maintenance_menu_qt.h"
 
-#include <sys/stat.h>
-
 #include <QMenu>
-
-#include <ctime>
 
 #include "board/board_list.h"
 #include "board/bulletin_qt.h"
@@ -23,16 +19,6 @@
 namespace egresso {
 
 namespace {
-
-// The day a file was last written; 0 when it is missing.
-int FileDay(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return 0;
-  std::tm local{};
-  const std::time_t t = st.st_mtim.tv_sec;
-  if (!::localtime_r(&t, &local)) return 0;
-  return DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-}
 
 void Rebuild(Workstation& ws, TBulBrd& board) {
   SelectBoardFiles(ws);

@@ -457,13 +457,7 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
     releaseTaken();
     return;
   }
-  int day = 0;
-  struct stat st;
-  if (::stat(config.c_str(), &st) == 0) {
-    const std::time_t t = st.st_mtim.tv_sec;
-    std::tm local{};
-    if (::localtime_r(&t, &local)) day = DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  }
+  const int day = FileDay(config);
   const std::string first = MessageText(ws, 1779) + MessageText(ws, 1780) + "\r\n\n" +
                             MessageText(ws, n >= 1 ? 1736 : 1865) + " " + FormatDay(ws, day) + "?";
   if (!askYesNo(ws, first) ||
