@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 
 #include "config/custom.h"
@@ -87,9 +88,13 @@ TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
   MainUserInitials->setMaxLength(3);
   EmpGrid->setGeometry(4, 18, kGridWidth, kEmpBoxHeight - 24);
   EmpGrid->setColumnWidth(1, kNameColumnWidth);
-  EmpGrid->setColumnWidth(0, kGridWidth - kNameColumnWidth - 24 - 2);
+  // The initials column takes what the names and the scroll bar leave of
+  // the grid's width: no sideways scrolling, and no row numbers.
+  const int scrollBar = EmpGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, EmpGrid);
+  EmpGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  EmpGrid->setColumnWidth(0, kGridWidth - kNameColumnWidth - scrollBar - 2 * EmpGrid->frameWidth());
   EmpGrid->verticalHeader()->setDefaultSectionSize(20);
-  EmpGrid->verticalHeader()->setFixedWidth(24);
+  EmpGrid->verticalHeader()->hide();
   EmpGrid->setTabKeyNavigation(true);
   // The cancel button lies outside the visible area, yet holds the focus
   // when the dialog opens (Escape presses it).
@@ -161,6 +166,9 @@ void TCustom::applyFocus() {
     case CustomFocus::MainUser: MainUserInitials->setFocus(); break;
     case CustomFocus::Grid:
       syncing_ = true;
+      // An editor the move away opened in the new cell goes: the selection
+      // returns to the cell left.
+      EmpGrid->reset();
       EmpGrid->setCurrentCell(v.Row - 1, v.Col);
       syncing_ = false;
       EmpGrid->setFocus();
