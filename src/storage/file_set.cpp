@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -40,11 +41,14 @@ bool endsWith(const std::string& s, const std::string& tail) {
 }
 
 // Carries out the steps of a journal text; true when every step is done.
-bool applyJournal(const std::string& text) {
+bool applyJournal(const std::string& text, const std::function<void(std::size_t, std::size_t)>& progress = {}) {
   std::istringstream in(text);
   std::string line;
   bool ok = true;
+  const auto total = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  std::size_t done = 0;
   while (std::getline(in, line)) {
+    if (progress && ++done % 256 == 0) progress(done, total);
     if (line.size() < 2 || line[1] != '\t') continue;
     const std::string rest = line.substr(2);
     if (line[0] == 'R') {
@@ -82,7 +86,7 @@ void FileSetSwitch::Replace(const std::string& staged, const std::string& target
 
 void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target, false}); }
 
-int FileSetSwitch::Commit() {
+int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& progress) {
   std::string text;
   // Every replacement before any removal: a removal never takes away what
   // a replacement of the same run put in place.
@@ -122,7 +126,7 @@ int FileSetSwitch::Commit() {
   for (const std::string& f : folders_) syncFolder(f);
   syncFolder(folder_);
   steps_.clear();
-  if (!applyJournal(text)) return io::DiskWriteError;
+  if (!applyJournal(text, progress)) return io::DiskWriteError;
   deleteFile(path);
   return io::Ok;
 }

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -41,7 +42,8 @@ class FileSetSwitch {
   // a journal that cannot be written leaves the old set (the staged files
   // are removed); a step that fails later is tried again by the next
   // CompleteFileSetSwitch, the journal staying in place.
-  int Commit();
+  // progress(done, total) is told how far the switch has got.
+  int Commit(const std::function<void(std::size_t, std::size_t)>& progress = {});
 
  private:
   struct Step {

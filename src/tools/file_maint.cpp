@@ -273,6 +273,8 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
       // body must not keep the body of the message that had it before.
       for (std::size_t j = 0; j < kept.size(); ++j) {
         const int k = kept[j];
+        if (j % kProgressEvery == 0 || j + 1 == kept.size())
+          report(progress, prefix + std::to_string(k), static_cast<std::int64_t>(j + 1), static_cast<std::int64_t>(kept.size()));
         if (static_cast<int>(j) == k) continue;
         const std::string target = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(j)).string();
         const std::string from = BodyFilePath(ws, BoardSet::Messages, k).string();
@@ -297,7 +299,10 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   stageBoardIndex(ws, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations), true, sw, progress,
                   MessageText(ws, 1673) + ": ");
   stageAccountFile(ws, sw, freeBytes);
-  if (!sw.empty()) ReportIoError(ws, sw.Commit(), "EGFMOP12");
+  if (!sw.empty())
+    ReportIoError(ws, sw.Commit([&](std::size_t done, std::size_t total) {
+      report(progress, prefix + std::to_string(done), static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
+    }), "EGFMOP12");
   for (const std::string& f : {data, index, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations)})
     NormalizeFileAttr(ws, f);
 }
