@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "storage/file_replace.h"
+#include "storage/file_access.h"
 #include "storage/record_io.h"
 
 namespace egresso {
@@ -55,8 +55,10 @@ bool applyJournal(const std::string& text, const std::function<void(std::size_t,
       const auto tab = rest.find('\t');
       if (tab == std::string::npos) continue;
       const std::string from = rest.substr(0, tab), to = rest.substr(tab + 1);
-      // A staged file that is gone has been moved already.
-      if (fileExists(from) && ReplaceFile(from, to) != io::Ok) ok = false;
+      // A staged file that is gone has been moved already. Its permission
+      // bits and group were given when it was staged: completing the switch
+      // is a plain rename, which any workstation may do.
+      if (fileExists(from) && ::rename(from.c_str(), to.c_str()) != 0 && fileExists(from)) ok = false;
     } else if (line[0] == 'D') {
       const int rc = deleteFile(rest);
       if (rc != io::Ok && rc != io::FileNotFound) ok = false;
@@ -80,6 +82,10 @@ bool readJournal(const std::string& path, std::string& text) {
 std::string StagingName(const std::string& target) { return target + kStagingSuffix; }
 
 void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {
+  // The new file takes the permission bits and group of the one it
+  // replaces now, while the switch can still be given up.
+  const int rc = GiveAccess(staged, NoteAccess(target));
+  if (rc != io::Ok && failure_ == io::Ok) failure_ = rc;
   steps_.push_back({'R', staged, target, linked});
   folders_.insert(std::filesystem::path(staged).parent_path().string());
 }
@@ -99,8 +105,9 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
   // The journal appears whole or not at all.
   const std::string path = journalPath(folder_);
   const std::string temp = path + kStagingSuffix;
-  int result = io::Ok;
-  {
+  // A new file that could not be given its target's access keeps the old set.
+  int result = failure_;
+  if (result == io::Ok) {
     std::FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) {
       result = io::fromErrno(errno);

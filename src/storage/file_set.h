@@ -31,8 +31,9 @@ class FileSetSwitch {
  public:
   explicit FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {}
 
-  // The staged file takes the place of target at the commit. linked: the
-  // staged file is a second name of a file already on the disk.
+  // The staged file takes the place of target at the commit, with target's
+  // permission bits and group (given now). linked: the staged file is a
+  // second name of a file already on the disk.
   void Replace(const std::string& staged, const std::string& target, bool linked = false);
   // Target is removed at the commit (the new set has no such file).
   void Remove(const std::string& target);
@@ -54,6 +55,7 @@ class FileSetSwitch {
   std::string folder_;
   std::vector<Step> steps_;
   std::set<std::string> folders_;  // of the staged files
+  int failure_ = 0;                 // a staged file that cannot take its target's access
 };
 
 // Completes a switch whose journal is in the data folder. Returns true when

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "board/board_world.h"
-#include "storage/file_replace.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
 #include "tools/maint_folder.h"
@@ -149,22 +148,6 @@ TEST_F(Maintenance, RestoreTouchesNothingWhenRefusedOrWithoutThatGeneration) {
   RestoreData(bob.ws, 1);
   EXPECT_EQ(readFile(w.path("MESSAGE.DAF")), live);
   EXPECT_FALSE(std::filesystem::exists(backup / "MESSAGE.BA9"));
-}
-
-TEST(FileReplace, TheNewFileTakesTheOldOnesModeAndGroup) {
-  test::TempDir d;
-  writeFile(d / "a", "old");
-  writeFile(d / "b", "new");
-  ::chmod((d / "a").c_str(), 0604);
-  struct stat before;
-  ASSERT_EQ(::stat((d / "a").c_str(), &before), 0);
-  ASSERT_EQ(ReplaceFile(d / "b", d / "a"), 0);
-  struct stat after;
-  ASSERT_EQ(::stat((d / "a").c_str(), &after), 0);
-  EXPECT_EQ(after.st_mode & 07777, 0604u);
-  EXPECT_EQ(after.st_gid, before.st_gid);
-  EXPECT_EQ(readFile(d / "a"), "new");
-  EXPECT_FALSE(std::filesystem::exists(d / "b"));
 }
 
 // Runs the child and kills it after delayMs (never when delayMs < 0);
