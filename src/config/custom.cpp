@@ -305,7 +305,7 @@ void RebuildLocations(Workstation& ws) {
       const std::string target = BodyFilePath(ws, BoardSet::Locations, i).string();
       const std::string from = taken >= 0 ? BodyFilePath(ws, BoardSet::Locations, taken).string() : std::string();
       if (!from.empty() && fileExists(from)) {
-        const std::string staged = StagingName(target);
+        const std::string staged = sw.StagingName(target);
         if (copyFile(from, staged) == io::Ok) sw.Replace(staged, target);
       } else if (fileExists(target)) {
         sw.Remove(target);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -79,7 +80,15 @@ bool readJournal(const std::string& path, std::string& text) {
 
 }  // namespace
 
-std::string StagingName(const std::string& target) { return target + kStagingSuffix; }
+FileSetSwitch::FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {
+  // Process and moment: no two runs share it, on one computer or several
+  // (the staged files of a run on another computer lie in the same folders).
+  char host[64] = {};
+  ::gethostname(host, sizeof host - 1);
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  run_ = std::to_string(std::hash<std::string>{}(host) % 100000) + "-" + std::to_string(::getpid()) + "-" +
+         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 1000000000);
+}
 
 void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {
   // The new file takes the permission bits and group of the one it
@@ -104,7 +113,7 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
 
   // The journal appears whole or not at all.
   const std::string path = journalPath(folder_);
-  const std::string temp = path + kStagingSuffix;
+  const std::string temp = StagingName(path);
   // A new file that could not be given its target's access keeps the old set.
   int result = failure_;
   if (result == io::Ok) {

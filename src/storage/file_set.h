@@ -24,12 +24,14 @@ namespace egresso {
 inline constexpr const char* kStagingSuffix = ".~MT";
 inline constexpr const char* kSwitchJournal = "MAINT.JNL";
 
-// The staging name of a target file.
-std::string StagingName(const std::string& target);
-
 class FileSetSwitch {
  public:
-  explicit FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {}
+  explicit FileSetSwitch(std::string dataFolder);
+
+  // The name target's new file is made under: "<target>.<run>.~MT", where
+  // the run is this switch's own, so a late completion of an earlier
+  // switch can never move a file this one is still making.
+  std::string StagingName(const std::string& target) const { return target + "." + run_ + kStagingSuffix; }
 
   // The staged file takes the place of target at the commit, with target's
   // permission bits and group (given now). linked: the staged file is a
@@ -53,6 +55,7 @@ class FileSetSwitch {
     bool linked;
   };
   std::string folder_;
+  std::string run_;
   std::vector<Step> steps_;
   std::set<std::string> folders_;  // of the staged files
   int failure_ = 0;                 // a staged file that cannot take its target's access

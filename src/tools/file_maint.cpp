@@ -106,7 +106,7 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
                     FileSetSwitch& sw, const MaintProgress& progress, const std::string& label) {
   BlockReader in(dataSource, brd::Size);
   if (in.result() != io::Ok) return in.result();  // a file that cannot be opened is skipped
-  const std::string staged = StagingName(indexTarget);
+  const std::string staged = sw.StagingName(indexTarget);
   StagedWriter out(staged);
   for (std::int64_t r = 0; r < in.records() && out.result() == io::Ok; ++r) {
     const std::uint8_t* p = in.record(r);
@@ -133,7 +133,7 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
 void stageCalIndex(Workstation& ws, const std::string& dataSource, const std::string& indexTarget, FileSetSwitch& sw) {
   BlockReader in(dataSource, kCalRecordSize);
   if (in.result() != io::Ok) return;
-  const std::string staged = StagingName(indexTarget);
+  const std::string staged = sw.StagingName(indexTarget);
   StagedWriter out(staged);
   const int pages = std::max(1, IndexPageCount(in.records()));
   auto& e = ws.engine;
@@ -206,7 +206,7 @@ void stageAccountFile(Workstation& ws, FileSetSwitch& sw, std::int64_t freeBytes
     ReportIoError(ws, in.result(), "EGFMOP21");
     return;
   }
-  const std::string staged = StagingName(acct);
+  const std::string staged = sw.StagingName(acct);
   StagedWriter out(staged);
   for (std::int64_t r = 0; r < in.records(); ++r) {
     const std::uint8_t* p = in.record(r);
@@ -248,7 +248,7 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
 
   BlockReader in(data, brd::Size);
   if (in.result() == io::Ok) {
-    const std::string staged = StagingName(data);
+    const std::string staged = sw.StagingName(data);
     StagedWriter out(staged);
     std::vector<int> kept;  // old number of each new number
     for (std::int64_t k = 0; k < in.records() && out.result() == io::Ok; ++k) {
@@ -279,7 +279,7 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
         const std::string target = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(j)).string();
         const std::string from = BodyFilePath(ws, BoardSet::Messages, k).string();
         if (fileExists(from)) {
-          const std::string stagedBody = StagingName(target);
+          const std::string stagedBody = sw.StagingName(target);
           bool linked = false;
           const int brc = stageBody(from, stagedBody, linked);
           if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
@@ -366,7 +366,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
           if (fileExists(safety)) sw.Remove(safety);
           continue;
         }
-        const std::string staged = StagingName(safety);
+        const std::string staged = sw.StagingName(safety);
         const int rc = copyFile(file, staged);
         if (rc == io::Ok) {
           sw.Replace(staged, safety);
@@ -378,7 +378,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
       } else {
         const std::string source = base + "BA" + gen;
         if (!fileExists(source) || restored.count(file)) continue;
-        const std::string staged = StagingName(file);
+        const std::string staged = sw.StagingName(file);
         const int rc = copyFile(source, staged);
         if (rc == io::Ok) {
           sw.Replace(staged, file);
@@ -402,7 +402,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
       const std::string live = ws.paths.DataFolder + sub + "/" + name.substr(0, name.size() - 3) + g.extension;
-      const std::string staged = StagingName(live);
+      const std::string staged = sw.StagingName(live);
       const int rc = copyFile(folder + sub + "/" + name, staged);
       if (rc == io::Ok) {
         sw.Replace(staged, live);
@@ -416,7 +416,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
 
   // The indexes of the data files as they will be, staged from the restored
   // copies where there are some.
-  auto sourceOf = [&](const std::string& file) { return restored.count(file) ? StagingName(file) : file; };
+  auto sourceOf = [&](const std::string& file) { return restored.count(file) ? sw.StagingName(file) : file; };
   auto indexOf = [](const std::string& file) { return file.substr(0, file.size() - 3) + "DAI"; };
   std::set<std::string> calSets = {ws.paths.SchedDataPath};
   const std::string logData = ws.paths.LogDataPath, logIndex = ws.paths.LogIndexPath;
