@@ -129,14 +129,26 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
   return io::Ok;
 }
 
-// Stages the paged day index of a calendar-format set from its data file.
-void stageCalIndex(Workstation& ws, const std::string& dataSource, const std::string& indexTarget, FileSetSwitch& sw) {
+// Stages the companions of a calendar-format set from its data file: the
+// paged day index, the key list and the quick list, which must describe the
+// data file they will stand beside.
+void stageCalCompanions(Workstation& ws, const std::string& dataSource, const std::string& dataTarget,
+                        FileSetSwitch& sw) {
   BlockReader in(dataSource, kCalRecordSize);
   if (in.result() != io::Ok) return;
-  const std::string staged = sw.StagingName(indexTarget);
-  StagedWriter out(staged);
-  const int pages = std::max(1, IndexPageCount(in.records()));
+  const std::string base = dataTarget.substr(0, dataTarget.size() - 3);
+  const std::string targets[] = {base + "DAI", base + "DAE", base + "DAQ"};
+  StagedWriter index(sw.StagingName(targets[0])), keys(sw.StagingName(targets[1])), quick(sw.StagingName(targets[2]));
   auto& e = ws.engine;
+  for (std::int64_t n = 0; n < in.records(); ++n) {
+    const std::uint8_t* p = in.record(n);
+    if (!p) break;
+    std::copy(p, p + kCalRecordSize, e.CalRecord.begin());
+    keys.append(p + cal::Key, kKeyEntrySize);
+    BuildQuickRecord(ws);
+    quick.append(e.QuickRecord.data(), e.QuickRecord.size());
+  }
+  const int pages = std::max(1, IndexPageCount(in.records()));
   for (int page = 0; page < pages; ++page) {
     ClearCalIndexPage(ws);
     for (int entry = 1; entry <= kIndexEntriesPerPage; ++entry) {
@@ -147,16 +159,19 @@ void stageCalIndex(Workstation& ws, const std::string& dataSource, const std::st
       std::copy(p, p + kCalRecordSize, e.CalRecord.begin());
       SetIndexEntry(ws, entry);
     }
-    out.append(e.CalIndexPage.data(), e.CalIndexPage.size());
+    index.append(e.CalIndexPage.data(), e.CalIndexPage.size());
   }
-  int rc = out.close();
-  if (rc == io::Ok) rc = in.result();
+  int rc = in.result();
+  for (StagedWriter* w : {&index, &keys, &quick}) {
+    const int closed = w->close();
+    if (rc == io::Ok) rc = closed;
+  }
   if (rc != io::Ok) {
-    deleteFile(staged);
+    for (const std::string& t : targets) deleteFile(sw.StagingName(t));
     ReportIoError(ws, rc, "RIP4");
     return;
   }
-  sw.Replace(staged, indexTarget);
+  for (const std::string& t : targets) sw.Replace(sw.StagingName(t), t);
 }
 
 // A body file under its new number: a second name for the same file where
@@ -417,7 +432,6 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
   // The indexes of the data files as they will be, staged from the restored
   // copies where there are some.
   auto sourceOf = [&](const std::string& file) { return restored.count(file) ? sw.StagingName(file) : file; };
-  auto indexOf = [](const std::string& file) { return file.substr(0, file.size() - 3) + "DAI"; };
   std::set<std::string> calSets = {ws.paths.SchedDataPath};
   const std::string logData = ws.paths.LogDataPath, logIndex = ws.paths.LogIndexPath;
   for (int day = ws.Today - kDaysBack; day <= ws.Today + kDaysAhead; ++day) {
@@ -428,7 +442,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
   ws.paths.LogDataPath = logData;
   ws.paths.LogIndexPath = logIndex;
   for (const std::string& set : calSets)
-    if (set.size() > 3 && fileExists(sourceOf(set))) stageCalIndex(ws, sourceOf(set), indexOf(set), sw);
+    if (set.size() > 3 && fileExists(sourceOf(set))) stageCalCompanions(ws, sourceOf(set), set, sw);
   const std::pair<BoardSet, bool> boards[] = {
       {BoardSet::Messages, false}, {BoardSet::Locations, true}, {BoardSet::Archive, false}};
   for (const auto& [set, locations] : boards) {

@@ -108,6 +108,15 @@ TEST_F(Maintenance, TheAccountFileLosesItsDeletedRecordsButNeverTheFirst) {
 
 TEST_F(Maintenance, RestoreBringsAGenerationBackAndKeepsWhatItReplacedAsGenerationNine) {
   backupGeneration(2);
+  w.ws.paths.SchedDataPath = w.path("SCHED.DAF");
+  std::string sched(2 * 1024, '\0');
+  sched[1024 + 0] = static_cast<char>(15000 & 0xFF);
+  sched[1024 + 1] = static_cast<char>(15000 >> 8);
+  sched[1024 + 2] = static_cast<char>(15002 & 0xFF);
+  sched[1024 + 3] = static_cast<char>(15002 >> 8);
+  sched.replace(1024 + 5, 3, std::string("\x02K1", 3));
+  writeFile(backup / "SCHED.BA2", sched);
+  writeFile(w.dir / "SCHED.DAE", "stale");
   const std::string liveConfig = readFile(w.ws.paths.MainConfigPath);
   const std::string liveMessages = readFile(w.path("MESSAGE.DAF"));
   RestoreData(w.ws, 2);
@@ -117,6 +126,15 @@ TEST_F(Maintenance, RestoreBringsAGenerationBackAndKeepsWhatItReplacedAsGenerati
   EXPECT_EQ(readFile(backup / "MESSAGE.BA9"), liveMessages);
   EXPECT_EQ(readFile(backup / "CFGMAIN.BA9"), liveConfig);
   EXPECT_EQ(readFile(backup / "LOCATE.BA9"), readFile(w.path("LOCATE.DAF")));  // not in the backup: kept
+  // The schedule's companions describe the restored schedule.
+  const std::string key = readFile(w.dir / "SCHED.DAE");
+  ASSERT_EQ(key.size(), 2u * 13);
+  EXPECT_EQ(key.substr(13, 3), std::string("\x02K1", 3));
+  const std::string index = readFile(w.dir / "SCHED.DAI");
+  ASSERT_EQ(index.size(), 16384u);
+  EXPECT_EQ(getI16(ConstBytes(reinterpret_cast<const std::uint8_t*>(index.data()), index.size()), 0), 15000);
+  EXPECT_EQ(index[8192], 2);
+  EXPECT_EQ(std::filesystem::file_size(w.dir / "SCHED.DAQ"), 2u * 151);
   for (const char* lock : {"BAK", "SCHED", "LOG", "PROJ", "MEMOLK", "LOCATELK"})
     EXPECT_FALSE(std::filesystem::exists(w.dir / (std::string(lock) + ".LOK"))) << lock;
 }
