@@ -44,6 +44,8 @@ class CustomDialog {
   explicit CustomDialog(Workstation& ws) : ws_(ws) {}
 
   void FormShow();
+  // The access rule: whether this user may change the table.
+  bool MayEdit() const { return mayEdit(); }
   // Entering the grid or the main-user edit; false (after the notice) when
   // this user may not edit, the focus going to CancelBtn.
   bool EnterGrid();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -197,16 +198,36 @@ void TCustom::gridLeft() {
 }
 
 bool TCustom::eventFilter(QObject* watched, QEvent* event) {
+  // Focus coming back when a message box or menu closes is no entering.
+  const bool returning = event->type() == QEvent::FocusIn &&
+                         (static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason ||
+                          static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason);
+  if (returning) return QDialog::eventFilter(watched, event);
   if (event->type() == QEvent::FocusIn && (watched == EmpGrid || watched == MainUserInitials) &&
       !(watched == EmpGrid && inGrid_)) {
     const bool grid = watched == EmpGrid;
-    const bool allowed = grid ? logic_.EnterGrid() : logic_.EnterMainUser();
-    if (grid && allowed) {
+    if (!logic_.MayEdit()) {
+      // The focus leaves before the refusal is shown, so that closing the
+      // box does not bring it back here (and the refusal again).
+      QMetaObject::invokeMethod(
+          this,
+          [this, grid] {
+            CancelBtn->setFocus();
+            grid ? logic_.EnterGrid() : logic_.EnterMainUser();
+            showView();
+            applyFocus();
+          },
+          Qt::QueuedConnection);
+      return QDialog::eventFilter(watched, event);
+    }
+    if (grid) {
+      logic_.EnterGrid();
       inGrid_ = true;
       logic_.SelectCell(EmpGrid->currentRow() + 1, std::max(0, EmpGrid->currentColumn()));
+    } else {
+      logic_.EnterMainUser();
     }
     showView();
-    if (!allowed) QMetaObject::invokeMethod(this, [this] { applyFocus(); }, Qt::QueuedConnection);
   } else if (event->type() == QEvent::FocusIn && inGrid_ && watched->isWidgetType()) {
     // The focus went somewhere outside the grid and its cell editor.
     auto* w = static_cast<QWidget*>(watched);
