@@ -488,6 +488,8 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
   restoreFiles(ws, n, progress);
   traceLine(ws, "DataRestore " + std::to_string(n) + "  " + traceSuffix(ws));
   ReadMainConfig(ws, "RSTOR");
+  // The restored table may hold this user in another slot.
+  ws.UserSlot = ws.mcfg.slotOf(ws.ThisUser);
   releaseTaken();
 }
 
