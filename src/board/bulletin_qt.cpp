@@ -26,6 +26,7 @@
 #include "board/board_list.h"
 #include "board/open_entry.h"
 #include "messages/egresso_qt.h"
+#include "board/maintenance_menu_qt.h"
 #include "board/refresh.h"
 #include "platform/text_qt.h"
 #include "startup/host.h"
@@ -123,7 +124,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
 
   fileMenu_ = menuBar()->addMenu("&File");
   fileSaveAnnouncement_ = fileMenu_->addAction("Save Announcement");
-  fileRestore_ = fileMenu_->addAction("Restore");
+  QMenu* restoreMenu = fileMenu_->addMenu("Restore");
+  fileRestore_ = restoreMenu->menuAction();
+  connect(restoreMenu, &QMenu::aboutToShow, this, [this, restoreMenu] { FileRestoreClick(ws_, *this, restoreMenu); });
   fileMenu_->addSeparator();
   fileExit_ = fileMenu_->addAction("Exit");
   connect(fileExit_, &QAction::triggered, this, &QWidget::close);
@@ -141,6 +144,8 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   toolsDeleteTagged_ = toolsMenu_->addAction("Delete Tagged Messages");
   toolsDialing_ = toolsMenu_->addAction("Change Dialing Parameters");
   toolsPassword_ = toolsMenu_->addAction("Password");
+  connect(toolsConfiguration_, &QAction::triggered, this, [this] { ToolsConfigurationClick(ws_, *this); });
+  connect(toolsDeleteTagged_, &QAction::triggered, this, [this] { ToolsDeleteClick(ws_, *this); });
   helpMenu_ = menuBar()->addMenu("&Help");
   helpManual_ = helpMenu_->addAction("Read Manual");
   helpAbout_ = helpMenu_->addAction("About");

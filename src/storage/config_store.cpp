@@ -19,6 +19,7 @@
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
+#include "storage/file_access.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -97,25 +98,21 @@ std::string tempNameFor(const Workstation& ws, const std::string& path) {
          ".TMP";
 }
 
-// Copies from over to, so that to is never left half written: a failed
-// copy leaves the previous file in place. A missing source leaves the
-// target alone (it may be the last good copy of a lost file).
+// Copies from over to, so that to is never left half written and keeps
+// the permission bits and group every account relies on. A missing source
+// leaves the target alone (it may be the last good copy of a lost file).
 int copyGeneration(Workstation& ws, const std::string& from, const std::string& to) {
   if (!fileExists(from)) return io::Ok;
-  const std::string temp = tempNameFor(ws, to);
-  int result = copyFile(from, temp);
-  if (result == io::Ok && ::rename(temp.c_str(), to.c_str()) != 0) result = io::fromErrno(errno);
-  if (result != io::Ok) {
-    deleteFile(temp);
-    result = copyFile(from, to);
-  }
+  int result = CopyReplacing(from, to, tempNameFor(ws, to));
   if (result == io::Ok) stampTaken(ws, to);
   return result;
 }
 
 // Writes a whole one-record file. The new contents go to a file beside it
 // that then takes its place, so a failed write (full disk, lost network)
-// leaves the previous file intact instead of a truncated one. A file that
+// leaves the previous file intact instead of a truncated one; the new file
+// keeps the old one's permission bits and group, so that the next account
+// can save it too. A file that
 // exists but cannot be opened for writing is left alone, as a plain
 // rewrite would have to.
 int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std::uint8_t> bytes, std::int64_t& size) {
@@ -135,7 +132,7 @@ int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std
     return result != io::Ok ? result : closed;
   };
   const std::string temp = tempNameFor(ws, path);
-  if (writeTo(temp) == io::Ok && ::rename(temp.c_str(), path.c_str()) == 0) return io::Ok;
+  if (writeTo(temp) == io::Ok && ReplaceFile(temp, path) == io::Ok) return io::Ok;
   deleteFile(temp);
   return writeTo(path);
 }
@@ -279,9 +276,15 @@ void RestoreMainConfig(Workstation& ws, char level) {
     if (current.open(target, 1, RecordFile::Mode::ReadOnly) == io::Ok) size = current.byteSize();
   }
   const int closed = io::Ok;
+  // The restored file is shared as the lost one was.
+  FileAccess access = NoteAccess(target);
+  if (!access.known) access = NoteAccess(source);
   const int deleted = deleteFile(target);
   int copied = copyFile(source, target);
-  if (copied == io::Ok) stampTaken(ws, target);
+  if (copied == io::Ok) {
+    GiveAccess(target, access);
+    stampTaken(ws, target);
+  }
   traceLine(ws, std::string("   ") + level + " RestoreMCFG  " + source + "->" + target + "    Cls:Del:Cpy[" +
                     std::to_string(closed) + ":" + std::to_string(deleted) + ":" + std::to_string(copied) +
                     "]  sz=" + std::to_string(size));

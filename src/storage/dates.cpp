@@ -1,5 +1,9 @@
 #include "storage/dates.h"
 
+#include <sys/stat.h>
+
+#include <ctime>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -403,6 +407,15 @@ int ParseTime(const Workstation& ws, std::string_view text) {
   }
   if (value % 100 > 59) value = value / 100 * 100 + 59;
   return value <= 2400 ? value : 0;
+}
+
+int FileDay(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  const std::time_t t = st.st_mtim.tv_sec;
+  std::tm local{};
+  if (!::localtime_r(&t, &local)) return 0;
+  return DayNumber(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 }  // namespace egresso

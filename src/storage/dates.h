@@ -42,6 +42,9 @@ std::string MonthName(const Workstation& ws, int month);
 std::string MonthAbbreviation(const Workstation& ws, int month);  // first three characters
 std::string DayName(const Workstation& ws, int isoWeekday);
 
+// The day (local time) a file was last written; 0 when it is missing.
+int FileDay(const std::string& path);
+
 // At most 20 characters; nine blanks for no date.
 std::string FormatDay(const Workstation& ws, int day, bool longMonth = false, bool withCentury = false);
 // 0 for an empty text; kBadDate (after telling the user when showErrors is

@@ -24,13 +24,17 @@ inline constexpr const char* Backup = "BAK";        // the backup folder
 inline constexpr const char* Project = "PROJ";
 }  // namespace lockname
 
-// What identifies one particular lock file: a file deleted and created
-// again under the same name differs in at least one of these.
+// What identifies one particular lock file: its file number on its device
+// and the bytes it holds. Times and sizes are not part of it: a file server
+// sets them when it pleases (on closing the creating handle, say), so they
+// would make a workstation's own lock look like somebody else's. A file
+// number alone is not enough either: a local file system hands the number
+// of a deleted file to the next one created, and another workstation's
+// lock line differs from the one examined.
 struct LockFileIdentity {
   bool known = false;
   std::uint64_t device = 0, inode = 0;
-  std::int64_t size = -1;
-  std::int64_t modifiedNs = 0;
+  std::string content;  // the start of the file as read
   bool operator==(const LockFileIdentity&) const = default;
 };
 
@@ -79,8 +83,15 @@ struct LockState {
   // released: a command run inside another one's wait may take a lock that
   // command holds, and its release must leave the lock to that command.
   std::map<std::string, int, std::less<>> Taken;
-  // I/O result of the last lock-file step (recorded, never reported).
+  // I/O result of the last lock-file step.
   int IoResult = 0;
+  // The last take failed because no lock file could be made (reported to
+  // the user unless the same failure was reported already); the lock is
+  // not held and waiting would not change that.
+  bool LockFailed = false;
+  // The failure last reported, so that a folder that stays unusable is
+  // reported once, not at every take; 0 once a lock file was made again.
+  int ReportedFailure = 0;
   // The process's umask as read by the first attribute reset (-1 = not yet).
   int Umask = -1;
 

@@ -29,6 +29,8 @@ constexpr std::size_t kLineMax = 120;
 // A file that disappears between a failed exclusive create and the read of
 // the holder is tried again this often within one attempt.
 constexpr int kCreateRounds = 4;
+// Creations answered "busy" or with an I/O error before the take is given up.
+constexpr int kCreateTries = 8;
 constexpr int kReleaseAttempts = 10000;
 constexpr int kReleaseTraceEvery = 1000;
 constexpr int kKeyEsc = 27;
@@ -44,64 +46,73 @@ std::string trimBlanks(std::string_view s) {
   return std::string(s.substr(first, last - first + 1));
 }
 
-LockFileIdentity identityOf(const struct stat& st) {
+// A lock file holds one short line; this much of it identifies the file.
+constexpr std::size_t kContentMax = 256;
+
+LockFileIdentity identityOf(const struct stat& st, std::string content) {
   LockFileIdentity id;
   id.known = true;
   id.device = static_cast<std::uint64_t>(st.st_dev);
   id.inode = static_cast<std::uint64_t>(st.st_ino);
-  id.size = static_cast<std::int64_t>(st.st_size);
-  id.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  id.content = std::move(content);
   return id;
-}
-
-LockFileIdentity identityAt(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return identityOf(st);
 }
 
 struct LockRead {
   bool exists = true;
+  // The file is there but this account may not read it: another user's
+  // lock, never a dead one.
+  bool denied = false;
   int result = io::Ok;  // non-zero: the file could not be read as a lock line
   std::string line;
-  LockFileIdentity identity;
+  LockFileIdentity identity;  // known when the file was read
 };
 
-// Reads the first line of a lock file. A line holding control characters
-// was not written by any workstation (a damaged file) and counts as unreadable.
+// Reads the start of a lock file and its first line. A line holding
+// control characters was not written by any workstation (a damaged file)
+// and counts as unreadable.
 LockRead readLockFile(const std::string& path) {
   LockRead r;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     int err = errno;
     r.exists = err != ENOENT && err != ENOTDIR;
+    r.denied = err == EACCES || err == EPERM;
     r.result = io::fromErrno(err);
-    if (r.exists) r.identity = identityAt(path);
     return r;
   }
   struct stat st;
-  if (::fstat(fd, &st) == 0) r.identity = identityOf(st);
-  char buf[256];
-  ssize_t n;
-  do {
-    n = ::read(fd, buf, sizeof buf);
-  } while (n < 0 && errno == EINTR);
-  if (n < 0) {
-    r.result = io::fromErrno(errno);
-  } else {
-    std::string_view text(buf, static_cast<std::size_t>(n));
-    text = text.substr(0, text.find_first_of("\r\n"));
-    if (text.size() > kLineMax) text = text.substr(0, kLineMax);
-    for (char c : text) {
-      auto u = static_cast<unsigned char>(c);
-      if (u < 0x20 || u == 0x7F) {
-        r.result = io::DiskReadError;
-        break;
-      }
+  bool statted = ::fstat(fd, &st) == 0;
+  std::string content;
+  char buf[kContentMax];
+  while (content.size() < kContentMax) {
+    ssize_t n = ::read(fd, buf, kContentMax - content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      r.result = io::fromErrno(errno);
+      break;
     }
-    if (r.result == io::Ok) r.line = std::string(text);
+    if (n == 0) break;
+    content.append(buf, static_cast<std::size_t>(n));
   }
   ::close(fd);
+  if (r.result != io::Ok) return r;
+  if (!statted) {
+    r.result = io::fromErrno(errno);
+    return r;
+  }
+  std::string_view text(content);
+  text = text.substr(0, text.find_first_of("\r\n"));
+  if (text.size() > kLineMax) text = text.substr(0, kLineMax);
+  for (char c : text) {
+    auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      r.result = io::DiskReadError;
+      break;
+    }
+  }
+  if (r.result == io::Ok) r.line = std::string(text);
+  r.identity = identityOf(st, std::move(content));
   return r;
 }
 
@@ -115,13 +126,18 @@ enum class Removal { Deleted, Gone, Replaced, Failed };
 // Deletes path when it is still the file identified (any file when the
 // identity is unknown). Another workstation may have deleted the file we
 // examined and created its own lock under the same name since; deleting
-// that would let two workstations hold the lock.
+// that would let two workstations hold the lock. The file is looked at
+// afresh right before it goes, so the window for that is a few calls.
 Removal removeIfUnchanged(const std::string& path, const LockFileIdentity& id, int& result) {
   result = io::Ok;
   if (id.known) {
-    LockFileIdentity now = identityAt(path);
-    if (!now.known) return fileExists(path) ? Removal::Failed : Removal::Gone;
-    if (!(now == id)) return Removal::Replaced;
+    LockRead now = readLockFile(path);
+    if (!now.exists) return Removal::Gone;
+    if (!now.identity.known) {
+      result = now.result;
+      return Removal::Failed;
+    }
+    if (!(now.identity == id)) return Removal::Replaced;
   }
   if (::unlink(path.c_str()) == 0) return Removal::Deleted;
   if (errno == ENOENT) return Removal::Gone;
@@ -198,6 +214,37 @@ mode_t readUmask() {
   return 022;
 }
 
+// Creates the lock file exclusively; a share answers "busy" or an I/O
+// error now and then for a moment (a lock being deleted while another
+// client still has it open), so such answers are tried again a few times.
+int createLockFile(Workstation& ws, const std::string& path, int& err) {
+  for (int tries = 1;; ++tries) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    err = errno;
+    if (err == EINTR) continue;
+    const bool lasting = err == EEXIST || err == ENOENT || err == ENOTDIR || err == EROFS || err == ENAMETOOLONG ||
+                         err == ELOOP || err == ENOSPC || err == EDQUOT;
+    if (lasting || tries >= kCreateTries) return -1;
+    PauseMs(ws, ws.locks.WaitRoundMs);
+  }
+}
+
+// A take that made no lock file: reported as the file step would be, once
+// for as long as the same failure lasts (a timer that tries every minute on
+// an unusable folder must not stack up dialogs), and the lock is not held.
+bool failedTake(Workstation& ws, std::string_view tag, int code) {
+  LockState& L = ws.locks;
+  L.IoResult = code;
+  L.LockBusy = true;
+  L.LockFailed = true;
+  if (L.ReportedFailure != code) {
+    L.ReportedFailure = code;
+    ReportIoError(ws, code, tag);
+  }
+  return false;
+}
+
 int errorNotice(int code) {
   switch (code) {
     case 100: return 301;
@@ -235,40 +282,44 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
   L.HolderInitials.clear();
   L.HolderStation.clear();
   L.LockBusy = false;
+  L.LockFailed = false;
   if (!ws.MultiUser) return true;
   if (traceLogOn(ws)) traceLine(ws, "Locking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
 
   const std::string path = LockFilePath(ws, lockName);
   const std::string line = PadText(ws.ThisUser, 3) + " " + PadText(tag, 15) + " " + ws.StationId;
+  const std::string content = line + "\r\n";
   for (int round = 0; round < kCreateRounds; ++round) {
     // Creating the file exclusively is the one step that decides between
     // workstations racing for a free lock (network shares honour it too).
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int err = 0;
+    int fd = createLockFile(ws, path, err);
     if (fd >= 0) {
-      L.IoResult = writeAll(fd, line + "\r\n");
       struct stat st;
-      L.Examined = ::fstat(fd, &st) == 0 ? identityOf(st) : LockFileIdentity{};
+      const bool statted = ::fstat(fd, &st) == 0;
+      // Readable by every account that shares the folder, whatever the
+      // umask: a lock another user cannot read tells him nothing.
+      if (statted) ::fchmod(fd, (st.st_mode & 07777) | S_IRUSR | S_IRGRP | S_IROTH);
+      int result = writeAll(fd, content);
       ::close(fd);
-      if (L.IoResult != io::Ok) {
+      if (result != io::Ok) {
         // An empty or partial lock file would be taken for a dead one by
-        // the others; go on as when the folder takes no lock file at all.
+        // the others, and no lock is no exclusion.
         ::unlink(path.c_str());
-        return true;
+        return failedTake(ws, tag, result);
       }
+      L.IoResult = io::Ok;
+      L.ReportedFailure = 0;
+      L.Examined = statted ? identityOf(st, content) : LockFileIdentity{};
       L.ExaminedPath = path;
       L.LockLine = line.substr(0, kLineMax);
-      // Created with read and write for everybody the umask allows, which
-      // is all the attribute reset would give it.
       L.HolderInitials = ws.ThisUser;
       L.HolderStation = ws.StationId;
       return true;
     }
-    if (errno != EEXIST) {
-      // The folder takes no lock file (missing, not writable). Errors of
-      // lock files are not reported: the caller's own file step will be.
-      L.IoResult = io::fromErrno(errno);
-      return true;
-    }
+    // The folder takes no lock file (missing, not writable, full): without
+    // one there is no exclusion, so the caller must not go on.
+    if (err != EEXIST) return failedTake(ws, tag, io::fromErrno(err));
 
     LockRead r = readLockFile(path);
     if (!r.exists) continue;  // released in between
@@ -285,7 +336,11 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     L.IoResult = r.result;
     L.HolderInitials.clear();
     L.HolderStation.clear();
-    if (!deadLockFile(ws, path, r.identity)) {
+    // A lock this account may not read belongs to another account (made
+    // before lock files were readable by all, or under other rules): it is
+    // held, however long it stays so.
+    if (r.denied || !deadLockFile(ws, path, r.identity)) {
+      if (r.denied) L.Unreadable = {};
       L.LockBusy = true;
       return false;
     }
@@ -321,6 +376,8 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     bool restart = false;
     while (!restart) {
       TryLock(ws, lockName, tag);
+      // No lock file can be made here: reported, and waiting would not help.
+      if (L.LockFailed) return false;
       if (L.LockBusy) {
         if (ws.platform.lockAlert) {
           std::string text = MessageText(ws, 16) + " " + L.HolderInitials + "\r\n" + MessageText(ws, 17);
@@ -377,34 +434,36 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
                       ")  err=" + std::to_string(err) + "  Attmpt=" + std::to_string(attempt));
   };
 
-  LockRead r;
-  bool readable = false;
-  for (int attempt = 1; attempt <= kReleaseAttempts; ++attempt) {
-    r = readLockFile(path);
-    if (!r.exists) break;
-    if (r.result == io::Ok && !trimBlanks(std::string_view(r.line).substr(0, 3)).empty()) {
-      readable = true;
-      break;
-    }
-    if (attempt % kReleaseTraceEvery == 0) attemptLine(" CantRead  ", r.result, attempt);
-  }
-
   // Only a lock this workstation holds is removed; an unreadable file is
-  // left to the grace rule of the next workstation that wants the lock.
-  if (readable) {
+  // left to the grace rule of the next workstation that wants the lock. A
+  // share may answer a read or a delete with an error for a moment (the
+  // file is still open on another client), so both are tried again.
+  int reads = 0, failures = 0;
+  while (reads < kReleaseAttempts && failures < kReleaseAttempts) {
+    LockRead r = readLockFile(path);
+    if (!r.exists) break;
+    // A file this account may not read was not made by this workstation.
+    if (r.denied) break;
+    if (r.result != io::Ok || trimBlanks(std::string_view(r.line).substr(0, 3)).empty()) {
+      if (++reads % kReleaseTraceEvery == 0) attemptLine(" CantRead  ", r.result, reads);
+      continue;
+    }
     L.LockLine = r.line;
     L.HolderInitials.clear();
     L.HolderStation.clear();
     parseHolder(L, r.line);
-    if (L.HolderStation == ws.StationId) {
-      for (int failures = 0;;) {
-        int result = io::Ok;
-        if (removeIfUnchanged(path, r.identity, result) != Removal::Failed) break;
-        L.IoResult = result;
-        if (++failures % kReleaseTraceEvery == 0) attemptLine(" CantErase ", result, failures);
-        if (failures >= kReleaseAttempts) break;
-      }
+    // A lock held by another workstation is left alone.
+    if (L.HolderStation != ws.StationId) break;
+    int result = io::Ok;
+    Removal removal = removeIfUnchanged(path, r.identity, result);
+    if (removal == Removal::Deleted || removal == Removal::Gone) break;
+    if (removal == Removal::Replaced) {
+      // Changed between the two looks: judge the file as it is now.
+      ++reads;
+      continue;
     }
+    L.IoResult = result;
+    if (++failures % kReleaseTraceEvery == 0) attemptLine(" CantErase ", result, failures);
   }
   L.HolderInitials.clear();
   L.HolderStation.clear();

@@ -1,11 +1,14 @@
 #include "storage/config_store.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -250,11 +253,14 @@ TEST_F(ConfigStoreTest, AMissingDataFolderIsReportedWithoutHanging) {
   ws.locks.TraceFolder = dir.str();
   LoadMainConfig(ws, 3);
   EXPECT_FALSE(ws.QuitRequested);
-  EXPECT_NE(shown().find("(WMCfgf:  Work W: (3))"), std::string::npos) << shown();
+  // The write's lock file cannot be made: reported under the write's tag.
+  EXPECT_NE(shown().find("\"2 (MCFG - Work W: (3))\""), std::string::npos) << shown();
   LoadPersonalConfig(ws, 3);
   EXPECT_NE(shown().find("(WPCfg)"), std::string::npos) << shown();
+  // The backup cannot take its lock either; the folder was reported already.
+  const std::size_t before = fake.dialogs.dialogs.size();
   BackupDataFiles(ws);
-  EXPECT_NE(shown().find("No backup folder " + ws.paths.BackupFolder + "."), std::string::npos) << shown();
+  EXPECT_EQ(fake.dialogs.dialogs.size(), before) << shown();
   EXPECT_FALSE(exists(dir.str() + "/GONE"));
 }
 
@@ -447,6 +453,77 @@ TEST_F(BackupTest, AFailedCopyIsReportedAndTheBackupGoesOn) {
   EXPECT_NE(shown().find("Backup error "), std::string::npos);
   EXPECT_NE(shown().find(": \"" + path("LOCATE.DAF") + "\" not copied."), std::string::npos) << shown();
   EXPECT_EQ(readFile(backup("MESSAGE.BA1")), "messages");
+}
+
+// Two accounts of an office share, both in its group, each with a umask
+// that keeps everybody else out: every save, copy and restore of the main
+// configuration leaves it shared as it was, so the other account's next
+// save works. The accounts are made for the test; it needs root.
+class SharedAccountsTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kGroup = "egresso-office";
+  static constexpr const char* kUsers[2] = {"egresso-ann", "egresso-ben"};
+
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "making test accounts and running as them needs root";
+    if (std::system("command -v runuser >/dev/null && command -v useradd >/dev/null") != 0)
+      GTEST_SKIP() << "runuser or useradd is not installed";
+    // Each account's own group is its primary one: a new file gets that
+    // group unless the save gives it the office's.
+    std::string setup = std::string("getent group ") + kGroup + " >/dev/null || groupadd " + kGroup;
+    for (const char* user : kUsers)
+      setup += std::string(" && (id -u ") + user + " >/dev/null 2>&1 || useradd -M -U -G " + kGroup +
+               " -s /usr/sbin/nologin " + user + ")";
+    ASSERT_EQ(std::system((setup + " >/dev/null").c_str()), 0) << setup;
+    ::chmod(dir.str().c_str(), 0755);
+    ASSERT_TRUE(fs::create_directory(folder));
+    ASSERT_EQ(std::system(("chgrp " + std::string(kGroup) + " '" + folder + "' && chmod 0770 '" + folder + "'").c_str()), 0);
+  }
+
+  // Runs a step of the saver child as user with umask 077; its exit code.
+  int as(const char* user, const std::string& step) {
+    const std::string cmd = std::string("timeout 120 runuser -u ") + user + " -- '" + EGRESSO_TEST_BIN_DIR +
+                            "/egresso_config_saver_child' '" + folder + "' " + std::string(user).substr(8, 3) +
+                            " 077 " + step + " 2>/dev/null";
+    int status = std::system(cmd.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;  // 124: timed out
+  }
+
+  // "mode group" of a file, e.g. "660 egresso-office".
+  static std::string accessOf(const std::string& file) {
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0) return "missing";
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o", st.st_mode & 07777);
+    std::string group = std::to_string(st.st_gid);
+    if (struct group* g = ::getgrgid(st.st_gid)) group = g->gr_name;
+    return std::string(mode) + " " + group;
+  }
+
+  test::TempDir dir;
+  std::string folder = dir.str() + "/DATA";
+};
+
+TEST_F(SharedAccountsTest, EverySaveKeepsTheConfigurationSharedWithTheOtherAccount) {
+  const std::string dat = folder + "/CFGMAIN.DAF", bak = folder + "/CFGMAIN.BAK";
+  MainConfig m;
+  writeFile(dat, std::string(m.bytes.begin(), m.bytes.end()));
+  ASSERT_EQ(std::system(("chgrp " + std::string(kGroup) + " '" + dat + "' && chmod 0660 '" + dat + "'").c_str()), 0);
+  const std::string shared = std::string("660 ") + kGroup;
+
+  EXPECT_EQ(as(kUsers[0], "write"), 0);
+  EXPECT_EQ(accessOf(dat), shared);
+  EXPECT_EQ(as(kUsers[1], "write"), 0) << "the second account saves over the first one's file";
+  EXPECT_EQ(accessOf(dat), shared);
+
+  EXPECT_EQ(as(kUsers[1], "backup"), 0);
+  EXPECT_EQ(accessOf(bak), shared) << "a new copy is shared as its source";
+  EXPECT_EQ(as(kUsers[0], "restore"), 0);
+  EXPECT_EQ(accessOf(dat), shared);
+  EXPECT_EQ(as(kUsers[1], "write"), 0) << "and saves over a restored file";
+  EXPECT_EQ(accessOf(dat), shared);
+  for (const auto& entry : fs::directory_iterator(folder))
+    EXPECT_NE(entry.path().extension(), ".LOK") << entry.path();
 }
 
 }  // namespace

@@ -21,16 +21,31 @@ int main(int argc, char** argv) {
   ws.StationId = argv[2];
   ws.ThisUser = "W" + std::string(argv[2]).substr(std::string(argv[2]).size() - 2);
   ws.MultiUser = true;
+  // The waiting note's texts (no NOTICES.TXT here).
+  ws.notices.lines.assign(2100, std::string());
   const int rounds = std::stoi(argv[3]);
   const std::string counter = ws.paths.DataFolder + "/COUNTER.DAF";
 
   for (int i = 0; i < rounds; ++i) {
-    if (!AcquireLock(ws, "LOCATELK", "CNT")) return 3;
+    if (!AcquireLock(ws, "LOCATELK", "CNT")) {
+      std::fprintf(stderr, "%s: lock not taken in round %d (I/O result %d)\n", argv[2], i, ws.locks.IoResult);
+      return 3;
+    }
     RecordFile f;
     std::array<std::uint8_t, 4> value{};
-    if (f.open(counter, 4) != io::Ok || f.read(0, value) != io::Ok) return 4;
+    int rc = f.open(counter, 4);
+    if (rc == io::Ok) rc = f.read(0, value);
+    if (rc != io::Ok) {
+      std::fprintf(stderr, "%s: counter not read in round %d (I/O result %d)\n", argv[2], i, rc);
+      return 4;
+    }
     putI32(value, 0, getI32(value, 0) + 1);
-    if (f.write(0, value) != io::Ok || f.close() != io::Ok) return 5;
+    rc = f.write(0, value);
+    if (int closed = f.close(); rc == io::Ok) rc = closed;
+    if (rc != io::Ok) {
+      std::fprintf(stderr, "%s: counter not written in round %d (I/O result %d)\n", argv[2], i, rc);
+      return 5;
+    }
     ReleaseLock(ws, "LOCATELK");
   }
   return 0;

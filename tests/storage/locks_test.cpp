@@ -1,7 +1,10 @@
 #include "storage/locks.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <array>
@@ -246,14 +249,109 @@ TEST_F(LockTest, TwoWorkstationsTakeTurns) {
   EXPECT_FALSE(std::filesystem::exists(lockFile("MEMOLK")));
 }
 
-TEST_F(LockTest, AMissingDataFolderNeitherHangsNorLeavesState) {
-  test::joinFolder(ws, dir.str() + "/GONE", "ABC", "1111");
+// Without a lock file there is no exclusion: the take is reported as the
+// file step would be and the caller abandons its operation. A folder that
+// stays unusable is reported once, not at every command or timer tick.
+TEST_F(LockTest, AFolderThatTakesNoLockFileIsReportedAndNothingIsLocked) {
+  const std::string gone = dir.str() + "/GONE";
+  test::joinFolder(ws, gone, "ABC", "1111");
   ws.locks.TraceFolder = dir.str();
-  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_NE(ws.locks.IoResult, 0);
-  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_TRUE(ws.locks.LockBusy);
+  EXPECT_EQ(fake.events.slept, 0) << "no waiting for a lock that cannot be made";
+  EXPECT_TRUE(fake.lockAlert.texts.empty());
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
+  EXPECT_EQ(fake.dialogs.dialogs[0].message.rfind("\"2 (BBSL1)\"", 0), 0u) << fake.dialogs.dialogs[0].message;
+  EXPECT_NE(trace().find("ERR[2] LOC[BBSL1]"), std::string::npos);
+
+  EXPECT_FALSE(AcquireLock(ws, "MEMOLK", "BBDL1"));
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 1u) << "the same failure is not shown again";
+  ReleaseLock(ws, "MEMOLK");
   EXPECT_FALSE(ws.locks.LockBusy);
-  EXPECT_EQ(fake.events.slept, 0);
+
+  // Once a lock can be made again, a later failure is news again.
+  std::filesystem::create_directory(gone);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  ReleaseLock(ws, "LOCATELK");
+  std::filesystem::remove_all(gone);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL2"));
+  EXPECT_EQ(fake.dialogs.dialogs.size(), 2u);
+}
+
+// A file server sets a file's times when it pleases (on closing the handle
+// that created it, say); that must not make a lock a stranger to its holder
+// or to the workstation that breaks it.
+TEST_F(LockTest, TimesSetByTheServerChangeNoLocksIdentity) {
+  auto serverTouches = [&](const std::string& file) {
+    struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  };
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  serverTouches(lockFile());
+  ReleaseLock(ws, "LOCATELK");
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "this workstation's own lock is released";
+
+  heldBy(kOtherMaintenance);
+  typeAfterRounds(0, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  serverTouches(lockFile());
+  BreakLock(ws);
+  EXPECT_FALSE(std::filesystem::exists(lockFile())) << "the lock examined is broken";
+}
+
+// A local file system gives a new file the number of one just deleted, and
+// a workstation may put its own lock under the same name as the one
+// examined: neither may be broken in place of the lock examined.
+TEST_F(LockTest, BreakingSparesALockOfTheSameNumberOrTheSameLine) {
+  heldBy(kOtherBBSL1);
+  fake.lockAlert.keyAnswer = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  writeFile(lockFile(), "QRS BBSL2           3333\r\n");  // same file, another holder
+  BreakLock(ws);
+  EXPECT_EQ(readFile(lockFile()), "QRS BBSL2           3333\r\n");
+
+  fake.lockAlert.keyAnswer = 27;
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  // Released and taken again under the same tag: a new file, the same line.
+  writeFile(lockFile("NEW"), "QRS BBSL2           3333\r\n");
+  std::filesystem::rename(lockFile("NEW"), lockFile());
+  BreakLock(ws);
+  EXPECT_TRUE(std::filesystem::exists(lockFile()));
+}
+
+// Several accounts share an office folder: whatever one's umask, the
+// others can read the lock it holds, and a lock they cannot read is
+// somebody's live lock, never a dead one to delete.
+TEST_F(LockTest, LocksAreReadableByEveryAccountAndAnUnreadableOneIsHeld) {
+  mode_t saved = ::umask(077);
+  EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  ::umask(saved);
+  struct stat st;
+  ASSERT_EQ(::stat(lockFile().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0444, 0444u);
+  ReleaseLock(ws, "LOCATELK");
+
+  if (::geteuid() != 0) GTEST_SKIP() << "reading as another account needs root to become one";
+  heldBy(kOtherBBSL1);
+  ::chmod(lockFile().c_str(), 0600);
+  ::chmod(dir.str().c_str(), 0777);
+  pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int code = 0;
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
+    if (TryLock(ws, "LOCATELK", "BBSL1")) code |= 1;
+    fake.clock.advanceMs(ws.locks.DeadLockGraceMs * 10);
+    if (TryLock(ws, "LOCATELK", "BBSL1") || !ws.locks.LockBusy) code |= 2;
+    ReleaseLock(ws, "LOCATELK");
+    if (!fake.dialogs.dialogs.empty()) code |= 4;
+    ::_exit(code);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: taken, 2: taken after the grace period, 4: reported";
+  EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
 }
 
 TEST_F(LockTest, WaitingEndsWhenTheApplicationIsClosing) {

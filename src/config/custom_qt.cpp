@@ -1,0 +1,288 @@
+#include "config/custom_qt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableWidget>
+
+#include "config/custom.h"
+#include "core/workstation.h"
+#include "platform/text_qt.h"
+#include "startup/notices.h"
+#include "storage/record_files.h"
+
+namespace egresso {
+
+namespace {
+
+constexpr int kEmpBoxWidth = 243;
+constexpr int kEmpBoxHeight = 330;
+constexpr int kGridWidth = 235;
+constexpr int kNameColumnWidth = 160;
+constexpr int kOkHeight = 25;
+constexpr int kMenuHeight = 24;
+
+QColor FromBgr(std::int32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+}  // namespace
+
+TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
+    : QDialog(parent),
+      MainMenu(new QMenuBar(this)),
+      MultiUserBox(new QGroupBox(this)),
+      MainUserLbl(new QLabel(MultiUserBox)),
+      MainUserInitials(new QLineEdit(MultiUserBox)),
+      EmpBox(new QGroupBox(this)),
+      EmpGrid(new QTableWidget(kGridRows - 1, 2, EmpBox)),
+      OKbtn(new QPushButton(this)),
+      CancelBtn(new QPushButton(this)),
+      ws_(ws),
+      logic_(logic) {
+  setObjectName("Custom");
+  MultiUserBox->setObjectName("MultiUserBox");
+  MainUserInitials->setObjectName("MainUserInitials");
+  EmpBox->setObjectName("EmpBox");
+  EmpGrid->setObjectName("EmpGrid");
+  OKbtn->setObjectName("OKbtn");
+  CancelBtn->setObjectName("CancelBtn");
+  setModal(true);
+
+  logic_.FormShow();
+  const CustomView& v = logic_.view;
+  QMenu* edit = MainMenu->addMenu(screenText(v.EditMenu));
+  InsertRow = edit->addAction(screenText(v.InsertItem));
+  DeleteRow = edit->addAction(screenText(v.DeleteItem));
+  HelpItem = MainMenu->addAction(QStringLiteral("&Help"));
+  connect(InsertRow, &QAction::triggered, this, [this] {
+    takeView();
+    logic_.InsertRow();
+    showView();
+  });
+  connect(DeleteRow, &QAction::triggered, this, [this] {
+    takeView();
+    logic_.DeleteRow();
+    showView();
+  });
+  connect(HelpItem, &QAction::triggered, this, [this] { ws_.platform.help->request(HelpCommand::Context, 800, {}); });
+
+  // The form cut down to the main-user field and the employee grid.
+  const int width = kEmpBoxWidth + 15;
+  const int height = kEmpBoxHeight + kOkHeight + 109;
+  setFixedSize(width, height);
+  MainMenu->setGeometry(0, 0, width, kMenuHeight);
+  OKbtn->setGeometry(width - 8 - 75, kMenuHeight + 3, 75, kOkHeight);
+  const int empTop = kMenuHeight + kOkHeight + 80;
+  EmpBox->setGeometry(6, empTop, kEmpBoxWidth, kEmpBoxHeight);
+  MultiUserBox->setGeometry(6, empTop - 56, kEmpBoxWidth, 50);
+  MainUserLbl->setGeometry(8, 20, 120, 22);
+  MainUserInitials->setGeometry(132, 20, 50, 22);
+  MainUserInitials->setMaxLength(3);
+  EmpGrid->setGeometry(4, 18, kGridWidth, kEmpBoxHeight - 24);
+  EmpGrid->setColumnWidth(1, kNameColumnWidth);
+  // The initials column takes what the names and the scroll bar leave of
+  // the grid's width: no sideways scrolling, and no row numbers.
+  const int scrollBar = EmpGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, EmpGrid);
+  EmpGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  EmpGrid->setColumnWidth(0, kGridWidth - kNameColumnWidth - scrollBar - 2 * EmpGrid->frameWidth());
+  EmpGrid->verticalHeader()->setDefaultSectionSize(20);
+  EmpGrid->verticalHeader()->hide();
+  EmpGrid->setTabKeyNavigation(true);
+  // The cancel button lies outside the visible area, yet holds the focus
+  // when the dialog opens (Escape presses it).
+  CancelBtn->setGeometry(width + 50, 0, 75, kOkHeight);
+  CancelBtn->setAutoDefault(false);
+  OKbtn->setAutoDefault(false);
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, FromBgr(ws_.pcfg.color(3)));
+  setPalette(pal);
+  if (parent) {
+    const QRect r = parent->geometry();
+    move(r.left() + (r.width() - width) / 2, r.top() + (r.height() - kEmpBoxHeight) / 2);
+  }
+
+  setWindowTitle(screenText(v.Caption));
+  MultiUserBox->setTitle(screenText(v.BoxCaption));
+  EmpBox->setTitle(screenText(v.EmpBoxCaption));
+  MainUserLbl->setText(screenText(v.MainUserLabel));
+  OKbtn->setText(screenText(v.OkCaption));
+  CancelBtn->setText(screenText(v.CancelCaption));
+  EmpGrid->setHorizontalHeaderLabels({fromRecordText(v.Grid[0][0]), fromRecordText(v.Grid[0][1])});
+
+  connect(OKbtn, &QPushButton::clicked, this, &TCustom::OKBtnClick);
+  connect(CancelBtn, &QPushButton::clicked, this, &TCustom::reject);
+  connect(EmpGrid, &QTableWidget::currentCellChanged, this, &TCustom::cellChanged);
+  connect(EmpGrid, &QTableWidget::itemChanged, this, [this] {
+    if (!syncing_) logic_.KeyPressed();
+  });
+  connect(MainUserInitials, &QLineEdit::textEdited, this, [this] { logic_.KeyPressed(); });
+  EmpGrid->installEventFilter(this);
+  EmpGrid->viewport()->installEventFilter(this);
+  MainUserInitials->installEventFilter(this);
+  qApp->installEventFilter(this);
+  showView();
+  CancelBtn->setFocus();
+}
+
+void TCustom::takeView() {
+  CustomView& v = logic_.view;
+  v.MainUser = toRecordText(MainUserInitials->text());
+  for (int r = 1; r < kGridRows; ++r)
+    for (int c = 0; c < 2; ++c) {
+      const QTableWidgetItem* item = EmpGrid->item(r - 1, c);
+      v.Grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = item ? toRecordText(item->text()) : std::string();
+    }
+}
+
+void TCustom::showView() {
+  syncing_ = true;
+  const CustomView& v = logic_.view;
+  if (MainUserInitials->text() != fromRecordText(v.MainUser)) MainUserInitials->setText(fromRecordText(v.MainUser));
+  for (int r = 1; r < kGridRows; ++r)
+    for (int c = 0; c < 2; ++c) {
+      const QString text = fromRecordText(v.Grid[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)]);
+      QTableWidgetItem* item = EmpGrid->item(r - 1, c);
+      if (!item) EmpGrid->setItem(r - 1, c, new QTableWidgetItem(text));
+      else if (item->text() != text) item->setText(text);
+    }
+  InsertRow->setEnabled(v.InsertEnabled);
+  DeleteRow->setEnabled(v.DeleteEnabled);
+  syncing_ = false;
+}
+
+void TCustom::applyFocus() {
+  const CustomView& v = logic_.view;
+  switch (v.Focus) {
+    case CustomFocus::CancelBtn: CancelBtn->setFocus(); break;
+    case CustomFocus::MainUser: MainUserInitials->setFocus(); break;
+    case CustomFocus::Grid:
+      syncing_ = true;
+      // An editor the move away opened in the new cell goes: the selection
+      // returns to the cell left.
+      EmpGrid->reset();
+      EmpGrid->setCurrentCell(v.Row - 1, v.Col);
+      syncing_ = false;
+      EmpGrid->setFocus();
+      break;
+    case CustomFocus::None: break;
+  }
+}
+
+void TCustom::cellChanged(int row, int col, int, int) {
+  if (syncing_ || !inGrid_) return;
+  takeView();
+  const bool ok = logic_.SelectCell(row + 1, col);
+  showView();
+  if (!ok) applyFocus();
+}
+
+void TCustom::gridLeft() {
+  inGrid_ = false;
+  takeView();
+  const bool ok = logic_.ExitGrid();
+  showView();
+  if (!ok) {
+    inGrid_ = true;
+    applyFocus();
+  }
+}
+
+bool TCustom::eventFilter(QObject* watched, QEvent* event) {
+  // Focus coming back when a message box or menu closes is no entering.
+  const bool returning = event->type() == QEvent::FocusIn &&
+                         (static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason ||
+                          static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason);
+  if (returning) return QDialog::eventFilter(watched, event);
+  if (event->type() == QEvent::FocusIn && (watched == EmpGrid || watched == MainUserInitials) &&
+      !(watched == EmpGrid && inGrid_)) {
+    const bool grid = watched == EmpGrid;
+    if (!logic_.MayEdit()) {
+      // The focus leaves before the refusal is shown, so that closing the
+      // box does not bring it back here (and the refusal again).
+      QMetaObject::invokeMethod(
+          this,
+          [this, grid] {
+            CancelBtn->setFocus();
+            grid ? logic_.EnterGrid() : logic_.EnterMainUser();
+            showView();
+            applyFocus();
+          },
+          Qt::QueuedConnection);
+      return QDialog::eventFilter(watched, event);
+    }
+    if (grid) {
+      logic_.EnterGrid();
+      inGrid_ = true;
+      logic_.SelectCell(EmpGrid->currentRow() + 1, std::max(0, EmpGrid->currentColumn()));
+    } else {
+      logic_.EnterMainUser();
+    }
+    showView();
+  } else if (event->type() == QEvent::FocusIn && inGrid_ && watched->isWidgetType()) {
+    // The focus went somewhere outside the grid and its cell editor.
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->window() == this && w != EmpGrid && !EmpGrid->isAncestorOf(w)) gridLeft();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TCustom::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Print) {
+    printForm();
+    return;
+  }
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && CancelBtn->hasFocus()) {
+    reject();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TCustom::printForm() {
+  if (!CheckDataFolder(ws_)) return;
+  const QPixmap image = grab();
+  image.save(QString::fromStdString(ws_.paths.DataFolder + "/prntscrn.bmp"), "BMP");
+  QPrinter printer;
+  QPainter painter;
+  if (!painter.begin(&printer)) return;
+  const QRect page = painter.viewport();
+  QSize size = image.size();
+  size.scale(page.size(), Qt::KeepAspectRatio);
+  painter.drawPixmap(QRect(page.topLeft(), ws_.options.StretchPrint ? size : image.size()), image);
+  painter.end();
+}
+
+void TCustom::OKBtnClick() {
+  if (inGrid_) {
+    gridLeft();
+    if (inGrid_) return;
+  }
+  takeView();
+  logic_.OKBtnClick(false);
+  showView();
+  if (logic_.view.Closed)
+    accept();
+  else
+    applyFocus();
+}
+
+void TCustom::reject() {
+  takeView();
+  logic_.OKBtnClick(true);
+  if (logic_.view.Closed)
+    QDialog::reject();
+  else
+    applyFocus();
+}
+
+}  // namespace egresso

@@ -1,0 +1,40 @@
+// Files that take the place of others in a folder several accounts share.
+//
+// A file written anew belongs to the account that wrote it, with that
+// account's umask and primary group. Put in the place of a shared file, it
+// would lock the other accounts out of their next save; the new file
+// therefore takes over the permission bits and the group of the file it
+// replaces.
+#pragma once
+
+#include <filesystem>
+
+namespace egresso {
+
+// The permission bits and group of a file, noted before it is replaced.
+struct FileAccess {
+  bool known = false;
+  unsigned mode = 0;  // permission bits
+  unsigned group = 0;
+};
+
+// known is false when the file is missing.
+FileAccess NoteAccess(const std::filesystem::path& path);
+// Gives file the noted group and permission bits (nothing when not known);
+// returns an I/O result: an account outside the group cannot give it.
+int GiveAccess(const std::filesystem::path& file, const FileAccess& access);
+
+// Puts fresh, a finished file beside target, in target's place; it keeps
+// target's permission bits and group (its own when target is missing).
+// When it cannot, nothing is replaced and the I/O result says why.
+int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target);
+
+// Copies from to a new file fresh beside to, which then takes to's place:
+// to is never left half written, and it keeps its permission bits and
+// group; a copy that replaces no file takes them from the source, as the
+// copy of a shared file should be shared the same way. When that cannot be
+// done, to is overwritten in place (which keeps its owner, group and bits).
+int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
+                  const std::filesystem::path& fresh);
+
+}  // namespace egresso

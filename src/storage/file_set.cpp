@@ -1,0 +1,169 @@
+#include "storage/file_set.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "storage/file_access.h"
+#include "storage/record_io.h"
+
+namespace egresso {
+
+namespace {
+
+constexpr const char* kJournalEnd = "END";
+
+std::string journalPath(const std::string& folder) { return folder + "/" + kSwitchJournal; }
+
+// Flushes a folder's entries to the disk; a crash afterwards
+// cannot undo what was written.
+void syncFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void syncFolder(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Carries out the steps of a journal text; true when every step is done.
+bool applyJournal(const std::string& text, const std::function<void(std::size_t, std::size_t)>& progress = {}) {
+  std::istringstream in(text);
+  std::string line;
+  bool ok = true;
+  const auto total = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  std::size_t done = 0;
+  while (std::getline(in, line)) {
+    if (progress && ++done % 256 == 0) progress(done, total);
+    if (line.size() < 2 || line[1] != '\t') continue;
+    const std::string rest = line.substr(2);
+    if (line[0] == 'R') {
+      const auto tab = rest.find('\t');
+      if (tab == std::string::npos) continue;
+      const std::string from = rest.substr(0, tab), to = rest.substr(tab + 1);
+      // A staged file that is gone has been moved already. Its permission
+      // bits and group were given when it was staged: completing the switch
+      // is a plain rename, which any workstation may do.
+      if (fileExists(from) && ::rename(from.c_str(), to.c_str()) != 0 && fileExists(from)) ok = false;
+    } else if (line[0] == 'D') {
+      const int rc = deleteFile(rest);
+      if (rc != io::Ok && rc != io::FileNotFound) ok = false;
+    }
+  }
+  return ok;
+}
+
+// The journal's text when it is complete (ends with the end line).
+bool readJournal(const std::string& path, std::string& text) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  text = s.str();
+  return endsWith(text, std::string(kJournalEnd) + "\n");
+}
+
+}  // namespace
+
+FileSetSwitch::FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {
+  // Process and moment: no two runs share it, on one computer or several
+  // (the staged files of a run on another computer lie in the same folders).
+  char host[64] = {};
+  ::gethostname(host, sizeof host - 1);
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  run_ = std::to_string(std::hash<std::string>{}(host) % 100000) + "-" + std::to_string(::getpid()) + "-" +
+         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 1000000000);
+}
+
+void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {
+  // The new file takes the permission bits and group of the one it
+  // replaces now, while the switch can still be given up.
+  const int rc = GiveAccess(staged, NoteAccess(target));
+  if (rc != io::Ok && failure_ == io::Ok) failure_ = rc;
+  steps_.push_back({'R', staged, target, linked});
+  folders_.insert(std::filesystem::path(staged).parent_path().string());
+}
+
+void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target, false}); }
+
+int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& progress) {
+  std::string text;
+  // Every replacement before any removal: a removal never takes away what
+  // a replacement of the same run put in place.
+  for (const Step& s : steps_)
+    if (s.kind == 'R') text += "R\t" + s.from + "\t" + s.to + "\n";
+  for (const Step& s : steps_)
+    if (s.kind == 'D') text += "D\t" + s.to + "\n";
+  text += std::string(kJournalEnd) + "\n";
+
+  // The journal appears whole or not at all.
+  const std::string path = journalPath(folder_);
+  const std::string temp = StagingName(path);
+  // A new file that could not be given its target's access keeps the old set.
+  int result = failure_;
+  if (result == io::Ok) {
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+      result = io::fromErrno(errno);
+    } else {
+      if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) result = io::DiskWriteError;
+      if (result == io::Ok) ::fsync(::fileno(f));
+      if (std::fclose(f) != 0 && result == io::Ok) result = io::DiskWriteError;
+    }
+  }
+  // The staged files must be on the disk before the journal says they are
+  // the set. A second name of a file already there needs no flush of its
+  // own; the folder flushes below take the names.
+  for (const Step& s : steps_)
+    if (s.kind == 'R' && !s.linked) syncFile(s.from);
+  if (result == io::Ok && ::rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
+  if (result != io::Ok) {
+    deleteFile(temp);
+    for (const Step& s : steps_)
+      if (s.kind == 'R') deleteFile(s.from);
+    steps_.clear();
+    return result;
+  }
+  for (const std::string& f : folders_) syncFolder(f);
+  syncFolder(folder_);
+  steps_.clear();
+  if (!applyJournal(text, progress)) return io::DiskWriteError;
+  deleteFile(path);
+  return io::Ok;
+}
+
+bool CompleteFileSetSwitch(const std::string& dataFolder) {
+  const std::string path = journalPath(dataFolder);
+  std::string text;
+  if (!readJournal(path, text)) return false;
+  if (!applyJournal(text)) return false;
+  deleteFile(path);
+  return true;
+}
+
+void DiscardStagedFiles(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (endsWith(name, kStagingSuffix)) deleteFile(it->path());
+    }
+  }
+}
+
+}  // namespace egresso

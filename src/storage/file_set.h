@@ -1,0 +1,72 @@
+// Replacing a set of files (a data file with its index, the message bodies,
+// every restored data file) so that an interruption at any moment leaves
+// either the whole old set or the whole new one.
+//
+// The new files are first made under staging names beside their targets
+// ("<target>.~MT"); nothing of the old set is touched while they are made.
+// Commit then writes a journal MAINT.JNL into the data folder, which is the
+// moment the new set counts as made, moves every staged file over its
+// target, removes what the new set no longer has, and deletes the journal.
+// A run interrupted after the journal was written is completed by the next
+// CompleteFileSetSwitch (any workstation may do it: every step can be
+// repeated); one interrupted before leaves only staged files, which the
+// next maintenance run under the same locks removes (DiscardStagedFiles).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace egresso {
+
+inline constexpr const char* kStagingSuffix = ".~MT";
+inline constexpr const char* kSwitchJournal = "MAINT.JNL";
+
+class FileSetSwitch {
+ public:
+  explicit FileSetSwitch(std::string dataFolder);
+
+  // The name target's new file is made under: "<target>.<run>.~MT", where
+  // the run is this switch's own, so a late completion of an earlier
+  // switch can never move a file this one is still making.
+  std::string StagingName(const std::string& target) const { return target + "." + run_ + kStagingSuffix; }
+
+  // The staged file takes the place of target at the commit, with target's
+  // permission bits and group (given now). linked: the staged file is a
+  // second name of a file already on the disk.
+  void Replace(const std::string& staged, const std::string& target, bool linked = false);
+  // Target is removed at the commit (the new set has no such file).
+  void Remove(const std::string& target);
+  bool empty() const { return steps_.empty(); }
+
+  // Writes the journal and carries the switch out. Returns an I/O result:
+  // a journal that cannot be written leaves the old set (the staged files
+  // are removed); a step that fails later is tried again by the next
+  // CompleteFileSetSwitch, the journal staying in place.
+  // progress(done, total) is told how far the switch has got.
+  int Commit(const std::function<void(std::size_t, std::size_t)>& progress = {});
+
+ private:
+  struct Step {
+    char kind;  // 'R' replace, 'D' remove
+    std::string from, to;
+    bool linked;
+  };
+  std::string folder_;
+  std::string run_;
+  std::vector<Step> steps_;
+  std::set<std::string> folders_;  // of the staged files
+  int failure_ = 0;                 // a staged file that cannot take its target's access
+};
+
+// Completes a switch whose journal is in the data folder. Returns true when
+// there was one (and it could be completed).
+bool CompleteFileSetSwitch(const std::string& dataFolder);
+// Removes staged files of an interrupted run in the given folders (run only
+// while holding the locks of the run that made them, after
+// CompleteFileSetSwitch).
+void DiscardStagedFiles(const std::vector<std::string>& folders);
+
+}  // namespace egresso
