@@ -80,7 +80,7 @@ LockRead readLockFile(const std::string& path) {
     return r;
   }
   struct stat st;
-  bool statted = ::fstat(fd, &st) == 0;
+  const int statError = ::fstat(fd, &st) == 0 ? 0 : errno;
   std::string content;
   char buf[kContentMax];
   while (content.size() < kContentMax) {
@@ -95,8 +95,8 @@ LockRead readLockFile(const std::string& path) {
   }
   ::close(fd);
   if (r.result != io::Ok) return r;
-  if (!statted) {
-    r.result = io::fromErrno(errno);
+  if (statError != 0) {
+    r.result = io::fromErrno(statError);
     return r;
   }
   std::string_view text(content);
