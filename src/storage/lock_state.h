@@ -90,6 +90,7 @@ struct LockState {
   // passing errors of a share (-1: not so); after TransientGraceMs of that
   // the folder counts as unusable.
   std::int64_t TransientSinceMs = -1;
+  std::int64_t TransientLastMs = 0;
   int TransientGraceMs = 10000;
   // The process's umask as read by the first attribute reset (-1 = not yet).
   int Umask = -1;

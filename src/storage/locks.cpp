@@ -243,7 +243,10 @@ bool passingCreateFailure(Workstation& ws, int err) {
   if (err != EIO && err != EBUSY && err != EAGAIN && err != ETXTBSY && err != ESTALE) return false;
   LockState& L = ws.locks;
   std::int64_t now = ws.platform.clock->monotonicMs();
-  if (L.TransientSinceMs < 0) L.TransientSinceMs = now;
+  // A stretch ends when a second passes without such an answer (the lock
+  // was seen, or the take ended); an old one says nothing about this one.
+  if (L.TransientSinceMs < 0 || now - L.TransientLastMs > 1000) L.TransientSinceMs = now;
+  L.TransientLastMs = now;
   return now - L.TransientSinceMs < L.TransientGraceMs;
 }
 
