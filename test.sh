@@ -15,6 +15,16 @@ if [ -x tools/fuzz.sh ]; then
   tools/fuzz.sh
 fi
 
+# The multi-process tests run once more on a real file server: a private
+# Samba share on 127.0.0.1, mounted through smbnetfs. Where the machine does
+# not allow it (no root, no /dev/fuse, no port) only those cases skip.
+SHARE_STATE=$(mktemp -d "${TMPDIR:-/tmp}/egresso-share.XXXXXX")
+trap 'tools/samba-share.sh stop "$SHARE_STATE"' EXIT
+if share=$(tools/samba-share.sh start "$SHARE_STATE"); then
+  export EGRESSO_SHARE_DIR="$share"
+  echo "Share tests run on $share"
+fi
+
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1

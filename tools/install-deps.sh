@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need.
+# Installs the Debian packages the build, the program and the tests need
+# (samba and smbnetfs: the tests that run on a real file share).
 # Only what is missing is installed; needs root or sudo.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
+  samba smbnetfs
 )
 
 missing=()

@@ -92,6 +92,12 @@ struct LockState {
   // The failure last reported, so that a folder that stays unusable is
   // reported once, not at every take; 0 once a lock file was made again.
   int ReportedFailure = 0;
+  // Since when creating the lock file has been answered only with the
+  // passing errors of a share (-1: not so); after TransientGraceMs of that
+  // the folder counts as unusable.
+  std::int64_t TransientSinceMs = -1;
+  std::int64_t TransientLastMs = 0;
+  int TransientGraceMs = 10000;
   // The process's umask as read by the first attribute reset (-1 = not yet).
   int Umask = -1;
 

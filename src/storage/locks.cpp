@@ -29,8 +29,6 @@ constexpr std::size_t kLineMax = 120;
 // A file that disappears between a failed exclusive create and the read of
 // the holder is tried again this often within one attempt.
 constexpr int kCreateRounds = 4;
-// Creations answered "busy" or with an I/O error before the take is given up.
-constexpr int kCreateTries = 8;
 constexpr int kReleaseAttempts = 10000;
 constexpr int kReleaseTraceEvery = 1000;
 constexpr int kKeyEsc = 27;
@@ -82,7 +80,7 @@ LockRead readLockFile(const std::string& path) {
     return r;
   }
   struct stat st;
-  bool statted = ::fstat(fd, &st) == 0;
+  const int statError = ::fstat(fd, &st) == 0 ? 0 : errno;
   std::string content;
   char buf[kContentMax];
   while (content.size() < kContentMax) {
@@ -97,8 +95,8 @@ LockRead readLockFile(const std::string& path) {
   }
   ::close(fd);
   if (r.result != io::Ok) return r;
-  if (!statted) {
-    r.result = io::fromErrno(errno);
+  if (statError != 0) {
+    r.result = io::fromErrno(statError);
     return r;
   }
   std::string_view text(content);
@@ -214,20 +212,35 @@ mode_t readUmask() {
   return 022;
 }
 
-// Creates the lock file exclusively; a share answers "busy" or an I/O
-// error now and then for a moment (a lock being deleted while another
-// client still has it open), so such answers are tried again a few times.
-int createLockFile(Workstation& ws, const std::string& path, int& err) {
-  for (int tries = 1;; ++tries) {
+// Creates the lock file exclusively. A share does not always say "exists"
+// when another client's lock is there, so a failure is taken for "exists"
+// whenever a file is there.
+int createLockFile(const std::string& path, int& err) {
+  for (;;) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     err = errno;
     if (err == EINTR) continue;
-    const bool lasting = err == EEXIST || err == ENOENT || err == ENOTDIR || err == EROFS || err == ENAMETOOLONG ||
-                         err == ELOOP || err == ENOSPC || err == EDQUOT;
-    if (lasting || tries >= kCreateTries) return -1;
-    PauseMs(ws, ws.locks.WaitRoundMs);
+    struct stat st;
+    if (err != EEXIST && ::lstat(path.c_str(), &st) == 0) err = EEXIST;
+    return -1;
   }
+}
+
+// A share answers an exclusive create with "busy" or an I/O error while
+// another client's lock is being created or deleted (seen through a file
+// system in user space, for long stretches while the others take turns
+// quickly). Such answers count as a busy lock; only when nothing else is
+// seen for TransientGraceMs is the folder taken to be unusable.
+bool passingCreateFailure(Workstation& ws, int err) {
+  if (err != EIO && err != EBUSY && err != EAGAIN && err != ETXTBSY && err != ESTALE) return false;
+  LockState& L = ws.locks;
+  std::int64_t now = ws.platform.clock->monotonicMs();
+  // A stretch ends when a second passes without such an answer (the lock
+  // was seen, or the take ended); an old one says nothing about this one.
+  if (L.TransientSinceMs < 0 || now - L.TransientLastMs > 1000) L.TransientSinceMs = now;
+  L.TransientLastMs = now;
+  return now - L.TransientSinceMs < L.TransientGraceMs;
 }
 
 // A take that made no lock file: reported as the file step would be, once
@@ -293,7 +306,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     // Creating the file exclusively is the one step that decides between
     // workstations racing for a free lock (network shares honour it too).
     int err = 0;
-    int fd = createLockFile(ws, path, err);
+    int fd = createLockFile(path, err);
     if (fd >= 0) {
       struct stat st;
       const bool statted = ::fstat(fd, &st) == 0;
@@ -310,6 +323,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       }
       L.IoResult = io::Ok;
       L.ReportedFailure = 0;
+      L.TransientSinceMs = -1;
       L.Examined = statted ? identityOf(st, content) : LockFileIdentity{};
       L.ExaminedPath = path;
       L.LockLine = line.substr(0, kLineMax);
@@ -319,7 +333,13 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     }
     // The folder takes no lock file (missing, not writable, full): without
     // one there is no exclusion, so the caller must not go on.
-    if (err != EEXIST) return failedTake(ws, tag, io::fromErrno(err));
+    if (err != EEXIST) {
+      if (!passingCreateFailure(ws, err)) return failedTake(ws, tag, io::fromErrno(err));
+      L.IoResult = io::fromErrno(err);
+      L.LockBusy = true;
+      return false;
+    }
+    L.TransientSinceMs = -1;
 
     LockRead r = readLockFile(path);
     if (!r.exists) continue;  // released in between

@@ -13,13 +13,17 @@ struct Workstation;
 // The lock file of a lock name: <DataFolder>/<name>.LOK.
 std::string LockFilePath(const Workstation& ws, std::string_view lockName);
 
-// One attempt; true when this workstation holds the lock afterwards (LockBusy false).
+// One attempt; true when this workstation holds the lock afterwards (LockBusy
+// false). False when another workstation holds it, or when no lock file can
+// be made (LockFailed; reported with the tag, as a file step's error is).
 bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag);
-// Returns true when the lock is held (LockBusy false), false when the user gave up.
+// Returns true when the lock is held (LockBusy false), false when the user
+// gave up or no lock file can be made in the data folder.
 bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 void ReleaseLock(Workstation& ws, std::string_view lockName);
-// Deletes the lock file last examined, whoever holds it, unless another
-// workstation has replaced it by a new lock file meanwhile.
+// Deletes the lock file last examined, whoever holds it, unless it is no
+// longer that file (another file number, or another line in it): another
+// workstation replaced it by a lock of its own meanwhile.
 void BreakLock(Workstation& ws);
 
 // Makes a written file readable and writable for everybody the umask

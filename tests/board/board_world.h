@@ -36,7 +36,9 @@ class BoardWorld {
   TempDir dir;
   Workstation ws{fake.platform()};
 
-  explicit BoardWorld(const std::string& user = "ANN") {
+  // The data folder is a new folder in the system's temporary folder, or in
+  // base (a folder on a file share) when given.
+  explicit BoardWorld(const std::string& user = "ANN", const std::filesystem::path& base = {}) : dir(base) {
     std::filesystem::create_directory(dir / "BULLETIN");
     setUp(ws, user);
     int slot = 1;

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "board/board_world.h"
 #include "board/refresh.h"
+#include "support/share_folder.h"
 
 namespace egresso {
 namespace {
@@ -18,8 +20,8 @@ int RunWriter(const BoardWorld& w, const std::string& user, int slot, int return
   return std::system(cmd.c_str());
 }
 
-TEST(TwoProcesses, ASignOutInOneProcessReachesTheBoardOfTheOther) {
-  BoardWorld w("BOB");
+void ASignOutInOneProcessReachesTheBoardOfTheOther(const std::string& base) {
+  BoardWorld w("BOB", base);
   w.allIn();
   FormShow(w.ws);
   EXPECT_FALSE(Timer1Timer(w.ws).listRebuilt);
@@ -35,6 +37,16 @@ TEST(TwoProcesses, ASignOutInOneProcessReachesTheBoardOfTheOther) {
     found = found || (l.text.rfind("Claire Dumont", 0) == 0 && l.text.find("Meeting at the bank") == 23);
   EXPECT_TRUE(found);
   EXPECT_FALSE(Timer1Timer(w.ws).listRebuilt);
+  for (const auto& entry : std::filesystem::directory_iterator(w.dir.path()))
+    EXPECT_NE(entry.path().extension(), ".LOK") << entry.path();
+}
+
+TEST(TwoProcesses, ASignOutInOneProcessReachesTheBoardOfTheOther) { ASignOutInOneProcessReachesTheBoardOfTheOther(""); }
+
+TEST(TwoProcesses, ASignOutInOneProcessReachesTheBoardOfTheOtherOnASambaShare) {
+  if (test::ShareFolder().empty()) GTEST_SKIP() << test::kNoShare;
+  ASignOutInOneProcessReachesTheBoardOfTheOther(test::ShareFolder());
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << test::ShareVerdict();
 }
 
 }  // namespace

@@ -98,11 +98,11 @@ Platform FakePlatform::platform() {
   return p;
 }
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::filesystem::path& base) {
   static std::atomic<int> counter{0};
-  auto base = std::filesystem::temp_directory_path();
+  const auto folder = base.empty() ? std::filesystem::temp_directory_path() : base;
   for (;;) {
-    path_ = base / ("egresso-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    path_ = folder / ("egresso-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
     if (std::filesystem::create_directory(path_)) break;
   }
 }

@@ -178,7 +178,8 @@ struct FakePlatform {
 // A fresh empty folder under the system's temporary folder, removed at the end.
 class TempDir {
  public:
-  TempDir();
+  // A new folder in the system's temporary folder, or in base when given.
+  explicit TempDir(const std::filesystem::path& base = {});
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
