@@ -11,6 +11,7 @@
 #include "core/workstation.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
+#include "support/child_station.h"
 
 int main(int argc, char** argv) {
   using namespace egresso;
@@ -20,20 +21,7 @@ int main(int argc, char** argv) {
   }
   ConsolePlatform console;
   Workstation ws(console.platform());
-  const std::string folder = argv[1];
-  ws.paths.DataFolder = folder;
-  ws.paths.BulletinFolder = folder + "/BULLETIN";
-  ws.paths.MainConfigPath = folder + "/CFGMAIN.DAF";
-  ws.locks.TraceFolder = folder;
-  ws.ThisUser = argv[2];
-  ws.StationId = "child-" + ws.ThisUser;
-  ws.MultiUser = true;
-  RecordFile cfg;
-  if (cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
-      cfg.read(0, ws.mcfg.bytes) != io::Ok)
-    return 3;
-  cfg.close();
-  ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
+  if (!test::SetUpChildStation(ws, argv[1], argv[2], "child-" + std::string(argv[2]))) return 3;
   const int slot = std::atoi(argv[3]);
   ws.ListMode = 1;
   SelectBoardFiles(ws);
