@@ -5,6 +5,10 @@
 #include <QMainWindow>
 #include <QStyledItemDelegate>
 
+#include <functional>
+
+#include "board/board_commands.h"
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -12,6 +16,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QPrinter;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -57,9 +62,45 @@ class TBulBrd : public QMainWindow {
   // Opens the "Who are you?" box with its first character typed.
   void ShowWhoBox(const QString& firstCharacter);
 
+  // The commands (board/board_commands.h). The Out and message buttons for
+  // a record (-1: the selected line, or this user's own entry) and a key's
+  // mode letter (0: started by a button).
+  void OutBtnClick(int record = -1, char letter = 0);
+  // Opening the current line of a list (double click, Enter); deleteKey:
+  // the Delete key's variant, which closes it.
+  void OpenLine(QListWidget* list, bool deleteKey = false);
+  // A dragged line dropped on a button or list of the window.
+  void DropRecord(QWidget* target, int record, QListWidget* source);
+  // A key pressed in a control of the window; true when it was used.
+  bool KeyDown(QObject* control, int key, Qt::KeyboardModifiers modifiers);
+  void WorkClockBtnClick();
+  // The announcement memo.
+  void GetAnnouncement();
+  void MemoExit();
+  void ToggleMemoLayout();
+  void OKbtnClick();
+  void FindClick();
+  void PrintDetailClick();
+  // Prints the list (only its selected line when selectionOnly).
+  bool PrintDetail(QPrinter& printer, bool selectionOnly = false);
+  void FillRestoreMenu();
+
+  // The dialogs of other parts that the commands open; each hook left
+  // empty does nothing (the message form, restore, maintenance).
+  BoardHooks& Hooks() { return hooks_; }
+  // Tools menu dialogs of other parts.
+  std::function<void()> configurationHook;
+  std::function<void()> dialingParametersHook;
+
   QListWidget* BBSlist() const { return bbsList_; }
   QListWidget* BBSoldList() const { return bbsOldList_; }
   QLabel* BulBrdInfo() const { return bulBrdInfo_; }
+  QPlainTextEdit* Memo() const { return memo_; }
+  QPushButton* OutBtn() const { return outBtn_; }
+  QPushButton* MsgBtn() const { return msgBtn_; }
+  QPushButton* DelBtn() const { return delBtn_; }
+  QPushButton* WorkClockBtn() const { return workClockBtn_; }
+  QMenu* RestoreMenu() const { return restoreMenu_; }
   QFont listFont() const;
   const QPixmap& memoGlyph() const { return memoGlyph_; }
 
@@ -71,6 +112,7 @@ class TBulBrd : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Timer1Timer();
@@ -81,9 +123,20 @@ class TBulBrd : public QMainWindow {
   void BulBrdInfoMouseUp(QMouseEvent* event);
   void ApplyCaptions();
   int scaled(int v) const;
+  // After a command: the lists shown again, the hints and the focus.
+  void AfterCommand();
+  void UpdateButtons(int record);
+  void ApplyListColours();
+  void StartDrag(QListWidget* list);
+  int SelectedRecordOf(QListWidget* list, bool* stale = nullptr) const;
 
   Workstation& ws_;
+  BoardHooks hooks_;
   bool shown_ = false;
+  bool memoBusy_ = false;     // MemoExit is asking: focus changes must not ask again
+  bool blockDrag_ = false;    // a cancelled confirmation: the next press starts no drag
+  QPoint pressAt_;
+  QListWidget* pressList_ = nullptr;
   QPixmap memoGlyph_;
 
   QMenu* fileMenu_ = nullptr;
@@ -93,7 +146,7 @@ class TBulBrd : public QMainWindow {
   QMenu* toolsMenu_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QAction* fileSaveAnnouncement_ = nullptr;
-  QAction* fileRestore_ = nullptr;
+  QMenu* restoreMenu_ = nullptr;
   QAction* fileExit_ = nullptr;
   QAction* editCopy_ = nullptr;
   QAction* printList_ = nullptr;
@@ -118,6 +171,7 @@ class TBulBrd : public QMainWindow {
   QPushButton* delBtn_ = nullptr;
   QPushButton* okBtn_ = nullptr;
   QToolButton* memoBtn_ = nullptr;
+  QPushButton* workClockBtn_ = nullptr;
   QLabel* persMemoHint_ = nullptr;
   QFrame* whoBox_ = nullptr;
   QLineEdit* who_ = nullptr;
