@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
-  poppler-utils imagemagick
+  poppler-utils
 )
 
 missing=()

@@ -449,6 +449,7 @@ void TBulBrd::LayoutControls() {
   } else {
     bbsList_->setGeometry(4, top, std::max(0, w - 8), listH);
   }
+  PlaceWorkClockBtn();
   whoBox_->setGeometry((w - scaled(120)) / 2, (h - scaled(40)) / 2, scaled(120), scaled(40));
   who_->setGeometry(scaled(30), scaled(8), scaled(60), scaled(24));
 }
@@ -719,11 +720,18 @@ void TBulBrd::UpdateButtons(int record) {
     workClockBtn_->setToolTip(fromRecordText(state.hint));
     workClockBtn_->setText(state.running ? fromRecordText(WorkClockElapsedText(ws_)) : QString());
     workClockBtn_->setIcon(state.running ? QIcon() : style()->standardIcon(QStyle::SP_BrowserReload));
-    const QRect exit = okBtn_->geometry();
-    workClockBtn_->setGeometry(exit.x() - scaled(state.leftOfExit), exit.y(), scaled(state.width), exit.height());
+    PlaceWorkClockBtn();
   }
   const bool enabled = !ws_.board.MemoEnlarged;
   for (QPushButton* b : {outBtn_, msgBtn_, delBtn_, workClockBtn_}) b->setEnabled(enabled);
+}
+
+void TBulBrd::PlaceWorkClockBtn() {
+  const WorkClockButton state = WorkClockButtonState(ws_);
+  const QRect exit = okBtn_->geometry();
+  // Without the Exit button (the full layout) the clock takes its place at the right.
+  const int left = okBtn_->isVisibleTo(this) ? exit.x() - scaled(state.leftOfExit) : exit.right() - scaled(state.width);
+  workClockBtn_->setGeometry(left, exit.y(), scaled(state.width), exit.height());
 }
 
 void TBulBrd::AfterCommand() {

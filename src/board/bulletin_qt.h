@@ -126,6 +126,7 @@ class TBulBrd : public QMainWindow {
   // After a command: the lists shown again, the hints and the focus.
   void AfterCommand();
   void UpdateButtons(int record);
+  void PlaceWorkClockBtn();
   void ApplyListColours();
   void StartDrag(QListWidget* list);
   int SelectedRecordOf(QListWidget* list, bool* stale = nullptr) const;
