@@ -23,9 +23,4 @@ enum class MemoSave { Unchanged, Saved, Discarded, Busy };
 // enlarged memo in any case but Busy.
 MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::string* reloaded);
 
-// Puts a letter into the notification file of the employee with these
-// initials once: a letter already waiting there is not added again. A new
-// file starts with the day number. Returns the I/O result.
-int PostNotifyLetter(Workstation& ws, std::string_view initials, char letter, int day);
-
 }  // namespace egresso

@@ -30,7 +30,8 @@ char FirstChar(Workstation& ws, int notice, char fallback) {
 
 BoardIndexEntry IndexOf(Workstation& ws, int r) {
   BoardIndexEntry e;
-  ReadBoardIndexEntry(ws.paths.BoardIndexPath, r, e);
+  // A location the index does not hold yet is an employee who is in.
+  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, r, e) && ws.ListMode == 1) e.Flags = BoardIndexEntry::ClosedBit;
   return e;
 }
 
@@ -50,11 +51,24 @@ bool ConfirmOtherEntry(Workstation& ws, int r, const BoardIndexEntry& e, bool st
 
 void Rebuild(Workstation& ws, std::string_view trace) {
   BoardTrace(ws, trace);
+  SelectBoardFiles(ws);
   BuildBoardList(ws);
 }
 
-void OpenForm(const BoardHooks& hooks, char letter, int record) {
-  if (hooks.openForm) hooks.openForm(letter, record);
+// Hands the form its request and shows it; true when it asks to be
+// opened again for a reply or a forward.
+bool ShowForm(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot) {
+  ws.form.FormCommand = letter;
+  ws.form.OpenRecordNumber = record;
+  ws.form.PreselectedSlot = preselectedSlot;
+  return hooks.openForm && hooks.openForm(letter, record);
+}
+
+// The form, then a new message for every reply or forward it asks for.
+void ShowWithFollowUps(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot) {
+  bool again = ShowForm(ws, hooks, letter, record, preselectedSlot);
+  for (int guard = 0; again && guard < 100; ++guard) again = ShowForm(ws, hooks, NewEntryLetter(ws), 0, 0);
+  ws.form.ReplyPending = ws.form.ForwardPending = false;
 }
 
 int LineOfRecord(const std::vector<BoardLine>& list, int r) {
@@ -82,7 +96,7 @@ bool CommandMayStart(Workstation& ws) { return !CommandInProgress(ws) && CheckDa
 CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& hooks) {
   if (!CommandMayStart(ws)) return CommandResult::NotRun;
   if (ws.ListMode != 1) {
-    OpenForm(hooks, letter ? letter : NewEntryLetter(ws), 0);
+    ShowWithFollowUps(ws, hooks, letter ? letter : NewEntryLetter(ws), 0, 0);
     Rebuild(ws, "OutBtnClick: ");
     return CommandResult::Done;
   }
@@ -95,7 +109,7 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
     MorningSignIn(ws, r);
   } else if (e.closed()) {
     if (!letter) letter = r == ws.UserSlot ? NewEntryLetter(ws) : ExistingEntryLetter(ws);
-    OpenForm(hooks, letter, r);
+    ShowForm(ws, hooks, letter, r, r);
     UpdateOutHint(ws, r);
   } else if (CloseEntry(ws, r, BoardSource::OutButton) != CloseResult::Closed) {
     result = CommandResult::Busy;
@@ -136,10 +150,7 @@ CommandResult OpenEntry(Workstation& ws, int r, bool stale, bool oldList, bool d
   }
 
   if (stale) MorningSignIn(ws, r);
-  if (hooks.openForm) {
-    bool again = hooks.openForm(ExistingEntryLetter(ws), r);
-    while (again) again = hooks.openForm(NewEntryLetter(ws), 0);
-  }
+  ShowWithFollowUps(ws, hooks, ExistingEntryLetter(ws), r, board ? r : 0);
   UpdateOutHint(ws, ws.UserSlot);
   Rebuild(ws, oldList ? "OldListDblClick: " : "NewListDblClick2: ");
   return CommandResult::Done;
@@ -165,7 +176,7 @@ CommandResult OutBtnDragDrop(Workstation& ws, int r, bool stale, const BoardHook
       BuildBoardList(ws);
       return closed ? CommandResult::Done : CommandResult::Busy;
     }
-    OpenForm(hooks, ExistingEntryLetter(ws), r);
+    ShowForm(ws, hooks, ExistingEntryLetter(ws), r, r);
     UpdateOutHint(ws, ws.UserSlot);
     Rebuild(ws, "OutBtnDragDrop2: ");
     return CommandResult::Done;

@@ -48,15 +48,9 @@ void AppendDigits(std::string& out, int value, int width) {
 std::string FitDateText(std::string_view text, int width) {
   std::string t(Trimmed(text));
   const std::size_t w = static_cast<std::size_t>(width);
-  if (t.size() + 1 > w) t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
+  if (t.size() > w) t.erase(std::remove(t.begin(), t.end(), ' '), t.end());
   if (t.size() > w) t.resize(w);
   return PadText(t, -width);
-}
-
-std::string DayMonthText(std::string_view dateText) {
-  std::string t = Trimmed(dateText);
-  const std::size_t cut = t.find_last_of(" .");
-  return cut == std::string::npos ? t : t.substr(0, cut);
 }
 
 std::string BoardDateText(const Workstation& ws, int day) {
@@ -75,6 +69,12 @@ std::string RecordNumberText(int n) {
   return s;
 }
 
+namespace {
+// Where the time column of a compact line starts (0-based).
+std::size_t CompactTimeColumn(const LocationLine& l) { return Trimmed(l.name).size() + 2 + l.location.size() + 1; }
+bool ShowsStaleText(const LocationLine& l, std::string_view staleText) { return l.stale || l.location == staleText; }
+}  // namespace
+
 std::string DefaultLocationText(const LocationLine& l) {
   std::string s;
   s.reserve(90);
@@ -92,7 +92,9 @@ std::string DefaultLocationText(const LocationLine& l) {
 std::string ReturnFirstLocationText(const LocationLine& l, std::string_view staleText) {
   std::string s;
   s.reserve(90);
-  if (l.location == staleText)
+  // A stale entry keeps the stale text in the return column when "/OT" has
+  // put the time it was written in front of its location text.
+  if (ShowsStaleText(l, staleText))
     s += PadText(staleText, 17);
   else
     s += PadText(l.timeText, -kTimeWidth) + PadText(l.dateText, -kDateWidth) + "   ";
@@ -111,6 +113,31 @@ std::string CompactLocationText(const LocationLine& l) {
   s += RecordNumberText(l.record);
   s += l.stale ? 'X' : ' ';
   return s;
+}
+
+std::string LocationText(const LocationLine& l, LocationLayout layout, std::string_view staleText) {
+  switch (layout) {
+    case LocationLayout::ReturnFirst: return ReturnFirstLocationText(l, staleText);
+    case LocationLayout::Compact: return CompactLocationText(l);
+    case LocationLayout::Default: break;
+  }
+  return DefaultLocationText(l);
+}
+
+bool LocationShowsReturnTime(const LocationLine& l, LocationLayout layout, std::string_view staleText) {
+  const std::string_view time = Trimmed(l.timeText);
+  if (time.empty()) return false;
+  switch (layout) {
+    case LocationLayout::ReturnFirst: return !ShowsStaleText(l, staleText);
+    case LocationLayout::Compact: {
+      // Right-aligned in its six places: its first character must come
+      // before the record number.
+      const std::size_t first = CompactTimeColumn(l) + kTimeWidth - std::min<std::size_t>(time.size(), kTimeWidth);
+      return first < static_cast<std::size_t>(kRecordColumn - 1);
+    }
+    case LocationLayout::Default: break;
+  }
+  return true;
 }
 
 namespace {
@@ -198,11 +225,6 @@ std::string SignedInLineText(std::string_view line, bool returnFirst) {
   std::string hidden(line.size() >= static_cast<std::size_t>(kRecordColumn) ? line.substr(kRecordColumn - 1) : "");
   if (returnFirst) return std::string(17, ' ') + PadText(Columns(line, 18, 40), 23) + std::string(43, ' ') + hidden;
   return PadText(Columns(line, 1, 23), 23) + std::string(60, ' ') + hidden;
-}
-
-bool LineHasReturnTime(std::string_view line, bool returnFirst) {
-  std::string_view part = returnFirst ? Columns(line, 1, 5) : Columns(line, 60, 64);
-  return part.find_first_not_of(' ') != std::string_view::npos;
 }
 
 std::uint32_t OutColourValue(int n) {

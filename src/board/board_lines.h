@@ -17,16 +17,13 @@ inline constexpr int kMarkerColumn = 89;  // "X" for a stale location entry
 inline constexpr int kDateWidth = 8;
 inline constexpr int kTimeWidth = 6;
 
-// A date text for a column of width characters that always begins with a
-// blank, parting it from the column before: a text longer than width - 1
-// loses all its blanks ("10 DEC 26" becomes "10DEC26", "9 DEC 26" becomes
-// "9DEC26"), then it is right-aligned. A text that still does not fit keeps
+// A date text right-aligned in a column of width characters. A text longer
+// than the column loses all its blanks ("10 DEC 26" becomes "10DEC26"); one
+// that fits keeps them ("9 DEC 26"). A text that still does not fit keeps
 // its first width characters.
 std::string FitDateText(std::string_view text, int width);
 // A day as the board's date columns show it (empty days give blanks).
 std::string BoardDateText(const Workstation& ws, int day);
-// The day and month of a date text without its year ("10 DEC", "1.12").
-std::string DayMonthText(std::string_view dateText);
 // A time of day as the board's time columns show it (empty for 0 and 2900).
 std::string BoardTimeText(const Workstation& ws, int hhmm);
 // Record number as five digits with leading zeros.
@@ -49,6 +46,13 @@ std::string DefaultLocationText(const LocationLine& l);
 std::string ReturnFirstLocationText(const LocationLine& l, std::string_view staleText);
 // "name: location time date" cut or padded to 83, then record and marker.
 std::string CompactLocationText(const LocationLine& l);
+
+enum class LocationLayout { Default, ReturnFirst, Compact };
+// The line of the layout.
+std::string LocationText(const LocationLine& l, LocationLayout layout, std::string_view staleText);
+// Whether the line of the layout shows the return time: the return-first
+// layout shows the stale text in its place, the compact one may cut it off.
+bool LocationShowsReturnTime(const LocationLine& l, LocationLayout layout, std::string_view staleText);
 
 // The fields of a message line; the texts must outlive it.
 struct MessageLine {
@@ -86,8 +90,6 @@ bool LineIsStale(std::string_view line);
 std::string LineName(std::string_view line, bool returnFirst);
 // The line an employee who came back in keeps on the board: name only.
 std::string SignedInLineText(std::string_view line, bool returnFirst);
-// True when the return-time part of a location line is not blank.
-bool LineHasReturnTime(std::string_view line, bool returnFirst);
 
 // Colour number 1..16 of the "/OC=" switch as a Windows BGR value; 0 else.
 std::uint32_t OutColourValue(int n);

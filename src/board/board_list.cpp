@@ -13,6 +13,7 @@
 
 #include "board/board_lines.h"
 #include "core/waiting.h"
+#include "config/startup_routine.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
 #include "core/workstation.h"
@@ -146,7 +147,7 @@ int WriteDirect(Workstation& ws, const std::string& path, std::size_t recordSize
                 std::string_view tag) {
   RecordFile f;
   int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
-  if (rc == io::Ok) rc = f.write(n, bytes);
+  if (rc == io::Ok) rc = WriteRecordKeepingTail(f, n, bytes);
   int closeRc = f.close();
   if (rc == io::Ok) rc = closeRc;
   ReportIoError(ws, rc, tag);
@@ -232,6 +233,7 @@ std::uint32_t PersonColour(const Workstation& ws, int slot) {
 struct PendingLine {
   std::string text;
   std::uint32_t colour;
+  bool showsReturnTime = false;
 };
 
 // Date and time texts repeat across thousands of messages; each is
@@ -283,6 +285,9 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
   PassLock lock(ws);
   TextCache texts(ws);
   const std::string staleText = MessageText(ws, 1445);
+  const LocationLayout layout = ws.options.CompactMode   ? LocationLayout::Compact
+                                : ws.options.ReturnFirst ? LocationLayout::ReturnFirst
+                                                         : LocationLayout::Default;
   const std::uint32_t textColour = ListTextColour(ws);
   const bool personColours = ws.pcfg.flag(pcfg::PersonColors);
   // The employee table, taken apart once for the whole pass.
@@ -363,12 +368,13 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       line.dateText = returnDay == ws.Today || returnDay == brd::NoReturnDay ? std::string() : texts.date(returnDay);
       line.timeText = texts.time(rec.returnAt());
 
-      if (ws.options.TimeStamped && !e.stale() && rec.madeDay() != 0 && rec.madeTime() != 0) {
+      // The stale text too says when the entry was written.
+      if (ws.options.TimeStamped && rec.madeDay() != 0 && rec.madeTime() != 0) {
         std::string made = TrimText(texts.time(rec.madeTime()));
         if (rec.madeDay() == ws.Today) {
           location = "(" + made + ") " + location;
         } else {
-          location = "(" + DayMonthText(FormatDay(ws, rec.madeDay())) + "/" + made + ") " + location;
+          location = "(" + FormatDay(ws, rec.madeDay()).substr(0, 5) + "/" + made + ") " + location;
         }
       }
       if (name.empty() || (location.empty() && !b.ShowBlankEntries)) continue;
@@ -377,14 +383,9 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       line.location = location;
       line.record = static_cast<int>(j);
       line.stale = e.stale();
-      std::string text;
-      if (ws.options.CompactMode)
-        text = CompactLocationText(line);
-      else if (ws.options.ReturnFirst)
-        text = ReturnFirstLocationText(line, staleText);
-      else
-        text = DefaultLocationText(line);
-      out.push_back({BoardSortPrefix(name) + text, personColours ? PersonColour(ws, slot) : textColour});
+      out.push_back({BoardSortPrefix(name) + LocationText(line, layout, staleText),
+                     personColours ? PersonColour(ws, slot) : textColour,
+                     LocationShowsReturnTime(line, layout, staleText)});
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
     }
@@ -503,7 +504,7 @@ void Finish(std::vector<PendingLine>& pending, std::vector<BoardLine>& list, boo
   for (std::uint32_t i : order) {
     PendingLine& p = pending[i];
     p.text.erase(0, std::min<std::size_t>(kSortPrefixWidth, p.text.size()));
-    list.push_back({std::move(p.text), p.colour});
+    list.push_back({std::move(p.text), p.colour, p.showsReturnTime});
   }
 }
 
@@ -579,11 +580,22 @@ void BuildBoardList(Workstation& ws) {
 
 int FindUserSlot(const Workstation& ws, std::string_view initials) { return ws.mcfg.slotOf(initials); }
 
-void CheckEmployeeTables(Workstation& ws) {
-  const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
-  if (!fileExists(flagFile)) return;
-  ReadMainConfig(ws, "BBCET");
+namespace {
+std::string EmployeeTablesFlagFile(const Workstation& ws) { return DataFile(ws, "EMP" + ws.ThisUser); }
+}  // namespace
+
+bool EmployeeTablesChanged(const Workstation& ws) {
+  return !ws.ThisUser.empty() && fileExists(EmployeeTablesFlagFile(ws));
+}
+
+void CheckEmployeeTables(Workstation& ws, std::string_view tag) {
+  if (!EmployeeTablesChanged(ws)) return;
+  const std::string flagFile = EmployeeTablesFlagFile(ws);
+  // The flag goes before the read, so a change saved during the read leaves
+  // a new one; a read that failed puts it back for the next time.
   deleteFile(flagFile);
+  ReloadMainConfig(ws, tag);
+  if (!ws.locks.ConfigRead) std::ofstream(flagFile, std::ios::binary | std::ios::app);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   RememberBoardAges(ws);
   ws.board.EmployeeTablesReloaded = true;
@@ -657,6 +669,7 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
     if (messages && sender && rec.closed() != 0 && !ws.ArchiveView) ArchiveMessage(ws, r);
   } else if (line != list.end() && (source == BoardSource::List || source == BoardSource::OutButton)) {
     line->text = SignedInLineText(line->text, ws.options.ReturnFirst);
+    line->showsReturnTime = false;
   }
   if (!messages) {
     WriteJournal(ws, 'I');
@@ -692,8 +705,7 @@ std::uint32_t ListColour(const Workstation& ws) { return static_cast<std::uint32
 std::uint32_t ListTextColour(const Workstation& ws) { return static_cast<std::uint32_t>(ws.pcfg.color(2)); }
 
 std::uint32_t LineDrawColour(const Workstation& ws, const BoardLine& line) {
-  if (ws.ListMode == 1 && ws.options.OutColour >= 1 && ws.options.OutColour <= 16 &&
-      LineHasReturnTime(line.text, ws.options.ReturnFirst))
+  if (ws.ListMode == 1 && ws.options.OutColour >= 1 && ws.options.OutColour <= 16 && line.showsReturnTime)
     return OutColourValue(ws.options.OutColour);
   return line.colour;
 }

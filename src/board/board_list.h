@@ -33,8 +33,11 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source);
 // Appends one in/out journal line for the employee of RecordBuffer:
 // kind 'I' came in, anything else went out.
 void WriteJournal(Workstation& ws, char kind);
-// Re-reads the employee tables when another workstation changed them.
-void CheckEmployeeTables(Workstation& ws);
+// Another workstation changed the employee tables (their flag file is there).
+bool EmployeeTablesChanged(const Workstation& ws);
+// Re-reads the main configuration with the employee tables when another
+// workstation changed them, keeping this run's switches applied to it.
+void CheckEmployeeTables(Workstation& ws, std::string_view tag = "BBCET");
 // Position of initials in the employee table (the last match), 0 if none.
 int FindUserSlot(const Workstation& ws, std::string_view initials);
 

@@ -14,6 +14,9 @@ namespace egresso {
 struct BoardLine {
   std::string text;
   std::uint32_t colour = 0;
+  // The line shows a return time (decided when it is made, from the record
+  // and the layout; drawn in the "/OC=" colour).
+  bool showsReturnTime = false;
 };
 
 // Which control started a command that closes an entry.

@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -31,6 +32,7 @@
 #include "board/announcement.h"
 #include "board/board_list.h"
 #include "board/print_detail_qt.h"
+#include "messages/egresso_qt.h"
 #include "board/refresh.h"
 #include "board/work_clock.h"
 #include "core/waiting.h"
@@ -270,13 +272,25 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   connect(who_, &QLineEdit::returnPressed, this, [this]() { WhoExit(); });
   whoBox_->hide();
   connect(this, &TBulBrd::outCommand, this, [this](int record) { OutBtnClick(record); });
+  hooks_.openForm = [this](char, int) {
+    ShowEgresso();
+    return ws_.form.ReplyPending || ws_.form.ForwardPending;
+  };
+
 
   timer1_ = new QTimer(this);
   timer1_->setInterval(ws_.board.Timer1PeriodMs);
   connect(timer1_, &QTimer::timeout, this, &TBulBrd::Timer1Timer);
   timer2_ = new QTimer(this);
+  timer2_->setObjectName("Timer2");
   timer2_->setInterval(1000);
   connect(timer2_, &QTimer::timeout, this, &TBulBrd::Timer2Timer);
+
+  // F1 opens help in the full layout (with the host shown).
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, [this]() {
+    if (ws_.HostShown) ApplicationHelp(ws_, HelpRequestKind::Contents);
+  });
 
   resize(scaled(644), scaled(484));
 }
@@ -288,14 +302,19 @@ int TBulBrd::scaled(int v) const {
   return static_cast<int>(v * s);
 }
 
-QFont TBulBrd::listFont() const {
+namespace {
+QFont FixedPitchFont(double points, double scale) {
   QFont f("Liberation Mono");
   f.setStyleHint(QFont::TypeWriter);
   f.setFixedPitch(true);
-  const double s = ws_.options.FontScale > 0 ? ws_.options.FontScale : 1.0;
-  f.setPointSizeF((ws_.options.CompactMode ? 8.0 : 10.0) * s);
+  f.setPointSizeF(points * (scale > 0 ? scale : 1.0));
   return f;
 }
+}  // namespace
+
+QFont TBulBrd::listFont() const { return FixedPitchFont(ws_.options.CompactMode ? 8.0 : 10.0, ws_.options.FontScale); }
+
+QFont TBulBrd::headingFont() const { return FixedPitchFont(ws_.options.CompactMode ? 7.0 : 10.0, ws_.options.FontScale); }
 
 void TBulBrd::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -355,14 +374,27 @@ void TBulBrd::ApplyCaptions() {
   bbsList_->setToolTip(Caption(ws_, 1797, "Personal memo"));
 
   const bool full = ws_.HostShown;
-  switchItem_->setVisible(full ? !ws_.options.NoSwitch : true);
+  const bool compact = ws_.options.CompactMode;
+  switchItem_->setVisible(!compact && (full ? !ws_.options.NoSwitch : true));
   toolsMenu_->menuAction()->setVisible(full);
   helpAbout_->setVisible(full);
   helpManual_->setVisible(full);
-  fileMenu_->menuAction()->setVisible(full);
-  okBtn_->setVisible(!full);
-  searchMenu_->menuAction()->setVisible(!board);
-  if (ws_.options.CompactMode) menuBar()->hide();
+  fileMenu_->menuAction()->setVisible(full && !compact);
+  searchMenu_->menuAction()->setVisible(!board && !compact);
+  // The compact window keeps only the Tools menu; its Exit is the glyph
+  // button in the top-right corner.
+  editMenu_->menuAction()->setVisible(!compact);
+  printMenu_->menuAction()->setVisible(!compact);
+  helpMenu_->menuAction()->setVisible(!compact);
+  okBtn_->setVisible(!full || compact);
+  if (compact) {
+    okBtn_->setText(QString());
+    okBtn_->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    okBtn_->setToolTip(Caption(ws_, 30, "Exit"));
+    QFont f = font();
+    f.setPointSizeF(7.0 * (ws_.options.FontScale > 0 ? ws_.options.FontScale : 1.0));
+    setFont(f);
+  }
 }
 
 void TBulBrd::FormShow() {
@@ -430,7 +462,10 @@ void TBulBrd::LayoutControls() {
     b->setGeometry(x, scaled(3), scaled(80), bh);
     x += scaled(84);
   }
-  okBtn_->setGeometry(w - 10 - scaled(70), scaled(3), scaled(70), bh);
+  if (ws_.options.CompactMode)
+    okBtn_->setGeometry(w - 20, 0, 20, 20);
+  else
+    okBtn_->setGeometry(w - 10 - scaled(70), scaled(3), scaled(70), bh);
   const int listH = std::max(0, h - top - 4);
   if (ws_.board.MemoEnlarged) {
     // Over the heading and the list, from the memo's own top.
@@ -468,7 +503,7 @@ void TBulBrd::DrawBoardHeading() {
     p.drawText(QPoint(scaled(start), scaled(10) + p.fontMetrics().ascent()), fromRecordText(search));
   }
   // The column headings stand over the columns of the list below them.
-  QFont f = listFont();
+  QFont f = headingFont();
   p.setFont(f);
   p.setPen(palette().color(QPalette::ButtonText));
   const int x = bbsList_->x() + bbsList_->frameWidth();
@@ -507,7 +542,15 @@ void TBulBrd::Timer2Timer() {
     return;
   }
   const QRect g = geometry();
-  if (::egresso::Timer2Timer(ws_, BoardRect{g.x(), g.y(), g.width(), g.height()})) {
+  const BoardRect now{g.x(), g.y(), g.width(), g.height()};
+  BoardRect bounds;
+  if (CompactBoundsLeft(ws_, now, bounds)) {
+    setGeometry(bounds.left, bounds.top, bounds.width, bounds.height);
+    LayoutControls();
+    DrawBoardHeading();
+    return;
+  }
+  if (::egresso::Timer2Timer(ws_, now)) {
     ws_.host.DialogAreaWidth = g.width() - 8;
     ws_.host.DialogAreaHeight = g.height() - 4;
     LayoutControls();
@@ -763,6 +806,7 @@ void TBulBrd::ApplyListColours() {
 }
 
 void TBulBrd::OutBtnClick(int record, char letter) {
+  StopIconFlashing(ws_);
   if (CommandInProgress(ws_)) return;
   if (record < 0 && ws_.ListMode == 1) record = SelectedRecordOf(bbsList_);
   OutCommand(ws_, record, letter, hooks_);
@@ -770,6 +814,7 @@ void TBulBrd::OutBtnClick(int record, char letter) {
 }
 
 void TBulBrd::OpenLine(QListWidget* list, bool deleteKey) {
+  StopIconFlashing(ws_);
   if (CommandInProgress(ws_)) return;
   bool stale = false;
   const int record = SelectedRecordOf(list, &stale);
@@ -989,6 +1034,11 @@ void TBulBrd::FillRestoreMenu() {
       DrawBoardHeading();
     });
   }
+}
+
+void TBulBrd::ShowEgresso() {
+  TEgressoBrd form(ws_, this);
+  form.exec();
 }
 
 }  // namespace egresso

@@ -61,7 +61,6 @@ class TBulBrd : public QMainWindow {
   void WhoExit();
   // Opens the "Who are you?" box with its first character typed.
   void ShowWhoBox(const QString& firstCharacter);
-
   // The commands (board/board_commands.h). The Out and message buttons for
   // a record (-1: the selected line, or this user's own entry) and a key's
   // mode letter (0: started by a button).
@@ -102,6 +101,9 @@ class TBulBrd : public QMainWindow {
   QPushButton* WorkClockBtn() const { return workClockBtn_; }
   QMenu* RestoreMenu() const { return restoreMenu_; }
   QFont listFont() const;
+  QFont headingFont() const;
+  QPushButton* ExitButton() const { return okBtn_; }
+  QMenu* ToolsMenu() const { return toolsMenu_; }
   const QPixmap& memoGlyph() const { return memoGlyph_; }
 
  signals:
@@ -122,6 +124,8 @@ class TBulBrd : public QMainWindow {
   void BBSlistMouseMove(QMouseEvent* event);
   void BulBrdInfoMouseUp(QMouseEvent* event);
   void ApplyCaptions();
+  // Shows the sign out and message form modally for the request in the workstation.
+  void ShowEgresso();
   int scaled(int v) const;
   // After a command: the lists shown again, the hints and the focus.
   void AfterCommand();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
@@ -9,6 +10,7 @@
 #include "core/waiting.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
+#include "startup/notify_file.h"
 #include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
@@ -110,8 +112,15 @@ void FormShow(Workstation& ws) {
     UpdateWorkClockButton(ws, ws.UserSlot);
   }
   if (ws.ListMode == 0) {
-    const std::string notify = DataFile(ws, "TIMER." + ws.ThisUser);
-    if (fileExists(notify)) deleteFile(notify);
+    // The new messages are on screen now; an announcement change that came
+    // with them in the same file is still to be shown.
+    const std::string notify = NotifyFileOf(ws, ws.ThisUser);
+    for (const auto& text : TakeNotifyTexts(notify))
+      if (text.find('B') != std::string::npos) ws.AnnouncementChanged = true;
+    // A file too short to hold a record holds no letter anybody could lose.
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(notify, ec);
+    if (!ec && size < kNotifyRecordSize) deleteFile(notify);
   }
   ws.BoardOpen = true;
   ws.HostReady = true;
@@ -176,17 +185,13 @@ Timer1Result Timer1Timer(Workstation& ws) {
                         "  TIMENOW: " + std::to_string(NowSecondsOfDay(ws)) + "  > " +
                         std::to_string(SecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath))) + "+" +
                         std::to_string(ws.UserSlot));
-    const std::string flagFile = DataFile(ws, "EMP" + ws.ThisUser);
-    if (!ws.ThisUser.empty() && fileExists(flagFile)) {
+    if (EmployeeTablesChanged(ws)) {
       BoardTrace(ws, "FileAge2: ");
-      deleteFile(flagFile);
-      ReadMainConfig(ws, "BBFA2");
-      ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
-      b.EmployeeTablesReloaded = true;
+      CheckEmployeeTables(ws, "BBFA2");
     } else {
       BoardTrace(ws, "FileAge3: ");
+      RememberBoardAges(ws);
     }
-    RememberBoardAges(ws);
     b.ReadOnlyRefresh = true;
     BuildBoardList(ws);
     r.listRebuilt = true;
@@ -240,9 +245,15 @@ BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const Board
   return r;
 }
 
+bool CompactBoundsLeft(const Workstation& ws, const BoardRect& current, BoardRect& bounds) {
+  if (!ws.options.CompactMode || current == ws.board.SavedPlacement) return false;
+  bounds = ws.board.SavedPlacement;
+  return true;
+}
+
 bool Timer2Timer(Workstation& ws, const BoardRect& current) {
   // Saved at a tick after the wait: the placement still differs then.
-  if (CommandInProgress(ws) || current == ws.board.SavedPlacement) return false;
+  if (CommandInProgress(ws) || ws.options.CompactMode || current == ws.board.SavedPlacement) return false;
   SaveBoardPlacement(ws, current);
   WritePersonalConfig(ws);
   return true;

@@ -39,8 +39,12 @@ BoardRect ShowPlacement(Workstation& ws, const BoardRect& reference, const Board
                         const BoardRect& defaultSize);
 // The one-second placement check: when the window's bounds differ from the
 // saved placement they become the saved placement and the personal
-// configuration is written. Returns true when they differed.
+// configuration is written (outside compact mode). Returns true when they
+// differed.
 bool Timer2Timer(Workstation& ws, const BoardRect& current);
+// In compact mode the board keeps the bounds it was shown with instead: true
+// (with those bounds) when the window has left them.
+bool CompactBoundsLeft(const Workstation& ws, const BoardRect& current, BoardRect& bounds);
 
 // The arrival entry of the employee in slot k (automatic while
 // AutoSignInPending is set, else signing the employee in).

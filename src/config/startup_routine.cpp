@@ -76,11 +76,24 @@ bool rejectUnknownUser(Workstation& ws) {
   return true;
 }
 
-void applyOverrides(Workstation& ws) {
+// The switches that replace stored bytes of the personal record.
+void applyPersonalOverrides(Workstation& ws) {
   const Options& o = ws.options;
-  MainConfig& m = ws.mcfg;
   PersonalConfig& p = ws.pcfg;
   p.setU8(pcfg::Byte140, o.CdGiven ? 0 : 1);
+  // The calculator grid holds 1 to 32767 rows.
+  if (o.CalcRowsSwitch > 0 && o.CalcRowsSwitch <= 32767) p.setI16(pcfg::CalcRows, static_cast<std::int16_t>(o.CalcRowsSwitch));
+  if (o.EtValue != -99 && static_cast<std::int8_t>(o.EtValue & 0xFF) >= 0)
+    p.setU8(pcfg::Byte158, static_cast<std::uint8_t>(o.EtValue & 0xFF));
+  p.setU8(pcfg::Byte112, o.TwelveGiven ? 0 : 1);
+  if (o.PasswordPlus) p.setU8(pcfg::RequestPassword, 1);
+}
+
+}  // namespace
+
+void ApplyMainConfigSwitches(Workstation& ws) {
+  const Options& o = ws.options;
+  MainConfig& m = ws.mcfg;
   if (o.MuStar || o.MuHash) {
     m.setU8(mcfg::OneUserDate, o.MuHash ? 1 : 0);
     m.setU8(mcfg::MainUserMorning, o.MuStar ? 1 : 0);
@@ -89,13 +102,8 @@ void applyOverrides(Workstation& ws) {
     m.setU8(mcfg::OneUserDate, 0);
     m.setU8(mcfg::MainUserMorning, 0);
   }
-  // The calculator grid holds 1 to 32767 rows.
-  if (o.CalcRowsSwitch > 0 && o.CalcRowsSwitch <= 32767) p.setI16(pcfg::CalcRows, static_cast<std::int16_t>(o.CalcRowsSwitch));
   if (o.EeValue >= 0) m.setI16(mcfg::EeWord, static_cast<std::int16_t>(std::min(o.EeValue, 32767)));
   if (!o.MainUserOverride.empty()) m.setStr(mcfg::MainUserInitials, 3, o.MainUserOverride);
-  if (o.EtValue != -99 && static_cast<std::int8_t>(o.EtValue & 0xFF) >= 0)
-    p.setU8(pcfg::Byte158, static_cast<std::uint8_t>(o.EtValue & 0xFF));
-  p.setU8(pcfg::Byte112, o.TwelveGiven ? 0 : 1);
   if (o.ArchiveOn) m.setU8(mcfg::ArchiveMessages, 1);
   if (o.ArchiveOff) m.setU8(mcfg::ArchiveMessages, 0);
   if (o.SignAllOutMinus) m.setU8(mcfg::NoSignAllOut, 1);
@@ -108,7 +116,6 @@ void applyOverrides(Workstation& ws) {
   if (o.LogSharedMinus) m.setU8(mcfg::InOutLogShared, 0);
   if (o.TracePlus) m.setU8(mcfg::TraceLog, 1);
   if (o.TraceMinus) m.setU8(mcfg::TraceLog, 0);
-  if (o.PasswordPlus) p.setU8(pcfg::RequestPassword, 1);
   if (o.AllPasswordPlus) m.setU8(mcfg::PasswordForAll, 1);
   if (o.AllPasswordMinus) m.setU8(mcfg::PasswordForAll, 0);
   if (o.ReportsUserPlus) m.setU8(mcfg::ReportsForUser, 1);
@@ -134,6 +141,13 @@ void applyOverrides(Workstation& ws) {
   ws.options.LoggingOn = m.flag(mcfg::InOutLog) || m.flag(mcfg::InOutLogShared);
   ws.options.SharedLog = m.flag(mcfg::InOutLogShared);
 }
+
+void ReloadMainConfig(Workstation& ws, std::string_view tag) {
+  ReadMainConfig(ws, tag);
+  ApplyMainConfigSwitches(ws);
+}
+
+namespace {
 
 void applyPanelArea(Workstation& ws) {
   const int values[4] = {ws.options.PanelHeight, ws.options.PanelWidth, ws.options.PanelTop, ws.options.PanelLeft};
@@ -180,23 +194,25 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 5 comes before the switches: without the notice file nothing in the
   // data folder may be read, created or written.
+  // A notice file that is empty or cannot be read is as good as missing:
+  // without its texts every dialog would be blank.
   const std::string notices = findAnyCase(ws.paths.ProgramFolder, "NOTICES.TXT");
-  if (notices.empty()) {
+  if (!notices.empty()) ws.paths.NoticesPath = notices;
+  if (notices.empty() || !LoadNotices(ws)) {
     ws.platform.dialogs->messageBox(NoticesMissingText(ws.paths.ProgramFolder), BoxKind::Warning);
     ws.QuitRequested = true;
     return;
   }
-  ws.paths.NoticesPath = notices;
 
   // Step 4.
   LoadSwitches(ws, args);
   ws.ListMode = ws.options.StartInMessages ? 0 : 1;
   if (!ws.paths.ExtraFolder.empty()) createFolder(ws.paths.ExtraFolder);
 
-  // Step 7; month and day names are notice texts read when needed.
+  // Step 7 (the notice texts were loaded with step 5); month and day names
+  // are notice texts read when needed.
   ws.StationId = readStationId();
   ws.Today = DayNumber(ws.platform.clock->now());
-  LoadNotices(ws);
 
   // Step 8.
   BuildDataPaths(ws);
@@ -239,8 +255,10 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   if (rejectUnknownUser(ws)) return;
   LoadPersonalConfig(ws, 3);
 
-  // Step 15.
-  applyOverrides(ws);
+  // Step 15 (the two records' fields are apart, so each record's switches
+  // are applied on their own).
+  applyPersonalOverrides(ws);
+  ApplyMainConfigSwitches(ws);
   // The multi-user decision is final here; making it before the write below
   // lets that write take the configuration lock like every later one.
   if (!ws.mcfg.mainUserInitials().empty()) ws.MultiUser = true;
@@ -271,6 +289,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 25; the report presets of step 26 have nothing to preset here.
   if (ws.Today != ws.pcfg.i16(pcfg::UserLastDate)) EarlyMorningStuff(ws, false);
+  ws.StartupFinished = true;
 }
 
 }  // namespace

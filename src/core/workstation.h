@@ -10,6 +10,7 @@
 #include "config/options.h"
 #include "config/paths.h"
 #include "config/records.h"
+#include "messages/form_state.h"
 #include "platform/services.h"
 #include "startup/host_state.h"
 #include "startup/notices.h"
@@ -40,6 +41,9 @@ struct Workstation {
   // Program-wide flags and values.
   std::int16_t Today = 0;  // day number of the current date
   bool QuitRequested = false;
+  // The start-up routine ran to its end: only then does the program act for
+  // the user at exit (a start-up left at the password writes nothing).
+  bool StartupFinished = false;
   bool PasswordDialogClosed = true;
   bool HostShown = false;
   bool HostReady = false;
@@ -57,6 +61,7 @@ struct Workstation {
   LockState locks;
   HostState host;
   BoardState board;
+  FormState form;
   PasswordState password;
 };
 

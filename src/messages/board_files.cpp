@@ -33,17 +33,10 @@ BoardIndexEntry EntryFor(const BoardRecordView& rec, BoardSet set, int keepFlags
   return e;
 }
 
-// Opens a file for reading and writing, creating it only when it does not exist.
-int OpenOrCreate(RecordFile& f, const std::string& path, std::size_t recordSize) {
-  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
-  if (rc != io::Ok && !fileExists(path)) rc = f.open(path, recordSize, RecordFile::Mode::Create);
-  return rc;
-}
-
 int WriteEntry(RecordFile& index, std::int64_t n, const BoardIndexEntry& e) {
   std::array<std::uint8_t, brd::IndexSize> b{};
   e.encode(b);
-  return index.write(n, b);
+  return WriteRecordKeepingTail(index, n, b);
 }
 
 }  // namespace
@@ -171,7 +164,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
         return rc;
       }
     } else {
-      rc = data.open(dataPath, brd::Size, RecordFile::Mode::Create);
+      rc = OpenRecordFileCreating(data, dataPath, brd::Size);
       if (rc != io::Ok) {
         ReportIoError(ws, rc, tag1);
         NormalizeFileAttr(ws, indexPath);
@@ -185,8 +178,8 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   std::int64_t count = data.recordCount();
   std::array<std::uint8_t, brd::Size> filler{};
   filler[brd::Closed] = 1;
-  for (std::int64_t j = count; j < n && rc == io::Ok; ++j) rc = data.write(j, filler);
-  if (rc == io::Ok) rc = data.write(n, ws.board.RecordBuffer.bytes);
+  for (std::int64_t j = count; j < n && rc == io::Ok; ++j) rc = WriteRecordKeepingTail(data, j, filler);
+  if (rc == io::Ok) rc = WriteRecordKeepingTail(data, n, ws.board.RecordBuffer.bytes);
   ReportIoError(ws, rc, tag1);
   NormalizeFileAttr(ws, dataPath);
   if (rc != io::Ok) {
@@ -196,7 +189,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   }
 
   RecordFile index;
-  rc = OpenOrCreate(index, indexPath, brd::IndexSize);
+  rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize);
   if (rc == io::Ok) {
     // Index entries missing before n are made from their records, so the
     // index never claims anything the data file does not hold.
@@ -226,8 +219,8 @@ void ArchiveMessage(Workstation& ws, int n) {
     const std::string dataPath = BoardDataFile(ws, BoardSet::Archive);
     const std::string indexPath = BoardIndexFile(ws, BoardSet::Archive);
     RecordFile data, index;
-    int rc = OpenOrCreate(data, dataPath, brd::Size);
-    if (rc == io::Ok) rc = OpenOrCreate(index, indexPath, brd::IndexSize);
+    int rc = OpenRecordFileCreating(data, dataPath, brd::Size);
+    if (rc == io::Ok) rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize);
     if (rc == io::Ok) {
       const std::int64_t m = data.recordCount();
       BulBrdRcrd& buf = ws.board.RecordBuffer;
@@ -244,7 +237,7 @@ void ArchiveMessage(Workstation& ws, int n) {
         deleteFile(target);  // a body left from an older archive would be taken for this message's
       }
       // The record goes in before its index entry, as every board writer does.
-      rc = data.write(m, buf.bytes);
+      rc = WriteRecordKeepingTail(data, m, buf.bytes);
       if (rc == io::Ok) rc = WriteEntry(index, m, BoardIndexEntry{buf.madeDay(), 0});
     }
     if (rc != io::Ok) keepBody = true;

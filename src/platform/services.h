@@ -76,8 +76,9 @@ class LockAlert {
 class Shell {
  public:
   virtual ~Shell() = default;
-  // Opens a document, program, web or mailto: address with its default
-  // handler; returns a result code above 32 on success (the shell's custom).
+  // Opens a web or mailto: address, or a document that is not a program,
+  // with its default handler; never starts a program and never passes
+  // parameters. Returns a result code above 32 on success (the shell's custom).
   virtual int open(std::string_view target, std::string_view parameters, std::string_view folder) = 0;
 };
 

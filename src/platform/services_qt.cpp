@@ -82,27 +82,31 @@ void QtEventPump::sleepMs(int ms) {
 }
 
 int QtShell::open(std::string_view target, std::string_view parameters, std::string_view folder) {
+  // Nothing reaching here ever starts a program: parameters are not passed
+  // on, and only web and mail addresses and plain files that are not
+  // programs go to the desktop's default handler.
+  (void)parameters;
+  (void)folder;
   QString t = fromRecordText(target).trimmed();
   if (t.isEmpty()) return kFileNotFound;
-  QString dir = fromPath(folder);
-  if (!parameters.empty()) {
-    QStringList args = QProcess::splitCommand(fromRecordText(parameters));
-    return QProcess::startDetached(t, args, dir) ? kOpened : kFileNotFound;
-  }
   QUrl url;
-  if (t.contains(QStringLiteral("://")) || t.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive)) {
+  const QString lower = t.toLower();
+  if (lower.startsWith(QStringLiteral("http://")) || lower.startsWith(QStringLiteral("https://")) ||
+      lower.startsWith(QStringLiteral("mailto:"))) {
     url = QUrl(t);
+  } else if (lower.startsWith(QStringLiteral("www."))) {
+    url = QUrl(QStringLiteral("http://") + t);
   } else {
-    QFileInfo file(QDir(dir.isEmpty() ? QDir::currentPath() : dir), t);
-    if (file.exists()) {
-      url = QUrl::fromLocalFile(file.absoluteFilePath());
-    } else if (t.startsWith(QStringLiteral("www."), Qt::CaseInsensitive)) {
-      url = QUrl::fromUserInput(t);
-    } else {
-      return kFileNotFound;
-    }
+    QFileInfo file(fromPath(target));
+    if (!file.isAbsolute() || !file.exists()) return kFileNotFound;
+    file = QFileInfo(file.canonicalFilePath());
+    if (!file.isFile() || file.isExecutable()) return kNoAssociation;
+    url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
-  if (!url.isValid()) return kFileNotFound;
+  const QString scheme = url.scheme().toLower();
+  if (!url.isValid() || (scheme != QStringLiteral("http") && scheme != QStringLiteral("https") &&
+                         scheme != QStringLiteral("mailto") && scheme != QStringLiteral("file")))
+    return kNoAssociation;
   return QDesktopServices::openUrl(url) ? kOpened : kNoAssociation;
 }
 

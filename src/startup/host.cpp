@@ -8,6 +8,7 @@
 #include "messages/daily.h"
 #include "startup/dialog_layout.h"
 #include "startup/notices.h"
+#include "startup/notify_file.h"
 #include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
@@ -15,8 +16,6 @@
 
 namespace egresso {
 namespace {
-
-constexpr std::size_t kNotifyRecord = 11;  // a length byte and up to 10 letters
 
 std::string normalIcon(const Workstation& ws) { return ws.paths.ProgramFolder + "/KESTRA.ICO"; }
 std::string flashIcon(const Workstation& ws) { return ws.paths.ProgramFolder + "/FLASH.ICO"; }
@@ -51,10 +50,9 @@ void computeReference(Workstation& ws, HostWindow& window) {
 
 int minutesOf(int hhmm) { return hhmm / 100 * 60 + hhmm % 100; }
 
-void actOnNewMessage(Workstation& ws, HostWindow& window, const std::string& path) {
+void actOnNewMessage(Workstation& ws, HostWindow& window) {
   const bool tray = ws.host.TrayActive;
   if (!tray || !ws.options.FlashMode) RestoreFromTray(ws, window);
-  deleteFile(path);
   ws.host.IconFlashState = 1;
   if (ws.BoardOpen) {
     if (ws.ListMode == 1) {
@@ -79,22 +77,13 @@ void actOnNewMessage(Workstation& ws, HostWindow& window, const std::string& pat
   }
 }
 
+// The letters are taken out of the file before they are acted on: showing
+// the board lets this timer tick again, and a letter must not be acted on twice.
 void checkNotifyFile(Workstation& ws, HostWindow& window) {
-  const std::string path = NotifyFilePath(ws);
-  if (!fileExists(path)) return;
   std::string letters;
-  {
-    RecordFile f;
-    std::array<std::uint8_t, kNotifyRecord> rec{};
-    if (f.open(path, kNotifyRecord, RecordFile::Mode::ReadOnly) != io::Ok) return;
-    if (f.read(0, rec) != io::Ok) return;  // looked at again next minute
-    letters = getPString(rec, 0, kNotifyRecord - 1);
-  }
-  if (letters.find('M') != std::string::npos) actOnNewMessage(ws, window, path);
-  if (letters.find('B') != std::string::npos) {
-    deleteFile(path);
-    ws.AnnouncementChanged = true;
-  }
+  for (const auto& text : TakeNotifyTexts(NotifyFilePath(ws))) letters += text;
+  if (letters.find('M') != std::string::npos) actOnNewMessage(ws, window);
+  if (letters.find('B') != std::string::npos) ws.AnnouncementChanged = true;
 }
 
 void flashTrayIcon(Workstation& ws, HostWindow& window) {
@@ -123,7 +112,7 @@ bool DailyTriggerDue(int now, int offset, int slot) {
   return slot >= 0 && minutesOf(now) - minutesOf(offset) == slot;
 }
 
-std::string NotifyFilePath(const Workstation& ws) { return ws.paths.DataFolder + "/TIMER." + ws.ThisUser; }
+std::string NotifyFilePath(const Workstation& ws) { return NotifyFileOf(ws, ws.ThisUser); }
 
 void HostFormCreate(Workstation& ws, HostWindow& window, const std::string& programFolder,
                     const std::vector<std::string>& args) {
@@ -255,7 +244,7 @@ void FillTrayData(Workstation& ws) {
 }
 
 void HostFormDestroy(Workstation& ws, HostWindow& window) {
-  if (ws.options.AutoInOut) window.signOutOnExit(ws.UserSlot);
+  if (ws.options.AutoInOut && ws.StartupFinished) window.signOutOnExit(ws.UserSlot);
   if (ws.host.TrayActive) {
     ws.host.TrayData.flags = 0;
     ws.platform.tray->remove();

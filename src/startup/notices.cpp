@@ -97,6 +97,9 @@ bool LoadNotices(Workstation& ws) {
   if (in.bad()) return false;
   std::string text = buf.str();
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  // A file with no text in it (empty, or only blanks and line ends) holds no
+  // notices: taken for missing rather than as thousands of blank texts.
+  if (text.find_first_not_of(" \t\r\n\x1A") == std::string::npos) return false;
   if (isValidUtf8(text)) text = utf8ToCp1252(text);
 
   NoticeTable& t = ws.notices;

@@ -32,7 +32,8 @@ class NoticeTable {
 
 // Reads the notice table from ws.paths.NoticesPath (UTF-8 when the file is
 // valid UTF-8, else Windows-1252; CR LF or LF line ends) and fills the short
-// words and start-up terms. False when the file is missing or unreadable.
+// words and start-up terms. False when the file is missing, unreadable or
+// holds no text.
 bool LoadNotices(Workstation& ws);
 
 // The warning shown before the program aborts because the notice file of

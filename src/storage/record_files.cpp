@@ -94,17 +94,6 @@ int readWhole(RecordFile& f, std::int64_t n, std::span<std::uint8_t> buf) {
   return rc;
 }
 
-// A file whose length is not a whole number of records ends in a partial
-// record (a write cut short, a damaged copy). Those bytes are kept for
-// repair: no write may cover or absorb them.
-int writeKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf) {
-  if (!f.isOpen()) return io::FileNotOpen;
-  auto size = static_cast<std::int64_t>(f.recordSize());
-  std::int64_t bytes = f.byteSize();
-  if (bytes % size != 0 && n >= bytes / size) return io::DiskWriteError;
-  return f.write(n, buf);
-}
-
 void fileFailureDialog(Workstation& ws, const std::string& path) {
   ws.platform.dialogs->beep();
   showSingleButton(ws, MessageText(ws, kNoticeFileFailure1) + "\"" + path + MessageText(ws, kNoticeFileFailure2) +
@@ -121,16 +110,10 @@ enum class OpenOutcome { Opened, Created, Failed, GaveUp };
 // without, the open fails with its I/O result in rc.
 OpenOutcome openForWriting(Workstation& ws, RecordFile& f, const std::string& path, std::size_t size, bool retries,
                            int& rc) {
-  rc = f.open(path, size, RecordFile::Mode::ReadWrite);
-  if (rc == io::Ok) return OpenOutcome::Opened;
-  if (!fileExists(path)) {
-    rc = f.open(path, size, RecordFile::Mode::CreateNew);
-    if (rc == io::Ok) return OpenOutcome::Created;
-    if (rc != io::AlreadyExists) return OpenOutcome::Failed;
-    rc = f.open(path, size, RecordFile::Mode::ReadWrite);  // made meanwhile by another workstation
-    if (rc == io::Ok) return OpenOutcome::Opened;
-  }
-  if (!retries) return OpenOutcome::Failed;
+  bool created = false;
+  rc = OpenRecordFileCreating(f, path, size, &created);
+  if (rc == io::Ok) return created ? OpenOutcome::Created : OpenOutcome::Opened;
+  if (!retries || !fileExists(path)) return OpenOutcome::Failed;
   for (int attempt = 0; attempt < kOpenRetries; ++attempt) {
     ws.platform.dialogs->beep();
     PauseMs(ws, kRetryPauseMs);
@@ -278,7 +261,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
   std::string reportTag = "WCR-" + t + " (" + std::to_string(n) + ")";
 
   if (altFolderInUse(ws)) e.CalRecord[cal::RemoteChanged] = 1;
-  rc = writeKeepingTail(e.CalDataFile, n, e.CalRecord);
+  rc = WriteRecordKeepingTail(e.CalDataFile, n, e.CalRecord);
   if (!e.KeepCalOpen) rc = closeKeepingFirst(e.CalDataFile, rc);
   if (rc != io::Ok) {
     // The key and quick lists follow the data file; without the record they stay as they are.
@@ -292,7 +275,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
   if (outcome != OpenOutcome::Failed) {
     // A new key list gets empty keys (zeros) for the records before this one.
     std::copy_n(e.CalRecord.begin() + cal::Key, kKeyEntrySize, e.KeyEntry.begin());
-    rc = writeKeepingTail(key, n, e.KeyEntry);
+    rc = WriteRecordKeepingTail(key, n, e.KeyEntry);
     rc = closeKeepingFirst(key, rc);
   }
   report(ws, rc, reportTag);
@@ -300,7 +283,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
   RecordFile quick;
   if (quick.open(quickName, kQuickRecordSize, RecordFile::Mode::ReadWrite) == io::Ok) {
     BuildQuickRecord(ws);
-    rc = writeKeepingTail(quick, n, e.QuickRecord);
+    rc = WriteRecordKeepingTail(quick, n, e.QuickRecord);
     rc = closeKeepingFirst(quick, rc);
     report(ws, rc, "WQR-" + t + " (" + std::to_string(n) + ")");
     NormalizeFileAttr(ws, quickName);
@@ -369,7 +352,7 @@ void WriteCalIndexPage(Workstation& ws, std::string_view indexName, int pageNo, 
   RecordFile index;
   int rc = io::Ok;
   if (openForWriting(ws, index, path, kCalIndexPageSize, false, rc) != OpenOutcome::Failed) {
-    rc = writeKeepingTail(index, pageNo, e.CalIndexPage);
+    rc = WriteRecordKeepingTail(index, pageNo, e.CalIndexPage);
     rc = closeKeepingFirst(index, rc);
   }
   report(ws, rc, "WCIF-" + cutTag(tag));
@@ -608,14 +591,14 @@ void WriteClientRecord(Workstation& ws, std::int32_t recNo, std::string_view tag
 
   NormalizeClientMoney(ws);
   if (altFolderInUse(ws)) e.ClientRecord[client::RemoteChanged] = 1;
-  rc = writeKeepingTail(data, recNo, e.ClientRecord);
+  rc = WriteRecordKeepingTail(data, recNo, e.ClientRecord);
   if (rc == io::Ok) {
     BuildClientIndexEntry(ws);
     BuildClientNameEntry(ws);
-    rc = haveIndex ? writeKeepingTail(index, recNo, e.ClientIndexEntry) : indexRc;
+    rc = haveIndex ? WriteRecordKeepingTail(index, recNo, e.ClientIndexEntry) : indexRc;
     // The name list is never extended with a gap.
     int nameRc = io::Ok;
-    if (haveNames && names.recordCount() >= recNo) nameRc = writeKeepingTail(names, recNo, e.ClientNameEntry);
+    if (haveNames && names.recordCount() >= recNo) nameRc = WriteRecordKeepingTail(names, recNo, e.ClientNameEntry);
     if (rc == io::Ok) rc = nameRc;
   }
   rc = closeKeepingFirst(data, rc);

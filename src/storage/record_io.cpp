@@ -152,4 +152,25 @@ std::int64_t fileAgeNs(const std::filesystem::path& p) {
   return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
+int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize, bool* created) {
+  if (created) *created = false;
+  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
+  if (rc == io::Ok || fileExists(path)) return rc;
+  rc = f.open(path, recordSize, RecordFile::Mode::CreateNew);
+  if (rc == io::Ok) {
+    if (created) *created = true;
+    return rc;
+  }
+  if (rc != io::AlreadyExists) return rc;
+  return f.open(path, recordSize, RecordFile::Mode::ReadWrite);  // made meanwhile by another workstation
+}
+
+int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf) {
+  if (!f.isOpen()) return io::FileNotOpen;
+  const auto size = static_cast<std::int64_t>(f.recordSize());
+  const std::int64_t bytes = f.byteSize();
+  if (bytes % size != 0 && n >= bytes / size) return io::DiskWriteError;
+  return f.write(n, buf);
+}
+
 }  // namespace egresso

@@ -66,6 +66,17 @@ class RecordFile {
   std::filesystem::path path_;
 };
 
+// Opens a record file for reading and writing, creating it when it does not
+// exist; a file that another workstation made meanwhile is opened, never
+// truncated. created (when given) tells whether this call made the file.
+int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize,
+                           bool* created = nullptr);
+// Writes record n of an open file. A file whose length is not a whole number
+// of records ends in a partial record (a write cut short, a damaged copy);
+// those bytes are kept for repair: a write that would cover or absorb them
+// is refused with DiskWriteError.
+int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf);
+
 // Small whole-file helpers that report I/O results instead of throwing.
 bool fileExists(const std::filesystem::path& p);
 int deleteFile(const std::filesystem::path& p);

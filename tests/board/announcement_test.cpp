@@ -6,6 +6,7 @@
 
 #include "board/board_world.h"
 #include "board/refresh.h"
+#include "messages/form_rules.h"
 #include "startup/host.h"
 #include "storage/bytes.h"
 #include "storage/locks.h"
@@ -41,7 +42,7 @@ struct Announcing : BoardWorld {
 TEST(Announcement, SavedTwiceItLeavesOneLetterForEveryOtherUser) {
   Announcing a;
   EXPECT_EQ(GetAnnouncement(a.ws), "No announcement yet. Click here; everybody will see it.");
-  ASSERT_EQ(PostNotifyLetter(a.ws, "CLA", 'M', a.ws.Today), io::Ok);  // a message waits for CLA
+  ASSERT_EQ(PostNotification(a.ws, "CLA", 'M', a.ws.Today), io::Ok);  // a message waits for CLA
 
   std::string reloaded;
   EXPECT_EQ(MemoExit(a.ws, false, "ignored", &reloaded), MemoSave::Unchanged);

@@ -20,16 +20,16 @@ LocationLine Sample() {
   return l;
 }
 
-TEST(BoardDateText, LongDatesLoseTheirBlanksAndKeepTheYear) {
+TEST(BoardDateText, OnlyDatesLongerThanTheColumnLoseTheirBlanks) {
   EXPECT_EQ(FitDateText("10 DEC 26", 8), " 10DEC26");
-  EXPECT_EQ(FitDateText("1 JAN 27", 8), "  1JAN27");
+  EXPECT_EQ(FitDateText("9 DEC 26", 8), "9 DEC 26") << "fits its column: keeps its blanks";
+  EXPECT_EQ(FitDateText("1 JAN 27", 8), "1 JAN 27");
+  EXPECT_EQ(FitDateText(" 9 DEC 26 ", 8), "9 DEC 26");
   EXPECT_EQ(FitDateText("1.1.27", 8), "  1.1.27");
   EXPECT_EQ(FitDateText("31.12.26", 8), "31.12.26") << "nothing to drop: it still fits the column";
   EXPECT_EQ(FitDateText("         ", 8), "        ");
   EXPECT_EQ(FitDateText("", 8), "        ");
   EXPECT_EQ(FitDateText("12 SEPTEMBER 2026", 8), "12SEPTEM");
-  EXPECT_EQ(DayMonthText("10 DEC 26"), "10 DEC");
-  EXPECT_EQ(DayMonthText("1.12.26"), "1.12");
 }
 
 TEST(BoardLines, DefaultLayoutPositions) {
@@ -126,22 +126,32 @@ TEST(BoardLines, ColumnsReadBack) {
   EXPECT_EQ(RecordNumberOfLine(std::string(83, ' ') + "12a45"), -1);
   EXPECT_FALSE(LineIsStale(s));
   EXPECT_EQ(LineName(s, false), "Bob Carter");
-  EXPECT_TRUE(LineHasReturnTime(s, false));
 
   const std::string in = SignedInLineText(s, false);
   ASSERT_EQ(in.size(), 89u);
   EXPECT_EQ(Cols(in, 1, 23), "Bob Carter             ");
   EXPECT_EQ(Cols(in, 24, 83), std::string(60, ' '));
   EXPECT_EQ(RecordNumberOfLine(in), 2);
-  EXPECT_FALSE(LineHasReturnTime(in, false));
 
   const std::string rt = ReturnFirstLocationText(Sample(), "-");
   EXPECT_EQ(LineName(rt, true), "Bob Carter");
-  EXPECT_TRUE(LineHasReturnTime(rt, true));
   const std::string rtIn = SignedInLineText(rt, true);
   ASSERT_EQ(rtIn.size(), 89u);
   EXPECT_EQ(LineName(rtIn, true), "Bob Carter");
-  EXPECT_FALSE(LineHasReturnTime(rtIn, true));
+}
+
+// The compact line puts the return time after a name and a location of any
+// length: long ones push it past the record number, where it is cut off.
+TEST(BoardLines, CompactLineShowsItsReturnTimeOnlyWhenItFits) {
+  constexpr auto C = LocationLayout::Compact;
+  LocationLine l = Sample();
+  l.location = std::string(60, 'x');  // "Bob Carter: " + 60 + " " + " 2:30P" ends at 79
+  EXPECT_NE(LocationText(l, C, "-").find("2:30P"), std::string::npos);
+  EXPECT_TRUE(LocationShowsReturnTime(l, C, "-"));
+  l.name = std::string(23, 'n');
+  EXPECT_EQ(LocationText(l, C, "-").find("2:30P"), std::string::npos);
+  EXPECT_FALSE(LocationShowsReturnTime(l, C, "-"));
+  EXPECT_TRUE(LocationShowsReturnTime(l, LocationLayout::Default, "-"));
 }
 
 TEST(BoardLines, OutColoursAndListOrder) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 
+#include "config/startup_routine.h"
 #include "board/board_lines.h"
 #include "board/board_world.h"
 #include "platform/codepage.h"
@@ -203,8 +204,22 @@ TEST(BoardList, TimeStampedLocations) {
   Build(w, 1);
   const std::string noon = TrimText(BoardTimeText(w.ws, 1205));
   EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "(" + noon + ") Lunch");
-  EXPECT_EQ(Trim(Cols(w.lines()[2], 24, 59)),
-            "(" + DayMonthText(FormatDay(w.ws, w.ws.Today - 2)) + "/" + TrimText(BoardTimeText(w.ws, 830)) + ") Course");
+  const std::string course = "(" + FormatDay(w.ws, w.ws.Today - 2).substr(0, 5) + "/" +
+                             TrimText(BoardTimeText(w.ws, 830)) + ") ";
+  EXPECT_EQ(Trim(Cols(w.lines()[2], 24, 59)), course + "Course");
+
+  // An entry gone stale says when it was written too.
+  w.putLocation(3, "Course", 0, 1300);
+  ReadBoardRecord(w.ws, 3, "T");
+  w.ws.board.RecordBuffer.setMadeDay(w.ws.Today - 2);
+  w.ws.board.RecordBuffer.setMadeTime(830);
+  WriteBoardRecord(w.ws, 3, "T");
+  SignAllOut(w.ws);
+  BuildBoardList(w.ws);
+  EXPECT_EQ(Trim(Cols(w.lines()[2], 24, 59)), course + "Not signed in yet");
+  w.ws.options.ReturnFirst = true;
+  BuildBoardList(w.ws);
+  EXPECT_EQ(Cols(w.lines()[2], 1, 17), "Not signed in yet");
 }
 
 TEST(BoardList, LineColours) {
@@ -222,6 +237,39 @@ TEST(BoardList, LineColours) {
   w.ws.options.OutColour = 12;
   EXPECT_EQ(LineDrawColour(w.ws, w.ws.board.BBSlist[1]), 0x0000FFu) << "a line with a return time";
   EXPECT_EQ(LineDrawColour(w.ws, w.ws.board.BBSlist[0]), w.ws.board.BBSlist[0].colour);
+}
+
+// The out colour goes to the lines that show a return time, wherever the
+// layout puts it.
+TEST(BoardList, OutColourFollowsTheReturnTimeInEveryLayout) {
+  BoardWorld w;
+  w.allIn();
+  w.putLocation(2, "Out", w.ws.Today, 1500);
+  w.putLocation(3, "Away", 0, 1400);
+  SignAllOut(w.ws);  // Ann and Carl's open entry without a return day go stale
+  w.ws.options.OutColour = 12;
+  auto coloured = [&]() {
+    BuildBoardList(w.ws);
+    std::vector<bool> out;
+    for (const auto& line : w.ws.board.BBSlist) out.push_back(LineDrawColour(w.ws, line) == 0x0000FFu);
+    return out;
+  };
+  Build(w, 1);
+  // Ann (stale, in), Bob (back at 15:00), Carl (stale, back at 14:00), two more who are in.
+  EXPECT_EQ(coloured(), (std::vector<bool>{false, true, true, false, false}));
+  w.ws.options.CompactMode = true;
+  EXPECT_EQ(coloured(), (std::vector<bool>{false, true, true, false, false}))
+      << "the compact line has its time after the location";
+  w.ws.options.CompactMode = false;
+  w.ws.options.ReturnFirst = true;
+  EXPECT_EQ(coloured(), (std::vector<bool>{false, true, false, false, false})) << "a stale line shows no time here";
+
+  // A line signed back in keeps no colour.
+  w.ws.options.ReturnFirst = false;
+  BuildBoardList(w.ws);
+  w.mode(1);
+  ASSERT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
+  EXPECT_FALSE(w.ws.board.BBSlist[1].showsReturnTime);
 }
 
 TEST(BoardList, OwnEntryOnly) {
@@ -625,10 +673,23 @@ TEST(BoardList, ChangedEmployeeTablesAreReadAgain) {
   w.ws.mcfg.setEmpInitials(1, "CLA");
   w.saveConfig();
   writeFile(w.path("EMPANN"), "1");
+  w.ws.options.ArchiveOff = true;  // "/DA", applied at start-up
+  w.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);
+  w.saveConfig();
+  ApplyMainConfigSwitches(w.ws);
   CheckEmployeeTables(w.ws);
   EXPECT_FALSE(std::filesystem::exists(w.path("EMPANN")));
   EXPECT_EQ(w.ws.UserSlot, 3);
   EXPECT_TRUE(w.ws.board.EmployeeTablesReloaded);
+  EXPECT_EQ(w.ws.mcfg.u8(mcfg::ArchiveMessages), 0) << "the switch outlives the re-read";
+
+  // A read that fails leaves the flag for the next time.
+  writeFile(w.path("EMPANN"), "1");
+  std::filesystem::remove(w.path("CFGMAIN.DAF"));
+  std::filesystem::create_directory(w.path("CFGMAIN.DAF"));
+  w.ws.board.EmployeeTablesReloaded = false;
+  CheckEmployeeTables(w.ws);
+  EXPECT_TRUE(std::filesystem::exists(w.path("EMPANN")));
 }
 
 TEST(BoardHeading, ColumnsAndSortChoice) {

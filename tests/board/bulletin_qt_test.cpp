@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -10,6 +12,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
+#include <QPushButton>
+#include <QMenuBar>
 
 #include "board/demo.h"
 #include "platform/codepage.h"
@@ -72,6 +77,50 @@ TEST(BoardWindow, TheListShowsTheDemoLinesInColumns) {
   EXPECT_GT(dark, 100);
   EXPECT_FALSE(board.BulBrdInfo()->pixmap().isNull());
   EXPECT_FALSE(board.BBSoldList()->isVisible());
+}
+
+// The compact window ("/PD"): only the named menus go, small fonts, the
+// Exit glyph in the top-right corner, bounds that hold; F1 still helps.
+TEST(BoardWindow, CompactLayout) {
+  DemoBoard d;
+  d.ws.options.CompactMode = true;
+  d.ws.HostShown = true;
+  TBulBrd board(d.ws);
+  board.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&board));
+
+  std::map<std::string, bool> menus;
+  for (QAction* a : board.menuBar()->actions()) menus[a->text().remove('&').toStdString()] = a->isVisible();
+  EXPECT_EQ(menus, (std::map<std::string, bool>{{"File", false}, {"Edit", false}, {"Print", false},
+                                                {"Search", false}, {"Messages", false}, {"Tools", true},
+                                                {"Help", false}}));
+  EXPECT_TRUE(board.menuBar()->isVisible()) << "the Tools menu is still there";
+  EXPECT_DOUBLE_EQ(board.headingFont().pointSizeF(), 7.0);
+  EXPECT_DOUBLE_EQ(board.listFont().pointSizeF(), 8.0);
+  EXPECT_DOUBLE_EQ(board.font().pointSizeF(), 7.0);
+
+  QPushButton* exit = board.ExitButton();
+  EXPECT_TRUE(exit->isVisible());
+  EXPECT_EQ(exit->size(), QSize(20, 20));
+  EXPECT_TRUE(exit->text().isEmpty());
+  EXPECT_FALSE(exit->icon().isNull());
+  EXPECT_EQ(exit->geometry().top(), 0);
+  EXPECT_EQ(exit->geometry().right(), exit->parentWidget()->width() - 1);
+
+  // Made larger by the user, the window is put back at the next tick.
+  const QRect compact = board.geometry();
+  EXPECT_LE(compact.width(), 200);
+  board.setGeometry(compact.x() - 50, compact.y(), 500, compact.height());
+  auto* timer2 = board.findChild<QTimer*>("Timer2");
+  ASSERT_NE(timer2, nullptr);
+  QMetaObject::invokeMethod(timer2, "timeout");
+  EXPECT_EQ(board.geometry(), compact);
+
+  board.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&board));
+  QTest::keyClick(&board, Qt::Key_F1);
+  ASSERT_EQ(d.fake.help.requests.size(), 1u);
+  EXPECT_EQ(d.fake.help.requests[0].first, HelpCommand::Topic);
 }
 
 TEST(BoardWindow, SwitchingShowsBothMessageLists) {

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "config/startup_routine.h"
+#include "startup/notify_file.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "storage/text.h"
@@ -136,6 +138,12 @@ TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
   w.ws.mcfg.setEmpInitials(2, "DAN");
   w.saveConfig();
   b->mcfg = w.ws.mcfg;  // what the re-read finds
+  // This run's switches, applied to the record in memory at start-up.
+  b->options.ArchiveOn = true;        // "/AM"
+  b->options.SignAllOutMinus = true;  // "/SI-"
+  b->options.LogPlus = true;          // "/SL+"
+  b->options.LockTimeoutSwitch = 7;   // "/EL=7"
+  ApplyMainConfigSwitches(*b);
   writeFile(w.path("EMPBOB"), "1");
   w.putLocation(1, "Bank", w.ws.Today, 1000);
   StampLocations(w, -5);
@@ -143,6 +151,13 @@ TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
   EXPECT_FALSE(std::filesystem::exists(w.path("EMPBOB")));
   EXPECT_EQ(b->UserSlot, 4);
   EXPECT_TRUE(b->board.EmployeeTablesReloaded);
+  EXPECT_EQ(b->mcfg.empInitials(2), "DAN");
+  EXPECT_EQ(b->mcfg.u8(mcfg::ArchiveMessages), 1) << "the switches outlive the re-read";
+  EXPECT_EQ(b->mcfg.u8(mcfg::NoSignAllOut), 1);
+  EXPECT_EQ(b->mcfg.u8(mcfg::InOutLog), 1);
+  EXPECT_EQ(b->mcfg.i16(mcfg::LockTimeout), 7);
+  EXPECT_TRUE(b->options.LoggingOn);
+  EXPECT_EQ(readFile(w.path("CFGMAIN.DAF"))[mcfg::ArchiveMessages], 0) << "and stay this workstation's own";
 }
 
 // ------------------------------------------------------- other timer duties
@@ -453,6 +468,19 @@ TEST(BoardShow, MessageModeRemovesTheNotificationFile) {
   EXPECT_EQ(w.ws.board.BoardLockName, "MEMOLK");
 }
 
+// The message list on screen settles the new-message letter; an
+// announcement change that waited in the same file is still shown.
+TEST(BoardShow, MessageModeKeepsAnAnnouncementLetterFromTheNotificationFile) {
+  BoardWorld w;
+  w.ws.ListMode = 0;
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'M'), io::Ok);
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'B'), io::Ok);
+  w.ws.AnnouncementChanged = false;
+  FormShow(w.ws);
+  EXPECT_FALSE(std::filesystem::exists(w.path("TIMER.ANN")));
+  EXPECT_TRUE(w.ws.AnnouncementChanged);
+}
+
 TEST(BoardShow, PlacementSavedOrCentred) {
   BoardWorld w;
   const BoardRect reference{0, 0, 1000, 800};
@@ -471,6 +499,13 @@ TEST(BoardShow, PlacementSavedOrCentred) {
   w.ws.options.TallBoard = false;
   w.ws.options.CompactMode = true;
   EXPECT_EQ(ShowPlacement(w.ws, reference, screen, def), (BoardRect{400, 1, 200, 798}));
+  // The compact window goes back to those bounds; nothing new is saved.
+  BoardRect bounds;
+  EXPECT_FALSE(CompactBoundsLeft(w.ws, BoardRect{400, 1, 200, 798}, bounds));
+  EXPECT_FALSE(Timer2Timer(w.ws, BoardRect{300, 50, 500, 400}));
+  ASSERT_TRUE(CompactBoundsLeft(w.ws, BoardRect{300, 50, 500, 400}, bounds));
+  EXPECT_EQ(bounds, (BoardRect{400, 1, 200, 798}));
+  EXPECT_EQ(w.ws.pcfg.i16(pcfg::BoardPlacement + 0), 200);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <list>
 
 #include "config/startup_fixture.h"
@@ -44,6 +45,36 @@ TEST_F(FreshStart, MissingNoticeFileStopsBeforeTheDataFolderIsTouched) {
   EXPECT_EQ(ws->ThisUser, "");
   EXPECT_EQ(fake.password.runs, 0);
   EXPECT_TRUE(fake.serial.probed.empty());
+}
+
+// An empty notice file, one of only line ends, or a name that is no
+// readable file: every one stops the start as a missing file does.
+TEST_F(FreshStart, EmptyOrUnreadableNoticeFileCountsAsMissing) {
+  const std::string abort = "Because the " + program.str() +
+                            "/NOTICES.TXT file is missing, this program will abort.  "
+                            "Always start this program from the shorcut created during setup.";
+  auto tryStart = [&](const std::function<void()>& spoil) {
+    fs::remove_all(program / "NOTICES.TXT");
+    spoil();
+    ws = fresh();
+    ws->notices.lines.clear();
+    fake.dialogs.boxes.clear();
+    const auto before = snapshot();
+    start({"/SX"});
+    EXPECT_TRUE(ws->QuitRequested);
+    EXPECT_FALSE(ws->StartupFinished);
+    EXPECT_EQ(fake.dialogs.boxes, std::vector<std::string>{abort});
+    EXPECT_EQ(snapshot(), before);
+  };
+  tryStart([&] { test::writeFile(program / "NOTICES.TXT", ""); });
+  tryStart([&] { test::writeFile(program / "NOTICES.TXT", "\r\n\r\n  \r\n"); });
+  tryStart([&] { fs::create_directory(program / "NOTICES.TXT"); });
+  fs::remove_all(program / "NOTICES.TXT");
+  writeNotices();
+  ws = fresh();
+  start();
+  EXPECT_FALSE(ws->QuitRequested);
+  EXPECT_TRUE(ws->StartupFinished);
 }
 
 TEST_F(FreshStart, NoticeFileIsFoundWhateverItsCase) {

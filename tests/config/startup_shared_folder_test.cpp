@@ -116,8 +116,9 @@ TEST_F(SharedFolderStart, IdentificationCancelledEndsTheProgramUntouched) {
   office({"ABC", "DEF"}, "ABC");
   const auto before = snapshot();
   fake.password.cancel();
-  start();
+  start({"/SX"});
   EXPECT_TRUE(ws->QuitRequested);
+  EXPECT_FALSE(ws->StartupFinished) << "nobody to sign out at exit";
   EXPECT_EQ(ws->ThisUser, "");
   EXPECT_EQ(snapshot(), before);
   EXPECT_TRUE(fake.serial.probed.empty());
@@ -136,6 +137,7 @@ TEST_F(SharedFolderStart, StoredPasswordIsAskedAndAWrongOneBeeps) {
   EXPECT_TRUE(fake.password.shown[0].Masked);
   EXPECT_EQ(fake.dialogs.beeps, 1);
   EXPECT_FALSE(ws->QuitRequested);
+  EXPECT_TRUE(ws->StartupFinished);
   EXPECT_TRUE(ws->PasswordDialogClosed);
 }
 
@@ -149,9 +151,10 @@ TEST_F(SharedFolderStart, CancelAtThePasswordEndsTheProgram) {
   main[4607] = 1;
   test::writeFile(data / "CFGMAIN.DAF", main);
   fake.password.cancel();
-  start({"/TU=def"});
+  start({"/TU=def", "/SX"});
   EXPECT_EQ(fake.password.runs, 1);
   EXPECT_TRUE(ws->QuitRequested);
+  EXPECT_FALSE(ws->StartupFinished) << "a user who did not get in is not signed out at exit";
   EXPECT_TRUE(ws->PasswordDialogClosed);
 }
 

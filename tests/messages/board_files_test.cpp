@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "board/board_list.h"
 #include "board/board_world.h"
 #include "core/workstation.h"
 
@@ -127,6 +128,64 @@ TEST(BoardFiles, WithoutArchivingTheBodyIsRemovedAndNothingAppended) {
   ArchiveMessage(w.ws, a);
   EXPECT_FALSE(std::filesystem::exists(w.path("MESSARC.DAF")));
   EXPECT_FALSE(std::filesystem::exists(w.path("BULLETIN/" + std::to_string(a) + ".DA0")));
+}
+
+// A board file ending in part of a record (a write cut short, a damaged
+// copy) keeps those bytes for repair: no board writer covers or absorbs
+// them, and the records before them can still be written.
+TEST(BoardFiles, NoWriterCoversADamagedPartialRecordAtTheEnd) {
+  BoardWorld w;
+  w.allIn();
+  const std::string tail = "pa";  // shorter than an index entry too
+  auto damage = [&](const std::string& name) {
+    writeFile(w.path(name), readFile(w.path(name)) + tail);
+    return readFile(w.path(name));
+  };
+  auto errorsBefore = w.fake.dialogs.boxes.size() + w.fake.dialogs.dialogs.size();
+
+  // WriteBoardRecord: past the end of the data file, then of the index.
+  std::string data = damage("LOCATE.DAF");
+  w.putLocation(51, "Far away", w.ws.Today);
+  EXPECT_EQ(readFile(w.path("LOCATE.DAF")), data);
+  w.putLocation(2, "Lunch", w.ws.Today, 1300);
+  EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Lunch") << "records before the tail are written";
+  EXPECT_EQ(readFile(w.path("LOCATE.DAF")).substr(readFile(w.path("LOCATE.DAF")).size() - tail.size()), tail);
+  std::filesystem::resize_file(w.path("LOCATE.DAF"), 51 * brd::Size);
+  const std::string index = damage("LOCATE.DAI");
+  w.putLocation(51, "Far away", w.ws.Today);
+  EXPECT_EQ(readFile(w.path("LOCATE.DAI")), index);
+  EXPECT_GT(w.fake.dialogs.boxes.size() + w.fake.dialogs.dialogs.size(), errorsBefore) << "each refusal is reported";
+
+  // ArchiveMessage: the archive is not extended and the body stays.
+  w.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);
+  const int a = w.putMessage({"BOB", {"ANN"}, "First", w.ws.Today, 900, {}});
+  ReadBoardRecord(w.ws, a, "T");
+  ArchiveMessage(w.ws, a);
+  const int b = w.putMessage({"BOB", {"ANN"}, "Second", w.ws.Today, 900, {}});
+  writeFile(w.path("BULLETIN/" + std::to_string(b) + ".DA0"), "body");
+  const std::string archive = damage("MESSARC.DAF");
+  ReadBoardRecord(w.ws, b, "T");
+  ArchiveMessage(w.ws, b);
+  EXPECT_EQ(readFile(w.path("MESSARC.DAF")), archive);
+  EXPECT_EQ(w.index("MESSARC.DAI", 0).Key, w.ws.Today);
+  EXPECT_TRUE(std::filesystem::exists(w.path("BULLETIN/" + std::to_string(b) + ".DA0")));
+
+  // The list pass: an entry due to be signed in whose record lies in the
+  // damaged part is shown, not written.
+  w.mode(1);
+  std::filesystem::resize_file(w.path("LOCATE.DAI"), 52 * brd::IndexSize);
+  std::filesystem::resize_file(w.path("LOCATE.DAF"), 4 * brd::Size);
+  BoardIndexEntry old{static_cast<std::int16_t>(w.ws.Today - 1), 0};
+  std::array<std::uint8_t, brd::IndexSize> e{};
+  old.encode(e);
+  {
+    RecordFile f;
+    ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize), 0);
+    ASSERT_EQ(f.write(7, e), 0);
+  }
+  data = damage("LOCATE.DAF");
+  BuildBoardList(w.ws);
+  EXPECT_EQ(readFile(w.path("LOCATE.DAF")), data);
 }
 
 TEST(BoardFiles, NextMessageNumberReusesADeletedSlot) {

@@ -40,6 +40,7 @@ struct HostFixture : ::testing::Test {
     ws.MultiUser = true;
     ws.HostReady = true;
     ws.BoardOpen = true;
+    ws.StartupFinished = true;
     ws.host.DailyRun = [this](Workstation&, bool byTimer) {
       EXPECT_TRUE(byTimer);
       ++dailyRuns;
@@ -456,6 +457,11 @@ TEST_F(HostFixture, DestroySignsOutOnlyWithTheSwitch) {
   HostFormDestroy(ws, window);
   EXPECT_EQ(window.count("signOut:7"), 0);
   ws.options.AutoInOut = true;
+  HostFormDestroy(ws, window);
+  EXPECT_EQ(window.count("signOut:7"), 1);
+  // A start that did not finish (password failed or cancelled) leaves
+  // nothing to sign out.
+  ws.StartupFinished = false;
   HostFormDestroy(ws, window);
   EXPECT_EQ(window.count("signOut:7"), 1);
 }

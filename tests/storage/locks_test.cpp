@@ -1,7 +1,6 @@
 #include "storage/locks.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -11,9 +10,8 @@
 
 #include "core/waiting.h"
 #include "storage/record_io.h"
+#include "support/child_process.h"
 #include "workstation_fixture.h"
-
-extern char** environ;
 
 namespace egresso {
 namespace {
@@ -437,16 +435,11 @@ TEST(LockProcesses, EightWorkstationsCountToExactly2400) {
     std::array<std::uint8_t, 4> zero{};
     ASSERT_EQ(f.write(0, zero), 0);
   }
-  const std::string program = std::string(EGRESSO_TEST_BIN_DIR) + "/egresso_lock_counter_child";
+  const std::string program = test::ChildProgram("lock_counter_child");
   std::vector<pid_t> children;
   for (int i = 0; i < 8; ++i) {
-    std::string station = std::to_string(1000 + i);
-    std::vector<std::string> args = {program, dir.str(), station, "300"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0) << program;
+    const pid_t pid = test::SpawnChild(program, {dir.str(), std::to_string(1000 + i), "300"});
+    ASSERT_NE(pid, 0) << program;
     children.push_back(pid);
   }
   for (pid_t pid : children) {

@@ -74,9 +74,11 @@ class FakeLockAlert : public LockAlert {
 class FakeShell : public Shell {
  public:
   std::vector<std::string> opened;
+  std::vector<std::string> parameters;  // what each call passed besides the target
   int result = 42;
-  int open(std::string_view target, std::string_view, std::string_view) override {
+  int open(std::string_view target, std::string_view params, std::string_view) override {
     opened.emplace_back(target);
+    parameters.emplace_back(params);
     return result;
   }
 };

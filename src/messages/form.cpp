@@ -1,0 +1,664 @@
+#include "messages/form.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "board/board_list.h"
+#include "core/workstation.h"
+#include "messages/board_files.h"
+#include "messages/form_rules.h"
+#include "startup/notices.h"
+#include "storage/dates.h"
+#include "storage/extract.h"
+#include "storage/locks.h"
+#include "storage/record_files.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+constexpr std::size_t kMaxBody = 4u << 20;     // a larger body file is shown cut
+constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
+constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
+
+std::string Trim(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t')) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+// Writes a body file whole or not at all: a reader never sees half a text.
+int WriteBodyWhole(Workstation& ws, const std::filesystem::path& p, std::string_view text) {
+  std::filesystem::path temp = p;
+  temp += ".";
+  temp += ws.ThisUser.empty() ? std::string("X") : ws.ThisUser;
+  temp += ".tmp";
+  int rc = WriteBodyText(temp, text);
+  if (rc == io::Ok && std::rename(temp.c_str(), p.c_str()) != 0) rc = io::fromErrno(errno);
+  if (rc != io::Ok) deleteFile(temp);
+  else NormalizeFileAttr(ws, p);
+  return rc;
+}
+
+}  // namespace
+
+EgressoForm::EgressoForm(Workstation& ws) : ws_(ws) {}
+
+bool EgressoForm::CheckFolder() { return CheckDataFolder(ws_); }
+
+std::string EgressoForm::FirstLine() const {
+  const std::size_t end = f.Location.find_first_of("\r\n");
+  return f.Location.substr(0, end);
+}
+
+void EgressoForm::SetFirstLine(std::string_view line) {
+  const std::size_t end = f.Location.find_first_of("\r\n");
+  f.Location = std::string(line) + (end == std::string::npos ? std::string() : f.Location.substr(end));
+}
+
+std::string EgressoForm::DescFile() const { return DataFile(ws_, "DESC" + ws_.ThisUser); }
+
+void EgressoForm::StopAt(int notice, FormField field, std::string_view extra) {
+  UltimateDialog(ws_, MessageText(ws_, notice) + std::string(extra), -1, "", "", MessageText(ws_, 29), 3);
+  f.focus = field;
+}
+
+void EgressoForm::FillReturnTimes() {
+  f.ReturnTimeItems = ReturnTimeList(ws_, currentReturnDay_);
+  f.returnTimeDropDown = !f.ReturnTimeItems.empty();
+}
+
+void EgressoForm::FindDialNumber() {
+  const std::string n = ExtractPhoneNumber(f.Location, ws_.options.PhoneDigitsMin);
+  dialNumber_ = static_cast<int>(n.size()) >= ws_.options.PhoneDigitsMin ? n : std::string();
+  f.showDial = !dialNumber_.empty();
+  f.dialHint = MessageText(ws_, 1377) + dialNumber_;
+}
+
+void EgressoForm::ApplyAbbreviationLine(std::string_view line, bool chosen) {
+  const AbbreviationResult r = ApplyAbbreviation(ws_, line, currentReturnDay_, chosen);
+  if (!r.changed) return;
+  SetFirstLine(r.firstLine);
+  if (r.setsReturn) {
+    currentReturnDay_ = r.returnDay;
+    f.ReturnDate = FormatDay(ws_, r.returnDay);
+    f.ReturnTime = r.returnTime;
+    stepMinutes_ = r.stepMinutes;
+  }
+  dirty_ = edited_ = true;
+}
+
+void EgressoForm::FormShow() {
+  FormState& in = ws_.form;
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  f = FormFields{};
+  f.locationFace = ws_.ListMode == 1;
+  const bool loc = f.locationFace;
+  archive_ = !loc && ws_.ArchiveView;
+  f.helpContext = loc ? 1350 : 1300;
+  edited_ = dirty_ = cancelByKey_ = toEveryone_ = false;
+  stepMinutes_ = 0;
+  closed_ = false;
+  bodyCut_ = false;
+  f.caption = MessageText(ws_, loc ? 1399 : 1400);
+  // Only a reload while this form is open keeps it from writing.
+  ws_.board.EmployeeTablesReloaded = false;
+
+  isNew_ = false;
+  f.showReply = false;
+  const std::string newLetter = MessageText(ws_, 261), openLetter = MessageText(ws_, 262);
+  const bool openRequest = !openLetter.empty() && in.FormCommand == openLetter[0] &&
+                           !(in.FormCommand == ' ' || in.FormCommand == '&');
+  auto startNew = [&](const std::string& who) {
+    rec.clearKeepingClock();
+    if (!loc) rec.clear();
+    rec.setReturnDay(ws_.Today);
+    rec.setWho(who);
+    isNew_ = true;
+  };
+  if (!openRequest) {
+    const int pre = in.PreselectedSlot;
+    const std::string who = pre >= 1 ? ws_.mcfg.empInitials(pre) : ws_.ThisUser;
+    ClearRecord(ws_);
+    // A running work clock lives in the employee's record and must survive
+    // the new entry.
+    if (loc && ws_.mcfg.slotOf(who.empty() ? ws_.ThisUser : who) > 0)
+      ReadBoardRecord(ws_, ws_.mcfg.slotOf(who.empty() ? ws_.ThisUser : who), "EGFS");
+    startNew(who.empty() ? ws_.ThisUser : who);
+    // A message's number is chosen under the lock when it is saved.
+    recordNumber_ = loc ? ws_.mcfg.slotOf(rec.who()) : -1;
+  } else {
+    const int n = std::abs(in.OpenRecordNumber);
+    recordNumber_ = n;
+    if (!loc) f.showReply = true;
+    ClearRecord(ws_);
+    ReadBoardRecord(ws_, n, "EGFS");
+    if (loc && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
+      if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
+      startNew(ws_.mcfg.empInitials(n));
+    }
+  }
+
+  f.EmployeeInItems = PickListItems(ws_, true);
+  f.EmployeeOutItems = PickListItems(ws_, false);
+  if (!loc) {
+    f.EmpIn = RecipientText(rec);
+    if (f.EmpIn.empty()) f.EmpIn = EveryoneWord(ws_);
+  }
+
+  const std::string who = rec.who(), enteredBy = rec.enteredBy();
+  f.showLabel1 = !isNew_ && enteredBy != who;
+  f.label1 = loc ? who + MessageText(ws_, 1447) + " " + enteredBy : MessageText(ws_, 1448) + " " + enteredBy;
+  if (loc) {
+    f.showLabel2 = !isNew_ && ws_.options.TimeStamped && rec.madeTime() != 0 && rec.madeDay() != 0;
+    f.label2 = MessageText(ws_, 1594) + "  " + Trim(FormatDay(ws_, rec.madeDay())) + " / " +
+               FormatTime(ws_, rec.madeTime(), true, true, 0);
+  } else {
+    f.showLabel2 = !isNew_ && ws_.ThisUser == who && rec.readTime() != 0;
+    f.label2 = MessageText(ws_, 1455) + " " + Trim(FormatDay(ws_, rec.readDay())) + " " + MessageText(ws_, 1437) +
+               " " + FormatTime(ws_, rec.readTime(), true, true, 0);
+  }
+
+  f.empOutCaption = MessageText(ws_, loc ? 1390 : 1385);
+  f.empInCaption = MessageText(ws_, 1384);
+  f.pickCaption = MessageText(ws_, 216);
+  f.returnDateCaption = MessageText(ws_, 1391);
+  f.returnTimeCaption = MessageText(ws_, loc ? 1392 : 1386);
+  f.locAbbCaption = MessageText(ws_, 1612);
+  f.locationCaption = MessageText(ws_, loc ? 1393 : 1387);
+  f.deleteCaption = MessageText(ws_, loc ? 1394 : 1420);
+  f.readCaption = MessageText(ws_, 1421);
+  f.okCaption = MessageText(ws_, 74);
+  f.cancelCaption = MessageText(ws_, 344);
+  f.replyHint = MessageText(ws_, 1431);
+  f.forwardHint = MessageText(ws_, 1430);
+  const bool fromOther = !isNew_ && who != ws_.ThisUser;
+  if (loc) {
+    f.showReadBtn = false;
+    f.showEmpIn = false;
+    f.showDeleteBtn = !isNew_;
+    f.showReturnDate = true;
+  } else {
+    f.showReturnDate = false;
+    f.showEmpIn = true;
+    f.showReadBtn = fromOther && !archive_;
+    f.showDeleteBtn = !isNew_ && !archive_;
+  }
+
+  f.ReturnDate = rec.returnDay() > 0 && rec.returnDay() < kNoDateFrom ? FormatDay(ws_, rec.returnDay()) : std::string();
+  f.EmpOut = who;
+  const int whoSlot = ws_.mcfg.slotOf(who);
+  f.EmployeeOutText = whoSlot ? ws_.mcfg.empName(whoSlot) : std::string();
+  f.ReturnTime = loc ? FormatTime(ws_, rec.returnAt(), true, true, 0) : rec.headline();
+  f.ReadBtn = (rec.readMark(ws_.UserSlot) & 1) != 0 || (fromOther && !archive_ && !loc);
+  f.DeleteBtn = rec.closed() != 0;
+
+  f.empOutEnabled = loc && !ws_.options.OwnEntryOnly;
+  if (!isNew_) f.empOutEnabled = who == ws_.ThisUser || ws_.ThisUser == ws_.mcfg.mainUserInitials();
+  if (!loc && (fromOther || archive_)) {
+    f.empOutEnabled = f.empInEnabled = f.returnDateEnabled = f.returnTimeEnabled = false;
+    f.locationReadOnly = true;
+  }
+
+  currentReturnDay_ = rec.returnDay() > 0 && rec.returnDay() < kNoDateFrom ? rec.returnDay() : ws_.Today;
+  if (loc) {
+    f.LocAbbItems = LoadAbbreviations(ws_);
+    f.showLocAbb = !f.LocAbbItems.empty() && !f.LocAbbItems.front().empty();
+    FillReturnTimes();
+  }
+
+  f.Location.clear();
+  if (!isNew_) {
+    const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
+                                   recordNumber_);
+    std::string text = ReadBodyText(body);
+    bool cut = false;
+    if (text.size() > kMaxBody) {
+      text.resize(kMaxBody);
+      cut = true;
+    }
+    f.Location = BodyText(text);
+    bodyCut_ = cut;
+    if (cut) {
+      // Only the beginning is shown; saving must not shorten the file.
+      f.locationReadOnly = true;
+      std::string t = MessageText(ws_, kNoticeTextCut);
+      UltimateDialog(ws_, t.empty() ? "This text is too long to be shown whole; only its beginning is shown." : t, -1,
+                     "", "", MessageText(ws_, 29), 3);
+    } else if (f.Location.size() != text.size()) {
+      std::string t = MessageText(ws_, kNoticeTextUnreadable);
+      UltimateDialog(ws_, t.empty() ? "Characters of this text that cannot be shown were left out." : t, -1, "", "",
+                     MessageText(ws_, 29), 3);
+    }
+  }
+
+  if (isNew_ && loc) {
+    std::string line;
+    if (DefaultDestination(ws_, line)) {
+      ApplyAbbreviationLine(line, false);
+      f.LocAbbItems.insert(f.LocAbbItems.begin(), line);
+      edited_ = dirty_ = false;
+    }
+    f.focus = FormField::ReturnTime;
+  } else if (isNew_) {
+    f.focus = FormField::EmpIn;
+  } else {
+    f.focus = FormField::CancelBtn;
+  }
+  FindDialNumber();
+
+  if (in.ReplyPending || in.ForwardPending) {
+    f.caption = MessageText(ws_, in.ReplyPending ? 1434 : 1435);
+    f.EmpOut = ws_.ThisUser;
+    rec.setWho(ws_.ThisUser);
+    if (in.ReplyPending) f.EmpIn = in.ReplyTo;
+    f.ReturnTime = in.CarrySubject.substr(0, 60);
+    if (!in.CarryHeader.empty()) {
+      const std::string quoted = ws_.platform.clipboard ? ws_.platform.clipboard->text() : std::string();
+      f.Location = in.CarryHeader + "\r\n\r\n<<\r\n" + quoted + "\r\n>>\r\n\r\n";
+    }
+    f.focus = in.ForwardPending ? FormField::EmpIn : FormField::Location;
+    in.ReplyPending = in.ForwardPending = false;
+  }
+}
+
+bool EgressoForm::MessageAddressedToMe() {
+  const std::string to = UpperText(Trim(f.EmpIn));
+  return to.empty() || to == EveryoneWord(ws_) || (!ws_.ThisUser.empty() && to.find(ws_.ThisUser) != std::string::npos);
+}
+
+void EgressoForm::OKbtnClick() {
+  if (!CheckFolder()) return;
+  Save();
+}
+
+void EgressoForm::Save() {
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const bool loc = f.locationFace;
+  if (archive_) {
+    // The archive is shown read-only: nothing in it changes from here.
+    Close();
+    return;
+  }
+  {
+    // The form's own reload is not a change made while it was open.
+    const bool reloaded = ws_.board.EmployeeTablesReloaded;
+    CheckEmployeeTables(ws_);
+    ws_.board.EmployeeTablesReloaded = reloaded;
+  }
+  const std::string who = UpperText(Trim(FieldText(f.EmpOut, 20))).substr(0, 3);
+  rec.setWho(who);
+  if (who != ws_.ThisUser && rec.readTime() == 0) {
+    rec.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+    rec.setReadDay(ws_.Today);
+  }
+  if (isNew_ && who.empty()) return StopAt(loc ? 1427 : 1418, FormField::EmpOut);
+  if (loc && ws_.mcfg.slotOf(who) == 0) return StopAt(215, FormField::EmpOut, who);
+
+  toEveryone_ = false;
+  if (isNew_ && !loc) {
+    const RecipientResult r = ResolveRecipients(ws_, f.EmpIn, rec);
+    if (!r.ok) return StopAt(215, FormField::EmpIn, r.badToken);
+    toEveryone_ = r.everyone;
+    if (Trim(f.EmpIn).empty()) {
+      const int answer = UltimateDialog(ws_, MessageText(ws_, 1428) + MessageText(ws_, 1429), -1,
+                                        MessageText(ws_, 407), MessageText(ws_, 408), "", 2);
+      if (answer != 1) {
+        f.focus = FormField::EmpIn;
+        return;
+      }
+      toEveryone_ = true;
+    }
+    if (toEveryone_)
+      for (int i = 1; i <= brd::Slots; ++i) rec.setToList(i, "");
+  }
+
+  if (loc) {
+    if (Trim(f.ReturnDate).empty()) return StopAt(1415, FormField::ReturnDate);
+    const std::int16_t day = ParseDay(ws_, f.ReturnDate, "", false);
+    if (day <= 0 || day >= kNoDateFrom) return StopAt(1415, FormField::ReturnDate);
+    if (isNew_ && day < ws_.Today) return StopAt(1426, FormField::ReturnDate);
+    if (Trim(f.ReturnTime).empty() && !ws_.options.ReturnDateTime) return StopAt(1415, FormField::ReturnTime);
+    const int at = Trim(f.ReturnTime).empty() ? 0 : ParseTime(ws_, FieldText(f.ReturnTime, 60));
+    if (ws_.options.ReturnDateTime && isNew_ && day == ws_.Today && at != 0 && at <= CurrentTimeHHMM(ws_))
+      return StopAt(1425, FormField::ReturnTime);
+    rec.setReturnAt(static_cast<std::int16_t>(at));
+    rec.setReturnDay(day);
+  } else if (Trim(FirstLine()).empty() && !Trim(f.ReturnTime).empty()) {
+    f.Location = FieldText(f.ReturnTime, 60) + (f.Location.empty() ? "" : "\r\n" + f.Location);
+  }
+  if (Trim(FirstLine()).empty()) return StopAt(loc ? 1416 : 1417, FormField::Location);
+
+  if (isNew_) {
+    rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+    rec.setMadeDay(ws_.Today);
+  }
+  std::uint8_t mark = f.ReadBtn ? 1 : 0;
+  if (!loc && f.DeleteBtn && who != ws_.ThisUser) {
+    mark = static_cast<std::uint8_t>(mark + 2);
+  } else {
+    rec.setClosed(f.DeleteBtn ? 1 : 0);
+  }
+  rec.setReadMark(ws_.UserSlot, mark);
+  if (rec.closed()) rec.setReturnDay(0);
+  if (who == ws_.ThisUser && isNew_)
+    for (int i = 1; i <= brd::Slots; ++i) rec.setReadMark(i, 0);
+  if (isNew_) rec.setEnteredBy(ws_.ThisUser);
+  const std::string subject = Trim(FieldText(f.ReturnTime, 60));
+  rec.setHeadline(FieldText(loc || subject.empty() ? FirstLine() : f.ReturnTime, 60));
+
+  const std::string lock = loc ? "LOCATELK" : "MEMOLK";
+  if (AcquireLock(ws_, lock, "EGOK")) {
+    if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
+    if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
+    bool written = false;
+    if (loc && ws_.board.EmployeeTablesReloaded) {
+      UltimateDialog(ws_, ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041), -1, "", "",
+                     MessageText(ws_, 29), 3);
+    } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
+      written = true;
+      const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
+      const int rc = bodyCut_ ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
+      if (rc != io::Ok)
+        ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
+    }
+    if (written) {
+      if (loc) WriteJournalLines();
+      Notify();
+      if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
+    }
+    ReleaseLock(ws_, lock);
+  }
+  Close();
+}
+
+void EgressoForm::WriteJournalLines() {
+  const bool shared = ws_.mcfg.flag(mcfg::InOutLogShared);
+  if (!ws_.mcfg.flag(mcfg::InOutLog) && !shared) return;
+  if (!AcquireLock(ws_, "EGLOG", "EGOK-LOG")) return;
+  const BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const std::string who = rec.who();
+  const std::string path = DataFile(ws_, shared ? std::string("INOUT.DAF") : "INOUT" + who + ".DAF");
+  std::string text;
+  if (rec.closed()) {
+    text = PadText(FormatDay(ws_, ws_.Today), -9) + PadText(FormatTime(ws_, CurrentTimeHHMM(ws_), true, true, 0), -7) +
+           PadText(who, -5) + "    " + MessageText(ws_, 1486);
+    if (who != ws_.ThisUser) text += " (" + MessageText(ws_, 1488) + " " + ws_.ThisUser + ")";
+    text += "\r\n";
+  } else {
+    text = PadText(FormatDay(ws_, rec.madeDay()), -9) + PadText(FormatTime(ws_, rec.madeTime(), true, true, 0), -7) +
+           PadText(who, -5) + "    " + MessageText(ws_, 1487) + "    " + MessageText(ws_, 1392) + ": " +
+           PadText(Trim(FormatDay(ws_, rec.returnDay())) + ", " + FormatTime(ws_, rec.returnAt(), true, true, 0), 17);
+    if (rec.enteredBy() != who) text += " (" + MessageText(ws_, 1447) + " " + rec.enteredBy() + ")";
+    text += "\r\n";
+    std::size_t start = 0;
+    const std::string body = BodyText(f.Location);
+    while (start <= body.size()) {
+      std::size_t end = body.find('\n', start);
+      std::string line = body.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!(end == std::string::npos && line.empty())) text += "    " + line + "\r\n";
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
+  }
+  std::FILE* out = std::fopen(path.c_str(), "ab");
+  int rc = out ? io::Ok : io::fromErrno(errno);
+  if (out) {
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) rc = io::DiskWriteError;
+    if (std::fclose(out) != 0 && rc == io::Ok) rc = io::DiskWriteError;
+  }
+  ReportIoError(ws_, rc, "EGOK-LOG");
+  NormalizeFileAttr(ws_, path);
+  ReleaseLock(ws_, "EGLOG");
+}
+
+void EgressoForm::Notify() {
+  const BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const bool toAll = toEveryone_ || rec.toList(1).empty();
+  if (!f.locationFace && !rec.closed() && rec.who() == ws_.ThisUser && ws_.options.Notifications) {
+    for (int i = 1; i <= brd::Slots; ++i) {
+      if (i == ws_.UserSlot) continue;
+      const std::string to = toAll ? ws_.mcfg.empInitials(i) : rec.toList(i);
+      if (to.empty() || to == ws_.ThisUser || to == "nul") continue;
+      PostNotification(ws_, to, 'M', rec.madeDay());
+    }
+  }
+  if (ws_.options.NotifyAll) {
+    for (int i = 1; i <= brd::Slots; ++i) {
+      if (i == ws_.UserSlot) continue;
+      PostNotification(ws_, rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A', rec.madeDay());
+    }
+  }
+}
+
+void EgressoForm::CancelBtnClick() {
+  if (!CheckFolder()) return;
+  if (!f.locationFace && !isNew_ && MessageAddressedToMe()) return Save();
+  if (edited_) {
+    Close();
+    return;
+  }
+  if (dirty_) {
+    const int answer = UltimateDialog(ws_, MessageText(ws_, 28), 3, MessageText(ws_, 407), MessageText(ws_, 408), "", 1);
+    if (answer == 1) ws_.form.FormCommand = 26;
+    Close();
+    return;
+  }
+  ws_.form.FormCommand = 26;
+  Close();
+}
+
+void EgressoForm::FwdRplyBtnClick(ReplyKind kind, std::string_view selection) {
+  if (!CheckFolder()) return;
+  FormState& c = ws_.form;
+  const BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  f.focus = FormField::Location;
+  c.ReplyTo = UpperText(Trim(f.EmpOut)).substr(0, 3);
+  c.CarrySubject = f.ReturnTime.substr(0, 120);
+  if (kind == ReplyKind::ReplyMenu && !f.locationFace) c.CarrySubject = NumberSubject(c.CarrySubject).substr(0, 120);
+  c.CarryHeader = MessageText(ws_, 1436) + " " + Trim(FormatDay(ws_, rec.madeDay())) + " " + MessageText(ws_, 1437) +
+                  " " + FormatTime(ws_, rec.madeTime(), true, true, 0) + ", ";
+  std::string quoted(selection);
+  if (kind == ReplyKind::Forward) {
+    if (quoted.empty()) quoted = f.Location;
+    const int slot = ws_.mcfg.slotOf(rec.who());
+    const std::string name = slot ? ws_.mcfg.empName(slot) : rec.who();
+    c.CarryHeader += name + " " + MessageText(ws_, 1439) + " " + MessageText(ws_, 1446) + " " + f.EmpIn + ": ";
+    c.ForwardPending = true;
+  } else {
+    c.CarryHeader += MessageText(ws_, 1438) + " " + MessageText(ws_, 1439) + ": ";
+    c.ReplyPending = true;
+    if (quoted.empty()) {
+      c.CarryHeader.clear();
+      quoted = " ";
+    }
+  }
+  if (c.CarryHeader.size() > 254) c.CarryHeader.resize(254);
+  if (ws_.platform.clipboard) ws_.platform.clipboard->setText(quoted);
+  Close();
+}
+
+void EgressoForm::Enter(FormField field) {
+  switch (field) {
+    case FormField::ReturnDate:
+      snapshot_ = f.ReturnDate;
+      if (!Trim(f.ReturnDate).empty()) {
+        const std::int16_t d = ParseDay(ws_, f.ReturnDate, "", false);
+        if (d > 0 && d < kNoDateFrom) {
+          calendar.Show(ws_, d);
+          f.showCalendar = true;
+        }
+      }
+      break;
+    case FormField::ReturnTime: snapshot_ = f.ReturnTime; break;
+    case FormField::EmpIn: snapshot_ = f.EmpIn; break;
+    case FormField::EmpOut:
+    case FormField::EmployeeOut: snapshot_ = f.EmpOut; break;
+    case FormField::Location: {
+      WriteBodyWhole(ws_, DescFile(), f.Location);
+      if (isNew_) {
+        const std::size_t end = f.Location.find_first_of("\r\n");
+        const int lineEnd = static_cast<int>(end == std::string::npos ? f.Location.size() : end);
+        f.locationSelStart = stepMinutes_ > 0 ? 0 : lineEnd;
+        f.locationSelLength = stepMinutes_ > 0 ? lineEnd : 0;
+      }
+      break;
+    }
+    default: break;
+  }
+}
+
+bool EgressoForm::Exit(FormField field) {
+  if (field == FormField::ReturnDate) {
+    const ReturnDateResult r = LeaveReturnDate(ws_, f.ReturnDate, snapshot_, calendar.Chosen() > 0 ? calendar.Chosen() : currentReturnDay_);
+    if (!r.ok) {
+      f.ReturnDate = snapshot_;
+      calendar.Show(ws_, currentReturnDay_);
+      f.showCalendar = true;
+      f.focus = FormField::ReturnDate;
+      return false;
+    }
+    f.ReturnDate = r.text;
+    f.showCalendar = false;
+    if (r.day > 0) currentReturnDay_ = r.day;
+    if (f.locationFace) FillReturnTimes();
+    return true;
+  }
+  if (field == FormField::ReturnTime && f.locationFace && !Trim(f.ReturnTime).empty()) {
+    f.ReturnTime = LeaveReturnTime(ws_, f.ReturnTime, currentReturnDay_);
+  }
+  if (field == FormField::Location) FindDialNumber();
+  return true;
+}
+
+void EgressoForm::LocAbbChange(int index) {
+  if (index < 0 || index >= static_cast<int>(f.LocAbbItems.size())) return;
+  ApplyAbbreviationLine(f.LocAbbItems[static_cast<std::size_t>(index)], true);
+}
+
+void EgressoForm::EmployeeInClick(int index) {
+  if (!CheckFolder() || index < 0 || index >= static_cast<int>(f.EmployeeInItems.size())) return;
+  f.EmpIn = PickRecipient(f.EmpIn, f.EmployeeInItems[static_cast<std::size_t>(index)], ws_);
+  dirty_ = true;
+}
+
+void EgressoForm::EmployeeOutClick(int index) {
+  if (!CheckFolder() || index < 0 || index >= static_cast<int>(f.EmployeeOutItems.size())) return;
+  f.EmpOut = PickSender(f.EmployeeOutItems[static_cast<std::size_t>(index)]);
+  const int slot = ws_.mcfg.slotOf(f.EmpOut);
+  f.EmployeeOutText = slot ? ws_.mcfg.empName(slot) : std::string();
+  dirty_ = true;
+}
+
+void EgressoForm::CalendarClick(int x, int y, bool& startDrag) {
+  startDrag = false;
+  const SmallCalendar::Hit hit = calendar.Click(ws_, x, y);
+  if (hit == SmallCalendar::Hit::Drag) {
+    startDrag = true;
+    return;
+  }
+  if (hit == SmallCalendar::Hit::Day) {
+    const std::int16_t d = ParseDay(ws_, calendar.DateText(ws_), "", false);
+    if (d > 0 && d < kNoDateFrom) f.ReturnDate = FormatDay(ws_, d);
+    dirty_ = true;
+  }
+}
+
+bool EgressoForm::CalendarKey(SmallCalendar::Key key) {
+  if (edited_ && key != SmallCalendar::Key::Home) return false;
+  calendar.Press(ws_, key);
+  const std::int16_t d = ParseDay(ws_, calendar.DateText(ws_), "", false);
+  if (d > 0 && d < kNoDateFrom) f.ReturnDate = FormatDay(ws_, d);
+  f.showCalendar = true;
+  return true;
+}
+
+void EgressoForm::Typed() { edited_ = dirty_ = true; }
+
+void EgressoForm::DeletePressed(FormField field) {
+  dirty_ = true;
+  if (field == FormField::ReturnDate) edited_ = true;
+}
+
+bool EgressoForm::Escape(FormField field, bool locationModified) {
+  switch (field) {
+    case FormField::EmployeeOut:
+    case FormField::EmpOut: f.EmpOut = snapshot_; return true;
+    case FormField::ReturnDate: f.ReturnDate = snapshot_; return true;
+    case FormField::ReturnTime: f.ReturnTime = snapshot_; return true;
+    case FormField::Location:
+      if (locationModified) {
+        const int answer = UltimateDialog(ws_, MessageText(ws_, f.locationFace ? 1433 : 1432), 3,
+                                          MessageText(ws_, 407), MessageText(ws_, 408), "", 1);
+        if (answer == 1) f.Location = ReadBodyText(DescFile());
+        return true;
+      }
+      break;
+    default: break;
+  }
+  cancelByKey_ = true;
+  CancelBtnClick();
+  return false;
+}
+
+std::string EgressoForm::Stamp() {
+  const std::string s = FormatDay(ws_, ws_.Today) + ", " + FormatTime(ws_, CurrentTimeHHMM(ws_), true, true, 0) + ": \r\n";
+  if (ws_.platform.clipboard) ws_.platform.clipboard->setText(s);
+  edited_ = dirty_ = true;
+  return s;
+}
+
+void EgressoForm::OpenLink(std::string_view text, int caret, int selectionStart, int selectionLength) {
+  if (!CheckFolder()) return;
+  std::string phone;
+  OpenLinkText(ws_, LinkTextAt(text, caret, selectionStart, selectionLength), phone);
+  if (!phone.empty()) dialRequest = phone;
+}
+
+std::vector<std::string> EgressoForm::PrintLines() {
+  const BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const bool loc = f.locationFace;
+  std::vector<std::string> lines;
+  std::string first = MessageText(ws_, loc ? 1390 : 1385) + ": " + f.EmpOut;
+  if (!loc)
+    first += " (" + Trim(FormatDay(ws_, rec.madeDay())) + ", " + FormatTime(ws_, rec.madeTime(), true, true, 0) + ")";
+  lines.push_back(first);
+  lines.push_back(loc ? MessageText(ws_, 1391) + ": " + f.ReturnDate : MessageText(ws_, 1384) + ": " + f.EmpIn);
+  lines.push_back(MessageText(ws_, loc ? 1392 : 1386) + ": " + f.ReturnTime);
+  lines.push_back("");
+  std::size_t start = 0;
+  const std::string& body = f.Location;
+  while (start < body.size()) {
+    std::size_t end = body.find('\n', start);
+    std::string line = body.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line.substr(0, 80));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<PrintRow> PrintLayout(const std::vector<std::string>& lines, bool landscape) {
+  std::vector<PrintRow> rows;
+  const int limit = landscape ? 40 : 54;
+  int page = 0, b = 5;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i < 4) {
+      rows.push_back({0, static_cast<int>(i), lines[i]});
+      continue;
+    }
+    rows.push_back({page, b - 1, lines[i]});
+    if (++b >= limit) {
+      ++page;
+      b = 1;
+    }
+  }
+  return rows;
+}
+
+}  // namespace egresso

@@ -1,0 +1,350 @@
+#include "messages/form_rules.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <fstream>
+
+#include "core/workstation.h"
+#include "messages/board_files.h"
+#include "startup/notices.h"
+#include "storage/dates.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+constexpr std::size_t kNotifyRecord = 11;  // string[10]
+constexpr int kNoticeEveryone = 1419;
+
+std::string Trim(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && (s[a] == ' ' || s[a] == '\t')) ++a;
+  while (b > a && (s[b - 1] == ' ' || s[b - 1] == '\t' || s[b - 1] == '\r')) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+// The lines of a text file; false when it cannot be read.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLines = 1000) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string line;
+  while (lines.size() < maxLines && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(FieldText(line, 254));
+  }
+  return true;
+}
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool IsTokenChar(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
+
+int GroupOf(const Workstation& ws, std::string_view code) {
+  if (code.empty()) return 0;
+  for (int g = 1; g <= mcfg::Groups; ++g)
+    if (ws.mcfg.groupName(g) == code) return g;
+  return 0;
+}
+
+}  // namespace
+
+ClockStep AddMinutes(int hhmm, long long minutes) {
+  long long total = static_cast<long long>(hhmm / 100) * 60 + hhmm % 100 + std::max(0LL, minutes);
+  ClockStep r;
+  r.days = static_cast<int>(std::min<long long>(total / 1440, 40000));
+  total %= 1440;
+  r.hhmm = static_cast<int>(total / 60 * 100 + total % 60);
+  return r;
+}
+
+AbbreviationResult ApplyAbbreviation(Workstation& ws, std::string_view line, int currentReturnDay, bool chosen) {
+  AbbreviationResult r;
+  const std::size_t lt = line.find('<');
+  const std::size_t at = line.find('@');
+  if (lt == std::string_view::npos && at == std::string_view::npos) {
+    r.changed = true;
+    r.firstLine = std::string(line) + " ";
+    return r;
+  }
+  const int now = CurrentTimeHHMM(ws);
+  if (lt != std::string_view::npos) {
+    const std::size_t gt = line.find('>', lt);
+    if (gt != std::string_view::npos && gt >= lt + 2) {
+      r.changed = true;
+      r.firstLine = Trim(line.substr(0, lt)) + " ";
+      const std::string n = Trim(line.substr(lt + 1, gt - lt - 1));
+      if (AllDigits(n)) {
+        const ClockStep s = AddMinutes(now, std::stoll(n));
+        r.setsReturn = true;
+        r.stepMinutes = static_cast<int>(std::stoll(n));
+        r.returnDay = std::min(currentReturnDay + s.days, kNoDateFrom - 1);
+        // Midnight is 2400 of the day before: 0 would read as no time.
+        r.returnTime = FormatTime(ws, s.hhmm == 0 ? 2400 : s.hhmm, true, true, 0);
+      }
+      return r;
+    }
+  }
+  if (at != std::string_view::npos) {
+    const std::size_t bang = line.find('!', at);
+    if (bang != std::string_view::npos && bang >= at + 2) {
+      r.changed = true;
+      r.firstLine = Trim(line.substr(0, at)) + " ";
+      const int t = ParseTime(ws, Trim(line.substr(at + 1, bang - at - 1)));
+      if (t > 0) {
+        r.setsReturn = true;
+        r.returnDay = currentReturnDay;
+        if (t < now && currentReturnDay == ws.Today) r.returnDay = currentReturnDay + 1;
+        r.returnTime = FormatTime(ws, t, true, true, 0);
+      }
+      return r;
+    }
+  }
+  if (!chosen) {
+    r.changed = true;
+    r.firstLine = std::string(line);
+  }
+  return r;
+}
+
+std::vector<std::string> LoadAbbreviations(Workstation& ws) {
+  std::vector<std::string> items;
+  ReadLines(DataFile(ws, "PLACE" + ws.ThisUser + ".DAF"), items);
+  ReadLines(DataFile(ws, "PLACE.DAF"), items);
+  return items;
+}
+
+bool DefaultDestination(Workstation& ws, std::string& line) {
+  std::vector<std::string> lines;
+  const std::string personal = DataFile(ws, "EG" + ws.ThisUser + ".DAF");
+  if (!ReadLines(fileExists(personal) ? personal : DataFile(ws, "EG.DAF"), lines, 1) || lines.empty()) return false;
+  line = lines.front();
+  return true;
+}
+
+std::vector<std::string> ReturnTimeList(Workstation& ws, int returnDay) {
+  std::vector<std::string> out;
+  const int now = CurrentTimeHHMM(ws);
+  const bool today = returnDay == ws.Today;
+  std::vector<std::string> lines;
+  if (ReadLines(DataFile(ws, "RETURNTM.DAF"), lines)) {
+    for (const auto& l : lines) {
+      const int t = ParseTime(ws, l);
+      if (t <= 0 || (today && t < now)) continue;
+      out.push_back(FormatTime(ws, t, true, true, 0));
+    }
+    return out;
+  }
+  const int step = ws.pcfg.i16(pcfg::PartitionMinutes);
+  if (step <= 0) return out;
+  int start = ws.pcfg.i16(pcfg::WorkDayBegin);
+  int end = ws.pcfg.i16(pcfg::WorkDayEnd);
+  if (start <= 0 || start > 2359) start = 800;
+  if (end <= 0 || end > 2359) end = 1730;
+  const ClockStep limit = AddMinutes(end, step);
+  const int stop = limit.days > 0 ? 2400 : limit.hhmm;
+  for (ClockStep t{start, 0}; t.days == 0 && t.hhmm < stop && out.size() < 1440; t = AddMinutes(t.hhmm, step)) {
+    if (today && t.hhmm < now) continue;
+    out.push_back(FormatTime(ws, t.hhmm, true, true, 0));
+  }
+  return out;
+}
+
+ReturnDateResult LeaveReturnDate(Workstation& ws, std::string_view text, std::string_view snapshot, int calendarDay) {
+  ReturnDateResult r;
+  std::string t = Trim(FieldText(text, 40));
+  if (!t.empty() && (t[0] == '+' || t[0] == '-')) t = ShiftDay(ws, FormatDay(ws, calendarDay, false, true), t);
+  if (t.empty()) t = Trim(snapshot);
+  if (t == "S" || t == "s") t = ws.form.LastDateEntered;
+  const std::int16_t day = ParseDay(ws, t, snapshot, true);
+  if (day == kBadDate || day < 0 || day >= kNoDateFrom) {
+    r.ok = false;
+    r.text = std::string(snapshot);
+    return r;
+  }
+  r.day = day;
+  r.text = day == 0 ? std::string() : FormatDay(ws, day);
+  if (day != 0) ws.form.LastDateEntered = Trim(r.text).substr(0, 12);
+  return r;
+}
+
+std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDay) {
+  int t = ParseTime(ws, FieldText(text, 60));
+  if (returnDay == ws.Today && t > 0 && t <= 1200 && t < CurrentTimeHHMM(ws)) t += 1200;
+  return FormatTime(ws, t, true, true, 0);
+}
+
+std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone) {
+  std::vector<std::string> items;
+  for (int i = 1; i <= mcfg::Employees; ++i) {
+    const std::string in = ws.mcfg.empInitials(i);
+    if (!in.empty()) items.push_back(in + ": " + ws.mcfg.empName(i));
+  }
+  for (int g = 1; g <= mcfg::Groups; ++g) {
+    const std::string code = ws.mcfg.groupName(g);
+    if (code.empty()) continue;
+    std::string members;
+    int shown = 0;
+    for (int m = 1; m <= mcfg::GroupSize && shown < 4; ++m) {
+      const std::string who = ws.mcfg.groupMember(g, m);
+      if (who.empty()) continue;
+      members += (shown++ ? "," : "") + who;
+    }
+    items.push_back(code + ": " + members + "...");
+  }
+  if (withEveryone) items.push_back(MessageText(ws, kNoticeEveryone));
+  return items;
+}
+
+std::string PickRecipient(std::string_view empIn, std::string_view item, const Workstation& ws) {
+  const std::size_t colon = item.find(':');
+  if (colon != std::string_view::npos && item.find(',', colon) != std::string_view::npos) {
+    // A group item: its members, all of them.
+    const int g = GroupOf(ws, Trim(item.substr(0, colon)));
+    std::string members;
+    for (int m = 1; g && m <= mcfg::GroupSize; ++m) {
+      const std::string who = ws.mcfg.groupMember(g, m);
+      if (!who.empty()) members += (members.empty() ? "" : ",") + who;
+    }
+    if (!members.empty()) return members;
+  }
+  std::string code;
+  for (char c : Trim(item.substr(0, std::min<std::size_t>(3, item.size()))))
+    if ((c >= '!' && c <= '+') || (c >= '0' && c <= '9') || (c >= '<' && c <= 'Z')) code += c;
+  if (code.empty()) return std::string(empIn);
+  if (std::string_view(empIn).find(code) != std::string_view::npos) return code;
+  return empIn.empty() ? code : std::string(empIn) + "," + code;
+}
+
+std::string PickSender(std::string_view item) {
+  const std::size_t colon = item.find(':');
+  return Trim(item.substr(0, colon == std::string_view::npos ? item.size() : colon)).substr(0, 3);
+}
+
+std::string EveryoneWord(Workstation& ws) {
+  std::string w = MessageText(ws, kNoticeEveryone).substr(0, 3);
+  return w.empty() ? "ALL" : UpperText(w);
+}
+
+RecipientResult ResolveRecipients(Workstation& ws, std::string_view empIn, BulBrdRcrd& rec) {
+  RecipientResult r;
+  const std::string text = UpperText(Trim(FieldText(empIn, 254)));
+  for (int i = 1; i <= brd::Slots; ++i) rec.setToList(i, "");
+  if (text.find(EveryoneWord(ws)) != std::string::npos) {
+    r.everyone = true;
+    return r;
+  }
+  if (text.find('@') != std::string::npos && text.find('.') != std::string::npos) {
+    // An outside mail address: nobody here is a recipient, and the message
+    // is not shown to everyone either.
+    rec.setToList(1, "nul");
+    return r;
+  }
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (!IsTokenChar(text[i])) {
+      ++i;
+      continue;
+    }
+    std::string token;
+    while (i < text.size() && IsTokenChar(text[i]) && token.size() < 3) token += text[i++];
+    const int slot = ws.mcfg.slotOf(token);
+    const int group = GroupOf(ws, token);
+    if (slot == 0 && group == 0) {
+      r.ok = false;
+      r.badToken = token;
+      return r;
+    }
+    if (slot != 0) rec.setToList(slot, token);
+    if (slot == 0 && group != 0) {
+      for (int m = 1; m <= mcfg::GroupSize; ++m) {
+        const std::string who = ws.mcfg.groupMember(group, m);
+        if (who.empty()) continue;
+        for (int s = 1; s <= mcfg::Employees; ++s)
+          if (ws.mcfg.empInitials(s) == who) rec.setToList(s, who);
+      }
+    }
+    if (rec.toList(1).empty()) rec.setToList(1, "nul");
+  }
+  return r;
+}
+
+std::string RecipientText(const BulBrdRcrd& rec) {
+  std::string out;
+  for (int i = 1; i <= brd::Slots; ++i) {
+    const std::string t = rec.toList(i);
+    if (t.empty() || t == "nul") continue;
+    out += (out.empty() ? "" : ",") + t;
+  }
+  return out;
+}
+
+std::string NumberSubject(std::string_view subject) {
+  const std::string s(subject);
+  if (!s.empty() && s.back() == '}') {
+    const std::size_t open = s.rfind('{');
+    if (open != std::string::npos && (s.size() - open <= 5 || s.size() < 4)) {
+      const std::string k = s.substr(open + 1, s.size() - open - 2);
+      if (AllDigits(k)) return s.substr(0, open + 1) + std::to_string(std::stoll(k) + 1) + "}";
+    }
+    return s;
+  }
+  return s.substr(0, 48) + " {1}";
+}
+
+int PostNotification(Workstation& ws, std::string_view initials, char letter, int madeDay) {
+  if (initials.empty() || initials == "nul" || ws.board.ReadOnlyView) return io::Ok;
+  const std::string path = DataFile(ws, "TIMER." + std::string(initials));
+  std::array<std::uint8_t, kNotifyRecord> rec{};
+  std::string text;
+  {
+    RecordFile f;
+    if (f.open(path, kNotifyRecord, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, rec) == io::Ok)
+      text = getPString(rec, 0, kNotifyRecord - 1);
+    else
+      text = std::to_string(madeDay);
+  }
+  if (text.find(letter) != std::string::npos) return io::Ok;
+  // The letters count, the day in front does not: a full text gives up
+  // its first characters rather than the letter.
+  text += letter;
+  if (text.size() > kNotifyRecord - 1) text.erase(0, text.size() - (kNotifyRecord - 1));
+  rec.fill(0);
+  putPString(rec, 0, kNotifyRecord - 1, text);
+  RecordFile f;
+  int rc = f.open(path, kNotifyRecord, RecordFile::Mode::ReadWrite);
+  if (rc != io::Ok) rc = f.open(path, kNotifyRecord, RecordFile::Mode::Create);
+  if (rc == io::Ok) rc = f.write(0, rec);
+  const int closeRc = f.close();
+  if (rc == io::Ok) rc = closeRc;
+  NormalizeFileAttr(ws, path);
+  return rc;
+}
+
+std::string FieldText(std::string_view text, std::size_t max) {
+  std::string out;
+  out.reserve(std::min(text.size(), max));
+  for (char c : text) {
+    if (out.size() >= max) break;
+    out += static_cast<unsigned char>(c) < 32 || c == 127 ? ' ' : c;
+  }
+  return out;
+}
+
+std::string BodyText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 32 && u != 127) out += c;
+    else if (c == '\r' || c == '\n' || c == '\t') out += c;
+  }
+  return out;
+}
+
+}  // namespace egresso

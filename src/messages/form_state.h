@@ -1,0 +1,28 @@
+// What the board hands to the sign out and message form before showing it,
+// and what the form leaves for the board and for its next use.
+#pragma once
+
+#include <string>
+
+namespace egresso {
+
+struct FormState {
+  // The request: ' ', '&' or the first character of notice 261 ask for a
+  // new record, the first character of notice 262 to open OpenRecordNumber.
+  // Set to 26 by a cancel that should not count as a change.
+  char FormCommand = ' ';
+  int OpenRecordNumber = 0;
+  int PreselectedSlot = 0;  // employee slot chosen on the board, 0 none
+
+  // Reply and forward carry-over for the next form.
+  std::string ReplyTo;       // at most 3
+  std::string CarrySubject;  // at most 120
+  std::string CarryHeader;   // at most 254
+  bool ReplyPending = false;
+  bool ForwardPending = false;
+
+  // The date last typed into the return date, brought back by "S".
+  std::string LastDateEntered;  // at most 12
+};
+
+}  // namespace egresso

@@ -1,0 +1,118 @@
+#include "startup/notify_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "core/workstation.h"
+#include "storage/bytes.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+
+namespace egresso {
+
+namespace {
+
+// Appending again when the file was taken meanwhile ends at the latest when
+// a reader stops taking it; a bound keeps a writer from spinning on a
+// folder where names never hold still.
+constexpr int kAppendAttempts = 20;
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// The record just appended through fd reads back as written: a file server
+// that appends for several computers without order may have let another
+// writer's record land on it (an equal record does as well).
+bool readsBack(int fd, const std::array<std::uint8_t, kNotifyRecordSize>& record) {
+  const off_t end = ::lseek(fd, 0, SEEK_CUR);
+  std::array<std::uint8_t, kNotifyRecordSize> back{};
+  return end >= static_cast<off_t>(record.size()) &&
+         ::pread(fd, back.data(), back.size(), end - static_cast<off_t>(record.size())) ==
+             static_cast<ssize_t>(back.size()) &&
+         back == record;
+}
+
+}  // namespace
+
+std::string NotifyFileOf(const Workstation& ws, std::string_view initials) {
+  return ws.paths.DataFolder + "/TIMER." + std::string(initials);
+}
+
+std::string ClaimedNotifyFile(const std::string& notifyFile) { return notifyFile + ".RD"; }
+
+int AppendNotifyRecord(const std::string& notifyFile, std::string_view text) {
+  text = text.substr(0, kNotifyRecordSize - 1);
+  std::array<std::uint8_t, kNotifyRecordSize> record{};
+  putPString(record, 0, kNotifyRecordSize - 1, text);
+  for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
+    // One write of the whole record: appending writes of several writers
+    // never interleave inside a record.
+    const int fd = ::open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return io::fromErrno(errno);
+    const ssize_t written = ::write(fd, record.data(), record.size());
+    const int writeErr = errno;
+    struct stat mine {};
+    const bool known = ::fstat(fd, &mine) == 0;
+    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(fd, record);
+    if (::close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
+    if (written < 0) return io::fromErrno(writeErr);
+    if (written != static_cast<ssize_t>(record.size())) return io::DiskWriteError;
+    // The file still under the user's name holds the record: whoever takes
+    // it later takes the record with it.
+    struct stat now {};
+    if (!known) return io::Ok;
+    if (intact && ::stat(notifyFile.c_str(), &now) == 0 && sameFile(now, mine)) return io::Ok;
+  }
+  return io::Ok;
+}
+
+int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) {
+  const std::string path = NotifyFileOf(ws, initials);
+  // A letter already waiting is not added again. Should the owner take the
+  // file right after this look, it takes that letter with it.
+  std::vector<std::string> waiting;
+  if (ReadNotifyTexts(path, waiting))
+    for (const auto& text : waiting)
+      if (text.find(letter) != std::string::npos) return io::Ok;
+  const int rc = AppendNotifyRecord(path, std::to_string(ws.Today) + letter);
+  NormalizeFileAttr(ws, path);
+  return rc;
+}
+
+bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return false;
+  for (std::size_t at = 0; at < bytes.size(); at += kNotifyRecordSize) {
+    const std::size_t length = static_cast<std::uint8_t>(bytes[at]);
+    const std::size_t available = std::min(bytes.size() - at - 1, kNotifyRecordSize - 1);
+    texts.push_back(bytes.substr(at + 1, std::min(length, available)));
+  }
+  return true;
+}
+
+std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile) {
+  std::vector<std::string> texts;
+  const std::string claimed = ClaimedNotifyFile(notifyFile);
+  // Renaming over a claimed file still there would lose its letters.
+  if (fileExists(claimed)) {
+    if (!ReadNotifyTexts(claimed, texts)) return texts;
+    deleteFile(claimed);
+  }
+  struct stat st {};
+  if (::stat(notifyFile.c_str(), &st) != 0 || st.st_size < static_cast<off_t>(kNotifyRecordSize)) return texts;
+  if (std::rename(notifyFile.c_str(), claimed.c_str()) != 0) return texts;
+  // Unreadable now: the claimed file is read at the next look.
+  if (ReadNotifyTexts(claimed, texts)) deleteFile(claimed);
+  return texts;
+}
+
+}  // namespace egresso
