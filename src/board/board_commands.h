@@ -19,9 +19,10 @@ struct Workstation;
 
 // The dialogs of other parts of the program that board commands open.
 struct BoardHooks {
-  // The sign out and message form, modally, with a mode letter and a record
-  // number (0 for a new record). True when the form asks to be opened again
-  // for a reply or a forward.
+  // The sign out and message form, modally, for the request already put in
+  // ws.form (the mode letter and record number are passed again for
+  // convenience; 0 for a new record). True when the form asks to be opened
+  // again for a reply or a forward.
   std::function<bool(char letter, int record)> openForm;
   // Restores configuration backup generation n (0..4).
   std::function<void(int generation)> restoreBackup;
