@@ -11,6 +11,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
   samba smbnetfs
+  poppler-utils
 )
 
 missing=()

@@ -71,6 +71,14 @@ struct BoardState {
   int Timer1PeriodMs = 5000;
   BoardRect SavedPlacement;
   std::string OutButtonHint;
+
+  // The announcement memo covers the list area (the buttons are disabled).
+  bool MemoEnlarged = false;
+  // The work clock the board shows: the entry's slot and its start (day,
+  // seconds of the day); ClockDay 0 when that clock is not running.
+  int ClockSlot = 0;
+  int ClockDay = 0;
+  int ClockStart = 0;
 };
 
 }  // namespace egresso

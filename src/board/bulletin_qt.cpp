@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDrag>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
@@ -10,9 +12,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -23,11 +29,15 @@
 #include <exception>
 
 #include "board/board_lines.h"
+#include "board/announcement.h"
 #include "board/board_list.h"
-#include "board/open_entry.h"
+#include "board/print_detail_qt.h"
 #include "messages/egresso_qt.h"
 #include "board/maintenance_menu_qt.h"
+#include "tools/file_maint_qt.h"
 #include "board/refresh.h"
+#include "board/work_clock.h"
+#include "core/waiting.h"
 #include "platform/text_qt.h"
 #include "startup/host.h"
 #include "startup/notices.h"
@@ -38,6 +48,7 @@
 #include "tools/dial_qt.h"
 #include "tools/editor.h"
 #include "tools/editor_qt.h"
+#include "tools/password.h"
 
 namespace egresso {
 
@@ -50,8 +61,14 @@ QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >>
 // nothing; the system's colours stand in for both then.
 bool OwnListColours(Workstation& ws) { return ListColour(ws) != ListTextColour(ws); }
 QColor ListBackground(Workstation& ws, const QPalette& pal) {
+  // The archive stands out in a colour of its own.
+  if (ws.ListMode == 0 && ws.ArchiveView && static_cast<std::uint32_t>(ws.pcfg.color(9)) != ListTextColour(ws))
+    return FromBgr(static_cast<std::uint32_t>(ws.pcfg.color(9)));
   return OwnListColours(ws) ? FromBgr(ListColour(ws)) : pal.color(QPalette::Base);
 }
+
+// The drag of a list line carries its record number and its list.
+constexpr const char* kLineMime = "application/x-egresso-line";
 QColor LineColour(Workstation& ws, const QPalette& pal, std::uint32_t colour) {
   return OwnListColours(ws) ? FromBgr(colour) : pal.color(QPalette::Text);
 }
@@ -124,9 +141,10 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
 
   fileMenu_ = menuBar()->addMenu("&File");
   fileSaveAnnouncement_ = fileMenu_->addAction("Save Announcement");
-  QMenu* restoreMenu = fileMenu_->addMenu("Restore");
-  fileRestore_ = restoreMenu->menuAction();
-  connect(restoreMenu, &QMenu::aboutToShow, this, [this, restoreMenu] { FileRestoreClick(ws_, *this, restoreMenu); });
+  restoreMenu_ = fileMenu_->addMenu("Restore");
+  restoreMenu_->setObjectName("FileRestore");
+  connect(restoreMenu_, &QMenu::aboutToShow, this, &TBulBrd::FillRestoreMenu);
+  connect(fileSaveAnnouncement_, &QAction::triggered, this, &TBulBrd::MemoExit);
   fileMenu_->addSeparator();
   fileExit_ = fileMenu_->addAction("Exit");
   connect(fileExit_, &QAction::triggered, this, &QWidget::close);
@@ -135,8 +153,10 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   editCopy_->setVisible(false);
   printMenu_ = menuBar()->addMenu("&Print");
   printDetail_ = printMenu_->addAction("Print Detail");
+  connect(printDetail_, &QAction::triggered, this, &TBulBrd::PrintDetailClick);
   searchMenu_ = menuBar()->addMenu("&Search");
   searchFind_ = searchMenu_->addAction("Find");
+  connect(searchFind_, &QAction::triggered, this, &TBulBrd::FindClick);
   switchItem_ = menuBar()->addAction("Switch");
   connect(switchItem_, &QAction::triggered, this, &TBulBrd::SwitchClick);
   toolsMenu_ = menuBar()->addMenu("&Tools");
@@ -144,11 +164,42 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   toolsDeleteTagged_ = toolsMenu_->addAction("Delete Tagged Messages");
   toolsDialing_ = toolsMenu_->addAction("Change Dialing Parameters");
   toolsPassword_ = toolsMenu_->addAction("Password");
-  connect(toolsConfiguration_, &QAction::triggered, this, [this] { ToolsConfigurationClick(ws_, *this); });
-  connect(toolsDeleteTagged_, &QAction::triggered, this, [this] { ToolsDeleteClick(ws_, *this); });
+  connect(toolsConfiguration_, &QAction::triggered, this, [this]() {
+    if (!CommandMayStart(ws_)) return;
+    if (configurationHook) configurationHook();
+    if (ws_.ListMode == 1) {
+      BuildBoardList(ws_);
+      FillLists();
+    }
+  });
+  connect(toolsDeleteTagged_, &QAction::triggered, this, [this]() {
+    if (DeleteTaggedMessages(ws_, hooks_) == CommandResult::Done) {
+      FillLists();
+      DrawBoardHeading();
+    }
+  });
+  connect(toolsDialing_, &QAction::triggered, this, [this]() {
+    if (dialingParametersHook && !CommandInProgress(ws_)) dialingParametersHook();
+  });
+  connect(toolsPassword_, &QAction::triggered, this, [this]() {
+    if (!CommandInProgress(ws_)) ChangePassword(ws_);
+  });
   helpMenu_ = menuBar()->addMenu("&Help");
   helpManual_ = helpMenu_->addAction("Read Manual");
   helpAbout_ = helpMenu_->addAction("About");
+  connect(helpManual_, &QAction::triggered, this, [this]() {
+    try {
+      ApplicationHelp(ws_, HelpRequestKind::Context, ws_.ListMode == 1 && !ws_.HostShown ? 1350 : 1300);
+    } catch (const std::exception& e) {
+      ReportException(ws_, "Exception", e.what(), "\"BBSHLP\"");
+    }
+  });
+  connect(helpAbout_, &QAction::triggered, this, [this]() {
+    const QString title = QString::fromStdString(ws_.paths.ProductTitle.empty() ? "Egresso" : ws_.paths.ProductTitle);
+    QMessageBox::about(this, helpAbout_->text().remove('&'),
+                       "<h3>" + title + "</h3><p>" + tr("Office in/out board and phone messages") + "</p><p>" +
+                           tr("Version") + " " + QCoreApplication::applicationVersion() + "</p>");
+  });
 
   central_ = new QWidget(this);
   setCentralWidget(central_);
@@ -157,6 +208,8 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bulBrdInfo_->installEventFilter(this);
   memo_ = new QPlainTextEdit(central_);
   memo_->setObjectName("Memo");
+  memo_->installEventFilter(this);
+  memo_->viewport()->installEventFilter(this);
 
   outBtn_ = new QPushButton("Out", central_);
   outBtn_->setObjectName("OutBtn");
@@ -166,7 +219,18 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   delBtn_->setObjectName("DelBtn");
   okBtn_ = new QPushButton("Exit", central_);
   okBtn_->setObjectName("OKbtn");
-  connect(okBtn_, &QPushButton::clicked, this, &QWidget::close);
+  connect(okBtn_, &QPushButton::clicked, this, &TBulBrd::OKbtnClick);
+  workClockBtn_ = new QPushButton(central_);
+  workClockBtn_->setObjectName("WorkClockBtn");
+  workClockBtn_->hide();
+  connect(workClockBtn_, &QPushButton::clicked, this, &TBulBrd::WorkClockBtnClick);
+  connect(outBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
+  connect(msgBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
+  connect(delBtn_, &QPushButton::clicked, this, [this]() {
+    OpenLine(bbsOldList_->currentItem() && bbsOldList_->currentItem()->isSelected() ? bbsOldList_ : bbsList_, true);
+  });
+  for (QPushButton* b : {outBtn_, msgBtn_, delBtn_, okBtn_, workClockBtn_}) b->installEventFilter(this);
+  for (QPushButton* b : {outBtn_, msgBtn_, delBtn_}) b->setAcceptDrops(true);
   memoBtn_ = new QToolButton(central_);
   memoBtn_->setObjectName("memoBtn");
   memoBtn_->setIcon(QIcon(memoGlyph_));
@@ -187,6 +251,8 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bbsList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   bbsList_->setMouseTracking(true);
   bbsList_->viewport()->installEventFilter(this);
+  bbsList_->installEventFilter(this);
+  bbsList_->viewport()->setAcceptDrops(true);
   connect(bbsList_, &QListWidget::currentRowChanged, this, [this](int row) { ws_.board.CurrentLine = row; });
   connect(bbsList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsList_); });
   oldListLabel_ = new QLabel(central_);
@@ -200,6 +266,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   bbsOldList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   bbsOldList_->viewport()->installEventFilter(this);
   connect(bbsOldList_, &QListWidget::itemSelectionChanged, this, [this] { UpdateDialButton(bbsOldList_); });
+  bbsOldList_->installEventFilter(this);
+  bbsOldList_->viewport()->setAcceptDrops(true);
+
 
   persMemoHint_ = new QLabel(central_);
   persMemoHint_->setObjectName("PersMemoHint");
@@ -218,12 +287,16 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   who_->installEventFilter(this);
   connect(who_, &QLineEdit::returnPressed, this, [this]() { WhoExit(); });
   whoBox_->hide();
+  connect(this, &TBulBrd::outCommand, this, [this](int record) { OutBtnClick(record); });
+  hooks_.openForm = [this](char, int) {
+    ShowEgresso();
+    return ws_.form.ReplyPending || ws_.form.ForwardPending;
+  };
+  hooks_.maintenance = [this](char) { OpenFileMaintenance(ws_, this); };
+  hooks_.restoreBackup = [this](int generation) { RunRestore(ws_, generation, this); };
+  configurationHook = [this]() { OpenConfiguration(ws_, this); };
+  dialingParametersHook = [this]() { RunPhoneDialer(ws_, false, {}, this); };
 
-  connect(outBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
-  connect(msgBtn_, &QPushButton::clicked, this, [this]() { OutBtnClick(); });
-  connect(bbsList_, &QListWidget::itemDoubleClicked, this, [this]() { OpenLine(bbsList_); });
-  connect(bbsOldList_, &QListWidget::itemDoubleClicked, this, [this]() { OpenLine(bbsOldList_); });
-  bbsList_->installEventFilter(this);
 
   timer1_ = new QTimer(this);
   timer1_->setInterval(ws_.board.Timer1PeriodMs);
@@ -280,6 +353,7 @@ void TBulBrd::showEvent(QShowEvent* event) {
 }
 
 void TBulBrd::closeEvent(QCloseEvent* event) {
+  if (ws_.HostShown) MemoExit();
   timer1_->stop();
   timer2_->stop();
   bbsList_->clear();
@@ -363,7 +437,6 @@ void TBulBrd::FormShow() {
   ws_.host.DialogAreaHeight = r.height - 4;
 
   memo_->setReadOnly(ws_.options.MemoReadOnly);
-  memo_->clear();
   bbsList_->setFont(listFont());
   bbsOldList_->setFont(listFont());
   QPalette pal = QApplication::palette(bbsList_);
@@ -379,9 +452,11 @@ void TBulBrd::FormShow() {
   const bool messages = ws_.ListMode == 0;
   bbsOldList_->setVisible(messages);
   oldListLabel_->setVisible(messages);
-  if (!ws_.board.OutButtonHint.empty()) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+  GetAnnouncement();
+  ApplyListColours();
   FillLists();
   LayoutControls();
+  UpdateButtons(ws_.UserSlot);
   DrawBoardHeading();
   if (!ws_.HostShown) okBtn_->setFocus();
   QApplication::restoreOverrideCursor();
@@ -412,8 +487,15 @@ void TBulBrd::LayoutControls() {
   else
     okBtn_->setGeometry(w - 10 - scaled(70), scaled(3), scaled(70), bh);
   dialBtn_->setGeometry(x, scaled(3), scaled(50), bh);
-  memo_->setGeometry(4, scaled(31), std::max(0, w - 8), scaled(48));
   const int listH = std::max(0, h - top - 4);
+  if (ws_.board.MemoEnlarged) {
+    // Over the heading and the list, from the memo's own top.
+    const int height = ws_.options.CompactMode ? this->height() - 65 : listH + 70;
+    memo_->setGeometry(4, scaled(31), std::max(0, w - 8), std::max(0, height));
+    memo_->raise();
+  } else {
+    memo_->setGeometry(4, scaled(31), std::max(0, w - 8), ws_.options.CompactMode ? scaled(36) : scaled(48));
+  }
   if (ws_.ListMode == 0) {
     const int upper = listH * 70 / 100;
     const int labelH = scaled(18);
@@ -423,6 +505,7 @@ void TBulBrd::LayoutControls() {
   } else {
     bbsList_->setGeometry(4, top, std::max(0, w - 8), listH);
   }
+  PlaceWorkClockBtn();
   whoBox_->setGeometry((w - scaled(120)) / 2, (h - scaled(40)) / 2, scaled(120), scaled(40));
   who_->setGeometry(scaled(30), scaled(8), scaled(60), scaled(24));
 }
@@ -451,6 +534,8 @@ void TBulBrd::DrawBoardHeading() {
 }
 
 void TBulBrd::SwitchClick() {
+  if (CommandInProgress(ws_)) return;
+  MemoExit();
   ws_.ListMode = ws_.ListMode == 1 ? 0 : 1;
   FormShow();
 }
@@ -466,6 +551,10 @@ void TBulBrd::Timer1Timer() {
     FormShow();
   else if (r.listRebuilt)
     FillLists();
+  // An announcement being edited here is not replaced under the writer's
+  // hands; it is loaded at a tick after the edit.
+  if (r.reloadAnnouncement && !memo_->document()->isModified() && !memo_->hasFocus()) GetAnnouncement();
+  if (workClockBtn_->isVisible() && ws_.board.ClockDay != 0) workClockBtn_->setText(fromRecordText(r.workClockText));
 }
 
 void TBulBrd::Timer2Timer() {
@@ -491,7 +580,41 @@ void TBulBrd::Timer2Timer() {
 }
 
 bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
+  // Events of the controls made first arrive while the window is still being built.
+  if (bbsOldList_ == nullptr || workClockBtn_ == nullptr) return QMainWindow::eventFilter(watched, event);
   const auto type = event->type();
+  if (type == QEvent::KeyPress) {
+    auto* ke = static_cast<QKeyEvent*>(event);
+    if (watched == who_ && ke->key() == Qt::Key_Escape) {
+      who_->clear();
+      whoBox_->hide();
+      return true;
+    }
+    QObject* control = watched == bbsList_->viewport() ? bbsList_ : watched == bbsOldList_->viewport() ? bbsOldList_ : watched;
+    if (KeyDown(control, ke->key(), ke->modifiers())) return true;
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if (type == QEvent::DragEnter || type == QEvent::DragMove) {
+    auto* de = static_cast<QDropEvent*>(event);
+    // Any control of the window accepts a line of a list.
+    if (de->mimeData() && de->mimeData()->hasFormat(kLineMime)) {
+      de->acceptProposedAction();
+      return true;
+    }
+  } else if (type == QEvent::Drop) {
+    auto* de = static_cast<QDropEvent*>(event);
+    if (de->mimeData() && de->mimeData()->hasFormat(kLineMime)) {
+      const QList<QByteArray> parts = de->mimeData()->data(kLineMime).split(' ');
+      if (parts.size() == 2) {
+        QWidget* target = watched == bbsList_->viewport() ? bbsList_
+                          : watched == bbsOldList_->viewport() ? bbsOldList_
+                                                                : qobject_cast<QWidget*>(watched);
+        de->acceptProposedAction();
+        DropRecord(target, parts[0].toInt(), parts[1] == "old" ? bbsOldList_ : bbsList_);
+      }
+      return true;
+    }
+  }
   if (watched == bbsList_->viewport() || watched == bbsOldList_->viewport()) {
     QListWidget* list = watched == bbsList_->viewport() ? bbsList_ : bbsOldList_;
     if (type == QEvent::MouseButtonPress) {
@@ -504,29 +627,43 @@ bool TBulBrd::eventFilter(QObject* watched, QEvent* event) {
         ws_.board.SelectedRecord = before;
         return true;
       }
+    } else if (type == QEvent::MouseButtonDblClick) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      if (QListWidgetItem* item = list->itemAt(me->position().toPoint()); item && me->button() == Qt::LeftButton) {
+        list->setCurrentItem(item);
+        item->setSelected(true);
+        OpenLine(list);
+        return true;
+      }
     } else if (type == QEvent::MouseButtonRelease) {
       ws_.board.SelectedRecord = -1;  // no drag went on from the press
-    } else if (type == QEvent::MouseMove && list == bbsList_) {
-      BBSlistMouseMove(static_cast<QMouseEvent*>(event));
+      pressList_ = nullptr;
+    } else if (type == QEvent::MouseMove) {
+      auto* me = static_cast<QMouseEvent*>(event);
+      if (pressList_ == list && (me->buttons() & Qt::LeftButton) &&
+          (me->position().toPoint() - pressAt_).manhattanLength() >= QApplication::startDragDistance()) {
+        StartDrag(list);
+        return true;
+      }
+      if (list == bbsList_) BBSlistMouseMove(me);
     } else if (type == QEvent::Leave && list == bbsList_) {
       persMemoHint_->hide();
-    }
-  } else if (watched == bbsList_ && type == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && bbsList_->selectedItems().size() == 1) {
-      OpenLine(bbsList_);
-      return true;
     }
   } else if (watched == bulBrdInfo_ && type == QEvent::MouseButtonRelease) {
     BulBrdInfoMouseUp(static_cast<QMouseEvent*>(event));
   } else if (watched == who_) {
-    if (type == QEvent::FocusOut && whoBox_->isVisible()) {
-      WhoExit();
-    } else if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-      who_->clear();
-      whoBox_->hide();
-      return true;
+    if (type == QEvent::FocusOut && whoBox_->isVisible()) WhoExit();
+  } else if (watched == memo_) {
+    if (type == QEvent::FocusIn && !memoBusy_ && !memo_->document()->isModified()) {
+      GetAnnouncement();  // entering the memo shows the latest announcement
+    } else if (type == QEvent::FocusOut) {
+      // A menu or another window taking the focus leaves the edit going on.
+      const auto reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) MemoExit();
     }
+  } else if (watched == memo_->viewport() && type == QEvent::MouseButtonDblClick) {
+    ToggleMemoLayout();
+    return true;
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -540,6 +677,8 @@ void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
   QListWidgetItem* item = list->itemAt(event->position().toPoint());
   if (item == nullptr) return;
   const std::string text = toRecordText(item->text());
+  // A confirmation answered No keeps the press after it from dragging.
+  const bool mayDrag = !std::exchange(blockDrag_, false) && !ws_.ArchiveView;
   if (list == bbsList_ && ws_.ListMode == 1 && event->position().x() >= list->viewport()->width() - 38) {
     // The memo of the line's employee; the line stays unselected. It opens
     // once the press is over, not inside it.
@@ -552,7 +691,12 @@ void TBulBrd::BBSlistMouseDown(QListWidget* list, QMouseEvent* event) {
     ws_.board.SelectedRecord = RecordNumberOfLine(text);
     if (ws_.ListMode == 1 && ws_.board.SelectedRecord >= 0) {
       UpdateOutHint(ws_, ws_.board.SelectedRecord);
-      outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+      UpdateWorkClockButton(ws_, ws_.board.SelectedRecord);
+      UpdateButtons(ws_.board.SelectedRecord);
+    }
+    if (mayDrag && ws_.board.SelectedRecord >= 0) {
+      pressList_ = list;
+      pressAt_ = event->position().toPoint();
     }
   }
 }
@@ -644,36 +788,307 @@ void TBulBrd::WhoExit() {
   emit outCommand(record);
 }
 
-void TBulBrd::ShowEgresso() {
-  TEgressoBrd form(ws_, this);
-  form.exec();
+void TBulBrd::keyPressEvent(QKeyEvent* event) {
+  if (KeyDown(this, event->key(), event->modifiers())) return;
+  QMainWindow::keyPressEvent(event);
+}
+
+int TBulBrd::SelectedRecordOf(QListWidget* list, bool* stale) const {
+  if (stale) *stale = false;
+  const auto& lines = list == bbsOldList_ ? ws_.board.BBSoldList : ws_.board.BBSlist;
+  const int row = list->currentRow();
+  if (row < 0 || row >= static_cast<int>(lines.size()) || !list->item(row)->isSelected()) return -1;
+  const std::string& text = lines[static_cast<std::size_t>(row)].text;
+  if (stale) *stale = LineIsStale(text);
+  return RecordNumberOfLine(text);
+}
+
+void TBulBrd::UpdateButtons(int record) {
+  if (!ws_.board.OutButtonHint.empty()) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
+  const bool clock = ws_.ListMode == 1 && ws_.options.WorkClock && !ws_.options.CompactMode;
+  workClockBtn_->setVisible(clock);
+  if (clock) {
+    if (record != ws_.board.ClockSlot) UpdateWorkClockButton(ws_, record);
+    const WorkClockButton state = WorkClockButtonState(ws_);
+    workClockBtn_->setToolTip(fromRecordText(state.hint));
+    workClockBtn_->setText(state.running ? fromRecordText(WorkClockElapsedText(ws_)) : QString());
+    workClockBtn_->setIcon(state.running ? QIcon() : style()->standardIcon(QStyle::SP_BrowserReload));
+    PlaceWorkClockBtn();
+  }
+  const bool enabled = !ws_.board.MemoEnlarged;
+  for (QPushButton* b : {outBtn_, msgBtn_, delBtn_, workClockBtn_}) b->setEnabled(enabled);
+}
+
+void TBulBrd::PlaceWorkClockBtn() {
+  const WorkClockButton state = WorkClockButtonState(ws_);
+  const QRect exit = okBtn_->geometry();
+  // Without the Exit button (the full layout) the clock takes its place at the right.
+  const int left = okBtn_->isVisibleTo(this) ? exit.x() - scaled(state.leftOfExit) : exit.right() - scaled(state.width);
+  workClockBtn_->setGeometry(left, exit.y(), scaled(state.width), exit.height());
 }
 
 void TBulBrd::AfterCommand() {
+  // The line chosen stays chosen when the rebuilt list still shows it.
+  const int chosen = SelectedRecordOf(bbsList_);
   FillLists();
-  if (ws_.ListMode == 1) outBtn_->setToolTip(fromRecordText(ws_.board.OutButtonHint));
-  (ws_.ListMode == 1 ? static_cast<QWidget*>(outBtn_) : bbsList_)->setFocus();
+  if (chosen >= 0)
+    for (int i = 0; i < static_cast<int>(ws_.board.BBSlist.size()); ++i)
+      if (RecordNumberOfLine(ws_.board.BBSlist[static_cast<std::size_t>(i)].text) == chosen) {
+        bbsList_->setCurrentRow(i);
+        break;
+      }
+  UpdateButtons(ws_.UserSlot);
+  if (!ws_.HostShown && !ws_.options.CompactMode && okBtn_->isVisible())
+    okBtn_->setFocus();
+  else if (ws_.ListMode == 1)
+    outBtn_->setFocus();
+  else
+    bbsList_->setFocus();
 }
 
-void TBulBrd::OutBtnClick(int record) {
+void TBulBrd::ApplyListColours() {
+  QPalette pal = QApplication::palette(bbsList_);
+  pal.setColor(QPalette::Base, ListBackground(ws_, pal));
+  bbsList_->setPalette(pal);
+  bbsOldList_->setPalette(pal);
+  bbsList_->viewport()->update();
+  bbsOldList_->viewport()->update();
+}
+
+void TBulBrd::OutBtnClick(int record, char letter) {
   StopIconFlashing(ws_);
-  if (record < 0 && ws_.ListMode == 1) {
-    QListWidgetItem* item = bbsList_->currentItem();
-    record = item && item->isSelected() ? RecordNumberOfLine(toRecordText(item->text())) : ws_.UserSlot;
-  }
-  OutCommand(ws_, record, [this]() { ShowEgresso(); });
+  if (CommandInProgress(ws_)) return;
+  if (record < 0 && ws_.ListMode == 1) record = SelectedRecordOf(bbsList_);
+  OutCommand(ws_, record, letter, hooks_);
   AfterCommand();
 }
 
-void TBulBrd::OpenLine(QListWidget* list) {
+void TBulBrd::OpenLine(QListWidget* list, bool deleteKey) {
   StopIconFlashing(ws_);
-  QListWidgetItem* item = list->currentItem();
-  if (item == nullptr) return;
-  const int record = RecordNumberOfLine(toRecordText(item->text()));
+  if (CommandInProgress(ws_)) return;
+  bool stale = false;
+  const int record = SelectedRecordOf(list, &stale);
   if (record < 0) return;
-  OpenEntry(ws_, record, list == bbsOldList_, [this]() { ShowEgresso(); });
+  int next = -1;
+  const CommandResult r = OpenEntry(ws_, record, stale, list == bbsOldList_, deleteKey, hooks_, &next);
+  if (r == CommandResult::Cancelled) blockDrag_ = true;
+  if (r == CommandResult::NotRun || r == CommandResult::Cancelled) return;
+  AfterCommand();
+  if (deleteKey && next >= 0 && next < list->count()) {
+    list->setCurrentRow(next);
+    list->setFocus();
+  }
+}
+
+void TBulBrd::StartDrag(QListWidget* list) {
+  const int record = ws_.board.SelectedRecord;
+  pressList_ = nullptr;
+  if (record < 0 || CommandInProgress(ws_)) return;
+  auto* drag = new QDrag(this);
+  auto* mime = new QMimeData;
+  mime->setData(kLineMime, QByteArray::number(record) + (list == bbsOldList_ ? " old" : " new"));
+  drag->setMimeData(mime);
+  drag->exec(Qt::MoveAction);
+  ws_.board.SelectedRecord = -1;
+  list->clearSelection();
+}
+
+void TBulBrd::DropRecord(QWidget* target, int record, QListWidget* source) {
+  if (CommandInProgress(ws_) || record < 0) return;
+  const auto& lines = source == bbsOldList_ ? ws_.board.BBSoldList : ws_.board.BBSlist;
+  bool stale = false;
+  for (const auto& l : lines)
+    if (RecordNumberOfLine(l.text) == record) stale = LineIsStale(l.text);
+  if (target == outBtn_ || target == msgBtn_) {
+    OutBtnDragDrop(ws_, record, stale, hooks_);
+  } else if (target == delBtn_) {
+    DelBtnDragDrop(ws_, record, source == bbsOldList_ ? BoardSource::OldList : BoardSource::List);
+  } else if ((target == bbsList_ || target == bbsOldList_) && target != source) {
+    ListDragDrop(ws_, record, target == bbsOldList_);
+  } else {
+    ws_.board.SelectedRecord = -1;
+    return;
+  }
   ws_.board.SelectedRecord = -1;
   AfterCommand();
+}
+
+bool TBulBrd::KeyDown(QObject* control, int qtKey, Qt::KeyboardModifiers modifiers) {
+  StopIconFlashing(ws_);
+  const bool ctrl = (modifiers & Qt::ControlModifier) != 0;
+  const bool alt = (modifiers & Qt::AltModifier) != 0;
+  ws_.host.OpenedByNotification = false;
+  KeyPress k;
+  k.ctrl = ctrl;
+  k.alt = alt;
+  switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: k.code = key::Enter; break;
+    case Qt::Key_Escape: k.code = key::Escape; break;
+    case Qt::Key_Delete: k.code = key::Delete; break;
+    case Qt::Key_Up: k.code = key::Up; break;
+    case Qt::Key_Down: k.code = key::Down; break;
+    case Qt::Key_PageUp: k.code = key::PageUp; break;
+    case Qt::Key_PageDown: k.code = key::PageDown; break;
+    default:
+      // Letters and digits as their upper-case characters.
+      if ((qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) || (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)) k.code = qtKey;
+      break;
+  }
+  if (k.code == 0) return false;
+  QListWidget* list = control == bbsList_ ? bbsList_ : control == bbsOldList_ ? bbsOldList_ : nullptr;
+  k.place = list == bbsList_      ? KeyPlace::List
+            : list == bbsOldList_ ? KeyPlace::OldList
+            : control == memo_    ? KeyPlace::Memo
+            : control == who_     ? KeyPlace::WhoEdit
+            : qobject_cast<QPushButton*>(control) ? KeyPlace::Button
+                                                  : KeyPlace::Window;
+  if (list) k.selectedLines = static_cast<int>(list->selectedItems().size());
+  const KeyAction action = KeyDownAction(ws_, k);
+  if (action == KeyAction::None) return false;
+  if (action == KeyAction::HideDial) {
+    if (k.code == key::Up || k.code == key::Down) ws_.board.LastDrawIndex = list->currentRow();
+    return false;  // the list moves its selection itself
+  }
+  // A key typed while a command waits for a lock starts nothing.
+  if (CommandInProgress(ws_)) return true;
+  if ((ctrl || alt) && !CheckDataFolder(ws_)) return true;
+  switch (action) {
+    case KeyAction::WhoNext: WhoExit(); break;
+    case KeyAction::OpenLine: OpenLine(bbsList_); break;
+    case KeyAction::DeleteLine: OpenLine(list, true); break;
+    case KeyAction::TaggedView:
+      ToggleTaggedView(ws_);
+      FillLists();
+      break;
+    case KeyAction::WhoBox: ShowWhoBox(QString(QChar(k.code))); break;
+    case KeyAction::WhoCancel:
+      who_->clear();
+      whoBox_->hide();
+      break;
+    case KeyAction::SaveMemo:
+      MemoExit();
+      if (ws_.board.MemoEnlarged) ToggleMemoLayout();
+      break;
+    case KeyAction::ShowEveryEntry:
+      ToggleShowEveryEntry(ws_);
+      FillLists();
+      break;
+    case KeyAction::ShowBlankEntries:
+      ToggleShowBlankEntries(ws_);
+      FillLists();
+      break;
+    case KeyAction::WorkClock: WorkClockBtnClick(); break;
+    case KeyAction::PrintDetail: PrintDetailClick(); break;
+    case KeyAction::ArchiveView:
+      if (ToggleArchiveView(ws_)) {
+        ApplyListColours();
+        FillLists();
+        DrawBoardHeading();
+      }
+      break;
+    case KeyAction::OwnEntry:
+      ToggleOwnEntry(ws_, hooks_);
+      AfterCommand();
+      break;
+    case KeyAction::Out: OutBtnClick(-1, static_cast<char>(k.code)); break;
+    default: break;
+  }
+  return true;
+}
+
+void TBulBrd::WorkClockBtnClick() {
+  if (CommandInProgress(ws_)) return;
+  ::egresso::WorkClockBtnClick(ws_);
+  UpdateButtons(ws_.UserSlot);
+}
+
+void TBulBrd::GetAnnouncement() {
+  memo_->setPlainText(fromRecordText(::egresso::GetAnnouncement(ws_)));
+  memo_->document()->setModified(false);
+}
+
+void TBulBrd::MemoExit() {
+  if (memoBusy_ || CommandInProgress(ws_)) return;
+  memoBusy_ = true;
+  const bool enlarged = ws_.board.MemoEnlarged;
+  std::string reloaded;
+  const MemoSave r =
+      ::egresso::MemoExit(ws_, memo_->document()->isModified(), toRecordText(memo_->toPlainText()), &reloaded);
+  if (r == MemoSave::Discarded) memo_->setPlainText(fromRecordText(reloaded));
+  if (r == MemoSave::Saved || r == MemoSave::Discarded) memo_->document()->setModified(false);
+  if (enlarged && !ws_.board.MemoEnlarged) {
+    LayoutControls();
+    UpdateButtons(ws_.board.ClockSlot);
+  }
+  memoBusy_ = false;
+}
+
+void TBulBrd::ToggleMemoLayout() {
+  ws_.board.MemoEnlarged = !ws_.board.MemoEnlarged;
+  LayoutControls();
+  UpdateButtons(ws_.board.ClockSlot);
+}
+
+void TBulBrd::OKbtnClick() {
+  if (ws_.board.MemoEnlarged) {
+    ToggleMemoLayout();
+    return;
+  }
+  MemoExit();
+  close();
+}
+
+void TBulBrd::FindClick() {
+  if (!::egresso::FindClick(ws_)) return;
+  FillLists();
+  DrawBoardHeading();
+  // The heading keeps showing the search until it is drawn again; the next
+  // rebuild lists everything.
+  ws_.board.SearchText.clear();
+}
+
+void TBulBrd::PrintDetailClick() {
+  if (!CommandMayStart(ws_)) return;
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  dialog.setOption(QAbstractPrintDialog::PrintSelection, SelectedRecordOf(bbsList_) >= 0);
+  if (dialog.exec() != QDialog::Accepted) return;
+  PrintDetail(printer, dialog.printRange() == QAbstractPrintDialog::Selection);
+}
+
+bool TBulBrd::PrintDetail(QPrinter& printer, bool selectionOnly) {
+  try {
+    std::vector<std::string> lines;
+    for (int i = 0; i < static_cast<int>(ws_.board.BBSlist.size()); ++i) {
+      if (selectionOnly && !(i < bbsList_->count() && bbsList_->item(i)->isSelected())) continue;
+      lines.push_back(ws_.board.BBSlist[static_cast<std::size_t>(i)].text);
+    }
+    if (PrintBoardLines(ws_, printer, lines)) return true;
+    ReportException(ws_, "EPrinter", "Printing failed", "\"BBSPDC\"");
+  } catch (const std::exception& e) {
+    ReportException(ws_, "Exception", e.what(), "\"BBSPDC\"");
+  }
+  return false;
+}
+
+void TBulBrd::FillRestoreMenu() {
+  restoreMenu_->clear();
+  for (const RestoreItem& item : RestoreMenuItems(ws_)) {
+    QAction* a = restoreMenu_->addAction(fromRecordText(item.caption));
+    a->setObjectName("FileRestore" + QString::number(item.generation));
+    const int n = item.generation;
+    connect(a, &QAction::triggered, this, [this, n]() {
+      RestoreClick(ws_, n, hooks_);
+      FillLists();
+      DrawBoardHeading();
+    });
+  }
+}
+
+void TBulBrd::ShowEgresso() {
+  TEgressoBrd form(ws_, this);
+  form.exec();
 }
 
 }  // namespace egresso

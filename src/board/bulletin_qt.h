@@ -6,6 +6,10 @@
 #include <QStyledItemDelegate>
 #include <string>
 
+#include <functional>
+
+#include "board/board_commands.h"
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -13,6 +17,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
+class QPrinter;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -57,14 +62,45 @@ class TBulBrd : public QMainWindow {
   void WhoExit();
   // Opens the "Who are you?" box with its first character typed.
   void ShowWhoBox(const QString& firstCharacter);
-  // The Out and message buttons for a record (-1: the selected line, or
-  // this user's own entry), and opening a line of either list.
-  void OutBtnClick(int record = -1);
-  void OpenLine(QListWidget* list);
+  // The commands (board/board_commands.h). The Out and message buttons for
+  // a record (-1: the selected line, or this user's own entry) and a key's
+  // mode letter (0: started by a button).
+  void OutBtnClick(int record = -1, char letter = 0);
+  // Opening the current line of a list (double click, Enter); deleteKey:
+  // the Delete key's variant, which closes it.
+  void OpenLine(QListWidget* list, bool deleteKey = false);
+  // A dragged line dropped on a button or list of the window.
+  void DropRecord(QWidget* target, int record, QListWidget* source);
+  // A key pressed in a control of the window; true when it was used.
+  bool KeyDown(QObject* control, int key, Qt::KeyboardModifiers modifiers);
+  void WorkClockBtnClick();
+  // The announcement memo.
+  void GetAnnouncement();
+  void MemoExit();
+  void ToggleMemoLayout();
+  void OKbtnClick();
+  void FindClick();
+  void PrintDetailClick();
+  // Prints the list (only its selected line when selectionOnly).
+  bool PrintDetail(QPrinter& printer, bool selectionOnly = false);
+  void FillRestoreMenu();
+
+  // The dialogs of other parts that the commands open; each hook left
+  // empty does nothing (the message form, restore, maintenance).
+  BoardHooks& Hooks() { return hooks_; }
+  // Tools menu dialogs of other parts.
+  std::function<void()> configurationHook;
+  std::function<void()> dialingParametersHook;
 
   QListWidget* BBSlist() const { return bbsList_; }
   QListWidget* BBSoldList() const { return bbsOldList_; }
   QLabel* BulBrdInfo() const { return bulBrdInfo_; }
+  QPlainTextEdit* Memo() const { return memo_; }
+  QPushButton* OutBtn() const { return outBtn_; }
+  QPushButton* MsgBtn() const { return msgBtn_; }
+  QPushButton* DelBtn() const { return delBtn_; }
+  QPushButton* WorkClockBtn() const { return workClockBtn_; }
+  QMenu* RestoreMenu() const { return restoreMenu_; }
   QFont listFont() const;
   QFont headingFont() const;
   QPushButton* ExitButton() const { return okBtn_; }
@@ -79,6 +115,7 @@ class TBulBrd : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Timer1Timer();
@@ -90,16 +127,27 @@ class TBulBrd : public QMainWindow {
   void ApplyCaptions();
   // Shows the sign out and message form modally for the request in the workstation.
   void ShowEgresso();
-  void AfterCommand();
   int scaled(int v) const;
   // The accessories: the dial button for the current line, the memo of an
   // employee's line.
   void UpdateDialButton(QListWidget* list);
   void dialBtnClick();
   void OpenPersonalMemo(int slot);
+  // After a command: the lists shown again, the hints and the focus.
+  void AfterCommand();
+  void UpdateButtons(int record);
+  void PlaceWorkClockBtn();
+  void ApplyListColours();
+  void StartDrag(QListWidget* list);
+  int SelectedRecordOf(QListWidget* list, bool* stale = nullptr) const;
 
   Workstation& ws_;
+  BoardHooks hooks_;
   bool shown_ = false;
+  bool memoBusy_ = false;     // MemoExit is asking: focus changes must not ask again
+  bool blockDrag_ = false;    // a cancelled confirmation: the next press starts no drag
+  QPoint pressAt_;
+  QListWidget* pressList_ = nullptr;
   QPixmap memoGlyph_;
 
   QMenu* fileMenu_ = nullptr;
@@ -109,7 +157,7 @@ class TBulBrd : public QMainWindow {
   QMenu* toolsMenu_ = nullptr;
   QMenu* helpMenu_ = nullptr;
   QAction* fileSaveAnnouncement_ = nullptr;
-  QAction* fileRestore_ = nullptr;
+  QMenu* restoreMenu_ = nullptr;
   QAction* fileExit_ = nullptr;
   QAction* editCopy_ = nullptr;
   QAction* printList_ = nullptr;
@@ -136,6 +184,7 @@ class TBulBrd : public QMainWindow {
   QToolButton* memoBtn_ = nullptr;
   QToolButton* dialBtn_ = nullptr;
   std::string dialText_;  // the line the dial button dials from
+  QPushButton* workClockBtn_ = nullptr;
   QLabel* persMemoHint_ = nullptr;
   QFrame* whoBox_ = nullptr;
   QLineEdit* who_ = nullptr;

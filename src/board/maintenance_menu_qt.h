@@ -1,17 +1,15 @@
-// The board's menu items that open the maintenance windows: Tools ▸
-// Configuration, Tools ▸ Delete Tagged Messages and File ▸ Restore.
+// The maintenance windows the board's menus open: the configuration dialog
+// (Tools > Configuration) and file maintenance (Tools > Delete Tagged
+// Messages, run by the board with both board locks held).
 #pragma once
 
-class QMenu;
+class QWidget;
 
 namespace egresso {
 
 struct Workstation;
-class TBulBrd;
 
-void ToolsConfigurationClick(Workstation& ws, TBulBrd& board);
-void ToolsDeleteClick(Workstation& ws, TBulBrd& board);
-// Fills the Restore submenu with the configuration backups there are.
-void FileRestoreClick(Workstation& ws, TBulBrd& board, QMenu* menu);
+void OpenConfiguration(Workstation& ws, QWidget* parent);
+void OpenFileMaintenance(Workstation& ws, QWidget* parent);
 
 }  // namespace egresso

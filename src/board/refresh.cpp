@@ -6,6 +6,7 @@
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
+#include "board/work_clock.h"
 #include "core/waiting.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
@@ -106,7 +107,10 @@ void FormShow(Workstation& ws) {
   if (ws.mcfg.flag(mcfg::TraceLog)) BoardTrace(ws, "FormShow: ");
   SelectBoardFiles(ws);
   BuildBoardList(ws);
-  if (ws.ListMode == 1) UpdateOutHint(ws, ws.UserSlot);
+  if (ws.ListMode == 1) {
+    UpdateOutHint(ws, ws.UserSlot);
+    UpdateWorkClockButton(ws, ws.UserSlot);
+  }
   if (ws.ListMode == 0) {
     // The new messages are on screen now; an announcement change that came
     // with them in the same file is still to be shown.
@@ -161,7 +165,7 @@ Timer1Result Timer1Timer(Workstation& ws) {
     return r;
   }
   if (ws.host.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
-  // AnnouncementChanged: the announcement memo reloads it.
+  r.reloadAnnouncement = ws.AnnouncementChanged;
 
   if (ws.MessageRefreshRequest) {
     BoardTrace(ws, "UpdateMessage: ");
@@ -192,7 +196,7 @@ Timer1Result Timer1Timer(Workstation& ws) {
     BuildBoardList(ws);
     r.listRebuilt = true;
   }
-  // The work-clock display comes with the work clock.
+  if (ws.ListMode == 1 && ws.options.WorkClock) r.workClockText = WorkClockElapsedText(ws);
 
   if (ws.mcfg.empInitials(1).empty() && !b.NoEmployeesNoticeShown) {
     b.NoEmployeesNoticeShown = true;
@@ -294,6 +298,7 @@ void MorningSignIn(Workstation& ws, int slot) {
     ReleaseLock(ws, "LOCATELK");
   }
   UpdateOutHint(ws, slot);
+  UpdateWorkClockButton(ws, slot);
   if (ws.ListMode == 1) BuildBoardList(ws);
   b.AutoSignInPending = false;
 }

@@ -23,6 +23,8 @@ struct Timer1Result {
   bool closeBoard = false;   // the program is ending
   bool listRebuilt = false;  // show the lists again
   bool modeChanged = false;  // the board switched to the in/out list: show it anew
+  bool reloadAnnouncement = false;  // another user changed the announcement
+  std::string workClockText;        // the running work clock's display, empty when none
 };
 Timer1Result Timer1Timer(Workstation& ws);
 

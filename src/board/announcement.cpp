@@ -1,0 +1,85 @@
+#include "board/announcement.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "core/workstation.h"
+#include "messages/board_files.h"
+#include "messages/form_rules.h"
+#include "startup/notices.h"
+#include "storage/locks.h"
+#include "storage/record_io.h"
+
+namespace egresso {
+
+namespace {
+
+// The file's lines joined by "\n"; false when the file cannot be read.
+bool ReadAnnouncementFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream all;
+  all << in.rdbuf();
+  if (in.bad()) return false;
+  text.clear();
+  for (char c : all.str())
+    if (c != '\r') text += c;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return true;
+}
+
+bool WriteAnnouncementFile(const std::string& path, std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') continue;
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  if (!out.empty()) out += "\r\n";
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << out;
+  f.close();
+  return static_cast<bool>(f);
+}
+
+std::string LoadAnnouncement(Workstation& ws, std::string_view failureTag) {
+  const std::string& path = ws.paths.AnnouncementFile;
+  if (!fileExists(path)) return MessageText(ws, 1716) + MessageText(ws, 1717) + MessageText(ws, 1718);
+  std::string text;
+  if (!ReadAnnouncementFile(path, text)) ReportException(ws, "EInOutError", path, failureTag);
+  return text;
+}
+
+}  // namespace
+
+std::string GetAnnouncement(Workstation& ws) {
+  ws.AnnouncementChanged = false;
+  return LoadAnnouncement(ws, "\"BBMMO1\"");
+}
+
+MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::string* reloaded) {
+  if (ws.options.MemoReadOnly || !modified) return MemoSave::Unchanged;
+  if (!AcquireLock(ws, "EGMEMO", "BBMMO")) return MemoSave::Busy;
+  const int answer =
+      UltimateDialog(ws, MessageText(ws, 1914), 3, MessageText(ws, 407), MessageText(ws, 408), "", 1);
+  MemoSave result = MemoSave::Discarded;
+  if (answer == 1) {
+    result = MemoSave::Saved;
+    bool ok = WriteAnnouncementFile(ws.paths.AnnouncementFile, text);
+    NormalizeFileAttr(ws, ws.paths.AnnouncementFile);
+    for (int slot = 1; slot <= mcfg::Employees; ++slot) {
+      if (slot == ws.UserSlot) continue;
+      const std::string initials = ws.mcfg.empInitials(slot);
+      if (!initials.empty() && PostNotification(ws, initials, 'B') != io::Ok) ok = false;
+    }
+    if (!ok) ReportException(ws, "EInOutError", ws.paths.AnnouncementFile, "\"BBMMO2\"");
+  } else {
+    const std::string fresh = LoadAnnouncement(ws, "\"BBMMO3\"");
+    if (reloaded) *reloaded = fresh;
+  }
+  ReleaseLock(ws, "EGMEMO");
+  ws.board.MemoEnlarged = false;
+  return result;
+}
+
+}  // namespace egresso

@@ -1,0 +1,18 @@
+// Print Detail on a printer or into a PDF file: the pages of
+// board/print_detail.h drawn with the board's printed heading.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class QPrinter;
+
+namespace egresso {
+
+struct Workstation;
+
+// Prints the lines (in the records' code page) portrait on the printer;
+// false when the printer cannot be drawn on.
+bool PrintBoardLines(Workstation& ws, QPrinter& printer, const std::vector<std::string>& lines);
+
+}  // namespace egresso

@@ -1,0 +1,107 @@
+#include "board/announcement.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "board/board_world.h"
+#include "board/refresh.h"
+#include "messages/form_rules.h"
+#include "startup/host.h"
+#include "startup/notify_file.h"
+#include "storage/bytes.h"
+#include "storage/locks.h"
+#include "support/fake_host_window.h"
+
+namespace egresso {
+namespace {
+
+using test::BoardWorld;
+
+struct Announcing : BoardWorld {
+  Announcing() {
+    ws.paths.AnnouncementFile = path("EGMEMO.TXT");
+    notice(1716, "No announcement yet. ");
+    notice(1717, "Click here; ");
+    notice(1718, "everybody will see it.");
+  }
+  // The letters waiting in an employee's notification file ("" when none).
+  // The texts of every record of a user's notification file, in order.
+  std::string letters(const std::string& initials) {
+    std::vector<std::string> texts;
+    ReadNotifyTexts(path("TIMER." + initials), texts);
+    std::string all;
+    for (const auto& t : texts) all += t;
+    return all;
+  }
+  int runChild(const std::string& user, const std::string& text) {
+    const std::string cmd = std::string("'") + EGRESSO_TEST_BIN_DIR + "/egresso_announcement_child' '" + dir.str() +
+                            "' " + user + " '" + text + "'";
+    return std::system(cmd.c_str());
+  }
+};
+
+TEST(Announcement, SavedTwiceItLeavesOneLetterForEveryOtherUser) {
+  Announcing a;
+  EXPECT_EQ(GetAnnouncement(a.ws), "No announcement yet. Click here; everybody will see it.");
+  ASSERT_EQ(PostNotification(a.ws, "CLA", 'M'), io::Ok);  // a message waits for CLA
+
+  std::string reloaded;
+  EXPECT_EQ(MemoExit(a.ws, false, "ignored", &reloaded), MemoSave::Unchanged);
+  EXPECT_TRUE(a.fake.dialogs.dialogs.empty());
+  EXPECT_EQ(MemoExit(a.ws, true, "Fire drill at 11\nBring a coat", &reloaded), MemoSave::Saved);
+  EXPECT_EQ(MemoExit(a.ws, true, "Fire drill at 11:30\nBring a coat", &reloaded), MemoSave::Saved);
+  EXPECT_EQ(test::readFile(a.dir / "EGMEMO.TXT"), "Fire drill at 11:30\r\nBring a coat\r\n");
+  EXPECT_EQ(GetAnnouncement(a.ws), "Fire drill at 11:30\nBring a coat");
+
+  const std::string today = std::to_string(a.ws.Today);
+  EXPECT_EQ(a.letters("ANN"), "") << "not to oneself";
+  EXPECT_EQ(a.letters("BOB"), today + "B");
+  EXPECT_EQ(a.letters("CLA"), today + "M" + today + "B");
+  EXPECT_EQ(a.letters("EVA"), today + "B");
+
+  // Discarding gives back what the file holds; a read-only memo never asks.
+  a.fake.dialogs.answers = {2};
+  EXPECT_EQ(MemoExit(a.ws, true, "typo", &reloaded), MemoSave::Discarded);
+  EXPECT_EQ(reloaded, "Fire drill at 11:30\nBring a coat");
+  a.ws.options.MemoReadOnly = true;
+  EXPECT_EQ(MemoExit(a.ws, true, "typo", &reloaded), MemoSave::Unchanged);
+}
+
+TEST(Announcement, ABusyLockSavesNothing) {
+  Announcing a;
+  auto bob = a.station("BOB");
+  a.ws.StationId = "ann-pc";
+  bob->StationId = "bob-pc";
+  ASSERT_TRUE(AcquireLock(*bob, "EGMEMO", "TEST"));
+  a.fake.lockAlert.keyAnswer = 27;  // the user gives up waiting
+  EXPECT_EQ(MemoExit(a.ws, true, "Closed on Friday", nullptr), MemoSave::Busy);
+  EXPECT_FALSE(std::filesystem::exists(a.dir / "EGMEMO.TXT"));
+  EXPECT_EQ(a.letters("BOB"), "");
+  ReleaseLock(*bob, "EGMEMO");
+}
+
+TEST(Announcement, SavedTwiceInAnotherProcessTheBoardReloadsIt) {
+  Announcing a;
+  a.ws.HostReady = true;
+  a.ws.options.Notifications = true;
+  ASSERT_EQ(a.runChild("BOB", "Parking closed today"), 0);
+  ASSERT_EQ(a.runChild("BOB", "Parking closed until Monday"), 0);
+  EXPECT_EQ(a.letters("ANN").find('B'), a.letters("ANN").rfind('B'));
+  EXPECT_NE(a.letters("ANN").find('B'), std::string::npos);
+  EXPECT_EQ(a.letters("CLA").size(), a.letters("ANN").size());
+  EXPECT_EQ(a.letters("BOB"), "");
+
+  // ANN's host finds the letter, and her board's next tick reloads the memo.
+  test::FakeHostWindow window;
+  Timer1Timer(a.ws, window);
+  EXPECT_TRUE(a.ws.AnnouncementChanged);
+  EXPECT_FALSE(std::filesystem::exists(a.dir / "TIMER.ANN"));
+  const Timer1Result r = Timer1Timer(a.ws);
+  EXPECT_TRUE(r.reloadAnnouncement);
+  EXPECT_EQ(GetAnnouncement(a.ws), "Parking closed until Monday");
+  EXPECT_FALSE(a.ws.AnnouncementChanged);
+}
+
+}  // namespace
+}  // namespace egresso
