@@ -73,6 +73,11 @@ namespace {
 // Where the time column of a compact line starts (0-based).
 std::size_t CompactTimeColumn(const LocationLine& l) { return Trimmed(l.name).size() + 2 + l.location.size() + 1; }
 bool ShowsStaleText(const LocationLine& l, std::string_view staleText) { return l.stale || l.location == staleText; }
+// The return time and date, a blank between them: a date that fills its
+// column ("9 DEC 26") would otherwise run on from the time ("9:00A9 DEC 26").
+std::string ReturnColumns(const LocationLine& l) {
+  return PadText(l.timeText, -kTimeWidth) + " " + PadText(l.dateText, -kDateWidth);
+}
 }  // namespace
 
 std::string DefaultLocationText(const LocationLine& l) {
@@ -81,9 +86,8 @@ std::string DefaultLocationText(const LocationLine& l) {
   s += PadText(l.name, 23);
   s += PadText(l.location, 36);
   s += ' ';
-  s += PadText(l.timeText, -kTimeWidth);
-  s += PadText(l.dateText, -kDateWidth);
-  s += std::string(9, ' ');
+  s += ReturnColumns(l);
+  s += std::string(8, ' ');
   s += RecordNumberText(l.record);
   s += l.stale ? 'X' : ' ';
   return s;
@@ -97,7 +101,7 @@ std::string ReturnFirstLocationText(const LocationLine& l, std::string_view stal
   if (ShowsStaleText(l, staleText))
     s += PadText(staleText, 17);
   else
-    s += PadText(l.timeText, -kTimeWidth) + PadText(l.dateText, -kDateWidth) + "   ";
+    s += ReturnColumns(l) + "  ";
   s += PadText(l.name, 23);
   s += PadText(l.location, 36);
   s += std::string(7, ' ');
@@ -107,8 +111,7 @@ std::string ReturnFirstLocationText(const LocationLine& l, std::string_view stal
 }
 
 std::string CompactLocationText(const LocationLine& l) {
-  std::string s = Trimmed(l.name) + ": " + l.location + " " + PadText(l.timeText, -kTimeWidth) +
-                  PadText(l.dateText, -kDateWidth);
+  std::string s = Trimmed(l.name) + ": " + l.location + " " + ReturnColumns(l);
   s = PadText(s, kRecordColumn - 1);
   s += RecordNumberText(l.record);
   s += l.stale ? 'X' : ' ';

@@ -41,8 +41,10 @@ TEST(BoardLines, DefaultLayoutPositions) {
   EXPECT_EQ(Cols(s, 24, 59), "Client visit, Harbour Street 12     ");
   EXPECT_EQ(Cols(s, 60, 60), " ");
   EXPECT_EQ(Cols(s, 61, 66), " 2:30P");
-  EXPECT_EQ(Cols(s, 67, 74), " 10DEC26");
-  EXPECT_EQ(Cols(s, 75, 83), std::string(9, ' '));
+  // A blank keeps the date apart from the time, however full its column.
+  EXPECT_EQ(Cols(s, 67, 67), " ");
+  EXPECT_EQ(Cols(s, 68, 75), " 10DEC26");
+  EXPECT_EQ(Cols(s, 76, 83), std::string(8, ' '));
   EXPECT_EQ(Cols(s, 84, 88), "00002");
   EXPECT_EQ(Cols(s, 89, 89), "X");
 
@@ -60,8 +62,9 @@ TEST(BoardLines, ReturnFirstLayoutPositions) {
   const std::string s = ReturnFirstLocationText(Sample(), "Not signed in yet");
   ASSERT_EQ(s.size(), 89u);
   EXPECT_EQ(Cols(s, 1, 6), " 2:30P");
-  EXPECT_EQ(Cols(s, 7, 14), " 10DEC26");
-  EXPECT_EQ(Cols(s, 15, 17), "   ");
+  EXPECT_EQ(Cols(s, 7, 7), " ");
+  EXPECT_EQ(Cols(s, 8, 15), " 10DEC26");
+  EXPECT_EQ(Cols(s, 16, 17), "  ");
   EXPECT_EQ(Cols(s, 18, 40), "Bob Carter             ");
   EXPECT_EQ(Cols(s, 41, 76), "Client visit, Harbour Street 12     ");
   EXPECT_EQ(Cols(s, 77, 83), std::string(7, ' '));

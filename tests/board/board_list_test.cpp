@@ -63,10 +63,10 @@ TEST(BoardList, EmployeesInNameOrderWithTheirReturn) {
   ASSERT_EQ(bob.size(), 89u);
   EXPECT_EQ(Cols(bob, 24, 59), PadText("Client visit, Harbour Street 12", 36));
   EXPECT_EQ(Cols(bob, 61, 66), PadText(BoardTimeText(w.ws, 1430), -6));
-  EXPECT_EQ(Cols(bob, 67, 74), std::string(8, ' ')) << "no date when the return is today";
+  EXPECT_EQ(Cols(bob, 67, 75), std::string(9, ' ')) << "no date when the return is today";
   EXPECT_EQ(Cols(bob, 84, 88), "00002");
   EXPECT_EQ(Cols(bob, 89, 89), " ");
-  EXPECT_EQ(Cols(lines[3], 67, 74), BoardDateText(w.ws, w.ws.Today + 2));
+  EXPECT_EQ(Cols(lines[3], 68, 75), BoardDateText(w.ws, w.ws.Today + 2));
   EXPECT_EQ(Cols(lines[0], 24, 83), std::string(60, ' ')) << "Ann is in";
 
   w.ws.board.ShowBlankEntries = false;
