@@ -40,6 +40,7 @@ class MaintenanceMenus : public ::testing::Test {
     ASSERT_TRUE(CreateDemoFolder(ws, dir.str(), error)) << error;
     ws.paths.ProductTitle = "Egresso";
     ws.paths.ProgramFolder = dir.str();
+    ws.locks.TraceFolder = dir.str();
     ws.ListMode = 1;
     board = std::make_unique<TBulBrd>(ws);
     board->show();
