@@ -15,6 +15,8 @@
 #include <QStyle>
 #include <QTableWidget>
 
+#include <utility>
+
 #include "config/custom.h"
 #include "core/workstation.h"
 #include "platform/text_qt.h"
@@ -198,6 +200,10 @@ void TCustom::gridLeft() {
 }
 
 bool TCustom::eventFilter(QObject* watched, QEvent* event) {
+  if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) && watched->isWidgetType() &&
+      watched == QApplication::focusWidget() && static_cast<QWidget*>(watched)->window() == this &&
+      formKey(static_cast<QWidget*>(watched), static_cast<QKeyEvent*>(event)))
+    return true;
   // Focus coming back when a message box or menu closes is no entering.
   const bool returning = event->type() == QEvent::FocusIn &&
                          (static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason ||
@@ -236,9 +242,40 @@ bool TCustom::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+// Every key reaches the focused control as a shortcut check first, so the
+// data folder is checked there, before a menu accelerator can act.
+bool TCustom::formKey(QWidget* target, QKeyEvent* event) {
+  const bool press = event->type() == QEvent::KeyPress;
+  if (press && std::exchange(refusedKey_, false)) return true;
+  const int key = event->key();
+  if (!(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) || key == Qt::Key_Control ||
+      key == Qt::Key_Alt || key == Qt::Key_AltGr || key == Qt::Key_Shift || key == Qt::Key_Meta)
+    return false;
+  if (!CheckDataFolder(ws_)) {
+    refusedKey_ = !press;
+    event->accept();
+    return true;
+  }
+  if (press && key == Qt::Key_Tab && (target == EmpGrid || EmpGrid->isAncestorOf(target))) {
+    focusPastGrid();
+    return true;
+  }
+  return false;
+}
+
+// The grid keeps Tab for moving between its cells; Ctrl+Tab leaves it.
+void TCustom::focusPastGrid() {
+  QWidget* next = EmpGrid->nextInFocusChain();
+  while (next != EmpGrid && (next == this || EmpGrid->isAncestorOf(next) || !(next->focusPolicy() & Qt::TabFocus) ||
+                             !next->isEnabled() || !next->isVisibleTo(this)))
+    next = next->nextInFocusChain();
+  if (next != EmpGrid) next->setFocus(Qt::TabFocusReason);
+}
+
 void TCustom::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Print) {
-    printForm();
+    QPrinter printer;
+    printForm(printer);
     return;
   }
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && CancelBtn->hasFocus()) {
@@ -248,11 +285,10 @@ void TCustom::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void TCustom::printForm() {
+void TCustom::printForm(QPrinter& printer) {
   if (!CheckDataFolder(ws_)) return;
   const QPixmap image = grab();
   image.save(QString::fromStdString(ws_.paths.DataFolder + "/prntscrn.bmp"), "BMP");
-  QPrinter printer;
   QPainter painter;
   if (!painter.begin(&printer)) return;
   const QRect page = painter.viewport();

@@ -9,6 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QPrinter;
 class QPushButton;
 class QTableWidget;
 
@@ -38,6 +39,10 @@ class TCustom : public QDialog {
   void OKBtnClick();
   void reject() override;
 
+ public:
+  // Print Screen: the form's image into the data folder and onto printer.
+  void printForm(QPrinter& printer);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -49,13 +54,16 @@ class TCustom : public QDialog {
   void applyFocus();
   void cellChanged(int row, int col, int prevRow, int prevCol);
   void gridLeft();
-  // Print Screen: the form's image into the data folder and to the printer.
-  void printForm();
+  // Ctrl and Alt keys; true when the key is used up here.
+  bool formKey(QWidget* target, QKeyEvent* event);
+  void focusPastGrid();
 
   Workstation& ws_;
   CustomDialog& logic_;
   bool syncing_ = false;
   bool inGrid_ = false;
+  // A key refused before its shortcut check is refused as a key press too.
+  bool refusedKey_ = false;
 };
 
 }  // namespace egresso

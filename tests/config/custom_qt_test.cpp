@@ -4,11 +4,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QPrinter>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+
+#include <filesystem>
 
 #include "board/board_world.h"
 #include "config/custom.h"
@@ -76,6 +82,62 @@ TEST_F(CustomWindow, EscapeAsksBeforeDroppingChanges) {
   QTest::keyClick(&d, Qt::Key_Escape);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(w.ws.mcfg.mainUserInitials(), "ANN");
+}
+
+TEST_F(CustomWindow, CtrlTabLeavesTheGridAndCtrlKeysNeedTheDataFolder) {
+  TCustom d(w.ws, logic);
+  d.show();
+  d.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+  d.EmpGrid->setFocus();
+  d.EmpGrid->setCurrentCell(6, 0);
+  QTest::keyClick(d.EmpGrid, Qt::Key_Tab);  // a plain Tab stays among the cells
+  EXPECT_TRUE(d.EmpGrid->hasFocus());
+  EXPECT_EQ(d.EmpGrid->currentColumn(), 1);
+  d.EmpGrid->setCurrentCell(6, 0);
+  d.EmpGrid->editItem(d.EmpGrid->item(6, 0));
+  QTest::keyClicks(QApplication::focusWidget(), "GUS");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(d.OKbtn->hasFocus());
+  EXPECT_EQ(d.EmpGrid->item(6, 0)->text(), "GUS");  // the open cell was taken
+  EXPECT_EQ(w.fake.dialogs.beeps, 0);
+
+  // With the data folder gone a Ctrl or Alt key does nothing but say so,
+  // a shortcut of the form included.
+  int shortcuts = 0;
+  QShortcut probe(QKeySequence(Qt::CTRL | Qt::Key_J), &d);
+  QObject::connect(&probe, &QShortcut::activated, [&] { ++shortcuts; });
+  d.EmpGrid->setFocus();
+  std::filesystem::rename(w.ws.paths.MainConfigPath, w.path("CFGMAIN.OFF"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_TRUE(d.EmpGrid->hasFocus());
+  EXPECT_EQ(w.fake.dialogs.beeps, 1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_J, Qt::ControlModifier);
+  EXPECT_EQ(shortcuts, 0);
+  EXPECT_EQ(w.fake.dialogs.beeps, 2);
+  EXPECT_NE(w.fake.dialogs.allText().find(w.ws.paths.DataFolder), std::string::npos);
+
+  std::filesystem::rename(w.path("CFGMAIN.OFF"), w.ws.paths.MainConfigPath);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_J, Qt::ControlModifier);
+  EXPECT_EQ(shortcuts, 1);
+  EXPECT_EQ(w.fake.dialogs.beeps, 2);
+}
+
+TEST_F(CustomWindow, PrintScreenKeepsTheImageAndPrintsItToAFile) {
+  TCustom d(w.ws, logic);
+  d.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  QPrinter printer;
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(w.path("form.pdf")));
+  d.printForm(printer);
+  const QImage saved(QString::fromStdString(w.path("prntscrn.bmp")), "BMP");
+  EXPECT_EQ(saved.size(), d.size());
+  QFile pdf(QString::fromStdString(w.path("form.pdf")));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  const QByteArray bytes = pdf.readAll();
+  EXPECT_TRUE(bytes.startsWith("%PDF"));
+  EXPECT_TRUE(bytes.contains("/Image"));  // the form's picture is on the page
 }
 
 }  // namespace
