@@ -17,12 +17,15 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
 
 #include "core/workstation.h"
@@ -183,7 +186,6 @@ TEgressoBrd::TEgressoBrd(Workstation& ws, QWidget* parent) : QDialog(parent), ws
   location_ = Make<QPlainTextEdit>(locationBox_, "Location");
   QFont mono("Liberation Mono");
   mono.setStyleHint(QFont::TypeWriter);
-  mono.setPointSize(10);
   location_->setFont(mono);
   location_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   location_->setTabChangesFocus(true);
@@ -283,44 +285,75 @@ void TEgressoBrd::showEvent(QShowEvent* event) {
 
 void TEgressoBrd::layoutFace() {
   const bool loc = logic_.f.locationFace;
-  const int w = 536;
-  empOutBox_->setGeometry(8, 4, 220, 52);
-  empOut_->setGeometry(8, 20, 48, 24);
-  employeeOut_->setGeometry(60, 20, 152, 24);
-  empInBox_->setGeometry(236, 4, w - 244, 52);
-  empIn_->setGeometry(8, 20, 130, 24);
-  employeeIn_->setGeometry(142, 20, w - 244 - 150, 24);
-  empInList_->setGeometry(142, 2, w - 244 - 150, 16);
-  empInList_->hide();
-  returnDateBox_->setGeometry(236, 4, 130, 52);
-  returnDate_->setGeometry(8, 20, 114, 24);
-  if (loc) {
-    returnTimeBox_->setGeometry(374, 4, w - 382, 52);
-    returnTime_->setGeometry(8, 20, w - 382 - 16, 24);
-  } else {
-    returnTimeBox_->setGeometry(8, 60, w - 16, 52);
-    returnTime_->setGeometry(8, 20, w - 32, 24);
+  // The compact face keeps the arrangement at three quarters of the size,
+  // in the small fonts of the compact board; the calendar keeps its size.
+  const bool compact = ws_.options.CompactMode;
+  auto s = [compact](int v) { return compact ? static_cast<int>(std::lround(v * 0.75)) : v; };
+  if (compact) {
+    QFont small = font();
+    small.setPointSize(7);
+    setFont(small);
   }
-  locAbbBox_->setGeometry(8, 60, w - 16, 52);
-  locAbb_->setGeometry(8, 20, w - 32, 24);
+  QFont mono = location_->font();
+  mono.setPointSize(compact ? 8 : 10);
+  location_->setFont(mono);
+
+  const int w = s(536);
+  empOutBox_->setGeometry(s(8), s(4), s(220), s(52));
+  empOut_->setGeometry(s(8), s(20), s(48), s(24));
+  employeeOut_->setGeometry(s(60), s(20), s(152), s(24));
+  empInBox_->setGeometry(s(236), s(4), w - s(244), s(52));
+  empIn_->setGeometry(s(8), s(20), s(130), s(24));
+  employeeIn_->setGeometry(s(142), s(20), w - s(244 + 150), s(24));
+  empInList_->setGeometry(s(142), s(2), w - s(244 + 150), s(16));
+  empInList_->hide();
+  returnDateBox_->setGeometry(s(236), s(4), s(130), s(52));
+  returnDate_->setGeometry(s(8), s(20), s(114), s(24));
+  if (loc) {
+    returnTimeBox_->setGeometry(s(374), s(4), w - s(382), s(52));
+    returnTime_->setGeometry(s(8), s(20), w - s(382 + 16), s(24));
+  } else {
+    returnTimeBox_->setGeometry(s(8), s(60), w - s(16), s(52));
+    returnTime_->setGeometry(s(8), s(20), w - s(32), s(24));
+  }
+  locAbbBox_->setGeometry(s(8), s(60), w - s(16), s(52));
+  locAbb_->setGeometry(s(8), s(20), w - s(32), s(24));
   // The text box takes the room of the destination list when there is none.
   const bool abbreviations = loc && logic_.f.showLocAbb;
-  const int textTop = !loc || abbreviations ? 116 : 60;
-  locationBox_->setGeometry(8, textTop, w - 16, 330 - textTop);
-  location_->setGeometry(8, 20, w - 32, 330 - textTop - 28);
-  smClndrBox_->setGeometry(236, 56, SmallCalendar::Width + 4, SmallCalendar::Height + 4);
+  const int textTop = s(!loc || abbreviations ? 116 : 60);
+  locationBox_->setGeometry(s(8), textTop, w - s(16), s(330) - textTop);
+  location_->setGeometry(s(8), s(20), w - s(32), s(330 - 28) - textTop);
+  smClndrBox_->setGeometry(s(236), s(56), SmallCalendar::Width + 4, SmallCalendar::Height + 4);
   smClndr_->move(2, 2);
   smClndrBox_->setTitle(QString());
-  deleteBtn_->setGeometry(12, 338, 130, 24);
-  readBtn_->setGeometry(146, 338, 130, 24);
-  rplyBtn_->setGeometry(272, 336, 28, 28);
-  fwdBtn_->setGeometry(304, 336, 28, 28);
-  dialBtn_->setGeometry(336, 336, 28, 28);
-  label1_->setGeometry(12, 368, 340, 18);
-  label2_->setGeometry(12, 386, 340, 18);
-  okBtn_->setGeometry(w - 160, 336, 72, 28);
-  cancelBtn_->setGeometry(w - 82, 336, 72, 28);
-  setFixedSize(w, 408 + kMenuHeight);
+  deleteBtn_->setGeometry(s(12), s(338), s(130), s(24));
+  readBtn_->setGeometry(s(146), s(338), s(122), s(24));
+  rplyBtn_->setGeometry(s(272), s(336), s(28), s(28));
+  fwdBtn_->setGeometry(s(304), s(336), s(28), s(28));
+  dialBtn_->setGeometry(s(336), s(336), s(28), s(28));
+  label1_->setGeometry(s(12), s(368), s(340), s(18));
+  label2_->setGeometry(s(12), s(386), s(340), s(18));
+  okBtn_->setGeometry(w - s(160), s(336), s(72), s(28));
+  cancelBtn_->setGeometry(w - s(82), s(336), s(72), s(28));
+  setFixedSize(w, s(408) + std::max(s(kMenuHeight), menu_->sizeHint().height()));
+  placeByBoard(compact);
+}
+
+// The compact form opens over the board's top left corner, as the other
+// windows of the compact board do; otherwise it is centred on the board.
+// Either way it stays on the board's screen.
+void TEgressoBrd::placeByBoard(bool compact) {
+  QWidget* board = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  if (board == nullptr || !board->isVisible()) return;
+  const QRect b = board->frameGeometry();
+  const QSize size = frameGeometry().size().expandedTo(this->size());
+  QPoint at = compact ? b.topLeft() : b.center() - QPoint(size.width() / 2, size.height() / 2);
+  if (QScreen* screen = board->screen()) {
+    const QRect area = screen->availableGeometry();
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - size.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - size.height())));
+  }
+  move(at);
 }
 
 void TEgressoBrd::pull() {
@@ -595,7 +628,8 @@ bool TEgressoBrd::keyDown(QObject* watched, QKeyEvent* k) {
   if (ctrl && isCalculatorKey(key)) {
     // The calculator's total comes back through the clipboard, pasted
     // where the key was pressed when that was the text.
-    if (RunCalculator(ws_, this) == CalcTotalInClipboard && field == FormField::Location) location_->paste();
+    if (RunCalculator(ws_, this) == CalcTotalInClipboard && field == FormField::Location && ws_.platform.clipboard)
+      location_->insertPlainText(ToBox(ws_.platform.clipboard->text()));
     return true;
   }
   const QString text = k->text();

@@ -80,6 +80,7 @@ class TEgressoBrd : public QDialog {
   bool isCalculatorKey(int key) const;
   void dialRequested();
   void layoutFace();
+  void placeByBoard(bool compact);
   // The focus reached a control: leaves the field that had it, enters the new one.
   void focusField(QObject* watched);
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -18,10 +19,13 @@
 
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "board/bulletin_qt.h"
 #include "messages/form_rules.h"
 #include "messages/form_world.h"
+#include "tools/calc.h"
+#include "tools/calc_qt.h"
 
 namespace egresso {
 namespace {
@@ -268,6 +272,88 @@ TEST(EgressoWindow, MessagesReadRepliedForwardedAndDeleted) {
   EXPECT_EQ(test::readFile(w.dir / "BULLETIN" / "0.DA2"), "In the kitchen");
 }
 
+// The named controls are shown, lie within the area (form coordinates) and
+// do not cover one another.
+void ExpectTiled(TEgressoBrd& form, const QRect& area, const std::vector<const char*>& names) {
+  std::vector<std::pair<const char*, QRect>> placed;
+  for (const char* name : names) {
+    auto* c = Child<QWidget>(form, name);
+    if (c == nullptr) continue;
+    EXPECT_TRUE(c->isVisible()) << name;
+    const QRect r(c->mapTo(&form, QPoint(0, 0)), c->size());
+    EXPECT_TRUE(area.contains(r)) << name;
+    for (const auto& [other, o] : placed) EXPECT_FALSE(r.intersects(o)) << name << " covers " << other;
+    placed.emplace_back(name, r);
+  }
+}
+
+TEST(EgressoWindow, CompactFacesAreSmallerWithEveryControlInsideOverTheBoard) {
+  FormWorld w;
+  w.fake.clock.set(2026, 12, 7, 8, 30);
+  w.ws.options.TimeStamped = true;
+  test::writeFile(w.dir / "PLACE.DAF", "Lunch<60>\r\n");
+  // Records that show every control of their face: typed by someone else,
+  // stamped, with a telephone number in the text.
+  auto out = FormWorld::show(w.ws, 1, 'E', 2);
+  out->f.ReturnTime = "4:30P";
+  out->f.Location = "Client visit, call 555-123-4567";
+  out->OKbtnClick();
+  ASSERT_TRUE(out->closed());
+  auto msg = FormWorld::show(w.ws, 0, 'N');
+  msg->f.EmpOut = "BOB";
+  msg->f.EmpIn = "ANN";
+  msg->f.ReturnTime = "Budget";
+  msg->f.Location = "Please call 555-123-4567";
+  msg->OKbtnClick();
+  ASSERT_TRUE(msg->closed());
+
+  struct Face {
+    int listMode, record;
+    std::vector<const char*> controls;
+    std::vector<std::pair<const char*, std::vector<const char*>>> boxes;
+  };
+  const std::vector<Face> faces = {
+      {1, 2, {"EmpOutBox", "ReturnDateBox", "ReturnTimeBox", "LocAbbBox", "LocationBox", "DeleteBtn", "dialBtn", "Label1", "label2", "OKbtn", "CancelBtn"},
+       {{"EmpOutBox", {"EmpOut", "EmployeeOut"}}, {"ReturnDateBox", {"ReturnDate"}}, {"ReturnTimeBox", {"ReturnTime"}},
+        {"LocAbbBox", {"LocAbb"}}, {"LocationBox", {"Location"}}}},
+      {0, msg->recordNumber(), {"EmpOutBox", "EmpInBox", "ReturnTimeBox", "LocationBox", "DeleteBtn", "ReadBtn", "RplyBtn", "FwdBtn", "dialBtn", "Label1", "OKbtn", "CancelBtn"},
+       {{"EmpOutBox", {"EmpOut", "EmployeeOut"}}, {"EmpInBox", {"EmpIn", "EmployeeIn"}}, {"ReturnTimeBox", {"ReturnTime"}},
+        {"LocationBox", {"Location"}}}},
+  };
+  for (const Face& face : faces) {
+    SCOPED_TRACE(face.listMode);
+    w.ws.options.CompactMode = false;
+    FormWorld::request(w.ws, face.listMode, 'E', face.record);
+    QSize normalSize;
+    int normalText = 0;
+    {
+      TEgressoBrd normal(w.ws);
+      normal.show();
+      QApplication::processEvents();
+      normalSize = normal.size();
+      normalText = Child<QPlainTextEdit>(normal, "Location")->font().pointSize();
+    }
+    w.ws.options.CompactMode = true;
+    Board b(w.ws, face.listMode);
+    FormWorld::request(w.ws, face.listMode, 'E', face.record);
+    TEgressoBrd form(w.ws, &b.window);
+    form.show();
+    QApplication::processEvents();
+    EXPECT_LT(form.width(), normalSize.width());
+    EXPECT_LT(form.height(), normalSize.height());
+    EXPECT_LT(Child<QPlainTextEdit>(form, "Location")->font().pointSize(), normalText);
+    EXPECT_EQ(form.frameGeometry().topLeft(), b.window.frameGeometry().topLeft());
+    ExpectTiled(form, form.rect(), face.controls);
+    for (const auto& [boxName, inside] : face.boxes) {
+      auto* box = Child<QGroupBox>(form, boxName);
+      if (box == nullptr) continue;
+      // Below the box's caption.
+      const int caption = box->fontMetrics().height();
+      ExpectTiled(form, QRect(box->mapTo(&form, QPoint(0, caption)), box->size() - QSize(0, caption)), inside);
+    }
+  }
+}
+
 TEST(EgressoWindow, PrintsTheRecordToAPdfFile) {
   FormWorld w;
   FormWorld::send(w.ws, "BOB", "Budget", std::string(30, 'x') + "\r\n" + std::string(200, 'y'));
@@ -305,9 +391,39 @@ TEST(EgressoWindow, KeysInTheTextBox) {
   EXPECT_EQ(text->toPlainText(), "");
   EXPECT_EQ(w.fake.dialogs.dialogs.back().message, "Undo your changes to the message text?");
 
+  // Ctrl and the calculator's first letter: its total lands at the caret.
+  text->setPlainText("Sum  EUR");
+  QTextCursor c = text->textCursor();
+  c.setPosition(4);
+  text->setTextCursor(c);
+  // The calculator is modal: it is worked from a timer while the key waits.
+  // Its exit keys are window shortcuts, so it is worked once active.
+  bool worked = false;
+  int ticks = 0;
+  QTimer drive;
+  drive.setInterval(5);
+  QObject::connect(&drive, &QTimer::timeout, [&]() {
+    auto* calc = qobject_cast<TCalculator*>(QApplication::activeModalWidget());
+    if (calc == nullptr || worked) return;
+    if (QApplication::activeWindow() != calc && ++ticks < 200) {
+      calc->activateWindow();
+      return;
+    }
+    worked = true;
+    QTest::keyClicks(calc->calcGrid, "12+8=");
+    QTest::keyClick(calc->calcGrid, Qt::Key_T, Qt::ControlModifier);
+    if (calc->isVisible()) calc->reject();  // never leave the test waiting
+  });
+  drive.start();
+  QTest::keyClick(text, Qt::Key_T, Qt::ControlModifier);
+  drive.stop();
+  ASSERT_TRUE(worked);
+  EXPECT_EQ(w.fake.clipboard.content, "20.00");
+  EXPECT_EQ(text->toPlainText(), "Sum 20.00 EUR");
+
   // Ctrl+R on a script named in the text: refused, nothing started.
   text->setPlainText(QString::fromStdString("See " + (w.dir / "tool.txt").string() + " -rf"));
-  QTextCursor c = text->textCursor();
+  c = text->textCursor();
   c.setPosition(6);
   text->setTextCursor(c);
   QTest::keyClick(text, Qt::Key_R, Qt::ControlModifier);
