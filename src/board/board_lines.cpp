@@ -158,12 +158,12 @@ void AppendMessageLine(std::string& out, const MessageLine& l) {
   std::memset(line, ' ', sizeof line);
   Put(line, 1, 53, l.headline);
   if (l.closed) line[54] = '*';
-  // The date stands at the left of its column: a time of six characters
-  // follows it directly.
+  // The date stands at the left of its column, the time one blank after
+  // it: a full date ("5 DEC 26") and a full time ("11:20A") stay apart.
   std::string_view date = l.dateText;
   date.remove_prefix(std::min(date.size(), date.find_first_not_of(' ')));
   Put(line, 57, kDateWidth, date);
-  Put(line, 65, kTimeWidth, l.timeText, true);
+  Put(line, 66, kTimeWidth, l.timeText, true);
   Put(line, 73, 11, l.who);
   unsigned v = static_cast<unsigned>(std::max(0, l.record));
   for (int i = 87; i >= 83; --i) {

@@ -98,8 +98,9 @@ TEST(BoardLines, MessageLayoutPositions) {
   EXPECT_EQ(Cols(s, 1, 53), "Please sign the expense reports" + std::string(22, ' '));
   EXPECT_EQ(Cols(s, 54, 56), " * ");
   EXPECT_EQ(Cols(s, 57, 64), "10DEC26 ");
-  EXPECT_EQ(Cols(s, 65, 70), " 9:10A");
-  EXPECT_EQ(Cols(s, 71, 72), "  ");
+  EXPECT_EQ(Cols(s, 65, 65), " ");
+  EXPECT_EQ(Cols(s, 66, 71), " 9:10A");
+  EXPECT_EQ(Cols(s, 72, 72), " ");
   EXPECT_EQ(Cols(s, 73, 83), "ANN        ");
   EXPECT_EQ(Cols(s, 84, 88), "12345");
   m.closed = false;

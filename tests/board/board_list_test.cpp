@@ -300,7 +300,7 @@ TEST(MessageList, UnreadOldestFirstOthersNewestFirst) {
   ASSERT_EQ(line.size(), 88u);
   EXPECT_EQ(Trim(Cols(line, 57, 64)), Trim(BoardDateText(w.ws, t - 1)));
   EXPECT_EQ(Cols(line, 57, 57), BoardDateText(w.ws, t - 1).substr(BoardDateText(w.ws, t - 1).find_first_not_of(' '), 1));
-  EXPECT_EQ(Cols(line, 65, 70), PadText(BoardTimeText(w.ws, 1500), -6));
+  EXPECT_EQ(Cols(line, 66, 71), PadText(BoardTimeText(w.ws, 1500), -6));
   EXPECT_EQ(Trim(Cols(line, 73, 83)), "BOB");
   EXPECT_EQ(Cols(line, 84, 88), "00000");
 }
