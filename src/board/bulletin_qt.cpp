@@ -38,6 +38,7 @@
 #include "board/refresh.h"
 #include "board/work_clock.h"
 #include "core/waiting.h"
+#include "platform/colour_qt.h"
 #include "platform/text_qt.h"
 #include "startup/host.h"
 #include "startup/notices.h"
@@ -55,7 +56,6 @@ namespace egresso {
 namespace {
 
 
-QColor FromBgr(std::uint32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
 // A configuration whose list and text colours are the same would show
 // nothing; the system's colours stand in for both then.

@@ -19,6 +19,7 @@
 
 #include "config/custom.h"
 #include "core/workstation.h"
+#include "platform/colour_qt.h"
 #include "platform/text_qt.h"
 #include "startup/notices.h"
 #include "storage/record_files.h"
@@ -33,8 +34,6 @@ constexpr int kGridWidth = 235;
 constexpr int kNameColumnWidth = 160;
 constexpr int kOkHeight = 25;
 constexpr int kMenuHeight = 24;
-
-QColor FromBgr(std::int32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
 
 }  // namespace
 
@@ -106,7 +105,7 @@ TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
   OKbtn->setAutoDefault(false);
   setAutoFillBackground(true);
   QPalette pal = palette();
-  pal.setColor(QPalette::Window, FromBgr(ws_.pcfg.color(3)));
+  pal.setColor(QPalette::Window, FromBgr(static_cast<std::uint32_t>(ws_.pcfg.color(3))));
   setPalette(pal);
   if (parent) {
     const QRect r = parent->geometry();
