@@ -29,3 +29,6 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1
 ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" --timeout 300
+
+# The Debian package, from a Release build of its own, and what it holds.
+tools/check-package.sh
