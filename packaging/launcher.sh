@@ -21,4 +21,7 @@ if [ "$name" = egresso-cli ]; then
   # The command comes first; the switches follow it.
   exec "$prog" "$@" "/MD=$data"
 fi
+# The program makes its data folder but not the folders above it, which a
+# new account may not have yet.
+mkdir -p "$data"
 exec "$prog" "/MD=$data" "$@"
