@@ -28,4 +28,10 @@ fi
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1
-ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" --timeout 300
+status=0
+ctest --test-dir "$BUILD" --output-on-failure -j "$(nproc)" --timeout 300 || status=$?
+
+# The Debian package, from a Release build of its own, and what it holds;
+# checked even when a test failed.
+tools/check-package.sh || status=1
+exit $status

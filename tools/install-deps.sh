@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need
-# (samba and smbnetfs: the tests that run on a real file share).
+# (samba and smbnetfs: the tests that run on a real file share; dpkg-dev,
+# file, desktop-file-utils and man-db: building and checking the package).
 # Only what is missing is installed; needs root or sudo.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ PACKAGES=(
   fonts-liberation xvfb xauth
   samba smbnetfs
   poppler-utils
+  dpkg-dev file desktop-file-utils man-db
 )
 
 missing=()

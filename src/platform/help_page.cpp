@@ -21,16 +21,24 @@ std::string percentEncode(std::string_view s, bool keepSlash) {
   return out;
 }
 
+constexpr HelpContextPage kPages[] = {
+    {295, "calculator.html"}, {685, "memo.html"},      {800, "configuration.html"},
+    {900, "shared.html"},     {1300, "messages.html"}, {1350, "signing-out.html"},
+};
+
 }  // namespace
+
+std::span<const HelpContextPage> HelpContextPages() { return kPages; }
 
 std::string HelpPageUrl(std::string_view programFolder, HelpCommand command, int context, std::string_view keyword) {
   if (command == HelpCommand::Quit) return {};
-  std::string page = "file://" + percentEncode(std::string(programFolder) + "/help/index.html", true);
-  switch (command) {
-    case HelpCommand::Context: return page + "#context-" + std::to_string(context);
-    case HelpCommand::Keyword: return page + "?keyword=" + percentEncode(keyword, false) + "#keywords";
-    default: return page;
+  const std::string folder = "file://" + percentEncode(std::string(programFolder) + "/help/", true);
+  if (command == HelpCommand::Context) {
+    for (const HelpContextPage& p : kPages)
+      if (p.context == context) return folder + std::string(p.page);
   }
+  if (command == HelpCommand::Keyword) return folder + "index.html?keyword=" + percentEncode(keyword, false) + "#keywords";
+  return folder + "index.html";
 }
 
 }  // namespace egresso
