@@ -1,0 +1,263 @@
+// The real `egresso-cli serve` on a loopback port, spoken to over raw
+// sockets: malformed and hostile requests, the page after a change in the
+// data folder, and the stop signals.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/board_list.h"
+#include "messages/board_files.h"
+#include "platform/console_platform.h"
+#include "support/demo_folder.h"
+
+namespace egresso::test {
+namespace {
+
+// egresso-cli serve on an ephemeral port of 127.0.0.1.
+class Server {
+ public:
+  explicit Server(std::vector<std::string> args) {
+    args.insert(args.begin(), {std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli", "serve", "--listen", "127.0.0.1:0"});
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      close(out[1]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    out_ = fdopen(out[0], "r");
+    // The first line names the port: "Serving the status page on http://127.0.0.1:PORT/ ...".
+    char line[256] = {};
+    if (out_ != nullptr && fgets(line, sizeof line, out_) != nullptr) {
+      const std::string text = line;
+      const std::size_t at = text.find("127.0.0.1:");
+      if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 10);
+    }
+  }
+  ~Server() {
+    if (pid_ > 0 && stop(SIGTERM) != 0) ADD_FAILURE() << "the server did not stop cleanly";
+    if (out_ != nullptr) fclose(out_);
+  }
+  int port() const { return port_; }
+  // Sends the signal; the exit status, or -1 when the server died otherwise.
+  int stop(int signal) {
+    kill(pid_, signal);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  FILE* out_ = nullptr;
+  int port_ = 0;
+};
+
+int Connect(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(fd);
+    return -1;
+  }
+  // A server that never answers fails the test instead of hanging it.
+  timeval limit{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  return fd;
+}
+
+// Whether reply holds one whole response (headers and Content-Length bytes).
+bool Complete(const std::string& reply, bool head) {
+  const std::size_t end = reply.find("\r\n\r\n");
+  if (end == std::string::npos) return false;
+  const std::size_t at = reply.find("Content-Length: ");
+  const std::size_t length = at != std::string::npos && at < end ? std::stoul(reply.substr(at + 16)) : 0;
+  return head || reply.size() >= end + 4 + length;
+}
+
+// Sends the bytes (as far as the server takes them) and reads one response,
+// or until the server closes the connection; empty when it closed without
+// a word.
+std::string Exchange(int port, const std::string& request) {
+  const int fd = Connect(port);
+  if (fd < 0) return "no connection";
+  for (std::size_t sent = 0; sent < request.size();) {
+    const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;  // the server closed on us: what it said is still to be read
+    sent += static_cast<std::size_t>(n);
+  }
+  const bool head = request.rfind("HEAD ", 0) == 0;
+  std::string reply;
+  char buf[4096];
+  for (ssize_t n; !Complete(reply, head) && (n = recv(fd, buf, sizeof buf, 0)) > 0;)
+    reply.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  return reply;
+}
+
+int StatusOf(const std::string& reply) {
+  if (reply.rfind("HTTP/1.1 ", 0) != 0) return 0;
+  return std::atoi(reply.c_str() + 9);
+}
+
+const std::string kGood = "GET / HTTP/1.1\r\nHost: board\r\nConnection: close\r\n\r\n";
+
+// The demo folder as of the real clock, which the server reads dates by.
+struct Site {
+  LocalDateTime now = SystemClock().now();
+  DemoFolder demo{&now};
+};
+
+void SetDestination(Workstation& w, int slot, const std::string& text) {
+  w.ListMode = 1;
+  SelectBoardFiles(w);
+  ASSERT_EQ(ReadBoardRecord(w, slot, "T"), 0);
+  w.board.RecordBuffer.setHeadline(text);
+  w.board.RecordBuffer.setReturnDay(w.Today);
+  w.board.RecordBuffer.setClosed(0);
+  ASSERT_EQ(WriteBoardRecord(w, slot, "T"), 0);
+}
+
+TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
+  Site site;
+  Server server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  const auto before = Snapshot(site.demo.dir.path());
+
+  struct Case {
+    const char* what;
+    std::string request;
+  };
+  const std::string longUri = "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n";
+  const std::string bigHeader = "GET / HTTP/1.1\r\nX-Big: " + std::string(100 * 1024, 'b') + "\r\n\r\n";
+  std::string manyHeaders = "GET / HTTP/1.1\r\n";
+  for (int i = 0; i < 10000; ++i) manyHeaders += "X-" + std::to_string(i) + ": v\r\n";
+  manyHeaders += "\r\n";
+  const std::vector<Case> cases = {
+      {"dot segments", "GET /../../etc/passwd HTTP/1.1\r\n\r\n"},
+      {"encoded dot segments", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n\r\n"},
+      {"encoded slashes", "GET /messages/..%2f..%2fetc%2fpasswd HTTP/1.1\r\n\r\n"},
+      {"encoded NUL", "GET /messages/ANN%00 HTTP/1.1\r\n\r\n"},
+      {"raw NUL", std::string("GET /\0/etc/passwd HTTP/1.1\r\n\r\n", 29)},
+      {"absolute form", "GET file:///etc/passwd HTTP/1.1\r\n\r\n"},
+      {"long URI", longUri},
+      {"100 KB header", bigHeader},
+      {"10000 headers", manyHeaders},
+      {"no request line", "\r\n\r\n"},
+      {"garbage", "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 hello\r\n\r\n"},
+      {"no version", "GET /\r\n\r\n"},
+      {"unknown version", "GET / HTTP/7.0\r\n\r\n"},
+      {"unknown method", "BREW / HTTP/1.1\r\n\r\n"},
+      {"POST", "POST / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello"},
+      {"POST with a huge body", "POST / HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n" + std::string(50000, 'x')},
+      {"PUT", "PUT /messages/ANN HTTP/1.1\r\nContent-Length: 0\r\n\r\n"},
+      {"DELETE", "DELETE / HTTP/1.1\r\n\r\n"},
+      {"TRACE", "TRACE / HTTP/1.1\r\n\r\n"},
+      {"bad chunk", "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n"},
+      {"bad percent", "GET /%zz%2 HTTP/1.1\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string reply = Exchange(server.port(), c.request);
+    const int status = StatusOf(reply);
+    // Refused or closed, never served: the only 200 is the board itself.
+    if (!reply.empty()) {
+      EXPECT_TRUE((status >= 400 && status < 500) || (status == 200 && reply.find("In/Out Board") != std::string::npos))
+          << c.what << ": " << reply.substr(0, 200);
+      EXPECT_NE(reply.find("X-Content-Type-Options: nosniff"), std::string::npos) << c.what;
+    }
+    EXPECT_EQ(reply.find("root:"), std::string::npos) << c.what;
+    const std::string next = Exchange(server.port(), kGood);
+    ASSERT_EQ(StatusOf(next), 200) << "after " << c.what;
+  }
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n")), 405);
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /../../etc/passwd HTTP/1.1\r\n\r\n")), 404);
+  EXPECT_EQ(StatusOf(Exchange(server.port(), manyHeaders)), 431);
+  const std::string head = Exchange(server.port(), "HEAD / HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(head), 200);
+  EXPECT_EQ(head.find("<html"), std::string::npos) << "HEAD has no body";
+
+  // Connections that never finish their request hold the server no longer
+  // than its read timeout and keep nobody else waiting.
+  std::vector<int> idle;
+  for (const std::string part : {"", "GET / HTT", "GET / HTTP/1.1\r\nHost: x\r\n"}) {
+    const int fd = Connect(server.port());
+    ASSERT_GE(fd, 0);
+    send(fd, part.data(), part.size(), MSG_NOSIGNAL);
+    idle.push_back(fd);
+  }
+  EXPECT_EQ(StatusOf(Exchange(server.port(), kGood)), 200);
+  for (int fd : idle) close(fd);
+
+  EXPECT_EQ(Snapshot(site.demo.dir.path()), before) << "the server writes nothing in the data folder";
+}
+
+TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
+  Site site;
+  Workstation& w = site.demo.writer;
+  SetDestination(w, 2, "<script>alert(1)</script>");
+  Server server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  std::string page = Exchange(server.port(), kGood);
+  ASSERT_EQ(StatusOf(page), 200);
+  EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
+  EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+  EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
+
+  SetDestination(w, 5, "Gone fishing");
+  page = Exchange(server.port(), kGood);
+  EXPECT_NE(page.find("Gone fishing"), std::string::npos) << "the change shows on the next request";
+  const std::string messages =
+      Exchange(server.port(), "GET /messages?user=ann HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(messages), 200);
+  EXPECT_NE(messages.find("Team meeting moved to Thursday"), std::string::npos);
+}
+
+TEST(StatusServer, CommandLineAndStopSignals) {
+  Site site;
+  {
+    Server server({"/MD=" + site.demo.dir.str()});
+    ASSERT_GT(server.port(), 0);
+    EXPECT_EQ(server.stop(SIGINT), 0);
+  }
+  const std::string cli = std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli";
+  const std::string folder = site.demo.dir.str();
+  auto run = [&](const std::string& args) { return WEXITSTATUS(std::system((cli + " " + args + " 2>/dev/null").c_str())); };
+  EXPECT_EQ(run("serve --listen 127.0.0.1 /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:70000 /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --frobnicate /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:0 /MD=" + folder + "/missing"), 1);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
+  // A port already taken is said, not waited for.
+  Server first({"/MD=" + folder});
+  ASSERT_GT(first.port(), 0);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:" + std::to_string(first.port()) + " /MD=" + folder), 1);
+}
+
+}  // namespace
+}  // namespace egresso::test
