@@ -6,7 +6,6 @@
 #include <cctype>
 
 #include "board/board_list.h"
-#include "messages/board_files.h"
 #include "storage/record_io.h"
 #include "support/demo_folder.h"
 
@@ -14,15 +13,6 @@ namespace egresso {
 namespace {
 
 using test::DemoFolder;
-
-// Bob (slot 2) is out in the demo; his destination becomes text.
-void SetDestination(Workstation& w, const std::string& text) {
-  w.ListMode = 1;
-  SelectBoardFiles(w);
-  ASSERT_EQ(ReadBoardRecord(w, 2, "T"), 0);
-  w.board.RecordBuffer.setHeadline(text);
-  ASSERT_EQ(WriteBoardRecord(w, 2, "T"), 0);
-}
 
 void SaveMainConfig(Workstation& w) {
   RecordFile f;
@@ -53,7 +43,7 @@ TEST(StatusPage, EscapesEveryTextAndSpeaksUtf8) {
   EXPECT_EQ(HtmlEscape(std::string("a\0b", 3)), "a\xEF\xBF\xBD" "b");
 
   DemoFolder d;
-  SetDestination(d.writer, "<script>alert(1)</script> \"Q\" & 'A'");
+  test::SignOutTo(d.writer, 2, "<script>alert(1)</script> \"Q\" & 'A'");
   // Employee names and destinations are Windows-1252 in the files.
   d.writer.mcfg.setEmpName(3, "Jos\xE9 M\x80ller");
   SaveMainConfig(d.writer);
@@ -67,7 +57,7 @@ TEST(StatusPage, EscapesEveryTextAndSpeaksUtf8) {
 
   // The longest destination a record holds, all of it markup: the page
   // shows the board's 36 columns of it, each character escaped whole.
-  SetDestination(d.writer, std::string(30, '<') + std::string(30, '&'));
+  test::SignOutTo(d.writer, 2, std::string(30, '<') + std::string(30, '&'));
   const StatusReply huge = Ask(d, "/");
   std::string cell;
   for (int i = 0; i < 30; ++i) cell += "&lt;";

@@ -1,9 +1,6 @@
 // The real `egresso-cli serve` on a loopback port, spoken to over raw
 // sockets: malformed and hostile requests, the page after a change in the
 // data folder, and the stop signals.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -11,141 +8,21 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "board/board_list.h"
-#include "messages/board_files.h"
-#include "platform/console_platform.h"
-#include "support/demo_folder.h"
+#include "support/serve_process.h"
 
 namespace egresso::test {
 namespace {
 
-// egresso-cli serve on an ephemeral port of 127.0.0.1.
-class Server {
- public:
-  explicit Server(std::vector<std::string> args) {
-    args.insert(args.begin(), {std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli", "serve", "--listen", "127.0.0.1:0"});
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      close(out[1]);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    close(out[1]);
-    out_ = fdopen(out[0], "r");
-    // The first line names the port: "Serving the status page on http://127.0.0.1:PORT/ ...".
-    char line[256] = {};
-    if (out_ != nullptr && fgets(line, sizeof line, out_) != nullptr) {
-      const std::string text = line;
-      const std::size_t at = text.find("127.0.0.1:");
-      if (at != std::string::npos) port_ = std::atoi(text.c_str() + at + 10);
-    }
-  }
-  ~Server() {
-    if (pid_ > 0 && stop(SIGTERM) != 0) ADD_FAILURE() << "the server did not stop cleanly";
-    if (out_ != nullptr) fclose(out_);
-  }
-  int port() const { return port_; }
-  // Sends the signal; the exit status, or -1 when the server died otherwise.
-  int stop(int signal) {
-    kill(pid_, signal);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = 0;
-  FILE* out_ = nullptr;
-  int port_ = 0;
-};
-
-int Connect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(fd);
-    return -1;
-  }
-  // A server that never answers fails the test instead of hanging it.
-  timeval limit{30, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-  return fd;
-}
-
-// Whether reply holds one whole response (headers and Content-Length bytes).
-bool Complete(const std::string& reply, bool head) {
-  const std::size_t end = reply.find("\r\n\r\n");
-  if (end == std::string::npos) return false;
-  const std::size_t at = reply.find("Content-Length: ");
-  const std::size_t length = at != std::string::npos && at < end ? std::stoul(reply.substr(at + 16)) : 0;
-  return head || reply.size() >= end + 4 + length;
-}
-
-// Sends the bytes (as far as the server takes them) and reads one response,
-// or until the server closes the connection; empty when it closed without
-// a word.
-std::string Exchange(int port, const std::string& request) {
-  const int fd = Connect(port);
-  if (fd < 0) return "no connection";
-  for (std::size_t sent = 0; sent < request.size();) {
-    const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;  // the server closed on us: what it said is still to be read
-    sent += static_cast<std::size_t>(n);
-  }
-  const bool head = request.rfind("HEAD ", 0) == 0;
-  std::string reply;
-  char buf[4096];
-  for (ssize_t n; !Complete(reply, head) && (n = recv(fd, buf, sizeof buf, 0)) > 0;)
-    reply.append(buf, static_cast<std::size_t>(n));
-  close(fd);
-  return reply;
-}
-
-int StatusOf(const std::string& reply) {
-  if (reply.rfind("HTTP/1.1 ", 0) != 0) return 0;
-  return std::atoi(reply.c_str() + 9);
-}
-
 const std::string kGood = "GET / HTTP/1.1\r\nHost: board\r\nConnection: close\r\n\r\n";
 
-// The demo folder as of the real clock, which the server reads dates by.
-struct Site {
-  LocalDateTime now = SystemClock().now();
-  DemoFolder demo{&now};
-};
-
-void SetDestination(Workstation& w, int slot, const std::string& text) {
-  w.ListMode = 1;
-  SelectBoardFiles(w);
-  ASSERT_EQ(ReadBoardRecord(w, slot, "T"), 0);
-  w.board.RecordBuffer.setHeadline(text);
-  w.board.RecordBuffer.setReturnDay(w.Today);
-  w.board.RecordBuffer.setClosed(0);
-  ASSERT_EQ(WriteBoardRecord(w, slot, "T"), 0);
-}
-
 TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
-  Site site;
-  Server server({"/MD=" + site.demo.dir.str()});
+  ServedDemo site;
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
   ASSERT_GT(server.port(), 0);
   const auto before = Snapshot(site.demo.dir.path());
 
@@ -205,7 +82,7 @@ TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
   // than its read timeout and keep nobody else waiting.
   std::vector<int> idle;
   for (const std::string part : {"", "GET / HTT", "GET / HTTP/1.1\r\nHost: x\r\n"}) {
-    const int fd = Connect(server.port());
+    const int fd = ConnectLoopback(server.port());
     ASSERT_GE(fd, 0);
     send(fd, part.data(), part.size(), MSG_NOSIGNAL);
     idle.push_back(fd);
@@ -217,10 +94,10 @@ TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
 }
 
 TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
-  Site site;
+  ServedDemo site;
   Workstation& w = site.demo.writer;
-  SetDestination(w, 2, "<script>alert(1)</script>");
-  Server server({"/MD=" + site.demo.dir.str()});
+  SignOutTo(w, 2, "<script>alert(1)</script>");
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
   ASSERT_GT(server.port(), 0);
   std::string page = Exchange(server.port(), kGood);
   ASSERT_EQ(StatusOf(page), 200);
@@ -229,7 +106,7 @@ TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
   EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
   EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
 
-  SetDestination(w, 5, "Gone fishing");
+  SignOutTo(w, 5, "Gone fishing");
   page = Exchange(server.port(), kGood);
   EXPECT_NE(page.find("Gone fishing"), std::string::npos) << "the change shows on the next request";
   const std::string messages =
@@ -239,9 +116,9 @@ TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
 }
 
 TEST(StatusServer, CommandLineAndStopSignals) {
-  Site site;
+  ServedDemo site;
   {
-    Server server({"/MD=" + site.demo.dir.str()});
+    ServeProcess server({"/MD=" + site.demo.dir.str()});
     ASSERT_GT(server.port(), 0);
     EXPECT_EQ(server.stop(SIGINT), 0);
   }
@@ -254,7 +131,7 @@ TEST(StatusServer, CommandLineAndStopSignals) {
   EXPECT_EQ(run("serve --listen 127.0.0.1:0 /MD=" + folder + "/missing"), 1);
   EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
   // A port already taken is said, not waited for.
-  Server first({"/MD=" + folder});
+  ServeProcess first({"/MD=" + folder});
   ASSERT_GT(first.port(), 0);
   EXPECT_EQ(run("serve --listen 127.0.0.1:" + std::to_string(first.port()) + " /MD=" + folder), 1);
 }

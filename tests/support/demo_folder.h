@@ -10,7 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "board/board_list.h"
 #include "board/demo.h"
+#include "messages/board_files.h"
 #include "core/workstation.h"
 #include "startup/notices.h"
 #include "storage/record_io.h"
@@ -40,5 +42,17 @@ struct DemoFolder {
     EXPECT_TRUE(CreateDemoFolder(writer, dir.str(), error)) << error;
   }
 };
+
+// Signs the employee of slot out to text, back today, through the board's
+// own record routines.
+inline void SignOutTo(Workstation& w, int slot, const std::string& text) {
+  w.ListMode = 1;
+  SelectBoardFiles(w);
+  ASSERT_EQ(ReadBoardRecord(w, slot, "T"), 0);
+  w.board.RecordBuffer.setHeadline(text);
+  w.board.RecordBuffer.setReturnDay(w.Today);
+  w.board.RecordBuffer.setClosed(0);
+  ASSERT_EQ(WriteBoardRecord(w, slot, "T"), 0);
+}
 
 }  // namespace egresso::test
