@@ -24,6 +24,7 @@ namespace {
 constexpr std::size_t kMaxHeaders = 100;
 // Only GET and HEAD are answered: a body is never needed.
 constexpr std::size_t kMaxBody = 1024;
+constexpr std::size_t kThreads = 32;
 
 void Apply(const StatusReply& reply, httplib::Response& res) {
   res.status = reply.status;
@@ -98,6 +99,10 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
     int yes = 1;
     setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
+  // Each connection holds a thread while it sends its request, for at most
+  // the read timeout per pause: more threads than the library's few keep a
+  // handful of slow or idle clients from shutting the others out.
+  server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
   server.set_keep_alive_timeout(5);
@@ -108,16 +113,22 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
       res.set_header("Connection", "close");
       return httplib::Server::HandlerResponse::Handled;
     }
-    StatusRequest request{req.method, req.path, req.get_param_value("user"), nonce};
+    // A page request carries no body; the bytes of one that says it does
+    // are never read, so the connection is closed after the answer instead
+    // of reading them as the next request.
+    const bool body = req.has_header("Transfer-Encoding") ||
+                      (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
     StatusReply reply;
-    {
+    if (body && (req.method == "GET" || req.method == "HEAD")) {
+      reply = StatusProblem(400, "A request for a page has no body.", nonce);
+    } else {
+      const StatusRequest request{req.method, req.path, req.get_param_value("user"), nonce};
       std::lock_guard<std::mutex> lock(rendering);
       ConsolePlatform console;
       reply = AnswerStatusRequest(console.platform(), site, request);
     }
     Apply(reply, res);
-    // A refused request may carry a body that was never read.
-    if (reply.status == 405) res.set_header("Connection", "close");
+    if (body || reply.status == 405) res.set_header("Connection", "close");
     return httplib::Server::HandlerResponse::Handled;
   });
   // What the library refuses by itself (a malformed request, a URI or body

@@ -74,6 +74,11 @@ TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
   EXPECT_EQ(StatusOf(Exchange(server.port(), "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n")), 405);
   EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /../../etc/passwd HTTP/1.1\r\n\r\n")), 404);
   EXPECT_EQ(StatusOf(Exchange(server.port(), manyHeaders)), 431);
+  // A body a page request must not have is refused, never read as a request.
+  const std::string hidden = "GET /messages/ANN HTTP/1.1\r\n\r\n";
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()) +
+                                                 "\r\n\r\n" + hidden)),
+            400);
   const std::string head = Exchange(server.port(), "HEAD / HTTP/1.1\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(StatusOf(head), 200);
   EXPECT_EQ(head.find("<html"), std::string::npos) << "HEAD has no body";
