@@ -303,8 +303,29 @@ std::string NewStyleNonce() {
   return nonce;
 }
 
+bool IsLoopbackName(std::string_view host) {
+  std::string name(host);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (!name.empty() && name.back() == '.') name.pop_back();
+  if (name == "localhost" || name == "::1") return true;
+  // 127.a.b.c: four numbers, the first 127.
+  if (name.rfind("127.", 0) != 0 || std::count(name.begin(), name.end(), '.') != 3 || name.back() == '.') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); }) &&
+         name.find("..") == std::string::npos;
+}
+
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request) {
   const std::string& nonce = request.nonce;
+  if (site.loopbackOnly && !request.host.empty()) {
+    // "name:port", "[address]:port" or either without the port.
+    std::string_view host = request.host;
+    const std::size_t close = host.find(']');
+    if (host.front() == '[')
+      host = close == std::string_view::npos ? std::string_view() : host.substr(1, close - 1);
+    else
+      host = host.substr(0, host.find(':'));
+    if (!IsLoopbackName(host)) return StatusProblem(403, "This page is served to this computer only.", nonce);
+  }
   if (request.method != "GET" && request.method != "HEAD") {
     StatusReply r = StatusProblem(405, "This page can only be read.", nonce);
     r.headers.emplace_back("Allow", "GET, HEAD");

@@ -20,12 +20,18 @@ namespace egresso {
 struct StatusSite {
   std::string programFolder;
   std::vector<std::string> switches;
+  // Served on a loopback address: only requests that name the local
+  // computer in their Host header are answered, so a web site cannot make
+  // a browser on this computer read the page through a name of its own
+  // (DNS rebinding).
+  bool loopbackOnly = false;
 };
 
 struct StatusRequest {
   std::string method;
   std::string path;   // percent-decoded, without the query
   std::string user;   // the decoded "user" query parameter, empty when absent
+  std::string host;   // the Host header, empty when absent
   std::string nonce;  // fresh per reply: the only style sheet allowed is the page's own
 };
 
@@ -38,7 +44,8 @@ struct StatusReply {
 // The routes: "/" the board; "/messages/INI" or "/messages?user=INI" the
 // message headlines of the employee with those initials. Only GET and HEAD
 // (405 otherwise); any other path, and initials not in the employee table,
-// give 404; a data folder that cannot be read gives 503.
+// give 404; a foreign Host on a loopback-only site 403; a data folder that
+// cannot be read gives 503.
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request);
 
 // A short page for a refused request (status 400 and up), with the same
@@ -50,6 +57,10 @@ std::string HtmlEscape(std::string_view text);
 
 // A random token for the Content-Security-Policy nonce.
 std::string NewStyleNonce();
+
+// Whether a host name or address (without port) is the local computer's
+// loopback: localhost, 127.x.x.x, ::1.
+bool IsLoopbackName(std::string_view host);
 
 // "HOST:PORT" or "[IPV6]:PORT" of the --listen option; port 0 lets the
 // system choose one. False, with the reason, for anything else.

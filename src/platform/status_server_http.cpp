@@ -69,6 +69,7 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
       site.switches.push_back(a);
     }
   }
+  site.loopbackOnly = IsLoopbackName(where.host);
   {
     ConsolePlatform console;
     Workstation ws(console.platform());
@@ -122,7 +123,8 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
     if (body && (req.method == "GET" || req.method == "HEAD")) {
       reply = StatusProblem(400, "A request for a page has no body.", nonce);
     } else {
-      const StatusRequest request{req.method, req.path, req.get_param_value("user"), nonce};
+      const StatusRequest request{req.method, req.path, req.get_param_value("user"), req.get_header_value("Host"),
+                                  nonce};
       std::lock_guard<std::mutex> lock(rendering);
       ConsolePlatform console;
       reply = AnswerStatusRequest(console.platform(), site, request);

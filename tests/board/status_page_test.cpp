@@ -23,7 +23,7 @@ void SaveMainConfig(Workstation& w) {
 StatusReply Ask(DemoFolder& d, const std::string& path, const std::string& user = {},
                 const std::string& method = "GET", std::vector<std::string> switches = {}) {
   switches.insert(switches.begin(), "/MD=" + d.dir.str());
-  return AnswerStatusRequest(d.fake.platform(), {EGRESSO_PROGRAM_DIR, switches}, {method, path, user, "n0nce"});
+  return AnswerStatusRequest(d.fake.platform(), {EGRESSO_PROGRAM_DIR, switches}, {method, path, user, "", "n0nce"});
 }
 
 std::string Header(const StatusReply& r, const std::string& name) {
@@ -150,14 +150,28 @@ TEST(StatusPage, ReadsOnlyAndCopesWithMissingFiles) {
   // A folder without any record file yet: an empty board, nothing created.
   test::TempDir empty;
   const StatusReply none = AnswerStatusRequest(d.fake.platform(), {EGRESSO_PROGRAM_DIR, {"/MD=" + empty.str()}},
-                                               {"GET", "/", "", "x"});
+                                               {"GET", "/", "", "", "x"});
   EXPECT_EQ(none.status, 200);
   EXPECT_NE(none.body.find("No entries."), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_empty(empty.path()));
   const std::string gone = empty.str() + "/gone";
-  EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), {EGRESSO_PROGRAM_DIR, {"/MD=" + gone}}, {"GET", "/", "", "x"}).status,
+  EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), {EGRESSO_PROGRAM_DIR, {"/MD=" + gone}}, {"GET", "/", "", "", "x"}).status,
             503);
   EXPECT_FALSE(std::filesystem::exists(gone));
+}
+
+TEST(StatusPage, ALoopbackSiteAnswersOnlyLocalNames) {
+  DemoFolder d;
+  const StatusSite local{EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str()}, true};
+  for (const char* host : {"", "localhost", "LOCALHOST:8080", "localhost.:80", "127.0.0.1:8080", "127.1.2.3", "[::1]:8080"})
+    EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), local, {"GET", "/", "", host, "x"}).status, 200) << host;
+  for (const char* host : {"evil.example", "evil.example:8080", "localhost.evil.example", "127.0.0.1.evil.example",
+                           "[::2]:80", "10.0.0.5:8080", "[::1"})
+    EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), local, {"GET", "/messages/ANN", "", host, "x"}).status, 403)
+        << host;
+  // Served to the office network, the page answers any name the office uses.
+  const StatusSite office{EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str()}, false};
+  EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), office, {"GET", "/", "", "board.office.lan", "x"}).status, 200);
 }
 
 TEST(StatusPage, ListenAddresses) {

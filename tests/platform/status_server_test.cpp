@@ -18,7 +18,7 @@
 namespace egresso::test {
 namespace {
 
-const std::string kGood = "GET / HTTP/1.1\r\nHost: board\r\nConnection: close\r\n\r\n";
+const std::string kGood = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
 
 TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
   ServedDemo site;
@@ -74,6 +74,8 @@ TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
   EXPECT_EQ(StatusOf(Exchange(server.port(), "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n")), 405);
   EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /../../etc/passwd HTTP/1.1\r\n\r\n")), 404);
   EXPECT_EQ(StatusOf(Exchange(server.port(), manyHeaders)), 431);
+  // On loopback, a page asked for under a foreign name (DNS rebinding) is refused.
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /messages/ANN HTTP/1.1\r\nHost: evil.example:80\r\n\r\n")), 403);
   // A body a page request must not have is refused, never read as a request.
   const std::string hidden = "GET /messages/ANN HTTP/1.1\r\n\r\n";
   EXPECT_EQ(StatusOf(Exchange(server.port(), "GET / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()) +
