@@ -62,6 +62,9 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
         err << "egresso-cli serve: --listen \"" << value << "\": " << error << "\n";
         return 2;
       }
+    } else if (a == "--help" || a == "-h") {
+      out << CliHelp();
+      return 0;
     } else if (a.rfind("--", 0) == 0) {
       err << "egresso-cli serve: unknown option \"" << a << "\"\n";
       return 2;
