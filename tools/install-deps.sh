@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need
-# (samba and smbnetfs: the tests that run on a real file share; dpkg-dev,
-# file, desktop-file-utils and man-db: building and checking the package).
+# (samba and smbnetfs: the tests that run on a real file share; cpp-httplib:
+# the status page's web server; chromium: the status page's browser test;
+# dpkg-dev, file, desktop-file-utils and man-db: building and checking the
+# package).
 # Only what is missing is installed; needs root or sudo.
 set -euo pipefail
 
@@ -9,6 +11,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcpp-httplib-dev chromium
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
   samba smbnetfs

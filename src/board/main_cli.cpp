@@ -1,5 +1,5 @@
 // egresso-cli: the board and the message lists of a data folder on the
-// command line, and the demo data folder.
+// command line, the demo data folder, and the status page's web server.
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "board/cli.h"
+#include "platform/status_server_http.h"
 
 int main(int argc, char** argv) {
   std::error_code ec;
@@ -15,5 +16,7 @@ int main(int argc, char** argv) {
   if (ec) exe = std::filesystem::absolute(argv[0], ec);
   const std::string programFolder = exe.parent_path().string();
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "serve")
+    return egresso::RunServeCommand({args.begin() + 1, args.end()}, programFolder, std::cout, std::cerr);
   return egresso::RunCli(args, programFolder, std::cout, std::cerr);
 }

@@ -11,33 +11,14 @@
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/record_io.h"
-#include "support/fake_platform.h"
+#include "support/demo_folder.h"
 
 namespace egresso {
 namespace {
 
-using test::FakePlatform;
+using test::DemoFolder;
+using test::Snapshot;
 using test::TempDir;
-
-// Every file of a folder with its bytes and modification time.
-std::map<std::string, std::pair<std::string, std::int64_t>> Snapshot(const std::filesystem::path& dir) {
-  std::map<std::string, std::pair<std::string, std::int64_t>> all;
-  for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) all[e.path().string()] = {test::readFile(e.path()), fileAgeNs(e.path())};
-  return all;
-}
-
-struct DemoFolder {
-  FakePlatform fake;
-  TempDir dir;
-  Workstation writer{fake.platform()};
-  DemoFolder() {
-    writer.paths.NoticesPath = std::string(EGRESSO_PROGRAM_DIR) + "/NOTICES.TXT";
-    EXPECT_TRUE(LoadNotices(writer));
-    std::string error;
-    EXPECT_TRUE(CreateDemoFolder(writer, dir.str(), error)) << error;
-  }
-};
 
 TEST(CommandLine, ListsWhatTheBoardShowsAndChangesNothing) {
   DemoFolder d;

@@ -1,0 +1,147 @@
+// The real `egresso-cli serve` on a loopback port, spoken to over raw
+// sockets: malformed and hostile requests, the page after a change in the
+// data folder, and the stop signals.
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/serve_process.h"
+
+namespace egresso::test {
+namespace {
+
+const std::string kGood = "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+
+TEST(StatusServer, MalformedRequestsAreAnsweredSafely) {
+  ServedDemo site;
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  const auto before = Snapshot(site.demo.dir.path());
+
+  struct Case {
+    const char* what;
+    std::string request;
+  };
+  const std::string longUri = "GET /" + std::string(20000, 'a') + " HTTP/1.1\r\n\r\n";
+  const std::string bigHeader = "GET / HTTP/1.1\r\nX-Big: " + std::string(100 * 1024, 'b') + "\r\n\r\n";
+  std::string manyHeaders = "GET / HTTP/1.1\r\n";
+  for (int i = 0; i < 10000; ++i) manyHeaders += "X-" + std::to_string(i) + ": v\r\n";
+  manyHeaders += "\r\n";
+  const std::vector<Case> cases = {
+      {"dot segments", "GET /../../etc/passwd HTTP/1.1\r\n\r\n"},
+      {"encoded dot segments", "GET /%2e%2e/%2e%2e/etc/passwd HTTP/1.1\r\n\r\n"},
+      {"encoded slashes", "GET /messages/..%2f..%2fetc%2fpasswd HTTP/1.1\r\n\r\n"},
+      {"encoded NUL", "GET /messages/ANN%00 HTTP/1.1\r\n\r\n"},
+      {"raw NUL", std::string("GET /\0/etc/passwd HTTP/1.1\r\n\r\n", 29)},
+      {"absolute form", "GET file:///etc/passwd HTTP/1.1\r\n\r\n"},
+      {"long URI", longUri},
+      {"100 KB header", bigHeader},
+      {"10000 headers", manyHeaders},
+      {"no request line", "\r\n\r\n"},
+      {"garbage", "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 hello\r\n\r\n"},
+      {"no version", "GET /\r\n\r\n"},
+      {"unknown version", "GET / HTTP/7.0\r\n\r\n"},
+      {"unknown method", "BREW / HTTP/1.1\r\n\r\n"},
+      {"POST", "POST / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello"},
+      {"POST with a huge body", "POST / HTTP/1.1\r\nContent-Length: 100000000\r\n\r\n" + std::string(50000, 'x')},
+      {"PUT", "PUT /messages/ANN HTTP/1.1\r\nContent-Length: 0\r\n\r\n"},
+      {"DELETE", "DELETE / HTTP/1.1\r\n\r\n"},
+      {"TRACE", "TRACE / HTTP/1.1\r\n\r\n"},
+      {"bad chunk", "GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n"},
+      {"bad percent", "GET /%zz%2 HTTP/1.1\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string reply = Exchange(server.port(), c.request);
+    const int status = StatusOf(reply);
+    // Refused or closed, never served: the only 200 is the board itself.
+    if (!reply.empty()) {
+      EXPECT_TRUE((status >= 400 && status < 500) || (status == 200 && reply.find("In/Out Board") != std::string::npos))
+          << c.what << ": " << reply.substr(0, 200);
+      EXPECT_NE(reply.find("X-Content-Type-Options: nosniff"), std::string::npos) << c.what;
+    }
+    EXPECT_EQ(reply.find("root:"), std::string::npos) << c.what;
+    const std::string next = Exchange(server.port(), kGood);
+    ASSERT_EQ(StatusOf(next), 200) << "after " << c.what;
+  }
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n")), 405);
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /../../etc/passwd HTTP/1.1\r\n\r\n")), 404);
+  EXPECT_EQ(StatusOf(Exchange(server.port(), manyHeaders)), 431);
+  // On loopback, a page asked for under a foreign name (DNS rebinding) is refused.
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET /messages/ANN HTTP/1.1\r\nHost: evil.example:80\r\n\r\n")), 403);
+  // A body a page request must not have is refused, never read as a request.
+  const std::string hidden = "GET /messages/ANN HTTP/1.1\r\n\r\n";
+  EXPECT_EQ(StatusOf(Exchange(server.port(), "GET / HTTP/1.1\r\nContent-Length: " + std::to_string(hidden.size()) +
+                                                 "\r\n\r\n" + hidden)),
+            400);
+  const std::string head = Exchange(server.port(), "HEAD / HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(head), 200);
+  EXPECT_EQ(head.find("<html"), std::string::npos) << "HEAD has no body";
+
+  // Connections that never finish their request hold the server no longer
+  // than its read timeout and keep nobody else waiting.
+  std::vector<int> idle;
+  for (const std::string part : {"", "GET / HTT", "GET / HTTP/1.1\r\nHost: x\r\n"}) {
+    const int fd = ConnectLoopback(server.port());
+    ASSERT_GE(fd, 0);
+    send(fd, part.data(), part.size(), MSG_NOSIGNAL);
+    idle.push_back(fd);
+  }
+  EXPECT_EQ(StatusOf(Exchange(server.port(), kGood)), 200);
+  for (int fd : idle) close(fd);
+
+  EXPECT_EQ(Snapshot(site.demo.dir.path()), before) << "the server writes nothing in the data folder";
+}
+
+TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
+  ServedDemo site;
+  Workstation& w = site.demo.writer;
+  SignOutTo(w, 2, "<script>alert(1)</script>");
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  std::string page = Exchange(server.port(), kGood);
+  ASSERT_EQ(StatusOf(page), 200);
+  EXPECT_NE(page.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
+  EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
+  EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
+
+  SignOutTo(w, 5, "Gone fishing");
+  page = Exchange(server.port(), kGood);
+  EXPECT_NE(page.find("Gone fishing"), std::string::npos) << "the change shows on the next request";
+  const std::string messages =
+      Exchange(server.port(), "GET /messages?user=ann HTTP/1.1\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(StatusOf(messages), 200);
+  EXPECT_NE(messages.find("Team meeting moved to Thursday"), std::string::npos);
+}
+
+TEST(StatusServer, CommandLineAndStopSignals) {
+  ServedDemo site;
+  {
+    ServeProcess server({"/MD=" + site.demo.dir.str()});
+    ASSERT_GT(server.port(), 0);
+    EXPECT_EQ(server.stop(SIGINT), 0);
+  }
+  const std::string cli = std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli";
+  const std::string folder = site.demo.dir.str();
+  auto run = [&](const std::string& args) { return WEXITSTATUS(std::system((cli + " " + args + " 2>/dev/null").c_str())); };
+  EXPECT_EQ(run("serve --listen 127.0.0.1 /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:70000 /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --frobnicate /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:0 /MD=" + folder + "/missing"), 1);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
+  // A port already taken is said, not waited for.
+  ServeProcess first({"/MD=" + folder});
+  ASSERT_GT(first.port(), 0);
+  EXPECT_EQ(run("serve --listen 127.0.0.1:" + std::to_string(first.port()) + " /MD=" + folder), 1);
+}
+
+}  // namespace
+}  // namespace egresso::test
