@@ -103,7 +103,7 @@ std::string tempNameFor(const Workstation& ws, const std::string& path) {
 // leaves the target alone (it may be the last good copy of a lost file).
 int copyGeneration(Workstation& ws, const std::string& from, const std::string& to) {
   if (!fileExists(from)) return io::Ok;
-  int result = CopyReplacing(from, to, tempNameFor(ws, to));
+  int result = CopyReplacing(from, to, tempNameFor(ws, to), *ws.files);
   if (result == io::Ok) stampTaken(ws, to);
   return result;
 }
@@ -117,14 +117,15 @@ int copyGeneration(Workstation& ws, const std::string& from, const std::string& 
 // rewrite would have to.
 int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std::uint8_t> bytes, std::int64_t& size) {
   size = 0;
+  FileOps& ops = *ws.files;
   if (fileExists(path)) {
     RecordFile probe;
-    int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite);
+    int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite, ops);
     if (result != io::Ok) return result;
   }
   auto writeTo = [&](const std::string& target) {
     RecordFile f;
-    int result = f.open(target, bytes.size(), RecordFile::Mode::Create);
+    int result = f.open(target, bytes.size(), RecordFile::Mode::Create, ops);
     if (result != io::Ok) return result;
     result = f.write(0, bytes);
     size = f.byteSize();
@@ -132,8 +133,13 @@ int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std
     return result != io::Ok ? result : closed;
   };
   const std::string temp = tempNameFor(ws, path);
-  if (writeTo(temp) == io::Ok && ReplaceFile(temp, path) == io::Ok) return io::Ok;
-  deleteFile(temp);
+  int result = writeTo(temp);
+  if (result == io::Ok) result = ReplaceFile(temp, path, ops);
+  if (result == io::Ok) return io::Ok;
+  deleteFile(temp, ops);
+  // Written in place only where the folder or the file's access allows
+  // nothing else: after a write error that would empty the file.
+  if (result != io::AccessDenied) return result;
   return writeTo(path);
 }
 
