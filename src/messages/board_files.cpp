@@ -14,6 +14,7 @@
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/file_access.h"
 #include "storage/record_io.h"
@@ -299,7 +300,8 @@ int NextMessageNumber(Workstation& ws) {
 
 void SignAllOut(Workstation& ws) {
   if (ws.board.ReadOnlyView) return;
-  if (!AcquireLock(ws, "LOCATELK", "SAO")) return;
+  HeldLock lock(ws, "LOCATELK", "SAO");
+  if (!lock) return;
   const std::string indexPath = BoardIndexFile(ws, BoardSet::Locations);
   RecordFile index;
   int rc = index.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadWrite, *ws.files);
@@ -320,7 +322,7 @@ void SignAllOut(Workstation& ws) {
     index.close();
     ReportIoError(ws, rc, "SAO");
   }
-  ReleaseLock(ws, "LOCATELK");
+  lock.release();
   NormalizeFileAttr(ws, indexPath);
 }
 

@@ -10,6 +10,7 @@
 #include "startup/notices.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -344,7 +345,7 @@ void EgressoForm::Save() {
   rec.setHeadline(FieldText(loc || subject.empty() ? FirstLine() : f.ReturnTime, 60));
 
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
-  if (AcquireLock(ws_, lock, "EGOK")) {
+  if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
     bool written = false;
@@ -363,7 +364,6 @@ void EgressoForm::Save() {
       Notify();
       if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
     }
-    ReleaseLock(ws_, lock);
   }
   Close();
 }
@@ -371,7 +371,8 @@ void EgressoForm::Save() {
 void EgressoForm::WriteJournalLines() {
   const bool shared = ws_.mcfg.flag(mcfg::InOutLogShared);
   if (!ws_.mcfg.flag(mcfg::InOutLog) && !shared) return;
-  if (!AcquireLock(ws_, "EGLOG", "EGOK-LOG")) return;
+  HeldLock held(ws_, "EGLOG", "EGOK-LOG");
+  if (!held) return;
   const BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const std::string who = rec.who();
   const std::string path = DataFile(ws_, shared ? std::string("INOUT.DAF") : "INOUT" + who + ".DAF");
@@ -406,7 +407,6 @@ void EgressoForm::WriteJournalLines() {
   }
   ReportIoError(ws_, rc, "EGOK-LOG");
   NormalizeFileAttr(ws_, path);
-  ReleaseLock(ws_, "EGLOG");
 }
 
 void EgressoForm::Notify() {

@@ -20,6 +20,7 @@
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_access.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -261,13 +262,13 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
 
 void WriteMainConfig(Workstation& ws, std::string_view tag) {
   const std::string tagText(tag);
-  if (!AcquireLock(ws, lockname::ConfigRecord, "MCFG - " + tagText)) return;
+  HeldLock lock(ws, lockname::ConfigRecord, "MCFG - " + tagText);
+  if (!lock) return;
   std::int64_t size = 0;
   int result = writeWholeFile(ws, ws.paths.MainConfigPath, ws.mcfg.bytes, size);
   ReportIoError(ws, result, "WMCfgf:  " + tagText);
   if (traceLogOn(ws)) traceLine(ws, "WriteMCFG " + configFields(ws, tagText) + "  Sz=" + std::to_string(size));
   NormalizeFileAttr(ws, ws.paths.MainConfigPath);
-  ReleaseLock(ws, lockname::ConfigRecord);
 }
 
 void RestoreMainConfig(Workstation& ws, char level) {
@@ -413,27 +414,26 @@ void DailyConfigBackup(Workstation& ws) {
 }
 
 void BackupDataFiles(Workstation& ws) {
-  if (!AcquireLock(ws, lockname::Backup, "BACKUP")) return;
+  HeldLock lock(ws, lockname::Backup, "BACKUP");
+  if (!lock) return;
   const std::string& folder = ws.paths.BackupFolder;
   // A folder given as "/" ends up empty; the copies would go to the root of
   // the file system.
-  const bool unusable = folder.empty() || (createFolder(folder) != io::Ok && ws.MultiUser &&
+  const bool unusable = folder.empty() || (createFolder(folder, *ws.files) != io::Ok && ws.MultiUser &&
                                            !fileExists(folder + "/CFGMAIN.BA0") && !fileExists(folder + "/CFGMAIN.BA1"));
   if (unusable) {
     if (ws.platform.dialogs) ws.platform.dialogs->beep();
     showOk(ws, MessageText(ws, 1910) + folder + MessageText(ws, 1911));
-    ReleaseLock(ws, lockname::Backup);
     return;
   }
-  createFolder(folder + "/PROJNOTE");
-  createFolder(folder + "/PROJPLAN");
+  createFolder(folder + "/PROJNOTE", *ws.files);
+  createFolder(folder + "/PROJPLAN", *ws.files);
 
   // Taken already today (or by a workstation whose clock runs a few days ahead).
   const std::string newest = folder + "/CFGMAIN.BA1";
   if (fileExists(newest)) {
     int day = fileDay(newest);
     if (day >= ws.Today && day <= ws.Today + 6) {
-      ReleaseLock(ws, lockname::Backup);
       return;
     }
   }
@@ -465,7 +465,6 @@ void BackupDataFiles(Workstation& ws) {
       rotateGenerations(ws, ws.paths.DataFolder + sub + "/" + name, base, g.prefix, rotateOld);
     }
   }
-  ReleaseLock(ws, lockname::Backup);
 }
 
 }  // namespace egresso
