@@ -7,6 +7,7 @@
 #include "messages/board_files.h"
 #include "messages/form_rules.h"
 #include "startup/notices.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 
@@ -59,7 +60,8 @@ std::string GetAnnouncement(Workstation& ws) {
 
 MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::string* reloaded) {
   if (ws.options.MemoReadOnly || !modified) return MemoSave::Unchanged;
-  if (!AcquireLock(ws, "EGMEMO", "BBMMO")) return MemoSave::Busy;
+  HeldLock lock(ws, "EGMEMO", "BBMMO");
+  if (!lock) return MemoSave::Busy;
   const int answer =
       UltimateDialog(ws, MessageText(ws, 1914), 3, MessageText(ws, 407), MessageText(ws, 408), "", 1);
   MemoSave result = MemoSave::Discarded;
@@ -77,7 +79,7 @@ MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::st
     const std::string fresh = LoadAnnouncement(ws, "\"BBMMO3\"");
     if (reloaded) *reloaded = fresh;
   }
-  ReleaseLock(ws, "EGMEMO");
+  lock.release();
   ws.board.MemoEnlarged = false;
   return result;
 }

@@ -19,6 +19,7 @@
 #include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
@@ -178,7 +179,8 @@ void ReadFresh(Workstation& ws, std::int64_t j, BoardIndexEntry& e, BulBrdRcrd& 
 // Makes LOCATE hold one signed-in record per employee slot 0..50; the
 // current entries are lost (everybody shows as in).
 void RebuildLocationFiles(Workstation& ws) {
-  if (!AcquireLock(ws, "LOCATELK", "BBSL1")) return;
+  HeldLock lock(ws, "LOCATELK", "BBSL1");
+  if (!lock) return;
   // Another workstation may have been making the files while this one
   // waited for the lock (the configuration dialog replaces them whole):
   // files that can be read now are kept.
@@ -186,10 +188,7 @@ void RebuildLocationFiles(Workstation& ws) {
   DataWindow data;
   ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
   data.open(ws.paths.BoardDataPath);
-  if (index.ok && data.ok) {
-    ReleaseLock(ws, "LOCATELK");
-    return;
-  }
+  if (index.ok && data.ok) return;
   const int keep = ws.board.KeepIndexFlags;
   ws.board.KeepIndexFlags = -1;
   // Only the index is gone: it is made again from the records (writing the
@@ -201,7 +200,6 @@ void RebuildLocationFiles(Workstation& ws) {
     ReadBoardRecord(ws, last, "BBSL1");
     WriteBoardRecord(ws, last, "BBSL1");
     ws.board.KeepIndexFlags = keep;
-    ReleaseLock(ws, "LOCATELK");
     return;
   }
   for (int j = 0; j <= brd::Slots; ++j) {
@@ -213,7 +211,6 @@ void RebuildLocationFiles(Workstation& ws) {
     if (ws.QuitRequested) break;
   }
   ws.board.KeepIndexFlags = keep;
-  ReleaseLock(ws, "LOCATELK");
 }
 
 bool ContainsNoCase(std::string_view hay, std::string_view needle) {

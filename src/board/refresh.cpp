@@ -115,7 +115,7 @@ void FormShow(Workstation& ws) {
     // The new messages are on screen now; an announcement change that came
     // with them in the same file is still to be shown.
     const std::string notify = NotifyFileOf(ws, ws.ThisUser);
-    for (const auto& text : TakeNotifyTexts(notify))
+    for (const auto& text : TakeNotifyTexts(notify, *ws.files))
       if (text.find('B') != std::string::npos) ws.AnnouncementChanged = true;
     // A file too short to hold a record holds no letter anybody could lose.
     std::error_code ec;
@@ -328,7 +328,7 @@ void EgressoOnExit(Workstation& ws, int slot) {
     const std::string text = (MessageText(ws, 2067) + title + " " + AutoEntryStamp(ws)).substr(0, 60);
     rec.setHeadline(text);
     rec.setClosed(0);
-    WriteBodyText(BodyFilePath(ws, BoardSet::Locations, slot), text + "\r\n");
+    WriteBodyText(BodyFilePath(ws, BoardSet::Locations, slot), text + "\r\n", *ws.files);
   }
   rec.setWho(ws.mcfg.empInitials(slot));
   BoardTrace(ws, "AutoEgresso Write: ");

@@ -15,6 +15,7 @@
 #include "startup/host_state.h"
 #include "startup/notices.h"
 #include "storage/engine_state.h"
+#include "storage/file_ops.h"
 #include "storage/lock_state.h"
 #include "tools/accessory_state.h"
 #include "tools/password_state.h"
@@ -25,6 +26,8 @@ struct Workstation {
   explicit Workstation(Platform p) : platform(p) {}
 
   Platform platform;
+  // The file-system calls of the storage layer (a test's may fail on purpose).
+  FileOps* files = &PosixFileOps();
 
   // Configuration (loaded by the start-up routine).
   Paths paths;

@@ -1,5 +1,8 @@
 #include "messages/board_files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,7 +14,9 @@
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
+#include "storage/file_access.h"
 #include "storage/record_io.h"
 
 namespace egresso {
@@ -81,7 +86,7 @@ std::string ReadBodyText(const std::filesystem::path& p) {
   return s.str();
 }
 
-int WriteBodyText(const std::filesystem::path& p, std::string_view text) {
+int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops) {
   std::string out;
   out.reserve(text.size() + 16);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -95,11 +100,24 @@ int WriteBodyText(const std::filesystem::path& p, std::string_view text) {
       out += c;
     }
   }
-  std::ofstream f(p, std::ios::binary | std::ios::trunc);
-  if (!f) return errno != 0 ? io::fromErrno(errno) : io::AccessDenied;
-  f << out;
-  f.close();
-  return f ? io::Ok : io::DiskWriteError;
+  // Written beside the file, which it then replaces: a writer that stops
+  // half way (killed, disk full) leaves the old text, never part of one.
+  auto writeTo = [&](const std::filesystem::path& target) {
+    const int fd = ops.open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) return io::fromErrno(errno);
+    int rc = WriteAll(ops, fd, out.data(), out.size());
+    if (ops.close(fd) != 0 && rc == io::Ok) rc = io::DiskWriteError;
+    return rc;
+  };
+  std::filesystem::path temp = p;
+  temp += "." + std::to_string(::getpid()) + ".tmp";
+  int rc = writeTo(temp);
+  if (rc == io::Ok) rc = ReplaceFile(temp, p, ops);
+  if (rc == io::Ok) return rc;
+  deleteFile(temp, ops);
+  // A folder this account may not add to, or a body it may not replace,
+  // is written over in place, as the other accounts' bodies must be.
+  return rc == io::AccessDenied ? writeTo(p) : rc;
 }
 
 void BoardTrace(Workstation& ws, std::string_view text) {
@@ -145,15 +163,16 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   }
   const BoardSet set = SetOfPath(ws, dataPath);
 
+  FileOps& ops = *ws.files;
   RecordFile data;
-  int rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
+  int rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite, ops);
   if (rc != io::Ok) {
     std::error_code ec;
     if (std::filesystem::exists(dataPath, ec)) {
       for (int attempt = 0; attempt < 10 && rc != io::Ok; ++attempt) {
         ws.platform.dialogs->beep();
         PauseMs(ws, 1000);
-        rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite);
+        rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite, ops);
       }
       if (rc != io::Ok) {
         UltimateDialog(ws,
@@ -164,7 +183,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
         return rc;
       }
     } else {
-      rc = OpenRecordFileCreating(data, dataPath, brd::Size);
+      rc = OpenRecordFileCreating(data, dataPath, brd::Size, nullptr, ops);
       if (rc != io::Ok) {
         ReportIoError(ws, rc, tag1);
         NormalizeFileAttr(ws, indexPath);
@@ -189,7 +208,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   }
 
   RecordFile index;
-  rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize);
+  rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize, nullptr, ops);
   if (rc == io::Ok) {
     // Index entries missing before n are made from their records, so the
     // index never claims anything the data file does not hold.
@@ -219,8 +238,8 @@ void ArchiveMessage(Workstation& ws, int n) {
     const std::string dataPath = BoardDataFile(ws, BoardSet::Archive);
     const std::string indexPath = BoardIndexFile(ws, BoardSet::Archive);
     RecordFile data, index;
-    int rc = OpenRecordFileCreating(data, dataPath, brd::Size);
-    if (rc == io::Ok) rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize);
+    int rc = OpenRecordFileCreating(data, dataPath, brd::Size, nullptr, *ws.files);
+    if (rc == io::Ok) rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize, nullptr, *ws.files);
     if (rc == io::Ok) {
       const std::int64_t m = data.recordCount();
       BulBrdRcrd& buf = ws.board.RecordBuffer;
@@ -228,13 +247,13 @@ void ArchiveMessage(Workstation& ws, int n) {
       for (int slot = 1; slot <= brd::Slots; ++slot) buf.setReadMark(slot, 0);
       const auto target = BodyFilePath(ws, BoardSet::Archive, static_cast<int>(m));
       if (fileExists(old)) {
-        int crc = copyFile(old, target);
+        int crc = copyFile(old, target, *ws.files);
         if (crc != io::Ok) {
           ReportIoError(ws, crc, "ARC-1");
           keepBody = true;
         }
       } else if (fileExists(target)) {
-        deleteFile(target);  // a body left from an older archive would be taken for this message's
+        deleteFile(target, *ws.files);  // a body left from an older archive would be taken for this message's
       }
       // The record goes in before its index entry, as every board writer does.
       rc = WriteRecordKeepingTail(data, m, buf.bytes);
@@ -248,7 +267,7 @@ void ArchiveMessage(Workstation& ws, int n) {
     NormalizeFileAttr(ws, indexPath);
   }
   // A body that could not be archived stays until its slot is reused.
-  if (!keepBody) deleteFile(old);
+  if (!keepBody) deleteFile(old, *ws.files);
 }
 
 int NextMessageNumber(Workstation& ws) {
@@ -281,10 +300,11 @@ int NextMessageNumber(Workstation& ws) {
 
 void SignAllOut(Workstation& ws) {
   if (ws.board.ReadOnlyView) return;
-  if (!AcquireLock(ws, "LOCATELK", "SAO")) return;
+  HeldLock lock(ws, "LOCATELK", "SAO");
+  if (!lock) return;
   const std::string indexPath = BoardIndexFile(ws, BoardSet::Locations);
   RecordFile index;
-  int rc = index.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadWrite);
+  int rc = index.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadWrite, *ws.files);
   if (rc == io::Ok) {
     const std::int64_t count = index.recordCount();
     std::array<std::uint8_t, brd::IndexSize> b{};
@@ -302,7 +322,7 @@ void SignAllOut(Workstation& ws) {
     index.close();
     ReportIoError(ws, rc, "SAO");
   }
-  ReleaseLock(ws, "LOCATELK");
+  lock.release();
   NormalizeFileAttr(ws, indexPath);
 }
 

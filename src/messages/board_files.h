@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "messages/board_record.h"
+#include "storage/file_ops.h"
 
 namespace egresso {
 
@@ -32,8 +33,9 @@ BoardSet CurrentBoardSet(const Workstation& ws);
 std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n);
 // The whole text of a body file, empty when there is none.
 std::string ReadBodyText(const std::filesystem::path& p);
-// Writes text as a body file with CR LF line ends; returns an I/O result.
-int WriteBodyText(const std::filesystem::path& p, std::string_view text);
+// Writes text as a body file with CR LF line ends, whole or not at all
+// (a reader never sees half a text); returns an I/O result.
+int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops = PosixFileOps());
 
 // Record n of BoardDataPath into RecordBuffer; a record beyond the end leaves
 // the buffer as it was. Returns the I/O result (also reported).

@@ -10,6 +10,7 @@
 #include "startup/notices.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -30,16 +31,9 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(a, b - a));
 }
 
-// Writes a body file whole or not at all: a reader never sees half a text.
 int WriteBodyWhole(Workstation& ws, const std::filesystem::path& p, std::string_view text) {
-  std::filesystem::path temp = p;
-  temp += ".";
-  temp += ws.ThisUser.empty() ? std::string("X") : ws.ThisUser;
-  temp += ".tmp";
-  int rc = WriteBodyText(temp, text);
-  if (rc == io::Ok && std::rename(temp.c_str(), p.c_str()) != 0) rc = io::fromErrno(errno);
-  if (rc != io::Ok) deleteFile(temp);
-  else NormalizeFileAttr(ws, p);
+  int rc = WriteBodyText(p, text, *ws.files);
+  if (rc == io::Ok) NormalizeFileAttr(ws, p);
   return rc;
 }
 
@@ -351,7 +345,7 @@ void EgressoForm::Save() {
   rec.setHeadline(FieldText(loc || subject.empty() ? FirstLine() : f.ReturnTime, 60));
 
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
-  if (AcquireLock(ws_, lock, "EGOK")) {
+  if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
     bool written = false;
@@ -370,7 +364,6 @@ void EgressoForm::Save() {
       Notify();
       if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
     }
-    ReleaseLock(ws_, lock);
   }
   Close();
 }
@@ -378,7 +371,8 @@ void EgressoForm::Save() {
 void EgressoForm::WriteJournalLines() {
   const bool shared = ws_.mcfg.flag(mcfg::InOutLogShared);
   if (!ws_.mcfg.flag(mcfg::InOutLog) && !shared) return;
-  if (!AcquireLock(ws_, "EGLOG", "EGOK-LOG")) return;
+  HeldLock held(ws_, "EGLOG", "EGOK-LOG");
+  if (!held) return;
   const BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const std::string who = rec.who();
   const std::string path = DataFile(ws_, shared ? std::string("INOUT.DAF") : "INOUT" + who + ".DAF");
@@ -413,26 +407,32 @@ void EgressoForm::WriteJournalLines() {
   }
   ReportIoError(ws_, rc, "EGOK-LOG");
   NormalizeFileAttr(ws_, path);
-  ReleaseLock(ws_, "EGLOG");
 }
 
 void EgressoForm::Notify() {
   const BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const bool toAll = toEveryone_ || rec.toList(1).empty();
+  // A letter that did not go in leaves its reader unwarned: told once.
+  int failed = io::Ok;
+  auto post = [&](std::string_view to, char letter) {
+    const int rc = PostNotification(ws_, to, letter);
+    if (failed == io::Ok) failed = rc;
+  };
   if (!f.locationFace && !rec.closed() && rec.who() == ws_.ThisUser && ws_.options.Notifications) {
     for (int i = 1; i <= brd::Slots; ++i) {
       if (i == ws_.UserSlot) continue;
       const std::string to = toAll ? ws_.mcfg.empInitials(i) : rec.toList(i);
       if (to.empty() || to == ws_.ThisUser || to == "nul") continue;
-      PostNotification(ws_, to, 'M');
+      post(to, 'M');
     }
   }
   if (ws_.options.NotifyAll) {
     for (int i = 1; i <= brd::Slots; ++i) {
       if (i == ws_.UserSlot) continue;
-      PostNotification(ws_, rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A');
+      post(rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A');
     }
   }
+  ReportIoError(ws_, failed, "EGOK-NOTIFY");
 }
 
 void EgressoForm::CancelBtnClick() {

@@ -81,7 +81,7 @@ void actOnNewMessage(Workstation& ws, HostWindow& window) {
 // the board lets this timer tick again, and a letter must not be acted on twice.
 void checkNotifyFile(Workstation& ws, HostWindow& window) {
   std::string letters;
-  for (const auto& text : TakeNotifyTexts(NotifyFilePath(ws))) letters += text;
+  for (const auto& text : TakeNotifyTexts(NotifyFilePath(ws), *ws.files)) letters += text;
   if (letters.find('M') != std::string::npos) actOnNewMessage(ws, window);
   if (letters.find('B') != std::string::npos) ws.AnnouncementChanged = true;
 }

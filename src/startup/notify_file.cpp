@@ -30,11 +30,11 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 // The record just appended through fd reads back as written: a file server
 // that appends for several computers without order may have let another
 // writer's record land on it (an equal record does as well).
-bool readsBack(int fd, const std::array<std::uint8_t, kNotifyRecordSize>& record) {
+bool readsBack(FileOps& ops, int fd, const std::array<std::uint8_t, kNotifyRecordSize>& record) {
   const off_t end = ::lseek(fd, 0, SEEK_CUR);
   std::array<std::uint8_t, kNotifyRecordSize> back{};
   return end >= static_cast<off_t>(record.size()) &&
-         ::pread(fd, back.data(), back.size(), end - static_cast<off_t>(record.size())) ==
+         ops.pread(fd, back.data(), back.size(), end - static_cast<off_t>(record.size())) ==
              static_cast<ssize_t>(back.size()) &&
          back == record;
 }
@@ -47,21 +47,26 @@ std::string NotifyFileOf(const Workstation& ws, std::string_view initials) {
 
 std::string ClaimedNotifyFile(const std::string& notifyFile) { return notifyFile + ".RD"; }
 
-int AppendNotifyRecord(const std::string& notifyFile, std::string_view text) {
+int AppendNotifyRecord(const std::string& notifyFile, std::string_view text, FileOps& ops) {
   text = text.substr(0, kNotifyRecordSize - 1);
   std::array<std::uint8_t, kNotifyRecordSize> record{};
   putPString(record, 0, kNotifyRecordSize - 1, text);
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
     // One write of the whole record: appending writes of several writers
     // never interleave inside a record.
-    const int fd = ::open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ops.open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT, 0666);
     if (fd < 0) return io::fromErrno(errno);
-    const ssize_t written = ::write(fd, record.data(), record.size());
+    const ssize_t written = ops.write(fd, record.data(), record.size());
     const int writeErr = errno;
     struct stat mine {};
     const bool known = ::fstat(fd, &mine) == 0;
-    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(fd, record);
-    if (::close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
+    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(ops, fd, record);
+    // Part of a record would shift every later one: it is taken off again
+    // while nothing has been added behind it.
+    if (written > 0 && written != static_cast<ssize_t>(record.size()) && known &&
+        ::lseek(fd, 0, SEEK_CUR) == mine.st_size)
+      ops.ftruncate(fd, mine.st_size - static_cast<off_t>(written));
+    if (ops.close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
     if (written < 0) return io::fromErrno(writeErr);
     if (written != static_cast<ssize_t>(record.size())) return io::DiskWriteError;
     // The file still under the user's name holds the record: whoever takes
@@ -81,7 +86,7 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
   if (ReadNotifyTexts(path, waiting))
     for (const auto& text : waiting)
       if (text.find(letter) != std::string::npos) return io::Ok;
-  const int rc = AppendNotifyRecord(path, std::to_string(ws.Today) + letter);
+  const int rc = AppendNotifyRecord(path, std::to_string(ws.Today) + letter, *ws.files);
   NormalizeFileAttr(ws, path);
   return rc;
 }
@@ -99,19 +104,19 @@ bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
   return true;
 }
 
-std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile) {
+std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile, FileOps& ops) {
   std::vector<std::string> texts;
   const std::string claimed = ClaimedNotifyFile(notifyFile);
   // Renaming over a claimed file still there would lose its letters.
   if (fileExists(claimed)) {
     if (!ReadNotifyTexts(claimed, texts)) return texts;
-    deleteFile(claimed);
+    deleteFile(claimed, ops);
   }
   struct stat st {};
   if (::stat(notifyFile.c_str(), &st) != 0 || st.st_size < static_cast<off_t>(kNotifyRecordSize)) return texts;
-  if (std::rename(notifyFile.c_str(), claimed.c_str()) != 0) return texts;
+  if (ops.rename(notifyFile.c_str(), claimed.c_str()) != 0) return texts;
   // Unreadable now: the claimed file is read at the next look.
-  if (ReadNotifyTexts(claimed, texts)) deleteFile(claimed);
+  if (ReadNotifyTexts(claimed, texts)) deleteFile(claimed, ops);
   return texts;
 }
 

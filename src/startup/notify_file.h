@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "storage/file_ops.h"
+
 namespace egresso {
 
 struct Workstation;
@@ -30,7 +32,7 @@ std::string ClaimedNotifyFile(const std::string& notifyFile);
 // in, the record is added again to the file under the user's name, so it is
 // never lost with a file that was read before it arrived (a letter may then
 // come twice). Returns an I/O result.
-int AppendNotifyRecord(const std::string& notifyFile, std::string_view text);
+int AppendNotifyRecord(const std::string& notifyFile, std::string_view text, FileOps& ops = PosixFileOps());
 
 // Puts the letter into the notification file of the user with these
 // initials unless it is waiting there already: the text of the new record
@@ -45,6 +47,6 @@ bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts);
 // (the program ended while reading it) is read first, then the current file
 // is claimed, read and deleted. A file not yet holding one whole record, or
 // one that cannot be read, stays for the next look. Returns the texts read.
-std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile);
+std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile, FileOps& ops = PosixFileOps());
 
 }  // namespace egresso

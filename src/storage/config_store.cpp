@@ -20,6 +20,7 @@
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_access.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -103,7 +104,7 @@ std::string tempNameFor(const Workstation& ws, const std::string& path) {
 // leaves the target alone (it may be the last good copy of a lost file).
 int copyGeneration(Workstation& ws, const std::string& from, const std::string& to) {
   if (!fileExists(from)) return io::Ok;
-  int result = CopyReplacing(from, to, tempNameFor(ws, to));
+  int result = CopyReplacing(from, to, tempNameFor(ws, to), *ws.files);
   if (result == io::Ok) stampTaken(ws, to);
   return result;
 }
@@ -117,14 +118,15 @@ int copyGeneration(Workstation& ws, const std::string& from, const std::string& 
 // rewrite would have to.
 int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std::uint8_t> bytes, std::int64_t& size) {
   size = 0;
+  FileOps& ops = *ws.files;
   if (fileExists(path)) {
     RecordFile probe;
-    int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite);
+    int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite, ops);
     if (result != io::Ok) return result;
   }
   auto writeTo = [&](const std::string& target) {
     RecordFile f;
-    int result = f.open(target, bytes.size(), RecordFile::Mode::Create);
+    int result = f.open(target, bytes.size(), RecordFile::Mode::Create, ops);
     if (result != io::Ok) return result;
     result = f.write(0, bytes);
     size = f.byteSize();
@@ -132,8 +134,13 @@ int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std
     return result != io::Ok ? result : closed;
   };
   const std::string temp = tempNameFor(ws, path);
-  if (writeTo(temp) == io::Ok && ReplaceFile(temp, path) == io::Ok) return io::Ok;
-  deleteFile(temp);
+  int result = writeTo(temp);
+  if (result == io::Ok) result = ReplaceFile(temp, path, ops);
+  if (result == io::Ok) return io::Ok;
+  deleteFile(temp, ops);
+  // Written in place only where the folder or the file's access allows
+  // nothing else: after a write error that would empty the file.
+  if (result != io::AccessDenied) return result;
   return writeTo(path);
 }
 
@@ -255,13 +262,13 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
 
 void WriteMainConfig(Workstation& ws, std::string_view tag) {
   const std::string tagText(tag);
-  if (!AcquireLock(ws, lockname::ConfigRecord, "MCFG - " + tagText)) return;
+  HeldLock lock(ws, lockname::ConfigRecord, "MCFG - " + tagText);
+  if (!lock) return;
   std::int64_t size = 0;
   int result = writeWholeFile(ws, ws.paths.MainConfigPath, ws.mcfg.bytes, size);
   ReportIoError(ws, result, "WMCfgf:  " + tagText);
   if (traceLogOn(ws)) traceLine(ws, "WriteMCFG " + configFields(ws, tagText) + "  Sz=" + std::to_string(size));
   NormalizeFileAttr(ws, ws.paths.MainConfigPath);
-  ReleaseLock(ws, lockname::ConfigRecord);
 }
 
 void RestoreMainConfig(Workstation& ws, char level) {
@@ -407,27 +414,26 @@ void DailyConfigBackup(Workstation& ws) {
 }
 
 void BackupDataFiles(Workstation& ws) {
-  if (!AcquireLock(ws, lockname::Backup, "BACKUP")) return;
+  HeldLock lock(ws, lockname::Backup, "BACKUP");
+  if (!lock) return;
   const std::string& folder = ws.paths.BackupFolder;
   // A folder given as "/" ends up empty; the copies would go to the root of
   // the file system.
-  const bool unusable = folder.empty() || (createFolder(folder) != io::Ok && ws.MultiUser &&
+  const bool unusable = folder.empty() || (createFolder(folder, *ws.files) != io::Ok && ws.MultiUser &&
                                            !fileExists(folder + "/CFGMAIN.BA0") && !fileExists(folder + "/CFGMAIN.BA1"));
   if (unusable) {
     if (ws.platform.dialogs) ws.platform.dialogs->beep();
     showOk(ws, MessageText(ws, 1910) + folder + MessageText(ws, 1911));
-    ReleaseLock(ws, lockname::Backup);
     return;
   }
-  createFolder(folder + "/PROJNOTE");
-  createFolder(folder + "/PROJPLAN");
+  createFolder(folder + "/PROJNOTE", *ws.files);
+  createFolder(folder + "/PROJPLAN", *ws.files);
 
   // Taken already today (or by a workstation whose clock runs a few days ahead).
   const std::string newest = folder + "/CFGMAIN.BA1";
   if (fileExists(newest)) {
     int day = fileDay(newest);
     if (day >= ws.Today && day <= ws.Today + 6) {
-      ReleaseLock(ws, lockname::Backup);
       return;
     }
   }
@@ -459,7 +465,6 @@ void BackupDataFiles(Workstation& ws) {
       rotateGenerations(ws, ws.paths.DataFolder + sub + "/" + name, base, g.prefix, rotateOld);
     }
   }
-  ReleaseLock(ws, lockname::Backup);
 }
 
 }  // namespace egresso

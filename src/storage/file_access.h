@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+#include "storage/file_ops.h"
+
 namespace egresso {
 
 // The permission bits and group of a file, noted before it is replaced.
@@ -27,14 +29,16 @@ int GiveAccess(const std::filesystem::path& file, const FileAccess& access);
 // Puts fresh, a finished file beside target, in target's place; it keeps
 // target's permission bits and group (its own when target is missing).
 // When it cannot, nothing is replaced and the I/O result says why.
-int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target);
+int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target,
+                FileOps& ops = PosixFileOps());
 
 // Copies from to a new file fresh beside to, which then takes to's place:
 // to is never left half written, and it keeps its permission bits and
 // group; a copy that replaces no file takes them from the source, as the
-// copy of a shared file should be shared the same way. When that cannot be
-// done, to is overwritten in place (which keeps its owner, group and bits).
+// copy of a shared file should be shared the same way. When access rules
+// forbid that, to is overwritten in place (which keeps its owner, group and
+// bits); any other failure leaves to as it was.
 int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                  const std::filesystem::path& fresh);
+                  const std::filesystem::path& fresh, FileOps& ops = PosixFileOps());
 
 }  // namespace egresso

@@ -23,18 +23,18 @@ std::string journalPath(const std::string& folder) { return folder + "/" + kSwit
 
 // Flushes a folder's entries to the disk; a crash afterwards
 // cannot undo what was written.
-void syncFile(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY);
+void syncFile(FileOps& ops, const std::string& path) {
+  int fd = ops.open(path.c_str(), O_RDONLY);
   if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  ops.fsync(fd);
+  ops.close(fd);
 }
 
-void syncFolder(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY);
+void syncFolder(FileOps& ops, const std::string& path) {
+  int fd = ops.open(path.c_str(), O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  ops.fsync(fd);
+  ops.close(fd);
 }
 
 bool endsWith(const std::string& s, const std::string& tail) {
@@ -42,7 +42,8 @@ bool endsWith(const std::string& s, const std::string& tail) {
 }
 
 // Carries out the steps of a journal text; true when every step is done.
-bool applyJournal(const std::string& text, const std::function<void(std::size_t, std::size_t)>& progress = {}) {
+bool applyJournal(FileOps& ops, const std::string& text,
+                  const std::function<void(std::size_t, std::size_t)>& progress = {}) {
   std::istringstream in(text);
   std::string line;
   bool ok = true;
@@ -59,9 +60,9 @@ bool applyJournal(const std::string& text, const std::function<void(std::size_t,
       // A staged file that is gone has been moved already. Its permission
       // bits and group were given when it was staged: completing the switch
       // is a plain rename, which any workstation may do.
-      if (fileExists(from) && ::rename(from.c_str(), to.c_str()) != 0 && fileExists(from)) ok = false;
+      if (fileExists(from) && ops.rename(from.c_str(), to.c_str()) != 0 && fileExists(from)) ok = false;
     } else if (line[0] == 'D') {
-      const int rc = deleteFile(rest);
+      const int rc = deleteFile(rest, ops);
       if (rc != io::Ok && rc != io::FileNotFound) ok = false;
     }
   }
@@ -80,7 +81,7 @@ bool readJournal(const std::string& path, std::string& text) {
 
 }  // namespace
 
-FileSetSwitch::FileSetSwitch(std::string dataFolder) : folder_(std::move(dataFolder)) {
+FileSetSwitch::FileSetSwitch(std::string dataFolder, FileOps& ops) : folder_(std::move(dataFolder)), ops_(&ops) {
   // Process and moment: no two runs share it, on one computer or several
   // (the staged files of a run on another computer lie in the same folders).
   char host[64] = {};
@@ -115,44 +116,46 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
   const std::string path = journalPath(folder_);
   const std::string temp = StagingName(path);
   // A new file that could not be given its target's access keeps the old set.
+  FileOps& ops = *ops_;
   int result = failure_;
   if (result == io::Ok) {
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
+    const int fd = ops.open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) {
       result = io::fromErrno(errno);
     } else {
-      if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) result = io::DiskWriteError;
-      if (result == io::Ok) ::fsync(::fileno(f));
-      if (std::fclose(f) != 0 && result == io::Ok) result = io::DiskWriteError;
+      result = WriteAll(ops, fd, text.data(), text.size());
+      // A journal the disk may not hold is no commit.
+      if (result == io::Ok && ops.fsync(fd) != 0) result = io::fromErrno(errno);
+      if (ops.close(fd) != 0 && result == io::Ok) result = io::DiskWriteError;
     }
   }
   // The staged files must be on the disk before the journal says they are
   // the set. A second name of a file already there needs no flush of its
   // own; the folder flushes below take the names.
   for (const Step& s : steps_)
-    if (s.kind == 'R' && !s.linked) syncFile(s.from);
-  if (result == io::Ok && ::rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
+    if (s.kind == 'R' && !s.linked) syncFile(ops, s.from);
+  if (result == io::Ok && ops.rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
   if (result != io::Ok) {
-    deleteFile(temp);
+    deleteFile(temp, ops);
     for (const Step& s : steps_)
-      if (s.kind == 'R') deleteFile(s.from);
+      if (s.kind == 'R') deleteFile(s.from, ops);
     steps_.clear();
     return result;
   }
-  for (const std::string& f : folders_) syncFolder(f);
-  syncFolder(folder_);
+  for (const std::string& f : folders_) syncFolder(ops, f);
+  syncFolder(ops, folder_);
   steps_.clear();
-  if (!applyJournal(text, progress)) return io::DiskWriteError;
-  deleteFile(path);
+  if (!applyJournal(ops, text, progress)) return io::DiskWriteError;
+  deleteFile(path, ops);
   return io::Ok;
 }
 
-bool CompleteFileSetSwitch(const std::string& dataFolder) {
+bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops) {
   const std::string path = journalPath(dataFolder);
   std::string text;
   if (!readJournal(path, text)) return false;
-  if (!applyJournal(text)) return false;
-  deleteFile(path);
+  if (!applyJournal(ops, text)) return false;
+  deleteFile(path, ops);
   return true;
 }
 

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "storage/file_ops.h"
+
 namespace egresso {
 
 inline constexpr const char* kStagingSuffix = ".~MT";
@@ -26,7 +28,7 @@ inline constexpr const char* kSwitchJournal = "MAINT.JNL";
 
 class FileSetSwitch {
  public:
-  explicit FileSetSwitch(std::string dataFolder);
+  explicit FileSetSwitch(std::string dataFolder, FileOps& ops = PosixFileOps());
 
   // The name target's new file is made under: "<target>.<run>.~MT", where
   // the run is this switch's own, so a late completion of an earlier
@@ -55,6 +57,7 @@ class FileSetSwitch {
     bool linked;
   };
   std::string folder_;
+  FileOps* ops_;
   std::string run_;
   std::vector<Step> steps_;
   std::set<std::string> folders_;  // of the staged files
@@ -63,7 +66,7 @@ class FileSetSwitch {
 
 // Completes a switch whose journal is in the data folder. Returns true when
 // there was one (and it could be completed).
-bool CompleteFileSetSwitch(const std::string& dataFolder);
+bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops = PosixFileOps());
 // Removes staged files of an interrupted run in the given folders (run only
 // while holding the locks of the run that made them, after
 // CompleteFileSetSwitch).

@@ -31,6 +31,7 @@ constexpr std::size_t kLineMax = 120;
 constexpr int kCreateRounds = 4;
 constexpr int kReleaseAttempts = 10000;
 constexpr int kReleaseTraceEvery = 1000;
+constexpr int kDeniedReads = 3;
 constexpr int kKeyEsc = 27;
 constexpr int kKeyBreak = 6;  // Ctrl+F
 
@@ -69,9 +70,9 @@ struct LockRead {
 // Reads the start of a lock file and its first line. A line holding
 // control characters was not written by any workstation (a damaged file)
 // and counts as unreadable.
-LockRead readLockFile(const std::string& path) {
+LockRead readLockFile(FileOps& ops, const std::string& path) {
   LockRead r;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ops.open(path.c_str(), O_RDONLY);
   if (fd < 0) {
     int err = errno;
     r.exists = err != ENOENT && err != ENOTDIR;
@@ -84,7 +85,7 @@ LockRead readLockFile(const std::string& path) {
   std::string content;
   char buf[kContentMax];
   while (content.size() < kContentMax) {
-    ssize_t n = ::read(fd, buf, kContentMax - content.size());
+    ssize_t n = ops.read(fd, buf, kContentMax - content.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       r.result = io::fromErrno(errno);
@@ -93,7 +94,7 @@ LockRead readLockFile(const std::string& path) {
     if (n == 0) break;
     content.append(buf, static_cast<std::size_t>(n));
   }
-  ::close(fd);
+  ops.close(fd);
   if (r.result != io::Ok) return r;
   if (statError != 0) {
     r.result = io::fromErrno(statError);
@@ -126,10 +127,10 @@ enum class Removal { Deleted, Gone, Replaced, Failed };
 // examined and created its own lock under the same name since; deleting
 // that would let two workstations hold the lock. The file is looked at
 // afresh right before it goes, so the window for that is a few calls.
-Removal removeIfUnchanged(const std::string& path, const LockFileIdentity& id, int& result) {
+Removal removeIfUnchanged(FileOps& ops, const std::string& path, const LockFileIdentity& id, int& result) {
   result = io::Ok;
   if (id.known) {
-    LockRead now = readLockFile(path);
+    LockRead now = readLockFile(ops, path);
     if (!now.exists) return Removal::Gone;
     if (!now.identity.known) {
       result = now.result;
@@ -137,7 +138,7 @@ Removal removeIfUnchanged(const std::string& path, const LockFileIdentity& id, i
     }
     if (!(now.identity == id)) return Removal::Replaced;
   }
-  if (::unlink(path.c_str()) == 0) return Removal::Deleted;
+  if (ops.unlink(path.c_str()) == 0) return Removal::Deleted;
   if (errno == ENOENT) return Removal::Gone;
   result = io::fromErrno(errno);
   return Removal::Failed;
@@ -155,18 +156,6 @@ bool deadLockFile(Workstation& ws, const std::string& path, const LockFileIdenti
     L.UnreadableSinceMs = now;
   }
   return id.known && now - L.UnreadableSinceMs >= L.DeadLockGraceMs;
-}
-
-int writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return io::fromErrno(errno);
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return io::Ok;
 }
 
 // What one look at a lock file found.
@@ -215,9 +204,9 @@ mode_t readUmask() {
 // Creates the lock file exclusively. A share does not always say "exists"
 // when another client's lock is there, so a failure is taken for "exists"
 // whenever a file is there.
-int createLockFile(const std::string& path, int& err) {
+int createLockFile(FileOps& ops, const std::string& path, int& err) {
   for (;;) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = ops.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd >= 0) return fd;
     err = errno;
     if (err == EINTR) continue;
@@ -306,19 +295,19 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     // Creating the file exclusively is the one step that decides between
     // workstations racing for a free lock (network shares honour it too).
     int err = 0;
-    int fd = createLockFile(path, err);
+    int fd = createLockFile(*ws.files, path, err);
     if (fd >= 0) {
       struct stat st;
       const bool statted = ::fstat(fd, &st) == 0;
       // Readable by every account that shares the folder, whatever the
       // umask: a lock another user cannot read tells him nothing.
       if (statted) ::fchmod(fd, (st.st_mode & 07777) | S_IRUSR | S_IRGRP | S_IROTH);
-      int result = writeAll(fd, content);
-      ::close(fd);
+      int result = WriteAll(*ws.files, fd, content.data(), content.size());
+      if (ws.files->close(fd) != 0 && result == io::Ok) result = io::fromErrno(errno);
       if (result != io::Ok) {
         // An empty or partial lock file would be taken for a dead one by
         // the others, and no lock is no exclusion.
-        ::unlink(path.c_str());
+        ws.files->unlink(path.c_str());
         return failedTake(ws, tag, result);
       }
       L.IoResult = io::Ok;
@@ -341,7 +330,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     }
     L.TransientSinceMs = -1;
 
-    LockRead r = readLockFile(path);
+    LockRead r = readLockFile(*ws.files, path);
     if (!r.exists) continue;  // released in between
     L.LockLine = r.line;
     L.Examined = r.identity;
@@ -365,7 +354,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       return false;
     }
     int result = io::Ok;
-    removeIfUnchanged(path, r.identity, result);
+    removeIfUnchanged(*ws.files, path, r.identity, result);
     L.IoResult = result;
     L.Unreadable = {};
   }
@@ -458,12 +447,16 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
   // left to the grace rule of the next workstation that wants the lock. A
   // share may answer a read or a delete with an error for a moment (the
   // file is still open on another client), so both are tried again.
-  int reads = 0, failures = 0;
+  int reads = 0, failures = 0, denials = 0;
   while (reads < kReleaseAttempts && failures < kReleaseAttempts) {
-    LockRead r = readLockFile(path);
+    LockRead r = readLockFile(*ws.files, path);
     if (!r.exists) break;
-    // A file this account may not read was not made by this workstation.
-    if (r.denied) break;
+    // A file this account may not read was not made by this workstation,
+    // unless the refusal passes (a share refuses for a moment while another
+    // client looks at the file): leaving its own lock would hold the others
+    // up until they break it.
+    if (r.denied && ++denials >= kDeniedReads) break;
+    if (r.denied) continue;
     if (r.result != io::Ok || trimBlanks(std::string_view(r.line).substr(0, 3)).empty()) {
       if (++reads % kReleaseTraceEvery == 0) attemptLine(" CantRead  ", r.result, reads);
       continue;
@@ -475,7 +468,7 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     // A lock held by another workstation is left alone.
     if (L.HolderStation != ws.StationId) break;
     int result = io::Ok;
-    Removal removal = removeIfUnchanged(path, r.identity, result);
+    Removal removal = removeIfUnchanged(*ws.files, path, r.identity, result);
     if (removal == Removal::Deleted || removal == Removal::Gone) break;
     if (removal == Removal::Replaced) {
       // Changed between the two looks: judge the file as it is now.
@@ -496,7 +489,7 @@ void BreakLock(Workstation& ws) {
   const std::string path = LockFilePath(ws, L.LastLockName);
   LockFileIdentity id = L.ExaminedPath == path ? L.Examined : LockFileIdentity{};
   int result = io::Ok;
-  removeIfUnchanged(path, id, result);
+  removeIfUnchanged(*ws.files, path, id, result);
   L.IoResult = result;
 }
 

@@ -77,9 +77,9 @@ void showSingleButton(Workstation& ws, const std::string& message) {
 
 // Reading does not need write access: a file the workstation may only read
 // is still read.
-int openForReading(RecordFile& f, const std::string& path, std::size_t size) {
-  int rc = f.open(path, size, RecordFile::Mode::ReadWrite);
-  if (rc == io::AccessDenied) rc = f.open(path, size, RecordFile::Mode::ReadOnly);
+int openForReading(RecordFile& f, const std::string& path, std::size_t size, FileOps& ops) {
+  int rc = f.open(path, size, RecordFile::Mode::ReadWrite, ops);
+  if (rc == io::AccessDenied) rc = f.open(path, size, RecordFile::Mode::ReadOnly, ops);
   return rc;
 }
 
@@ -111,13 +111,13 @@ enum class OpenOutcome { Opened, Created, Failed, GaveUp };
 OpenOutcome openForWriting(Workstation& ws, RecordFile& f, const std::string& path, std::size_t size, bool retries,
                            int& rc) {
   bool created = false;
-  rc = OpenRecordFileCreating(f, path, size, &created);
+  rc = OpenRecordFileCreating(f, path, size, &created, *ws.files);
   if (rc == io::Ok) return created ? OpenOutcome::Created : OpenOutcome::Opened;
   if (!retries || !fileExists(path)) return OpenOutcome::Failed;
   for (int attempt = 0; attempt < kOpenRetries; ++attempt) {
     ws.platform.dialogs->beep();
     PauseMs(ws, kRetryPauseMs);
-    rc = f.open(path, size, RecordFile::Mode::ReadWrite);
+    rc = f.open(path, size, RecordFile::Mode::ReadWrite, *ws.files);
     if (rc == io::Ok) return OpenOutcome::Opened;
   }
   fileFailureDialog(ws, path);
@@ -281,7 +281,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
   report(ws, rc, reportTag);
 
   RecordFile quick;
-  if (quick.open(quickName, kQuickRecordSize, RecordFile::Mode::ReadWrite) == io::Ok) {
+  if (quick.open(quickName, kQuickRecordSize, RecordFile::Mode::ReadWrite, *ws.files) == io::Ok) {
     BuildQuickRecord(ws);
     rc = WriteRecordKeepingTail(quick, n, e.QuickRecord);
     rc = closeKeepingFirst(quick, rc);
@@ -299,7 +299,7 @@ void ReadCalRecord(Workstation& ws, std::string_view dataName, std::int32_t recN
   if (!e.KeepCalOpen) {
     e.CalDataFile.close();
     e.CalDataName = std::string(dataName);
-    rc = openForReading(e.CalDataFile, e.CalDataName, kCalRecordSize);
+    rc = openForReading(e.CalDataFile, e.CalDataName, kCalRecordSize, *ws.files);
   } else if (!e.CalDataFile.isOpen()) {
     rc = io::FileNotOpen;
   }
@@ -322,7 +322,7 @@ void ReadCalIndexPage(Workstation& ws, std::string_view indexName, int pageNo, s
   if (!e.KeepCalOpen) {
     e.CalIndexFile.close();
     e.CalIndexName = std::string(indexName);
-    rc = openForReading(e.CalIndexFile, e.CalIndexName, kCalIndexPageSize);
+    rc = openForReading(e.CalIndexFile, e.CalIndexName, kCalIndexPageSize, *ws.files);
   }
   if (rc != io::Ok || !e.CalIndexFile.isOpen()) {
     // A missing index reads as pages without entries.
@@ -424,8 +424,8 @@ int BeginCalScan(Workstation& ws, std::string_view dataName, std::string_view in
   auto& e = ws.engine;
   e.CalDataName = std::string(dataName);
   e.CalIndexName = std::string(indexName);
-  int rc = openForReading(e.CalDataFile, e.CalDataName, kCalRecordSize);
-  openForReading(e.CalIndexFile, e.CalIndexName, kCalIndexPageSize);
+  int rc = openForReading(e.CalDataFile, e.CalDataName, kCalRecordSize, *ws.files);
+  openForReading(e.CalIndexFile, e.CalIndexName, kCalIndexPageSize, *ws.files);
   e.KeepCalOpen = true;
   return rc;
 }
@@ -557,7 +557,7 @@ void ReadClientRecord(Workstation& ws, std::int32_t recNo, std::string_view tag)
   int rc = io::Ok;
   if (!e.KeepCalOpen) {
     e.ClientDataFile.close();
-    rc = openForReading(e.ClientDataFile, e.ClientDataName, kClientRecordSize);
+    rc = openForReading(e.ClientDataFile, e.ClientDataName, kClientRecordSize, *ws.files);
   } else if (!e.ClientDataFile.isOpen()) {
     rc = io::FileNotOpen;
   }
@@ -617,14 +617,14 @@ void LoadClientList(Workstation& ws) {
   bool displayNames = !ws.options.NoDisplayNames;
 
   RecordFile index, names;
-  int rc = openForReading(index, e.ClientIndexName, kClientIndexEntrySize);
+  int rc = openForReading(index, e.ClientIndexName, kClientIndexEntrySize, *ws.files);
   if (rc != io::Ok) {
     // A set that was never written has no clients.
     if (rc != io::FileNotFound) report(ws, rc, "LCL");
     return;
   }
   std::int64_t nameCount = 0;
-  if (displayNames && openForReading(names, e.ClientNamesName, kClientNameEntrySize) == io::Ok)
+  if (displayNames && openForReading(names, e.ClientNamesName, kClientNameEntrySize, *ws.files) == io::Ok)
     nameCount = names.recordCount();
 
   std::int64_t count = index.recordCount();

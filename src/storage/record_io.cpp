@@ -1,6 +1,10 @@
 #include "storage/record_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <system_error>
@@ -34,91 +38,110 @@ int fromErrno(int err) {
 RecordFile::~RecordFile() { close(); }
 
 RecordFile::RecordFile(RecordFile&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)), recordSize_(other.recordSize_), path_(std::move(other.path_)) {}
+    : fd_(std::exchange(other.fd_, -1)), ops_(other.ops_), recordSize_(other.recordSize_),
+      path_(std::move(other.path_)) {}
 
 RecordFile& RecordFile::operator=(RecordFile&& other) noexcept {
   if (this != &other) {
     close();
-    file_ = std::exchange(other.file_, nullptr);
+    fd_ = std::exchange(other.fd_, -1);
+    ops_ = other.ops_;
     recordSize_ = other.recordSize_;
     path_ = std::move(other.path_);
   }
   return *this;
 }
 
-int RecordFile::open(const std::filesystem::path& path, std::size_t recordSize, Mode mode) {
+int RecordFile::open(const std::filesystem::path& path, std::size_t recordSize, Mode mode, FileOps& ops) {
   close();
   path_ = path;
+  ops_ = &ops;
   recordSize_ = recordSize == 0 ? 1 : recordSize;
-  const char* how = mode == Mode::ReadWrite  ? "r+b"
-                    : mode == Mode::ReadOnly ? "rb"
-                    : mode == Mode::Create   ? "w+b"
-                                             : "w+bx";
+  const int flags = mode == Mode::ReadWrite  ? O_RDWR
+                    : mode == Mode::ReadOnly ? O_RDONLY
+                    : mode == Mode::Create   ? O_RDWR | O_CREAT | O_TRUNC
+                                             : O_RDWR | O_CREAT | O_EXCL;
   errno = 0;
-  file_ = std::fopen(path.c_str(), how);
-  if (!file_) {
+  fd_ = ops.open(path.c_str(), flags, 0666);
+  if (fd_ < 0) {
     int code = io::fromErrno(errno);
+    fd_ = -1;
     return code == 0 ? io::FileNotFound : code;
   }
   return io::Ok;
 }
 
 int RecordFile::close() {
-  if (!file_) return io::Ok;
-  int rc = std::fclose(file_);
-  file_ = nullptr;
+  if (fd_ < 0) return io::Ok;
+  int rc = ops_->close(std::exchange(fd_, -1));
   return rc == 0 ? io::Ok : io::DiskWriteError;
 }
 
 std::int64_t RecordFile::byteSize() {
-  if (!file_) return 0;
-  std::fflush(file_);
+  if (fd_ < 0) return 0;
   // The size of the file this handle reads and writes: another workstation
   // may have put a new file under the same name since it was opened.
   struct stat st;
-  if (::fstat(::fileno(file_), &st) != 0) return 0;
+  if (::fstat(fd_, &st) != 0) return 0;
   return static_cast<std::int64_t>(st.st_size);
 }
 
 std::int64_t RecordFile::recordCount() { return byteSize() / static_cast<std::int64_t>(recordSize_); }
 
-int RecordFile::read(std::int64_t n, std::span<std::uint8_t> buf) {
-  if (!file_) return io::FileNotOpen;
-  if (n < 0) return io::DiskReadError;
-  if (std::fseek(file_, static_cast<long>(n * static_cast<std::int64_t>(recordSize_)), SEEK_SET) != 0)
-    return io::DiskReadError;
-  std::size_t want = std::min(buf.size(), recordSize_);
-  if (std::fread(buf.data(), 1, want, file_) != want) {
-    std::clearerr(file_);
-    return io::DiskReadError;
+namespace {
+// Reads up to size bytes at offset; the count read, or -1.
+ssize_t readAt(FileOps& ops, int fd, std::uint8_t* buf, std::size_t size, off_t offset) {
+  std::size_t got = 0;
+  while (got < size) {
+    ssize_t n = ops.pread(fd, buf + got, size - got, offset + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
   }
-  return io::Ok;
+  return static_cast<ssize_t>(got);
+}
+}  // namespace
+
+int RecordFile::read(std::int64_t n, std::span<std::uint8_t> buf) {
+  if (fd_ < 0) return io::FileNotOpen;
+  if (n < 0) return io::DiskReadError;
+  std::size_t want = std::min(buf.size(), recordSize_);
+  ssize_t got = readAt(*ops_, fd_, buf.data(), want, static_cast<off_t>(n * static_cast<std::int64_t>(recordSize_)));
+  return got == static_cast<ssize_t>(want) ? io::Ok : io::DiskReadError;
 }
 
 int RecordFile::write(std::int64_t n, std::span<const std::uint8_t> buf) {
-  if (!file_) return io::FileNotOpen;
+  if (fd_ < 0) return io::FileNotOpen;
   if (n < 0) return io::DiskWriteError;
-  if (std::fseek(file_, static_cast<long>(n * static_cast<std::int64_t>(recordSize_)), SEEK_SET) != 0)
-    return io::DiskWriteError;
-  std::size_t want = std::min(buf.size(), recordSize_);
-  if (std::fwrite(buf.data(), 1, want, file_) != want || std::fflush(file_) != 0) {
-    std::clearerr(file_);
-    return io::DiskWriteError;
+  const auto offset = static_cast<off_t>(n * static_cast<std::int64_t>(recordSize_));
+  const std::size_t want = std::min(buf.size(), recordSize_);
+  const std::int64_t sizeBefore = byteSize();
+  std::size_t done = 0;
+  int result = io::Ok;
+  while (done < want) {
+    ssize_t w = ops_->pwrite(fd_, buf.data() + done, want - done, offset + static_cast<off_t>(done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      result = w < 0 ? io::fromErrno(errno) : io::DiskWriteError;
+      // A read error code from a write is a write error to the user.
+      if (result == io::DiskReadError) result = io::DiskWriteError;
+      break;
+    }
+    done += static_cast<std::size_t>(w);
   }
-  return io::Ok;
+  // Part of a record added at the end would read as a damaged file.
+  if (result != io::Ok && done > 0 && offset >= sizeBefore) ops_->ftruncate(fd_, static_cast<off_t>(sizeBefore));
+  return result;
 }
 
 std::int64_t RecordFile::readRecords(std::int64_t first, std::span<std::uint8_t> buf) {
-  if (!file_ || first < 0) return -1;
-  if (std::fseek(file_, static_cast<long>(first * static_cast<std::int64_t>(recordSize_)), SEEK_SET) != 0) return -1;
+  if (fd_ < 0 || first < 0) return -1;
   const std::size_t want = buf.size() / recordSize_ * recordSize_;
-  const std::size_t got = std::fread(buf.data(), 1, want, file_);
-  if (got < want && std::ferror(file_)) {
-    std::clearerr(file_);
-    return -1;
-  }
-  std::clearerr(file_);
-  return static_cast<std::int64_t>(got / recordSize_);
+  ssize_t got =
+      readAt(*ops_, fd_, buf.data(), want, static_cast<off_t>(first * static_cast<std::int64_t>(recordSize_)));
+  if (got < 0) return -1;
+  return static_cast<std::int64_t>(static_cast<std::size_t>(got) / recordSize_);
 }
 
 bool fileExists(const std::filesystem::path& p) {
@@ -126,22 +149,53 @@ bool fileExists(const std::filesystem::path& p) {
   return std::filesystem::is_regular_file(p, ec);
 }
 
-int deleteFile(const std::filesystem::path& p) {
-  std::error_code ec;
-  if (!std::filesystem::remove(p, ec)) return ec ? io::fromErrno(ec.value()) : io::FileNotFound;
+int deleteFile(const std::filesystem::path& p, FileOps& ops) {
+  if (ops.unlink(p.c_str()) == 0) return io::Ok;
+  const int err = errno;
+  if (err == ENOENT) return io::FileNotFound;
+  // A folder of that name goes when empty, as the library's removal would.
+  if ((err == EISDIR || err == EPERM) && ::rmdir(p.c_str()) == 0) return io::Ok;
+  return io::fromErrno(err);
+}
+
+int copyFile(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops) {
+  int in = ops.open(from.c_str(), O_RDONLY);
+  if (in < 0) return io::fromErrno(errno);
+  struct stat st;
+  const int statted = ::fstat(in, &st) == 0 ? 0 : errno;
+  if (statted != 0 || !S_ISREG(st.st_mode)) {
+    ops.close(in);
+    return statted != 0 ? io::fromErrno(statted) : io::AccessDenied;
+  }
+  bool made = true;
+  int out = ops.open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, st.st_mode & 0777);
+  if (out < 0 && errno == EEXIST) {
+    made = false;
+    out = ops.open(to.c_str(), O_WRONLY | O_TRUNC);
+  }
+  if (out < 0) {
+    int result = io::fromErrno(errno);
+    ops.close(in);
+    return result;
+  }
+  if (made) ::fchmod(out, st.st_mode & 07777);
+  int result = CopyAll(ops, in, out);
+  ops.close(in);
+  if (ops.close(out) != 0 && result == io::Ok) result = io::fromErrno(errno);
+  return result;
+}
+
+int createFolder(const std::filesystem::path& p, FileOps& ops) {
+  if (ops.mkdir(p.c_str(), 0777) != 0) {
+    const int err = errno;
+    std::error_code ec;
+    if (err == EEXIST && std::filesystem::is_directory(p, ec)) return io::Ok;
+    return io::fromErrno(err);
+  }
+  struct stat st;
+  if (::stat(p.c_str(), &st) == 0)
+    ::chmod(p.c_str(), (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
   return io::Ok;
-}
-
-int copyFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  std::error_code ec;
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing, ec);
-  return ec ? io::fromErrno(ec.value()) : io::Ok;
-}
-
-int createFolder(const std::filesystem::path& p) {
-  std::error_code ec;
-  std::filesystem::create_directory(p, ec);
-  return ec ? io::fromErrno(ec.value()) : io::Ok;
 }
 
 std::int64_t fileAgeNs(const std::filesystem::path& p) {
@@ -152,17 +206,18 @@ std::int64_t fileAgeNs(const std::filesystem::path& p) {
   return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
-int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize, bool* created) {
+int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize, bool* created,
+                           FileOps& ops) {
   if (created) *created = false;
-  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
+  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite, ops);
   if (rc == io::Ok || fileExists(path)) return rc;
-  rc = f.open(path, recordSize, RecordFile::Mode::CreateNew);
+  rc = f.open(path, recordSize, RecordFile::Mode::CreateNew, ops);
   if (rc == io::Ok) {
     if (created) *created = true;
     return rc;
   }
   if (rc != io::AlreadyExists) return rc;
-  return f.open(path, recordSize, RecordFile::Mode::ReadWrite);  // made meanwhile by another workstation
+  return f.open(path, recordSize, RecordFile::Mode::ReadWrite, ops);  // made meanwhile by another workstation
 }
 
 int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf) {

@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "storage/file_ops.h"
+
 namespace egresso {
 
 // I/O result codes.
@@ -41,10 +43,12 @@ class RecordFile {
   RecordFile& operator=(RecordFile&& other) noexcept;
 
   // Opens an existing file (ReadWrite, ReadOnly) or creates/truncates it
-  // (Create). Returns an I/O result; the file stays closed on failure.
-  int open(const std::filesystem::path& path, std::size_t recordSize, Mode mode = Mode::ReadWrite);
+  // (Create). Returns an I/O result; the file stays closed on failure. Every
+  // later call on the file goes through ops.
+  int open(const std::filesystem::path& path, std::size_t recordSize, Mode mode = Mode::ReadWrite,
+           FileOps& ops = PosixFileOps());
   int close();
-  bool isOpen() const { return file_ != nullptr; }
+  bool isOpen() const { return fd_ >= 0; }
   std::size_t recordSize() const { return recordSize_; }
   const std::filesystem::path& path() const { return path_; }
 
@@ -53,7 +57,9 @@ class RecordFile {
   std::int64_t byteSize();
   // Reads record n into buf (buf.size() == recordSize); DiskReadError past the end.
   int read(std::int64_t n, std::span<std::uint8_t> buf);
-  // Writes record n (the file grows as needed).
+  // Writes record n (the file grows as needed) with one write, which a
+  // process killed meanwhile cannot leave half done. A record added at the
+  // end that cannot be written whole is taken off again.
   int write(std::int64_t n, std::span<const std::uint8_t> buf);
   // Reads up to buf.size() / recordSize whole records from record first on,
   // in one go; returns how many whole records were read (0 at or past the
@@ -61,7 +67,8 @@ class RecordFile {
   std::int64_t readRecords(std::int64_t first, std::span<std::uint8_t> buf);
 
  private:
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
+  FileOps* ops_ = &PosixFileOps();
   std::size_t recordSize_ = 1;
   std::filesystem::path path_;
 };
@@ -70,7 +77,7 @@ class RecordFile {
 // exist; a file that another workstation made meanwhile is opened, never
 // truncated. created (when given) tells whether this call made the file.
 int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize,
-                           bool* created = nullptr);
+                           bool* created = nullptr, FileOps& ops = PosixFileOps());
 // Writes record n of an open file. A file whose length is not a whole number
 // of records ends in a partial record (a write cut short, a damaged copy);
 // those bytes are kept for repair: a write that would cover or absorb them
@@ -79,11 +86,15 @@ int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::u
 
 // Small whole-file helpers that report I/O results instead of throwing.
 bool fileExists(const std::filesystem::path& p);
-int deleteFile(const std::filesystem::path& p);
-// Copies, overwriting the target.
-int copyFile(const std::filesystem::path& from, const std::filesystem::path& to);
-// Creates one folder; an existing folder is not an error.
-int createFolder(const std::filesystem::path& p);
+int deleteFile(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
+// Copies, overwriting the target. A target made by the copy gets the
+// source's permission bits; one that was there keeps its own (only its
+// owner could change them).
+int copyFile(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops = PosixFileOps());
+// Creates one folder; an existing folder is not an error. A new folder is
+// open to the group and readable by every account whatever the umask, as
+// lock files are: the accounts that share the data folder all use it.
+int createFolder(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
 // Modification time in nanoseconds since the Unix epoch; 0 when missing.
 std::int64_t fileAgeNs(const std::filesystem::path& p);
 

@@ -1,0 +1,121 @@
+// File-system calls that fail on purpose: step k of an operation (every
+// call through the seam counts as a step, or only the kinds chosen) fails
+// with a chosen error, once or from there on, as a full disk, a failing
+// disk, a refused access or a data folder that vanished would.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <string>
+
+#include "storage/file_ops.h"
+
+namespace egresso::test {
+
+class FaultyFileOps : public FileOps {
+ public:
+  enum Kind : unsigned {
+    Open = 1, Close = 2, Read = 4, Write = 8, Sync = 16, Truncate = 32, Rename = 64, Unlink = 128, MakeDir = 256,
+    Changes = Write | Truncate | Rename | Unlink | MakeDir,  // and opens that create
+    Any = 511,
+  };
+
+  // Arms the fault for a new try: the failAt-th counted call fails.
+  void arm(int failAt, int err, unsigned kinds, bool persistent) {
+    failAt_ = failAt;
+    err_ = err;
+    kinds_ = kinds;
+    persistent_ = persistent;
+    steps = 0;
+    faults = 0;
+    shortFd_ = -1;
+    failedStep.clear();
+  }
+  void disarm() { failAt_ = 0; }
+
+  int steps = 0;   // counted calls so far
+  int faults = 0;  // calls that failed
+  std::string failedStep;
+
+  int open(const char* path, int flags, unsigned mode) override {
+    const bool creates = (flags & (O_CREAT | O_TRUNC)) != 0 || (flags & O_ACCMODE) != O_RDONLY;
+    if (fails(creates ? Open | Changes : Open, "open ", path)) return -1;
+    return FileOps::open(path, flags, mode);
+  }
+  int close(int fd) override {
+    if (fails(Close, "close")) {
+      FileOps::close(fd);  // the handle is gone whatever close answers
+      return -1;
+    }
+    return FileOps::close(fd);
+  }
+  ssize_t read(int fd, void* buf, std::size_t size) override {
+    return fails(Read, "read") ? -1 : FileOps::read(fd, buf, size);
+  }
+  ssize_t pread(int fd, void* buf, std::size_t size, off_t offset) override {
+    return fails(Read, "pread") ? -1 : FileOps::pread(fd, buf, size, offset);
+  }
+  // A full disk takes part of a write that needs new room first; the rest
+  // of it then fails. Overwriting bytes already there needs no room.
+  ssize_t write(int fd, const void* buf, std::size_t size) override {
+    if (fd == shortFd_) return failNow();
+    if (!fails(Write, "write")) return FileOps::write(fd, buf, size);
+    return cutShort(fd, size, [&](std::size_t n) { return FileOps::write(fd, buf, n); });
+  }
+  ssize_t pwrite(int fd, const void* buf, std::size_t size, off_t offset) override {
+    if (fd == shortFd_) return failNow();
+    if (!fails(Write, "pwrite")) return FileOps::pwrite(fd, buf, size, offset);
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && offset + static_cast<off_t>(size) <= st.st_size) {
+      errno = err_;
+      return -1;
+    }
+    return cutShort(fd, size, [&](std::size_t n) { return FileOps::pwrite(fd, buf, n, offset); });
+  }
+  int fsync(int fd) override { return fails(Sync, "fsync") ? -1 : FileOps::fsync(fd); }
+  int ftruncate(int fd, off_t length) override {
+    return fails(Truncate, "ftruncate") ? -1 : FileOps::ftruncate(fd, length);
+  }
+  int rename(const char* from, const char* to) override {
+    return fails(Rename, "rename ", to) ? -1 : FileOps::rename(from, to);
+  }
+  int unlink(const char* path) override { return fails(Unlink, "unlink ", path) ? -1 : FileOps::unlink(path); }
+  int mkdir(const char* path, unsigned mode) override {
+    return fails(MakeDir, "mkdir ", path) ? -1 : FileOps::mkdir(path, mode);
+  }
+
+ private:
+  bool fails(unsigned kind, const char* what, const char* path = "") {
+    if (failAt_ <= 0 || (kind & kinds_) == 0) return false;
+    ++steps;
+    if (steps < failAt_ || (steps > failAt_ && !persistent_)) return false;
+    ++faults;
+    if (failedStep.empty()) failedStep = std::string(what) + path;
+    errno = err_;
+    return true;
+  }
+  ssize_t failNow() {
+    shortFd_ = -1;
+    errno = err_;
+    return -1;
+  }
+  template <typename Op>
+  ssize_t cutShort(int fd, std::size_t size, Op op) {
+    if (err_ != ENOSPC || size < 2) {
+      errno = err_;
+      return -1;
+    }
+    shortFd_ = fd;
+    return op(size / 2);
+  }
+
+  int failAt_ = 0;
+  int err_ = EIO;
+  unsigned kinds_ = Any;
+  bool persistent_ = false;
+  int shortFd_ = -1;
+};
+
+}  // namespace egresso::test
