@@ -448,10 +448,11 @@ std::string WriteCommandsHelp() {
          "                    destination, back on DATE at TIME. --to replaces the\n"
          "                    destination text; --abbrev takes a destination\n"
          "                    abbreviation of the form by its name (with its return\n"
-         "                    time). DATE as in the form: T (today), +N (days from\n"
-         "                    today), +NW (working days), 24, 24 DEC, 12/24/26; TIME:\n"
-         "                    1430, 2:30P, 9A (an hour up to 12 that has passed today\n"
-         "                    is read as the afternoon)\n"
+         "                    time). DATE as in the form: T (today; so is any word\n"
+         "                    beginning with T), +N (days from today, +1 tomorrow),\n"
+         "                    +NW (working days), 24, 24 DEC, or a date as the office\n"
+         "                    writes it (12/24/26). TIME: 1430, 2:30P, 9A (an hour up\n"
+         "                    to 12 that has passed today is read as the afternoon)\n"
          "  in [--who INITIALS]  sign an employee back in (default: the user)\n"
          "  send --to RECIPIENTS [--subject TEXT] [--text TEXT | --text -]\n"
          "                    send a message from the user: initials and group\n"
@@ -503,7 +504,6 @@ int RunWriteCommand(const std::vector<std::string>& args, const std::string& pro
   // cannot give.
   if (ws.pcfg.flag(pcfg::RequestPassword) || ws.options.PasswordPlus || ws.mcfg.flag(mcfg::PasswordForAll))
     return command.Fail(cli_exit::Error, ws.ThisUser + " signs in with a password: nothing is changed from here");
-  ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
   ws.StationId = CommandLineStationId();
   return command.Run();
 }
