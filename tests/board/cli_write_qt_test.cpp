@@ -19,6 +19,7 @@
 #include "platform/text_qt.h"
 #include "startup/notices.h"
 #include "storage/dates.h"
+#include "storage/record_io.h"
 #include "support/fake_platform.h"
 #include "support/share_folder.h"
 
@@ -52,6 +53,13 @@ struct LiveBoard {
     ws.StationId = "DESK-ANN";
     ws.Today = DayNumber(clock.now());
     ws.mcfg.setU8(mcfg::BoardTimerSeconds, 1);  // a tick every two seconds
+    // No in/out journal: the share's client (smbnetfs) cannot append to a
+    // file, and the journal is not what is tested here.
+    ws.mcfg.setU8(mcfg::InOutLog, 0);
+    ws.mcfg.setU8(mcfg::InOutLogShared, 0);
+    RecordFile config;
+    EXPECT_EQ(config.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+    EXPECT_EQ(config.write(0, ws.mcfg.bytes), 0);
     ws.ListMode = 1;
     board = std::make_unique<TBulBrd>(ws);
     board->show();
@@ -60,10 +68,9 @@ struct LiveBoard {
 
   QTimer* refreshTimer() const {
     for (QTimer* t : board->findChildren<QTimer*>(Qt::FindDirectChildrenOnly))
-      if (t->objectName() != "Timer2" && t->isActive() && t->interval() == ws.board.Timer1PeriodMs) return t;
+      if (t->objectName() != "Timer2" && t->isActive() && t->interval() == 2000) return t;
     return nullptr;
   }
-
   std::string lineOf(const std::string& name) const {
     for (int i = 0; i < board->BBSlist()->count(); ++i) {
       const std::string text = toRecordText(board->BBSlist()->item(i)->text());
@@ -77,8 +84,8 @@ void ASignOutFromAScriptShowsAtTheNextTick(const std::filesystem::path& base) {
   LiveBoard b(base);
   QTimer* tick = b.refreshTimer();
   ASSERT_NE(tick, nullptr);
-  ASSERT_EQ(tick->interval(), 2000);
-  ASSERT_EQ(b.lineOf("Bob Carter").find("Lunch at Joe's"), std::string::npos);
+  auto shown = [&]() { return b.lineOf("Bob Carter").find("Lunch at Joe's  ") != std::string::npos; };
+  ASSERT_FALSE(shown());
 
   QProcess cli;
   cli.start(QString::fromStdString(std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli"),
@@ -86,22 +93,18 @@ void ASignOutFromAScriptShowsAtTheNextTick(const std::filesystem::path& base) {
              QString::fromStdString("/MD=" + b.dir.str()), "/TU=CLA"});
   ASSERT_TRUE(cli.waitForFinished(60000));
   ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  const std::int64_t written = WallSecond();
-
   // The board takes the files as changed once the second they were written
   // in has passed; from then on, the very next tick shows the entry.
+  const std::int64_t written = WallSecond();
   (void)QTest::qWaitFor([&]() { return WallSecond() > written; }, 3000);
-  int ticks = 0, shownAt = -1;
-  if (b.lineOf("Bob Carter").find("Lunch at Joe's") != std::string::npos) shownAt = 0;
+  int ticks = 0, shownAt = shown() ? 0 : -1;
   QObject::connect(tick, &QTimer::timeout, [&]() {
     ++ticks;
-    if (shownAt < 0 && b.lineOf("Bob Carter").find("Lunch at Joe's") != std::string::npos) shownAt = ticks;
+    if (shownAt < 0 && shown()) shownAt = ticks;
   });
   (void)QTest::qWaitFor([&]() { return shownAt >= 0 || ticks >= 3; }, 3 * tick->interval() + 2000);
-  EXPECT_GE(shownAt, 0) << "not shown after " << ticks << " ticks";
-  EXPECT_LE(shownAt, 1) << "shown at tick " << shownAt;
-  const std::string line = b.lineOf("Bob Carter");
-  EXPECT_NE(line.find("11:58P"), std::string::npos) << line;
+  EXPECT_TRUE(shownAt == 0 || shownAt == 1) << "shown at tick " << shownAt << " of " << ticks;
+  EXPECT_NE(b.lineOf("Bob Carter").find("11:58P"), std::string::npos) << b.lineOf("Bob Carter");
 }
 
 TEST(CommandLineAndBoard, ASignOutFromAScriptShowsAtTheNextTick) { ASignOutFromAScriptShowsAtTheNextTick({}); }
