@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "board/board_list.h"
+#include "board/cli_write.h"
 #include "platform/console_platform.h"
 #include "board/demo.h"
 #include "config/records_init.h"
@@ -56,7 +57,7 @@ std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
 }  // namespace
 
 bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
-                std::string& error) {
+                std::string& error, bool writable) {
   if (!FoldersExist(switches, error)) return false;
   ws.paths.ProgramFolder = programFolder;
   ws.paths.ProductTitle = "Egresso";
@@ -66,13 +67,17 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   // looked at, never created.
   ws.board.ReadOnlyView = true;
   LoadSwitches(ws, switches);
+  ws.board.ReadOnlyView = !writable;
   BuildDataPaths(ws);
   LoadNotices(ws);
   ws.Today = DayNumber(ws.platform.clock->now());
   if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
   if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
   // A viewer writes nothing, not even the trace file the site may have on.
-  ws.mcfg.setU8(mcfg::TraceLog, 0);
+  if (writable)
+    ApplyMainConfigSwitches(ws);
+  else
+    ws.mcfg.setU8(mcfg::TraceLog, 0);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   ws.MultiUser = !ws.mcfg.mainUserInitials().empty();
   InitBoardState(ws);
@@ -98,12 +103,13 @@ std::vector<std::string> MessageListing(Workstation& ws) {
 }
 
 std::string CliHelp() {
-  return "Usage: egresso-cli COMMAND [SWITCHES]\n"
+  return "Usage: egresso-cli COMMAND [OPTIONS] [SWITCHES]\n"
          "\n"
          "Shows the in/out board and the messages of an Egresso data folder as the\n"
-         "board window lists them. It only reads: nothing is changed, locked or\n"
-         "expired on disk (entries of earlier days are shown as the board would\n"
-         "show them after expiry).\n"
+         "board window lists them, and signs out, signs in, sends and reads as the\n"
+         "board window does. board, messages and main-user only read: nothing is\n"
+         "changed, locked or expired on disk (entries of earlier days are shown as\n"
+         "the board would show them after expiry).\n"
          "\n"
          "Commands:\n"
          "  board             the in/out board, one line per employee\n"
@@ -121,10 +127,12 @@ std::string CliHelp() {
          "                    anyone who reaches the port can read the headlines);\n"
          "                    Ctrl+C stops it\n"
          "  --help            this text\n"
+         "\n" +
+         WriteCommandsHelp() +
          "\n"
          "Switches, as the program takes them:\n"
          "  /MD=FOLDER        the data folder (default: the program folder)\n"
-         "  /TU=INITIALS      the user whose messages are listed\n"
+         "  /TU=INITIALS      the user: whose messages are listed, who writes\n"
          "  /LE               leave out employees who are in\n"
          "  /RT               return time and date first\n"
          "  /OT               show when each location was written\n"
@@ -141,6 +149,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programFolde
     return args.empty() ? 2 : 0;
   }
   ConsolePlatform console;
+  if (IsWriteCommand(args[0])) return RunWriteCommand(args, programFolder, console.platform(), out, err);
   Workstation ws(console.platform());
   const std::string& command = args[0];
   if (command == "demo") {

@@ -16,9 +16,11 @@ struct Workstation;
 // files of the data folder): notice texts from the program folder, the
 // configuration records as stored (defaults when missing), today's date.
 // Nothing is written; false, with the reason, when a folder named by a
-// switch does not exist.
+// switch does not exist. writable: prepared for the commands that change
+// the board (still no folder is created), the switches applied to the
+// configuration as the program applies them.
 bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
-                std::string& error);
+                std::string& error, bool writable = false);
 
 // The lines of the in/out board.
 std::vector<std::string> BoardListing(Workstation& ws);

@@ -270,6 +270,7 @@ void EgressoForm::OKbtnClick() {
 }
 
 void EgressoForm::Save() {
+  saved_ = false;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const bool loc = f.locationFace;
   if (archive_) {
@@ -358,6 +359,7 @@ void EgressoForm::Save() {
       const int rc = bodyCut_ ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
       if (rc != io::Ok)
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
+      saved_ = rc == io::Ok;
     }
     if (written) {
       if (loc) WriteJournalLines();

@@ -98,6 +98,9 @@ class EgressoForm {
   std::vector<std::string> PrintLines();
 
   bool closed() const { return closed_; }
+  // The last OK or Cancel wrote the record (false: stopped at a field, the
+  // lock stayed busy or the write failed).
+  bool saved() const { return saved_; }
   bool edited() const { return edited_; }
   bool isNew() const { return isNew_; }
   int recordNumber() const { return recordNumber_; }
@@ -121,6 +124,7 @@ class EgressoForm {
 
   Workstation& ws_;
   bool closed_ = false;
+  bool saved_ = false;
   bool isNew_ = false;
   bool edited_ = false, dirty_ = false, cancelByKey_ = false;
   bool toEveryone_ = false;

@@ -15,7 +15,9 @@ namespace egresso::test {
 
 class FormWorld : public BoardWorld {
  public:
-  explicit FormWorld(const std::string& user = "ANN") : BoardWorld(user) {
+  // base: a folder on a file share to make the data folder in (see BoardWorld).
+  explicit FormWorld(const std::string& user = "ANN", const std::filesystem::path& base = {})
+      : BoardWorld(user, base) {
     ws.paths.NoticesPath = std::string(EGRESSO_SOURCE_DIR) + "/data/NOTICES.TXT";
     LoadNotices(ws);
     // A sales group with two employees and one who left.
