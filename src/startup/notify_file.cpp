@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -56,14 +57,23 @@ int AppendNotifyRecord(const std::string& notifyFile, std::string_view text) {
     // never interleave inside a record.
     const int fd = ::open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return io::fromErrno(errno);
-    const ssize_t written = ::write(fd, record.data(), record.size());
+    // A file ending in part of a record (a writer stopped half way) would
+    // put this record across two record places, where its owner never reads
+    // it: blanks fill the part up in the same write.
+    struct stat before {};
+    const std::size_t fill =
+        ::fstat(fd, &before) == 0 ? (kNotifyRecordSize - before.st_size % kNotifyRecordSize) % kNotifyRecordSize : 0;
+    std::array<std::uint8_t, 2 * kNotifyRecordSize> out{};
+    std::copy(record.begin(), record.end(), out.begin() + fill);
+    const auto size = static_cast<ssize_t>(fill + record.size());
+    const ssize_t written = ::write(fd, out.data(), static_cast<std::size_t>(size));
     const int writeErr = errno;
     struct stat mine {};
     const bool known = ::fstat(fd, &mine) == 0;
-    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(fd, record);
-    if (::close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
+    const bool intact = written == size && readsBack(fd, record);
+    if (::close(fd) != 0 && written == size) return io::fromErrno(errno);
     if (written < 0) return io::fromErrno(writeErr);
-    if (written != static_cast<ssize_t>(record.size())) return io::DiskWriteError;
+    if (written != size) return io::DiskWriteError;
     // The file still under the user's name holds the record: whoever takes
     // it later takes the record with it.
     struct stat now {};
@@ -77,10 +87,15 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
   const std::string path = NotifyFileOf(ws, initials);
   // A letter already waiting is not added again. Should the owner take the
   // file right after this look, it takes that letter with it.
+  // Only whole records count: a part record at the end keeps a file from
+  // being taken, so a letter seen only there would never arrive.
   std::vector<std::string> waiting;
-  if (ReadNotifyTexts(path, waiting))
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && ReadNotifyTexts(path, waiting)) {
+    waiting.resize(std::min(waiting.size(), static_cast<std::size_t>(st.st_size) / kNotifyRecordSize));
     for (const auto& text : waiting)
       if (text.find(letter) != std::string::npos) return io::Ok;
+  }
   const int rc = AppendNotifyRecord(path, std::to_string(ws.Today) + letter);
   NormalizeFileAttr(ws, path);
   return rc;
