@@ -354,6 +354,7 @@ void EgressoForm::Save() {
   if (AcquireLock(ws_, lock, "EGOK")) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
+    if (!isNew_ && !loc) KeepStoredChanges();
     bool written = false;
     if (loc && ws_.board.EmployeeTablesReloaded) {
       UltimateDialog(ws_, ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041), -1, "", "",
@@ -373,6 +374,29 @@ void EgressoForm::Save() {
     ReleaseLock(ws_, lock);
   }
   Close();
+}
+
+// The form read the message when it opened, without the lock; other
+// workstations may have changed it since: another recipient marked it read
+// or tagged it, its sender closed it. Writing the form's copy whole would
+// undo that, so only what this user changes here is taken from the form.
+void EgressoForm::KeepStoredChanges() {
+  BulBrdRcrd stored;
+  RecordFile f;
+  if (f.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+      f.read(recordNumber_, stored.bytes) != io::Ok)
+    return;
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  for (int slot = 1; slot <= brd::Slots; ++slot)
+    if (slot != ws_.UserSlot) rec.setReadMark(slot, stored.readMark(slot));
+  if (stored.readTime() != 0) {
+    rec.setReadTime(stored.readTime());
+    rec.setReadDay(stored.readDay());
+  }
+  if (rec.who() != ws_.ThisUser) {
+    rec.setClosed(stored.closed());
+    rec.setReturnDay(stored.returnDay());
+  }
 }
 
 void EgressoForm::WriteJournalLines() {

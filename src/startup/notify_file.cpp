@@ -52,28 +52,32 @@ int AppendNotifyRecord(const std::string& notifyFile, std::string_view text) {
   text = text.substr(0, kNotifyRecordSize - 1);
   std::array<std::uint8_t, kNotifyRecordSize> record{};
   putPString(record, 0, kNotifyRecordSize - 1, text);
+  // Filler bytes in front of the record: none, unless the last attempt
+  // found its record across two record places.
+  std::size_t fill = 0;
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
     // One write of the whole record: appending writes of several writers
     // never interleave inside a record.
     const int fd = ::open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return io::fromErrno(errno);
-    // A file ending in part of a record (a writer stopped half way) would
-    // put this record across two record places, where its owner never reads
-    // it: blanks fill the part up in the same write.
-    struct stat before {};
-    const std::size_t fill =
-        ::fstat(fd, &before) == 0 ? (kNotifyRecordSize - before.st_size % kNotifyRecordSize) % kNotifyRecordSize : 0;
     std::array<std::uint8_t, 2 * kNotifyRecordSize> out{};
-    std::copy(record.begin(), record.end(), out.begin() + fill);
+    std::copy(record.begin(), record.end(), out.begin() + static_cast<std::ptrdiff_t>(fill));
     const auto size = static_cast<ssize_t>(fill + record.size());
     const ssize_t written = ::write(fd, out.data(), static_cast<std::size_t>(size));
     const int writeErr = errno;
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
     struct stat mine {};
     const bool known = ::fstat(fd, &mine) == 0;
     const bool intact = written == size && readsBack(fd, record);
     if (::close(fd) != 0 && written == size) return io::fromErrno(errno);
     if (written < 0) return io::fromErrno(writeErr);
     if (written != size) return io::DiskWriteError;
+    // A file ending in part of a record (a writer stopped half way, a full
+    // disk) puts every record after it across two record places, where its
+    // owner never reads it. Whole records appended by others do not change
+    // by how much, so the next attempt puts filler in front that far.
+    fill = end >= 0 ? (kNotifyRecordSize - static_cast<std::size_t>(end) % kNotifyRecordSize) % kNotifyRecordSize : 0;
+    if (fill != 0) continue;
     // The file still under the user's name holds the record: whoever takes
     // it later takes the record with it.
     struct stat now {};
