@@ -362,7 +362,12 @@ void EgressoForm::Save() {
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
       const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
-      const int rc = bodyCut_ ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
+      // A text this form could not change (another's message, a text shown
+      // cut) is left as it is in its file: the copy read when the form
+      // opened may be older, or empty when it opened before the sender's
+      // text was written.
+      const bool keepBody = bodyCut_ || f.locationReadOnly;
+      const int rc = keepBody ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
       if (rc != io::Ok)
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
     }

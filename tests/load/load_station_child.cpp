@@ -15,9 +15,11 @@
 //   SEND t_before record subject RCPT,RCPT,...   (record -1: not saved)
 //   READ record ok|fail
 //   TAKE t_end letters               letters taken from the notification file
+//   TIME kind count milliseconds     at the end: how long each kind of step took
 //   DONE
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,14 +177,21 @@ int main(int argc, char** argv) {
   Station s(ws, log, seed);
   s.Log("SEED %u\n", seed);
   const long long end = NowMs() + 1000LL * std::stoi(argv[3]);
+  std::map<std::string, std::pair<int, long long>> spent;
   for (int k = 0; NowMs() < end; ++k) {
     const int action = s.Pick(0, 99);
+    const long long start = NowMs();
+    const char* kind = action < 20 ? "OUT" : action < 35 ? "IN" : action < 65 ? "SEND" : action < 90 ? "READ" : "TAKE";
     if (action < 20) s.SignOut(k);
     else if (action < 35) s.SignIn();
     else if (action < 65) s.Send(k);
     else if (action < 90) s.Read();
     else s.Take();
+    auto& [count, ms] = spent[kind];
+    ++count;
+    ms += NowMs() - start;
   }
+  for (const auto& [kind, t] : spent) s.Log("TIME %s %d %lld\n", kind.c_str(), t.first, t.second);
   s.Log("DONE\n");
   std::fclose(log);
   return 0;

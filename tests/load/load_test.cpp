@@ -46,6 +46,7 @@ struct StationLog {
   std::vector<Sent> sent;
   std::vector<int> read;
   std::vector<std::pair<long long, std::string>> takes;
+  std::map<std::string, std::pair<int, long long>> spent;  // kind: steps, milliseconds
 };
 
 StationLog ReadLog(const std::filesystem::path& p) {
@@ -57,6 +58,13 @@ StationLog ReadLog(const std::filesystem::path& p) {
     std::string kind;
     s >> kind;
     if (kind == "DONE") log.done = true;
+    if (kind == "TIME") {
+      std::string what;
+      int count = 0;
+      long long ms = 0;
+      s >> what >> count >> ms;
+      log.spent[what] = {count, ms};
+    }
     if (kind == "OUT" || kind == "IN" || kind == "READ") {
       std::string result;
       if (kind == "READ") {
@@ -170,11 +178,16 @@ void SixteenWorkstations(const std::string& base, int seconds) {
 
   std::map<std::string, StationLog> logs;
   std::map<std::string, int> totals;
+  std::map<std::string, std::pair<int, long long>> spent;
   for (int i = 1; i <= kStations; ++i) {
     const std::string who = Initials(i);
     logs[who] = ReadLog(w.dir / "LOGS" / (who + ".log"));
     EXPECT_TRUE(logs[who].done) << who << " did not finish its log";
     for (const auto& [op, n] : logs[who].ops) totals[op] += n;
+    for (const auto& [kind, t] : logs[who].spent) {
+      spent[kind].first += t.first;
+      spent[kind].second += t.second;
+    }
     // A workstation shows the user nothing when all goes well.
     const std::string shown = test::readFile(w.dir / "LOGS" / (who + ".err"));
     EXPECT_TRUE(shown.empty()) << who << " showed:\n" << shown.substr(0, 2000);
@@ -266,6 +279,9 @@ void SixteenWorkstations(const std::string& base, int seconds) {
   for (const auto& [op, n] : totals) std::cout << " " << op << " " << n << ";";
   std::cout << " messages saved " << saved << ", read marks checked " << reads << ", letters taken " << letters
             << std::endl;
+  std::cout << "load: mean milliseconds a step took:";
+  for (const auto& [kind, t] : spent) std::cout << " " << kind << " " << (t.first ? t.second / t.first : 0) << ";";
+  std::cout << std::endl;
   EXPECT_GT(totals["SEND ok"], 0);
   EXPECT_GT(totals["READ ok"], 0);
   EXPECT_GT(totals["OUT ok"], 0);
