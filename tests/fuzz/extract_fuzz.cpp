@@ -2,8 +2,10 @@
 // the text of its kind, the link text taken at any caret is a piece of the
 // text, and nothing reaches the desktop but a plain web or mail address or a
 // safe document, never with parameters.
+#include <cctype>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "fuzz_support.h"
 #include "storage/extract.h"
@@ -14,6 +16,14 @@ using egresso::fuzz::require;
 namespace {
 
 bool isPiece(const std::string& piece, const std::string& text) { return text.find(piece) != std::string::npos; }
+
+// URL schemes are read without regard to case.
+bool startsWith(const std::string& s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
+  return true;
+}
 
 bool plain(const std::string& s) {
   for (unsigned char c : s)
@@ -55,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const LinkAction a = ResolveLink(ws, cleaned);
   switch (a.kind) {
     case LinkKind::Web:
-      require(plain(a.target) && (a.target.rfind("http://", 0) == 0 || a.target.rfind("https://", 0) == 0),
+      require(plain(a.target) && (startsWith(a.target, "http://") || startsWith(a.target, "https://")),
               "a plain web address");
       break;
     case LinkKind::Mail:
@@ -71,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < fp.shell.opened.size(); ++i) {
     const std::string& t = fp.shell.opened[i];
     require(fp.shell.parameters[i].empty(), "never parameters");
-    require(t.rfind("http://", 0) == 0 || t.rfind("https://", 0) == 0 || t.rfind("mailto:", 0) == 0 ||
+    require(startsWith(t, "http://") || startsWith(t, "https://") || t.rfind("mailto:", 0) == 0 ||
                 IsSafeDocument(ws, t),
             "only addresses and safe documents reach the desktop");
   }
