@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 BUILD=$ROOT/build-fuzz
-SECONDS_EACH=${FUZZ_SECONDS:-12}
+SECONDS_EACH=${FUZZ_SECONDS:-10}
 
 cmake -S tests/fuzz -B "$BUILD" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j "$(nproc)"
