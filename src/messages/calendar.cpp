@@ -11,6 +11,11 @@ namespace {
 
 int FullYear(int year2) { return year2 < 73 ? 2000 + year2 : 1900 + year2; }
 
+// The months the calendar may show: those whose days are day numbers a date
+// text reads back as (1984 to 2072). Further on, the two-digit year of the
+// text would name a year of the last century.
+constexpr int kFirstYear = 1984, kLastYear = 2072;
+
 std::string TwoDigitYear(int year2) {
   const char digits[3] = {static_cast<char>('0' + year2 / 10 % 10), static_cast<char>('0' + year2 % 10), 0};
   return digits;
@@ -20,6 +25,7 @@ std::string TwoDigitYear(int year2) {
 
 void SmallCalendar::Show(Workstation& ws, int dayNumber) {
   if (dayNumber <= 0 || dayNumber >= kNoDateFrom) dayNumber = ws.Today > 0 ? ws.Today : 1;
+  dayNumber = std::clamp<int>(dayNumber, 1, DayNumber(kLastYear, 12, 31));
   const CalendarDate d = SplitDay(dayNumber);
   day_ = d.day;
   month_ = d.month;
@@ -61,6 +67,7 @@ std::string SmallCalendar::DayHeading(Workstation& ws, int column) const {
 void SmallCalendar::SetMonth(Workstation& ws, int month, int year2) {
   if (month < 1) month = 12, year2 = year2 == 0 ? 99 : year2 - 1;
   if (month > 12) month = 1, year2 = year2 == 99 ? 0 : year2 + 1;
+  if (FullYear(year2) < kFirstYear || FullYear(year2) > kLastYear) return;
   month_ = month;
   year2_ = year2;
   day_ = std::min(day_, DaysInMonth(month_, year2_));
@@ -87,7 +94,7 @@ SmallCalendar::Hit SmallCalendar::Click(Workstation& ws, int x, int y) {
 }
 
 void SmallCalendar::Press(Workstation& ws, Key key) {
-  auto moveDays = [&](int n) { Show(ws, std::clamp(Chosen() + n, 1, kNoDateFrom - 1)); };
+  auto moveDays = [&](int n) { Show(ws, std::max(Chosen() + n, 1)); };
   switch (key) {
     case Key::Left: moveDays(-1); break;
     case Key::Right: moveDays(1); break;

@@ -349,6 +349,7 @@ void EgressoForm::Save() {
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
+    if (!isNew_ && !loc) KeepStoredChanges();
     bool written = false;
     if (loc && ws_.board.EmployeeTablesReloaded) {
       UltimateDialog(ws_, ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041), -1, "", "",
@@ -356,7 +357,12 @@ void EgressoForm::Save() {
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
       const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
-      const int rc = bodyCut_ ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
+      // A text this form could not change (another's message, a text shown
+      // cut) is left as it is in its file: the copy read when the form
+      // opened may be older, or empty when it opened before the sender's
+      // text was written.
+      const bool keepBody = bodyCut_ || f.locationReadOnly;
+      const int rc = keepBody ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
       if (rc != io::Ok)
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
       saved_ = rc == io::Ok;
@@ -368,6 +374,29 @@ void EgressoForm::Save() {
     }
   }
   Close();
+}
+
+// The form read the message when it opened, without the lock; other
+// workstations may have changed it since: another recipient marked it read
+// or tagged it, its sender closed it. Writing the form's copy whole would
+// undo that, so only what this user changes here is taken from the form.
+void EgressoForm::KeepStoredChanges() {
+  BulBrdRcrd stored;
+  RecordFile f;
+  if (f.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+      f.read(recordNumber_, stored.bytes) != io::Ok)
+    return;
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  for (int slot = 1; slot <= brd::Slots; ++slot)
+    if (slot != ws_.UserSlot) rec.setReadMark(slot, stored.readMark(slot));
+  if (stored.readTime() != 0) {
+    rec.setReadTime(stored.readTime());
+    rec.setReadDay(stored.readDay());
+  }
+  if (rec.who() != ws_.ThisUser) {
+    rec.setClosed(stored.closed());
+    rec.setReturnDay(stored.returnDay());
+  }
 }
 
 void EgressoForm::WriteJournalLines() {

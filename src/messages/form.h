@@ -116,6 +116,7 @@ class EgressoForm {
   void FillReturnTimes();
   void ApplyAbbreviationLine(std::string_view line, bool chosen);
   bool MessageAddressedToMe();
+  void KeepStoredChanges();
   std::string FirstLine() const;
   void SetFirstLine(std::string_view line);
   std::string DescFile() const;

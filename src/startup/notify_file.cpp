@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -51,24 +52,36 @@ int AppendNotifyRecord(const std::string& notifyFile, std::string_view text, Fil
   text = text.substr(0, kNotifyRecordSize - 1);
   std::array<std::uint8_t, kNotifyRecordSize> record{};
   putPString(record, 0, kNotifyRecordSize - 1, text);
+  // Filler bytes in front of the record: none, unless the last attempt
+  // found its record across two record places.
+  std::size_t fill = 0;
   for (int attempt = 0; attempt < kAppendAttempts; ++attempt) {
     // One write of the whole record: appending writes of several writers
     // never interleave inside a record.
     const int fd = ops.open(notifyFile.c_str(), O_RDWR | O_APPEND | O_CREAT, 0666);
     if (fd < 0) return io::fromErrno(errno);
-    const ssize_t written = ops.write(fd, record.data(), record.size());
+    std::array<std::uint8_t, 2 * kNotifyRecordSize> out{};
+    std::copy(record.begin(), record.end(), out.begin() + static_cast<std::ptrdiff_t>(fill));
+    const auto size = static_cast<ssize_t>(fill + record.size());
+    const ssize_t written = ops.write(fd, out.data(), static_cast<std::size_t>(size));
     const int writeErr = errno;
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
     struct stat mine {};
     const bool known = ::fstat(fd, &mine) == 0;
-    const bool intact = written == static_cast<ssize_t>(record.size()) && readsBack(ops, fd, record);
+    const bool intact = written == size && readsBack(ops, fd, record);
     // Part of a record would shift every later one: it is taken off again
     // while nothing has been added behind it.
-    if (written > 0 && written != static_cast<ssize_t>(record.size()) && known &&
-        ::lseek(fd, 0, SEEK_CUR) == mine.st_size)
+    if (written > 0 && written != size && known && end == mine.st_size)
       ops.ftruncate(fd, mine.st_size - static_cast<off_t>(written));
-    if (ops.close(fd) != 0 && written == static_cast<ssize_t>(record.size())) return io::fromErrno(errno);
+    if (ops.close(fd) != 0 && written == size) return io::fromErrno(errno);
     if (written < 0) return io::fromErrno(writeErr);
-    if (written != static_cast<ssize_t>(record.size())) return io::DiskWriteError;
+    if (written != size) return io::DiskWriteError;
+    // A file ending in part of a record (a writer stopped half way, a full
+    // disk) puts every record after it across two record places, where its
+    // owner never reads it. Whole records appended by others do not change
+    // by how much, so the next attempt puts filler in front that far.
+    fill = end >= 0 ? (kNotifyRecordSize - static_cast<std::size_t>(end) % kNotifyRecordSize) % kNotifyRecordSize : 0;
+    if (fill != 0) continue;
     // The file still under the user's name holds the record: whoever takes
     // it later takes the record with it.
     struct stat now {};
@@ -82,10 +95,15 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
   const std::string path = NotifyFileOf(ws, initials);
   // A letter already waiting is not added again. Should the owner take the
   // file right after this look, it takes that letter with it.
+  // Only whole records count: a part record at the end keeps a file from
+  // being taken, so a letter seen only there would never arrive.
   std::vector<std::string> waiting;
-  if (ReadNotifyTexts(path, waiting))
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && ReadNotifyTexts(path, waiting)) {
+    waiting.resize(std::min(waiting.size(), static_cast<std::size_t>(st.st_size) / kNotifyRecordSize));
     for (const auto& text : waiting)
       if (text.find(letter) != std::string::npos) return io::Ok;
+  }
   const int rc = AppendNotifyRecord(path, std::to_string(ws.Today) + letter, *ws.files);
   NormalizeFileAttr(ws, path);
   return rc;

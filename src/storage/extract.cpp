@@ -226,21 +226,21 @@ bool IsSafeDocument(const Workstation& ws, const std::string& path) {
   std::error_code ec;
   const fs::path real = fs::canonical(path, ec);
   if (ec || !fs::is_regular_file(real, ec) || ec) return false;
-  struct stat st {};
-  if (::stat(real.c_str(), &st) != 0) return false;
-  if ((st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) return false;
-  if (RunnableExtension(real) || RunnableExtension(fs::path(path))) return false;
-  if (StartsLikeProgram(real)) return false;
-  if (Inside(real, ws.paths.DataFolder) || Inside(real, ws.paths.ProgramFolder) ||
-      Inside(real, ws.paths.BulletinFolder))
-    return false;
   // Hidden files (keys, settings) and the system's own trees are nothing a
-  // colleague's text has reason to open.
+  // colleague's text has reason to open; they are refused before the file
+  // is read, since reading some of them (/proc/kmsg) waits for ever.
   for (const auto& part : real)
     if (part.string().size() > 1 && part.string()[0] == '.') return false;
   for (const char* system : {"/proc", "/sys", "/dev", "/etc", "/boot", "/run"})
     if (Inside(real, system)) return false;
-  return true;
+  struct stat st {};
+  if (::stat(real.c_str(), &st) != 0) return false;
+  if ((st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0) return false;
+  if (RunnableExtension(real) || RunnableExtension(fs::path(path))) return false;
+  if (Inside(real, ws.paths.DataFolder) || Inside(real, ws.paths.ProgramFolder) ||
+      Inside(real, ws.paths.BulletinFolder))
+    return false;
+  return !StartsLikeProgram(real);
 }
 
 LinkAction ResolveLink(Workstation& ws, std::string_view text) {

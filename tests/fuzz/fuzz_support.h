@@ -19,6 +19,13 @@ inline void fillNotices(NoticeTable& notices) {
   notices.lines[29 - 1] = "OK";
 }
 
+// Text as a single-line field holds it: no control characters.
+inline bool lineText(const std::string& s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
 // A broken invariant is a finding: abort so that libFuzzer keeps the input.
 inline void require(bool ok, const char* what) {
   if (!ok) {

@@ -48,5 +48,21 @@ TEST(SmallCalendar, ClicksAndKeys) {
   EXPECT_EQ(c.DateText(w.ws), "7 December 26");
 }
 
+// Day numbers reach into 2073, whose two-digit year a date text would read
+// as 1973: the calendar stops at the last month that reads back.
+TEST(SmallCalendar, StaysWithinTheYearsADateTextReadsBack) {
+  test::BoardWorld w;
+  SmallCalendar c;
+  c.Show(w.ws, DayNumber(2073, 3, 1));
+  EXPECT_EQ(c.Chosen(), DayNumber(2072, 12, 31));
+  c.Press(w.ws, SmallCalendar::Key::PageDown);
+  c.Press(w.ws, SmallCalendar::Key::Down);
+  EXPECT_EQ(c.Chosen(), DayNumber(2072, 12, 31));
+  c.Show(w.ws, 1);
+  c.Press(w.ws, SmallCalendar::Key::PageUp);
+  c.Press(w.ws, SmallCalendar::Key::Left);
+  EXPECT_EQ(c.Chosen(), DayNumber(1984, 1, 1));
+}
+
 }  // namespace
 }  // namespace egresso

@@ -299,6 +299,38 @@ TEST(Form, ReadingOnAnotherWorkstationStampsAndMovesTheMessage) {
   EXPECT_EQ(mine->f.label2, "Read on 7 DEC 26 at 10:15A");
 }
 
+// Two recipients open one message at once; each save keeps what the other
+// stored meanwhile (his read mark, the first reading's time), leaves the
+// sender's text as it is in its file, and does not reopen a message its
+// sender closed.
+TEST(Form, RecipientsReadingAtOnceKeepEachOthersMarks) {
+  FormWorld w;
+  const int n = FormWorld::send(w.ws, "SAL", "Budget", "Please check.");
+  const auto body = BodyFilePath(w.ws, BoardSet::Messages, n);
+  test::writeFile(body, "");
+  auto bob = w.other("BOB");
+  auto cla = w.other("CLA");
+  w.fake.clock.set(2026, 12, 7, 10, 15);
+  auto bobs = FormWorld::show(*bob, 0, 'E', n);
+  auto clas = FormWorld::show(*cla, 0, 'E', n);
+  test::writeFile(body, "Please check.");
+  bobs->OKbtnClick();
+  EXPECT_EQ(test::readFile(body), "Please check.");
+  w.fake.clock.set(2026, 12, 7, 10, 20);
+  clas->OKbtnClick();
+  BulBrdRcrd r = w.record("MESSAGE.DAF", n);
+  EXPECT_EQ(r.readMark(2), 1);
+  EXPECT_EQ(r.readMark(3), 1);
+  EXPECT_EQ(r.readTime(), 1015);
+
+  auto again = FormWorld::show(*bob, 0, 'E', n);
+  FormWorld::mode(w.ws, 0);
+  BuildBoardList(w.ws);
+  ASSERT_EQ(CloseEntry(w.ws, n, BoardSource::List), CloseResult::Closed);
+  again->OKbtnClick();
+  EXPECT_NE(w.record("MESSAGE.DAF", n).closed(), 0);
+}
+
 TEST(Form, ReplyNumbersTheSubjectAndForwardQuotesTheText) {
   FormWorld w;
   const int n = FormWorld::send(w.ws, "BOB", "Budget {2}", "Line one\r\nLine two");

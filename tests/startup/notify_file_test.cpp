@@ -66,6 +66,18 @@ TEST_F(NotifyFolder, AFileWithoutAWholeRecordStaysForTheNextLook) {
   EXPECT_EQ(TakeNotifyTexts(file), (std::vector<std::string>{"MB", "12"}));
 }
 
+// A writer stopped half way leaves part of a record. The next letter still
+// goes into a record place of its own, and a letter seen only in the part
+// does not count as waiting: such a file is never taken by itself.
+TEST_F(NotifyFolder, ALetterAfterAPartRecordStillArrives) {
+  test::writeFile(file, std::string("" "1M", 3));
+  ASSERT_EQ(AppendNotifyLetter(ws, "ANN", 'M'), io::Ok);
+  EXPECT_EQ(test::readFile(file).size() % kNotifyRecordSize, 0u);
+  const auto texts = TakeNotifyTexts(file);
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), "15683M");
+}
+
 // Twenty workstations write to one colleague's file while the colleague
 // keeps taking it: every record written arrives, none is lost between the
 // reader's look and its delete or between two writers.
