@@ -155,14 +155,15 @@ StartFigures StartOnce(const Stage& stage, const std::string& program, const std
   return f;
 }
 
-// One start of the bare window and one of the program per iteration, in
-// turns; empty after an error (reported).
-std::vector<std::pair<StartFigures, StartFigures>> StartInTurns(benchmark::State& state) {
+// One start of the bare window (with bareArgs) and one of the program per
+// iteration, in turns; empty after an error (reported).
+std::vector<std::pair<StartFigures, StartFigures>> StartInTurns(benchmark::State& state,
+                                                                const std::vector<std::string>& bareArgs) {
   Stage stage;
   if (!stage.ready) state.SkipWithError("no demo data folder");
   std::vector<std::pair<StartFigures, StartFigures>> runs;
   for (auto _ : state) {
-    const StartFigures bare = StartOnce(stage, EGRESSO_BARE_WINDOW, {});
+    const StartFigures bare = StartOnce(stage, EGRESSO_BARE_WINDOW, bareArgs);
     const StartFigures program = StartOnce(stage, EGRESSO_PROGRAM, stage.args);
     if (!bare.ok || !program.ok) {
       state.SkipWithError("a program ended without showing its window");
@@ -184,10 +185,15 @@ std::pair<double, double> Fastest(const std::vector<std::pair<StartFigures, Star
   return {bench::Turns::Fastest(p), bench::Turns::Fastest(b)};
 }
 
+// The bare window empty (argument 0) or with a line of text (argument 1).
+std::vector<std::string> BareArgs(const benchmark::State& state) {
+  return state.range(0) == 1 ? std::vector<std::string>{"--label"} : std::vector<std::string>{};
+}
+
 // Start-up until the board is shown, beside a bare window shown.
 // cpu_ratio compares the processor time of the two whole runs.
 void BM_StartUpBesideABareWindow(benchmark::State& state) {
-  const auto runs = StartInTurns(state);
+  const auto runs = StartInTurns(state, BareArgs(state));
   if (runs.empty()) return;
   const auto [p, b] = Fastest(runs, &StartFigures::shownNs);
   const auto [pc, bc] = Fastest(runs, &StartFigures::processorS);
@@ -197,12 +203,12 @@ void BM_StartUpBesideABareWindow(benchmark::State& state) {
   state.counters["bare_ms"] = b / 1e6;
   state.counters["cpu_ratio"] = bc > 0 ? pc / bc : 0;
 }
-BENCHMARK(BM_StartUpBesideABareWindow)->Iterations(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Iterations(8)->Unit(benchmark::kMillisecond);
 
 // Peak memory (VmHWM, as getrusage reports it for a child) of the program
 // once its board is shown, beside the bare window's.
 void BM_MemoryBesideABareWindow(benchmark::State& state) {
-  const auto runs = StartInTurns(state);
+  const auto runs = StartInTurns(state, BareArgs(state));
   if (runs.empty()) return;
   const auto [p, b] = Fastest(runs, &StartFigures::peakKb);
   state.counters["ratio"] = p / b;
@@ -210,7 +216,7 @@ void BM_MemoryBesideABareWindow(benchmark::State& state) {
   state.counters["program_MB"] = p / 1024;
   state.counters["bare_MB"] = b / 1024;
 }
-BENCHMARK(BM_MemoryBesideABareWindow)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The program left idle with its board shown, for a minute (or
 // EGRESSO_BENCH_IDLE_SECONDS), the bare window beside it: the processor
