@@ -441,7 +441,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
 }
 
 void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& upper,
-                 std::vector<PendingLine>& lower) {
+                 std::vector<PendingLine>& lower, std::vector<std::string>& spare) {
   BoardState& b = ws.board;
   PassLock lock(ws);
   TextCache texts(ws);
@@ -512,6 +512,11 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
           break;
       }
       PendingLine pending{{}, colour};
+      if (!spare.empty()) {
+        pending.text = std::move(spare.back());
+        spare.pop_back();
+        pending.text.clear();
+      }
       pending.text.reserve(88);
       AppendMessageLine(pending.text, line);
       pending.setKey(prefix);
@@ -576,6 +581,12 @@ HiddenButtons ButtonsHiddenInMode(const Workstation& ws) {
 
 void BuildBoardList(Workstation& ws) {
   BoardState& b = ws.board;
+  // The texts of the lists shown so far lend their memory to the new lines:
+  // a refresh of thousands of messages then asks for none.
+  std::vector<std::string> spare;
+  spare.reserve(b.BBSlist.size() + b.BBSoldList.size());
+  for (auto* list : {&b.BBSlist, &b.BBSoldList})
+    for (BoardLine& line : *list) spare.push_back(std::move(line.text));
   b.BBSlist.clear();
   b.BBSoldList.clear();
   ws.MessageRefreshRequest = false;
@@ -608,7 +619,7 @@ void BuildBoardList(Workstation& ws) {
     if (boardMode)
       BoardPass(ws, index, data, upper);
     else
-      MessagePass(ws, index, data, upper, lower);
+      MessagePass(ws, index, data, upper, lower, spare);
   }
   Finish(upper, b.BBSlist, !boardMode || ws.options.SortedBoard);
   Finish(lower, b.BBSoldList, true);
