@@ -11,8 +11,10 @@ namespace egresso::bench {
 
 class BenchFolder {
  public:
-  BenchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "egresso-bench-XXXXXX").string();
+  // Made under parent, or the temporary folder when parent is empty.
+  explicit BenchFolder(const std::string& parent = {}) {
+    const std::filesystem::path under = parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(parent);
+    std::string pattern = (under / "egresso-bench-XXXXXX").string();
     // Without a folder of its own a benchmark must not run at all: the
     // destructor removes whatever folder this names.
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a benchmark folder");

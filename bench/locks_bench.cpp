@@ -1,6 +1,7 @@
-// Cost of taking and releasing an uncontended lock, beside the plain file
-// opens and closes it is made of; and the processor time a workstation
-// spends while it waits for a lock another one holds.
+// Cost of taking and releasing an uncontended lock, beside creating,
+// writing and deleting a small file, locally and on a file share; and the
+// processor time a workstation spends while it waits for a lock another one
+// holds.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include "core/workstation.h"
 #include "storage/locks.h"
 #include "bench_folder.h"
+#include "ratio.h"
 
 namespace egresso {
 namespace {
@@ -37,47 +39,47 @@ double secondsOf(clockid_t clock) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-void BM_AcquireReleaseUncontended(benchmark::State& state) {
-  BenchFolder folder;
+// A lock taken and released, beside the floor of any lock-file scheme: a
+// small file created, written and deleted again; in turns, on the folder
+// given (a local temporary one, or one on the file share).
+void LockBesideCreateWriteDelete(benchmark::State& state, const std::string& where) {
+  BenchFolder folder(where);
   ConsolePlatform system;
   Workstation ws(system.platform());
   joinAs(ws, folder.str(), "ABC", "1111");
-  for (auto _ : state) {
-    if (!AcquireLock(ws, "LOCATELK", "BENCH")) state.SkipWithError("lock not taken");
-    ReleaseLock(ws, "LOCATELK");
-  }
-}
-BENCHMARK(BM_AcquireReleaseUncontended);
-
-// The baseline: as many plain opens and closes as a take and a release
-// make (the lock file created, then opened again to check its holder).
-void BM_PlainOpenCloseBaseline(benchmark::State& state) {
-  BenchFolder folder;
-  const std::string file = folder.str() + "/PLAIN.LOK";
-  for (auto _ : state) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    benchmark::DoNotOptimize(fd);
-    ::close(fd);
-    fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    benchmark::DoNotOptimize(fd);
-    ::close(fd);
-  }
-}
-BENCHMARK(BM_PlainOpenCloseBaseline);
-
-// The floor of any lock-file scheme: a small file created and deleted again.
-void BM_CreateWriteDeleteBaseline(benchmark::State& state) {
-  BenchFolder folder;
   const std::string file = folder.str() + "/PLAIN.LOK";
   const char line[] = "ABC BENCH           1111\r\n";
+  // The share's work is done by other processes: wall time for both.
+  bench::Turns turns(CLOCK_MONOTONIC);
   for (auto _ : state) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    benchmark::DoNotOptimize(::write(fd, line, sizeof line - 1));
-    ::close(fd);
-    ::unlink(file.c_str());
+    turns.product([&] {
+      if (!AcquireLock(ws, "LOCATELK", "BENCH")) state.SkipWithError("lock not taken");
+      ReleaseLock(ws, "LOCATELK");
+    });
+    turns.baseline([&] {
+      int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      benchmark::DoNotOptimize(::write(fd, line, sizeof line - 1));
+      ::close(fd);
+      ::unlink(file.c_str());
+    });
   }
+  turns.report(state, 1.3, 1e3, "us");
 }
-BENCHMARK(BM_CreateWriteDeleteBaseline);
+
+void BM_LockBesideCreateWriteDelete_Local(benchmark::State& state) { LockBesideCreateWriteDelete(state, ""); }
+BENCHMARK(BM_LockBesideCreateWriteDelete_Local)->Unit(benchmark::kMicrosecond);
+
+// On the file share of EGRESSO_SHARE_DIR (tools/samba-share.sh starts one).
+void BM_LockBesideCreateWriteDelete_Share(benchmark::State& state) {
+  const char* share = std::getenv("EGRESSO_SHARE_DIR");
+  if (share == nullptr || *share == 0) {
+    state.SkipWithError("EGRESSO_SHARE_DIR is not set");
+    for (auto _ : state) {}
+    return;
+  }
+  LockBesideCreateWriteDelete(state, share);
+}
+BENCHMARK(BM_LockBesideCreateWriteDelete_Share)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 // Another workstation holds the lock; this one waits until the user gives
 // up after the given milliseconds. cpu_share = processor time / wall time.

@@ -182,21 +182,24 @@ std::string MessageLineText(const MessageLine& l) {
 
 std::string BoardSortPrefix(std::string_view name) { return PadText(name, kSortPrefixWidth); }
 
+void AppendMessageTimePrefix(std::string& out, int hhmm, bool oldestFirst) {
+  const int t = std::clamp(hhmm, 0, 2359);
+  AppendDigits(out, oldestFirst ? t : 2359 - t, 4);
+}
+
 void AppendMessageDatePrefix(std::string& out, int yy, int mm, int dd, int hhmm, bool oldestFirst) {
   yy = std::clamp(yy, 0, 99);
   mm = std::clamp(mm, 0, 12);
   dd = std::clamp(dd, 0, 31);
-  int t = std::clamp(hhmm, 0, 2359);
   if (!oldestFirst) {
     yy = 99 - yy;
     mm = 12 - mm;
     dd = 31 - dd;
-    t = 2359 - t;
   }
   AppendDigits(out, yy, 2);
   AppendDigits(out, mm, 2);
   AppendDigits(out, dd, 2);
-  AppendDigits(out, t, 4);
+  AppendMessageTimePrefix(out, hhmm, oldestFirst);
 }
 
 std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst) {

@@ -81,6 +81,8 @@ std::string BoardSortPrefix(std::string_view name);
 std::string MessageDatePrefix(int day, int hhmm, bool oldestFirst);
 // The same from the parts of the day already taken apart.
 void AppendMessageDatePrefix(std::string& out, int yy, int mm, int dd, int hhmm, bool oldestFirst);
+// Its last four characters (HHMM) alone.
+void AppendMessageTimePrefix(std::string& out, int hhmm, bool oldestFirst);
 
 // Record number of a line (positions 84-88), -1 when not a number.
 int RecordNumberOfLine(std::string_view line);

@@ -226,11 +226,45 @@ std::uint32_t PersonColour(const Workstation& ws, int slot) {
   return static_cast<std::uint32_t>(ws.pcfg.i32(171 + 4 * ((slot - 1) % 17)));
 }
 
-// A list line while the list is built: the sort prefix still in front.
+// Eight characters as a number that orders as they do, capitals folded to
+// small letters: a byte is a capital when its low seven bits lie in
+// 'A'..'Z' and its top bit is clear, and folding sets its bit 5. All eight
+// are tested at once; the additions cannot carry from one byte into the next.
+std::uint64_t FoldedWord(const unsigned char* p) {
+  std::uint64_t w = 0;
+  for (int i = 0; i < 8; ++i) w = (w << 8) | p[i];
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kTops = 0x8080808080808080ULL;
+  const std::uint64_t low = w & ~kTops;
+  const std::uint64_t atLeastA = (low + (0x80 - 'A') * kOnes) & kTops;
+  const std::uint64_t beyondZ = (low + (0x80 - 'Z' - 1) * kOnes) & kTops;
+  const std::uint64_t capitals = atLeastA & ~beyondZ & ~(w & kTops);
+  return w | (capitals >> 2);
+}
+
+// A list line while the list is built: the line as shown, and the key it
+// is sorted by, the first 24 characters of its sort prefix (padded to
+// kSortPrefixWidth) followed by the line, case folded, as three numbers that
+// order as the characters do (missing characters as 0). Most lines are told
+// apart by the key alone; the line itself is only read for the rest.
 struct PendingLine {
   std::string text;
   std::uint32_t colour;
   bool showsReturnTime = false;
+  std::array<std::uint64_t, 3> key{};
+
+  void setKey(std::string_view prefix) {
+    static_assert(kSortPrefixWidth <= 24);
+    unsigned char lead[24] = {};
+    const std::size_t p = std::min<std::size_t>(prefix.size(), kSortPrefixWidth);
+    std::memcpy(lead, prefix.data(), p);
+    std::memset(lead + p, ' ', kSortPrefixWidth - p);
+    std::memcpy(lead + kSortPrefixWidth, text.data(), std::min<std::size_t>(24 - kSortPrefixWidth, text.size()));
+    key = {FoldedWord(lead), FoldedWord(lead + 8), FoldedWord(lead + 16)};
+  }
+  // The part of the line after the key.
+  std::string_view rest() const {
+    return std::string_view(text).substr(std::min<std::size_t>(24 - kSortPrefixWidth, text.size()));
+  }
 };
 
 // Date and time texts repeat across thousands of messages; each is
@@ -248,29 +282,43 @@ class TextCache {
     return *lastDate_;
   }
   const std::string& time(int hhmm) {
+    // Stored times are 0..2359 (2900: none); others go through the map.
+    if (hhmm >= 0 && hhmm < static_cast<int>(timeTable_.size())) {
+      std::string*& t = timeTable_[static_cast<std::size_t>(hhmm)];
+      if (t == nullptr) t = &times_.emplace(hhmm, BoardTimeText(ws_, hhmm)).first->second;
+      return *t;
+    }
     auto it = times_.find(hhmm);
     if (it == times_.end()) it = times_.emplace(hhmm, BoardTimeText(ws_, hhmm)).first;
     return it->second;
   }
+  // The sort prefix of a message: its date part is made once per day and
+  // order, the time part (the last four characters) for each message.
   void appendDatePrefix(std::string& out, int day, int hhmm, bool oldestFirst) {
-    if (day != lastPartsDay_) {
-      auto it = parts_.find(day);
-      if (it == parts_.end())
-        it = parts_.emplace(day, std::array<int, 3>{YearOfDay2(day), MonthOfDay(day), DayOfMonth(day)}).first;
-      lastPartsDay_ = day;
-      lastParts_ = it->second;
+    const std::pair<int, bool> key{day, oldestFirst};
+    if (key != lastPrefixKey_ || lastPrefix_ == nullptr) {
+      auto it = prefixes_.find(day * 2 + (oldestFirst ? 1 : 0));
+      if (it == prefixes_.end()) {
+        std::string whole;
+        AppendMessageDatePrefix(whole, YearOfDay2(day), MonthOfDay(day), DayOfMonth(day), 0, oldestFirst);
+        whole.resize(whole.size() - 4);
+        it = prefixes_.emplace(day * 2 + (oldestFirst ? 1 : 0), std::move(whole)).first;
+      }
+      lastPrefixKey_ = key;
+      lastPrefix_ = &it->second;
     }
-    AppendMessageDatePrefix(out, lastParts_[0], lastParts_[1], lastParts_[2], hhmm, oldestFirst);
+    out += *lastPrefix_;
+    AppendMessageTimePrefix(out, hhmm, oldestFirst);
   }
 
  private:
   const Workstation& ws_;
-  std::unordered_map<int, std::string> dates_, times_;
-  std::unordered_map<int, std::array<int, 3>> parts_;
+  std::unordered_map<int, std::string> dates_, times_, prefixes_;
+  std::vector<std::string*> timeTable_ = std::vector<std::string*>(2400, nullptr);
   int lastDay_ = 0;
   const std::string* lastDate_ = nullptr;
-  int lastPartsDay_ = -1;
-  std::array<int, 3> lastParts_{};
+  std::pair<int, bool> lastPrefixKey_{-1, false};
+  const std::string* lastPrefix_ = nullptr;
 };
 
 void ReportLineFailure(Workstation& ws, const std::exception& e) {
@@ -380,9 +428,9 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       line.location = location;
       line.record = static_cast<int>(j);
       line.stale = e.stale();
-      out.push_back({BoardSortPrefix(name) + LocationText(line, layout, staleText),
-                     personColours ? PersonColour(ws, slot) : textColour,
+      out.push_back({LocationText(line, layout, staleText), personColours ? PersonColour(ws, slot) : textColour,
                      LocationShowsReturnTime(line, layout, staleText)});
+      out.back().setKey(BoardSortPrefix(name));
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
     }
@@ -390,7 +438,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
 }
 
 void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& upper,
-                 std::vector<PendingLine>& lower) {
+                 std::vector<PendingLine>& lower, std::vector<std::string>& spare) {
   BoardState& b = ws.board;
   PassLock lock(ws);
   TextCache texts(ws);
@@ -400,6 +448,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
   const std::int64_t expiryLimit = static_cast<std::int64_t>(ws.Today) - std::max(0, ws.options.KeepDays);
   const InitialsMatch user(ws.ThisUser);
   const InitialsMatch recipient(ws.ThisUser, false);
+  std::string prefix;
   for (std::int64_t j = 0; j < index.records; ++j) {
     try {
       const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
@@ -446,21 +495,28 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
       const int madeTime = rec.madeTime();
       const MessageLine line{rec.headlineView(), rec.closed() != 0, texts.date(madeDay), texts.time(madeTime),
                              rec.whoView(), static_cast<int>(j)};
-      PendingLine pending{{}, colour};
-      pending.text.reserve(kSortPrefixWidth + 88);
+      prefix.clear();
       switch (b.ListSortColumn) {
         case 2:
-          AppendField(pending.text, line.headline, kSortPrefixWidth);
+          AppendField(prefix, line.headline, kSortPrefixWidth);
           break;
         case 3:
-          AppendField(pending.text, line.who, 3);
-          AppendField(pending.text, line.headline, kSortPrefixWidth - 3);
+          AppendField(prefix, line.who, 3);
+          AppendField(prefix, line.headline, kSortPrefixWidth - 3);
           break;
         default:
-          texts.appendDatePrefix(pending.text, madeDay, madeTime, unread);
+          texts.appendDatePrefix(prefix, madeDay, madeTime, unread);
           break;
       }
+      PendingLine pending{{}, colour};
+      if (!spare.empty()) {
+        pending.text = std::move(spare.back());
+        spare.pop_back();
+        pending.text.clear();
+      }
+      pending.text.reserve(88);
       AppendMessageLine(pending.text, line);
+      pending.setKey(prefix);
       (unread ? upper : lower).push_back(std::move(pending));
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
@@ -468,39 +524,26 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
   }
 }
 
-// The first 24 characters of a line, case folded, as two numbers that
-// order as the characters do: most lines are told apart by them alone.
-std::array<std::uint64_t, 3> LeadKey(std::string_view text) {
-  std::array<std::uint64_t, 3> key{};
-  for (std::size_t i = 0; i < 24; ++i) {
-    unsigned char c = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
-    if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-    key[i / 8] = (key[i / 8] << 8) | c;
-  }
-  return key;
-}
-
 void Finish(std::vector<PendingLine>& pending, std::vector<BoardLine>& list, bool sorted) {
   std::vector<std::uint32_t> order(pending.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
   if (sorted) {
+    // The keys side by side: the sort reads them far more often than the lines.
     std::vector<std::array<std::uint64_t, 3>> keys(pending.size());
-    for (std::size_t i = 0; i < pending.size(); ++i) keys[i] = LeadKey(pending[i].text);
+    for (std::size_t i = 0; i < pending.size(); ++i) keys[i] = pending[i].key;
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
       const auto& kx = keys[x];
       const auto& ky = keys[y];
       if (kx[0] != ky[0]) return kx[0] < ky[0];
       if (kx[1] != ky[1]) return kx[1] < ky[1];
       if (kx[2] != ky[2]) return kx[2] < ky[2];
-      const std::string_view a = pending[x].text, b = pending[y].text;
-      return ListLess(a.substr(std::min<std::size_t>(24, a.size())), b.substr(std::min<std::size_t>(24, b.size())));
+      return ListLess(pending[x].rest(), pending[y].rest());
     });
   }
   list.clear();
   list.reserve(pending.size());
   for (std::uint32_t i : order) {
     PendingLine& p = pending[i];
-    p.text.erase(0, std::min<std::size_t>(kSortPrefixWidth, p.text.size()));
     list.push_back({std::move(p.text), p.colour, p.showsReturnTime});
   }
 }
@@ -535,6 +578,12 @@ HiddenButtons ButtonsHiddenInMode(const Workstation& ws) {
 
 void BuildBoardList(Workstation& ws) {
   BoardState& b = ws.board;
+  // The texts of the lists shown so far lend their memory to the new lines:
+  // a refresh of thousands of messages then asks for none.
+  std::vector<std::string> spare;
+  spare.reserve(b.BBSlist.size() + b.BBSoldList.size());
+  for (auto* list : {&b.BBSlist, &b.BBSoldList})
+    for (BoardLine& line : *list) spare.push_back(std::move(line.text));
   b.BBSlist.clear();
   b.BBSoldList.clear();
   ws.MessageRefreshRequest = false;
@@ -567,7 +616,7 @@ void BuildBoardList(Workstation& ws) {
     if (boardMode)
       BoardPass(ws, index, data, upper);
     else
-      MessagePass(ws, index, data, upper, lower);
+      MessagePass(ws, index, data, upper, lower, spare);
   }
   Finish(upper, b.BBSlist, !boardMode || ws.options.SortedBoard);
   Finish(lower, b.BBSoldList, true);

@@ -329,9 +329,7 @@ void SignAllOut(Workstation& ws) {
 bool IsAddressedTo(const BoardRecordView& rec, const InitialsMatch& initials) {
   if (rec.p[brd::ToList + 0] == 0) return true;  // entry 1 empty: to everyone
   if (!initials.valid()) return false;
-  for (int slot = 1; slot <= brd::Slots; ++slot)
-    if (initials(rec.p + brd::ToList + 4 * (slot - 1))) return true;
-  return false;
+  return initials.anyOf(rec.p + brd::ToList, brd::Slots);
 }
 
 bool IsAddressedTo(const BoardRecordView& rec, std::string_view initials) {

@@ -49,6 +49,18 @@ class InitialsMatch {
     std::memcpy(&v, field, 4);
     return (v & mask_) == want_;
   }
+  // Whether any of count fields laid one after another matches. Every field
+  // is tested, without a branch for each, so that several go at once.
+  bool anyOf(const std::uint8_t* fields, int count) const {
+    const std::uint32_t want = want_, mask = mask_;
+    std::uint32_t hits = 0;
+    for (int i = 0; i < count; ++i) {
+      std::uint32_t v;
+      std::memcpy(&v, fields + 4 * i, 4);
+      hits |= (v & mask) == want ? 1U : 0U;
+    }
+    return hits != 0;
+  }
   bool valid() const { return valid_; }
 
  private:

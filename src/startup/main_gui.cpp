@@ -17,6 +17,7 @@
 #include "platform/dialogs_qt.h"
 #include "platform/instance_guard.h"
 #include "platform/platform_qt.h"
+#include "platform/shown_note_qt.h"
 #include "startup/host_qt.h"
 #include "core/workstation.h"
 
@@ -79,6 +80,7 @@ int main(int argc, char** argv) {
   TMonthScreen host(ws, platform.tray(), board, programFolder, args);
 
   int result = 0;
+  ShownNote shownNote(board);
   if (!ws.QuitRequested) {
     if (host.startMinimised()) {
       board.showMinimized();

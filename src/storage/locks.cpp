@@ -93,6 +93,8 @@ LockRead readLockFile(FileOps& ops, const std::string& path) {
     }
     if (n == 0) break;
     content.append(buf, static_cast<std::size_t>(n));
+    // The whole file is read: no need to ask again only to be told so.
+    if (statError == 0 && st.st_size > 0 && content.size() >= static_cast<std::size_t>(st.st_size)) break;
   }
   ops.close(fd);
   if (r.result != io::Ok) return r;
@@ -122,6 +124,15 @@ void parseHolder(LockState& L, const std::string& line) {
 
 enum class Removal { Deleted, Gone, Replaced, Failed };
 
+// Deletes path, whatever file it is now.
+Removal removeFile(FileOps& ops, const std::string& path, int& result) {
+  result = io::Ok;
+  if (ops.unlink(path.c_str()) == 0) return Removal::Deleted;
+  if (errno == ENOENT) return Removal::Gone;
+  result = io::fromErrno(errno);
+  return Removal::Failed;
+}
+
 // Deletes path when it is still the file identified (any file when the
 // identity is unknown). Another workstation may have deleted the file we
 // examined and created its own lock under the same name since; deleting
@@ -138,10 +149,7 @@ Removal removeIfUnchanged(FileOps& ops, const std::string& path, const LockFileI
     }
     if (!(now.identity == id)) return Removal::Replaced;
   }
-  if (ops.unlink(path.c_str()) == 0) return Removal::Deleted;
-  if (errno == ENOENT) return Removal::Gone;
-  result = io::fromErrno(errno);
-  return Removal::Failed;
+  return removeFile(ops, path, result);
 }
 
 // True once an empty or unreadable lock file has stayed the very same file
@@ -301,7 +309,8 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       const bool statted = ::fstat(fd, &st) == 0;
       // Readable by every account that shares the folder, whatever the
       // umask: a lock another user cannot read tells him nothing.
-      if (statted) ::fchmod(fd, (st.st_mode & 07777) | S_IRUSR | S_IRGRP | S_IROTH);
+      constexpr mode_t kReadable = S_IRUSR | S_IRGRP | S_IROTH;
+      if (statted && (st.st_mode & kReadable) != kReadable) ::fchmod(fd, (st.st_mode & 07777) | kReadable);
       int result = WriteAll(*ws.files, fd, content.data(), content.size());
       if (ws.files->close(fd) != 0 && result == io::Ok) result = io::fromErrno(errno);
       if (result != io::Ok) {
@@ -467,14 +476,11 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     parseHolder(L, r.line);
     // A lock held by another workstation is left alone.
     if (L.HolderStation != ws.StationId) break;
+    // The file was read an instant ago: reading it once more before the
+    // delete would leave a gap as wide as this one.
     int result = io::Ok;
-    Removal removal = removeIfUnchanged(*ws.files, path, r.identity, result);
+    Removal removal = removeFile(*ws.files, path, result);
     if (removal == Removal::Deleted || removal == Removal::Gone) break;
-    if (removal == Removal::Replaced) {
-      // Changed between the two looks: judge the file as it is now.
-      ++reads;
-      continue;
-    }
     L.IoResult = result;
     if (++failures % kReleaseTraceEvery == 0) attemptLine(" CantErase ", result, failures);
   }

@@ -319,6 +319,22 @@ TEST(MessageList, SortColumnsTextAndSender) {
   EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"apple", "cherry", "banana"}));
 }
 
+TEST(MessageList, SortingFoldsCapitalsOnlyAndLooksPastTheLeadingCharacters) {
+  BoardWorld w;
+  const int t = w.ws.Today;
+  // Capitals sort with their small letters; other characters by their code
+  // ('_' before the letters, a code page letter after them); subjects alike
+  // in their first 18 characters are told apart by the rest.
+  for (const char* subject : {"Zebra crossing", "\xC4pfel", "apple", "_under", "Mango",
+                              "Quarterly figures B", "Quarterly figures a", "[bracket", "ZEBRA"})
+    w.putMessage({"BOB", {"ANN"}, subject, t, 900, {}});
+  w.ws.board.ListSortColumn = 2;
+  Build(w, 0);
+  EXPECT_EQ(Subjects(w.lines()),
+            (std::vector<std::string>{"[bracket", "_under", "apple", "Mango", "Quarterly figures a", "Quarterly figures B",
+                                      "ZEBRA", "Zebra crossing", "\xC4pfel"}));
+}
+
 TEST(MessageList, TaggedAndClosedMessagesAreHidden) {
   BoardWorld w;
   const int t = w.ws.Today;
