@@ -281,12 +281,10 @@ int NextMessageNumber(Workstation& ws) {
   RecordFile index;
   if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return dataCount();
   const std::int64_t count = index.recordCount();
+  // One read of the whole index: a message saved on a file server would
+  // otherwise ask the server once for every entry.
   std::vector<std::uint8_t> all(static_cast<std::size_t>(count) * brd::IndexSize);
-  std::int64_t got = 0;
-  for (std::int64_t j = 0; j < count; ++j) {
-    if (index.read(j, std::span<std::uint8_t>(all.data() + j * brd::IndexSize, brd::IndexSize)) != io::Ok) break;
-    got = j + 1;
-  }
+  const std::int64_t got = std::max<std::int64_t>(0, index.readRecords(0, all));
   index.close();
   for (std::int64_t j = 0; j < got; ++j) {
     auto e = BoardIndexEntry::decode(all, static_cast<std::size_t>(j) * brd::IndexSize);

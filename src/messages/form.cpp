@@ -382,9 +382,9 @@ void EgressoForm::Save() {
 // undo that, so only what this user changes here is taken from the form.
 void EgressoForm::KeepStoredChanges() {
   BulBrdRcrd stored;
-  RecordFile f;
-  if (f.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
-      f.read(recordNumber_, stored.bytes) != io::Ok)
+  RecordFile file;
+  if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+      file.read(recordNumber_, stored.bytes) != io::Ok)
     return;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   for (int slot = 1; slot <= brd::Slots; ++slot)
