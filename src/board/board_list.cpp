@@ -5,7 +5,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -641,7 +640,7 @@ void CheckEmployeeTables(Workstation& ws, std::string_view tag) {
   // a new one; a read that failed puts it back for the next time.
   deleteFile(flagFile);
   ReloadMainConfig(ws, tag);
-  if (!ws.locks.ConfigRead) std::ofstream(flagFile, std::ios::binary | std::ios::app);
+  if (!ws.locks.ConfigRead) AppendToFile(flagFile, "", *ws.files);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   RememberBoardAges(ws);
   ws.board.EmployeeTablesReloaded = true;
@@ -658,10 +657,7 @@ void WriteJournal(Workstation& ws, char kind) {
                      MessageText(ws, kind == 'I' ? 1486 : 1487);
   if (who != ws.ThisUser) line += " (" + MessageText(ws, 1488) + " " + ws.ThisUser + ")";
   line += "\r\n";
-  std::ofstream f(path, std::ios::binary | std::ios::app);
-  f << line;
-  f.close();
-  ReportIoError(ws, f ? io::Ok : io::DiskWriteError, "BBSSI");
+  ReportIoError(ws, AppendToFile(path, line, *ws.files), "BBSSI");
   NormalizeFileAttr(ws, path);
   ReleaseLock(ws, "EGLOG");
 }

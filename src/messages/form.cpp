@@ -430,13 +430,7 @@ void EgressoForm::WriteJournalLines() {
       start = end + 1;
     }
   }
-  std::FILE* out = std::fopen(path.c_str(), "ab");
-  int rc = out ? io::Ok : io::fromErrno(errno);
-  if (out) {
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) rc = io::DiskWriteError;
-    if (std::fclose(out) != 0 && rc == io::Ok) rc = io::DiskWriteError;
-  }
-  ReportIoError(ws_, rc, "EGOK-LOG");
+  ReportIoError(ws_, AppendToFile(path, text, *ws_.files), "EGOK-LOG");
   NormalizeFileAttr(ws_, path);
 }
 

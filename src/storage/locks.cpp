@@ -539,22 +539,26 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag) {
                     FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)) + "]");
 }
 
+void TraceFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
 void TraceOpen(Workstation& ws) {
   LockState& L = ws.locks;
   L.Trace.close();
-  std::string path = L.TraceFolder.empty() ? std::string("TEST") : L.TraceFolder + "/TEST";
-  L.Trace.open(std::fopen(path.c_str(), "ab"));
+  const std::string path = L.TraceFolder.empty() ? std::string("TEST") : L.TraceFolder + "/TEST";
+  L.Trace.open(ws.files->open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666));
 }
 
 void TraceClose(Workstation& ws) { ws.locks.Trace.close(); }
 
 void traceLine(Workstation& ws, std::string_view line) {
   TraceOpen(ws);
-  if (std::FILE* f = ws.locks.Trace.handle()) {
-    std::string text(line);
-    text += "\r\n";
-    std::fwrite(text.data(), 1, text.size(), f);
-  }
+  std::string text(line);
+  text += "\r\n";
+  // The trace is the last word on a failure: it has none of its own to tell.
+  if (ws.locks.Trace.fd() >= 0) AppendAt(*ws.files, ws.locks.Trace.fd(), text);
   TraceClose(ws);
 }
 

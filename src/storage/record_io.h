@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "storage/file_ops.h"
 
@@ -83,6 +84,16 @@ int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std
 // those bytes are kept for repair: a write that would cover or absorb them
 // is refused with DiskWriteError.
 int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf);
+
+// Adds bytes at the end of path, which is made when missing, with one
+// positioned write at the size fstat reports. Never through an O_APPEND
+// handle: a file server's client may answer every write through one with an
+// I/O error and drop the share for a while. The caller holds the lock that
+// guards the file, so the end found is still the end when the bytes land;
+// bytes that did not all land are taken off again (DiskWriteError).
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes, FileOps& ops = PosixFileOps());
+// The same through a descriptor open for writing.
+int AppendAt(FileOps& ops, int fd, std::string_view bytes);
 
 // Small whole-file helpers that report I/O results instead of throwing.
 bool fileExists(const std::filesystem::path& p);
