@@ -25,7 +25,7 @@ struct StatusSite {
   // host in its Host header is refused, so a web site cannot make a browser
   // read the page through a name of its own (DNS rebinding), whichever
   // address the server listens on.
-  std::vector<std::string> hostNames;
+  std::vector<std::string> hostNames = {};
   // The message headlines of employees whose entry asks for a password are
   // shown only when the administrator has said so.
   bool protectedHeadlines = false;

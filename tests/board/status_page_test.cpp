@@ -201,13 +201,14 @@ TEST(StatusPage, ProtectedHeadlinesOnlyWhenAsked) {
   StatusSite site{EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str()}};
   const auto personal = d.dir.path() / "CFGANN.DAF";
   const auto main = d.dir.path() / "CFGMAIN.DAF";
-  const std::string personalBefore = test::readFile(personal), mainBefore = test::readFile(main);
+  const std::string mainBefore = test::readFile(main);
   struct Case {
     std::filesystem::path file;
     std::size_t offset;
   };
   for (const Case& c : std::vector<Case>{{personal, pcfg::RequestPassword}, {main, mcfg::PasswordForAll}}) {
-    std::string bytes = test::readFile(c.file);
+    std::string bytes = c.file == personal ? std::string(pcfg::Size, '\0') : test::readFile(c.file);
+    ASSERT_GT(bytes.size(), c.offset);
     bytes[c.offset] = 1;
     test::writeFile(c.file, bytes);
     site.protectedHeadlines = false;
@@ -216,7 +217,7 @@ TEST(StatusPage, ProtectedHeadlinesOnlyWhenAsked) {
     EXPECT_EQ(refused.body.find("Team meeting"), std::string::npos);
     site.protectedHeadlines = true;
     EXPECT_EQ(AnswerStatusRequest(d.fake.platform(), site, {"GET", "/messages/ANN", "", "", "x"}).status, 200) << c.file;
-    test::writeFile(personal, personalBefore);
+    std::filesystem::remove(personal);
     test::writeFile(main, mainBefore);
   }
 }

@@ -175,7 +175,7 @@ TEST_F(DialerOnPseudoTerminal, APrefixWithControlBytesDialsNothing) {
     std::string prefix, shown;
   };
   for (const Case& c : std::vector<Case>{{"9\rATH1", "9ATH1"}, {"9\nATZ", "9ATZ"}, {std::string("9\0AT", 4), "9AT"},
-                                          {"\x1b9", "9"}, {"9\x7f", "9"}}) {
+                                          {"\x1b" "9", "9"}, {"9\x7f", "9"}}) {
     ws.pcfg.setStr(pcfg::DialPrefix, 19, c.prefix);
     PhoneDialer dialer(ws, true, "555-1234");
     dialer.FormShow();
