@@ -34,7 +34,7 @@ for f in "${expect[@]}"; do
 done
 
 info=$(dpkg-deb -I "$deb")
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libmicrohttpd12; do
   grep -q "^ Depends:.*\b$dep\b" <<<"$info" || fail "no dependency on $dep"
 done
 

@@ -79,13 +79,17 @@ int LineOfRecord(const std::vector<BoardLine>& list, int r) {
 
 }  // namespace
 
-char NewEntryLetter(Workstation& ws) { return FirstChar(ws, 261, 'N'); }
-char ExistingEntryLetter(Workstation& ws) { return FirstChar(ws, 262, 'E'); }
+char NewEntryLetter(Workstation&) { return kNewRecordCommand; }
+char ExistingEntryLetter(Workstation&) { return kOpenRecordCommand; }
+char NewEntryKey(Workstation& ws) { return FirstChar(ws, 261, 'N'); }
 
 bool CommandMayStart(Workstation& ws) { return !CommandInProgress(ws) && CheckDataFolder(ws); }
 
 CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& hooks) {
   if (!CommandMayStart(ws)) return CommandResult::NotRun;
+  // A key only says that a new record is asked for: the form is always
+  // told so by the fixed letter, whatever letter the key was.
+  if (letter) letter = NewEntryLetter(ws);
   if (ws.ListMode != 1) {
     ShowWithFollowUps(ws, hooks, letter ? letter : NewEntryLetter(ws), 0, 0);
     Rebuild(ws, "OutBtnClick: ");
@@ -293,7 +297,7 @@ KeyAction KeyDownAction(Workstation& ws, const KeyPress& k) {
   // The letter of a new entry starts the Out command, but not while typing
   // into the memo, the Who edit or a list's incremental search.
   if (inList || k.place == KeyPlace::Memo || k.place == KeyPlace::WhoEdit) return KeyAction::None;
-  if (!k.alt && k.code == NewEntryLetter(ws)) return KeyAction::Out;
+  if (!k.alt && k.code == NewEntryKey(ws)) return KeyAction::Out;
   if (!board && ctrlOnly && !newMessage.empty() && k.code == UpperChar(newMessage.back())) return KeyAction::Out;
   return KeyAction::None;
 }

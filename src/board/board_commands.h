@@ -38,10 +38,14 @@ enum class CommandResult {
   Done,
 };
 
-// Mode letters the form is opened with: the first characters of the notice
-// texts for a new record (own entry, new message) and for an existing one.
+// Mode letters the form is opened with, for a new record (own entry, new
+// message) and for an existing one: fixed codes, never taken from the
+// (translatable) notice texts, so no translation can turn a new message
+// into the rewriting of an old one.
 char NewEntryLetter(Workstation& ws);
 char ExistingEntryLetter(Workstation& ws);
+// The key that starts a new entry: the first letter of its notice text.
+char NewEntryKey(Workstation& ws);
 
 // The common start of every command: false when another command of this
 // workstation is waiting or holds a lock, or the data folder is unreachable.

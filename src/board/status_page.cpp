@@ -276,7 +276,48 @@ std::string RequestedInitials(std::string_view utf8) {
   return text;
 }
 
+// A host name as compared: lower case, without a trailing dot.
+std::string HostKey(std::string_view host) {
+  std::string name(host);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (!name.empty() && name.back() == '.') name.pop_back();
+  return name;
+}
+
+// "name:port", "[address]:port" or either without the port.
+bool HostAccepted(const StatusSite& site, std::string_view header) {
+  std::string_view host = header;
+  if (host.front() == '[') {
+    const std::size_t close = host.find(']');
+    if (close == std::string_view::npos) return false;
+    host = host.substr(1, close - 1);
+  } else {
+    host = host.substr(0, host.find(':'));
+  }
+  if (IsLoopbackName(host)) return true;
+  const std::string key = HostKey(host);
+  return !key.empty() && std::find(site.hostNames.begin(), site.hostNames.end(), key) != site.hostNames.end();
+}
+
 }  // namespace
+
+bool AddHostNames(std::string_view text, std::vector<std::string>& names, std::string& error) {
+  std::size_t from = 0;
+  while (from <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', from), text.size());
+    const std::string name = HostKey(text.substr(from, comma - from));
+    const bool valid = !name.empty() && name.size() <= 253 && std::all_of(name.begin(), name.end(), [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == ':' || c == '_';
+    });
+    if (!valid) {
+      error = "expected host names or addresses separated by commas, e.g. board.office.lan,192.168.1.20";
+      return false;
+    }
+    names.push_back(name);
+    from = comma + 1;
+  }
+  return true;
+}
 
 std::string HtmlEscape(std::string_view text) {
   std::string out;
@@ -304,9 +345,7 @@ std::string NewStyleNonce() {
 }
 
 bool IsLoopbackName(std::string_view host) {
-  std::string name(host);
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (!name.empty() && name.back() == '.') name.pop_back();
+  const std::string name = HostKey(host);
   if (name == "localhost" || name == "::1") return true;
   // 127.a.b.c: four numbers, the first 127.
   if (name.rfind("127.", 0) != 0 || std::count(name.begin(), name.end(), '.') != 3 || name.back() == '.') return false;
@@ -316,16 +355,8 @@ bool IsLoopbackName(std::string_view host) {
 
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request) {
   const std::string& nonce = request.nonce;
-  if (site.loopbackOnly && !request.host.empty()) {
-    // "name:port", "[address]:port" or either without the port.
-    std::string_view host = request.host;
-    const std::size_t close = host.find(']');
-    if (host.front() == '[')
-      host = close == std::string_view::npos ? std::string_view() : host.substr(1, close - 1);
-    else
-      host = host.substr(0, host.find(':'));
-    if (!IsLoopbackName(host)) return StatusProblem(403, "This page is served to this computer only.", nonce);
-  }
+  if (!request.host.empty() && !HostAccepted(site, request.host))
+    return StatusProblem(403, "This page is not served under this name.", nonce);
   if (request.method != "GET" && request.method != "HEAD") {
     StatusReply r = StatusProblem(405, "This page can only be read.", nonce);
     r.headers.emplace_back("Allow", "GET, HEAD");
@@ -354,6 +385,8 @@ StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const
   Workstation reader(platform);
   if (!LoadViewer(reader, site.programFolder, switches, error))
     return StatusProblem(503, "The data folder cannot be read.", nonce);
+  if (!site.protectedHeadlines && (reader.pcfg.flag(pcfg::RequestPassword) || reader.mcfg.flag(mcfg::PasswordForAll)))
+    return StatusProblem(403, "These messages are protected by a password.", nonce);
   return MessagePage(reader, nonce);
 }
 

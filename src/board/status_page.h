@@ -20,11 +20,15 @@ namespace egresso {
 struct StatusSite {
   std::string programFolder;
   std::vector<std::string> switches;
-  // Served on a loopback address: only requests that name the local
-  // computer in their Host header are answered, so a web site cannot make
-  // a browser on this computer read the page through a name of its own
-  // (DNS rebinding).
-  bool loopbackOnly = false;
+  // The names (or addresses) the page is asked for under, besides the
+  // loopback names of the local computer. A request that names any other
+  // host in its Host header is refused, so a web site cannot make a browser
+  // read the page through a name of its own (DNS rebinding), whichever
+  // address the server listens on.
+  std::vector<std::string> hostNames = {};
+  // The message headlines of employees whose entry asks for a password are
+  // shown only when the administrator has said so.
+  bool protectedHeadlines = false;
 };
 
 struct StatusRequest {
@@ -44,8 +48,9 @@ struct StatusReply {
 // The routes: "/" the board; "/messages/INI" or "/messages?user=INI" the
 // message headlines of the employee with those initials. Only GET and HEAD
 // (405 otherwise); any other path, and initials not in the employee table,
-// give 404; a foreign Host on a loopback-only site 403; a data folder that
-// cannot be read gives 503.
+// give 404; a Host header naming none of the site's names 403; the
+// headlines of an employee whose entry asks for a password 403 unless the
+// site shows them; a data folder that cannot be read gives 503.
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request);
 
 // A short page for a refused request (status 400 and up), with the same
@@ -61,6 +66,11 @@ std::string NewStyleNonce();
 // Whether a host name or address (without port) is the local computer's
 // loopback: localhost, 127.x.x.x, ::1.
 bool IsLoopbackName(std::string_view host);
+
+// Adds the comma-separated host names or addresses of text to names (lower
+// case, without a trailing dot); false, with the reason, when one cannot be
+// a host name.
+bool AddHostNames(std::string_view text, std::vector<std::string>& names, std::string& error);
 
 // "HOST:PORT" or "[IPV6]:PORT" of the --listen option; port 0 lets the
 // system choose one. False, with the reason, for anything else.

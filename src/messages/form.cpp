@@ -103,9 +103,7 @@ void EgressoForm::FormShow() {
 
   isNew_ = false;
   f.showReply = false;
-  const std::string newLetter = MessageText(ws_, 261), openLetter = MessageText(ws_, 262);
-  const bool openRequest = !openLetter.empty() && in.FormCommand == openLetter[0] &&
-                           !(in.FormCommand == ' ' || in.FormCommand == '&');
+  const bool openRequest = in.FormCommand == kOpenRecordCommand;
   auto startNew = [&](const std::string& who) {
     rec.clearKeepingClock();
     if (!loc) rec.clear();

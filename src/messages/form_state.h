@@ -6,9 +6,13 @@
 
 namespace egresso {
 
+// The form's requests: fixed codes, whatever language the texts are in.
+inline constexpr char kNewRecordCommand = 'N';
+inline constexpr char kOpenRecordCommand = 'E';
+
 struct FormState {
-  // The request: ' ', '&' or the first character of notice 261 ask for a
-  // new record, the first character of notice 262 to open OpenRecordNumber.
+  // The request: ' ', '&' or kNewRecordCommand ask for a new record,
+  // kOpenRecordCommand to open OpenRecordNumber.
   // Set to 26 by a cancel that should not count as a change.
   char FormCommand = ' ';
   int OpenRecordNumber = 0;

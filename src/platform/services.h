@@ -78,8 +78,11 @@ class Shell {
   virtual ~Shell() = default;
   // Opens a web or mailto: address, or a document that is not a program,
   // with its default handler; never starts a program and never passes
-  // parameters. Returns a result code above 32 on success (the shell's custom).
+  // parameters. Returns a result code above 32 on success (the shell's custom),
+  // kNotADocument for a file whose type is not one of the documents a text
+  // may open.
   virtual int open(std::string_view target, std::string_view parameters, std::string_view folder) = 0;
+  static constexpr int kNotADocument = 5;
 };
 
 class Clipboard {

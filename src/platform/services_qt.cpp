@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -28,6 +29,45 @@ QString fromPath(std::string_view path) { return QFile::decodeName(QByteArray(pa
 constexpr int kOpened = 42;
 constexpr int kFileNotFound = 2;
 constexpr int kNoAssociation = 31;
+
+// The documents a link in a text may open: text, PDF, pictures and office
+// documents. Anything else (desktop entries of any name, Java Web Start,
+// archives an interpreter runs, programs and scripts) is not handed on.
+bool AllowedDocumentType(const QMimeType& type) {
+  static const QStringList kAllowed = {
+      QStringLiteral("text/plain"), QStringLiteral("text/csv"), QStringLiteral("text/markdown"),
+      QStringLiteral("text/rtf"), QStringLiteral("application/rtf"), QStringLiteral("application/pdf"),
+      QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/gif"),
+      QStringLiteral("image/bmp"), QStringLiteral("image/tiff"), QStringLiteral("image/webp"),
+      QStringLiteral("application/msword"), QStringLiteral("application/vnd.ms-excel"),
+      QStringLiteral("application/vnd.ms-powerpoint"),
+      QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"),
+      QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"),
+      QStringLiteral("application/vnd.openxmlformats-officedocument.presentationml.presentation"),
+      QStringLiteral("application/vnd.oasis.opendocument.text"),
+      QStringLiteral("application/vnd.oasis.opendocument.spreadsheet"),
+      QStringLiteral("application/vnd.oasis.opendocument.presentation")};
+  return type.isValid() && kAllowed.contains(type.name());
+}
+
+}  // namespace
+
+bool IsOpenableDocument(const QString& path) {
+  const QMimeDatabase db;
+  const QMimeType byName = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+  const QMimeType byContent = db.mimeTypeForFile(path, QMimeDatabase::MatchContent);
+  // A name that says nothing (no extension, or one nobody knows) leaves the
+  // judgement to the content; a name of a kind the desktop would run is
+  // refused whatever the content.
+  const bool nameSaysNothing = byName.isDefault();
+  if (!nameSaysNothing && !AllowedDocumentType(byName)) return false;
+  if (AllowedDocumentType(byContent)) return true;
+  // Office documents are zip archives and CSV is plain text by content:
+  // the content may be the general kind the named type is made of.
+  return !nameSaysNothing && byName.inherits(byContent.name());
+}
+
+namespace {
 
 }  // namespace
 
@@ -101,6 +141,8 @@ int QtShell::open(std::string_view target, std::string_view parameters, std::str
     if (!file.isAbsolute() || !file.exists()) return kFileNotFound;
     file = QFileInfo(file.canonicalFilePath());
     if (!file.isFile() || file.isExecutable()) return kNoAssociation;
+    if (!IsOpenableDocument(file.absoluteFilePath()) || !IsOpenableDocument(fromPath(target)))
+      return kNotADocument;
     url = QUrl::fromLocalFile(file.absoluteFilePath());
   }
   const QString scheme = url.scheme().toLower();

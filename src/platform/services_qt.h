@@ -2,6 +2,8 @@
 // responsive window, shell launching, clipboard, sound files and help pages.
 #pragma once
 
+#include <QString>
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <string>
@@ -43,6 +45,11 @@ class QtEventPump : public QObject, public EventPump {
   int pumping_ = 0;
   int typed_ = 0;
 };
+
+// Whether a file is a document a link may open: its type by content and
+// by name are both of the allowed kinds (text, PDF, images, office
+// documents); a file without a telling name is judged by its content.
+bool IsOpenableDocument(const QString& path);
 
 class QtShell : public Shell {
  public:

@@ -293,7 +293,9 @@ int Launch(Workstation& ws, const LinkAction& action) {
     TellRefused(ws, action.target);
     return 0;
   }
-  return ws.platform.shell->open(action.target, "", "");
+  const int result = ws.platform.shell->open(action.target, "", "");
+  if (result == Shell::kNotADocument) TellRefused(ws, action.target);
+  return result;
 }
 
 bool OpenLinkText(Workstation& ws, std::string_view rawText, std::string& phone) {

@@ -23,7 +23,16 @@ bool FindModemPort(Workstation& ws, int port) {
   return false;
 }
 
+bool HasControlBytes(std::string_view text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7F) return true;
+  return false;
+}
+
 std::string DialCommand(char dialMode, std::string_view prefix, std::string_view number) {
+  // A CR or LF would end this command and start another one of the
+  // prefix's own (the prefix comes from a shared file): nothing is dialled.
+  if (HasControlBytes(prefix) || HasControlBytes(number)) return {};
   std::string line = "ATD";
   line += dialMode;
   line += ',';
@@ -37,6 +46,13 @@ namespace {
 // Tone unless pulse is chosen: a byte that is neither (a record made
 // elsewhere) must not reach the modem.
 char DialModeOf(Workstation& ws) { return ws.pcfg.u8(pcfg::DialMode) == 'P' ? 'P' : 'T'; }
+
+std::string WithoutControlBytes(std::string_view text) {
+  std::string kept;
+  for (unsigned char c : text)
+    if (c >= 0x20 && c != 0x7F) kept += static_cast<char>(c);
+  return kept;
+}
 
 int KnownPort(Workstation& ws) {
   const char c = static_cast<char>(ws.pcfg.u8(pcfg::ModemPort));
@@ -65,6 +81,11 @@ void PhoneDialer::FormShow() {
   }
   SerialPorts* serial = ws_.platform.serial;
   const std::string line = DialCommand(DialModeOf(ws_), ws_.pcfg.str(pcfg::DialPrefix, 19), FoundText);
+  if (line.empty()) {
+    // A prefix that cannot be sent is shown for correcting instead.
+    ShowParameters();
+    return;
+  }
   if (serial == nullptr || !serial->openForCommands(port) || !serial->sendCommand(line)) {
     // The modem did not take the number: telling the user to lift the
     // receiver would be false. The port is given back and the parameters
@@ -91,7 +112,7 @@ void PhoneDialer::ShowParameters() {
   const int port = KnownPort(ws_);
   view.Port = port >= 2 ? port : 1;
   view.Tone = DialModeOf(ws_) == 'T';
-  view.Prefix = ws_.pcfg.str(pcfg::DialPrefix, 19);
+  view.Prefix = WithoutControlBytes(ws_.pcfg.str(pcfg::DialPrefix, 19));
   view.FocusOnOk = true;
 }
 
@@ -107,7 +128,7 @@ void PhoneDialer::OKbtnClick() {
   const int port = view.Port >= 1 && view.Port <= 4 ? view.Port : 1;
   ws_.pcfg.setU8(pcfg::ModemPort, static_cast<std::uint8_t>('0' + port));
   ws_.pcfg.setU8(pcfg::DialMode, view.Tone ? 'T' : 'P');
-  ws_.pcfg.setStr(pcfg::DialPrefix, 19, view.Prefix.substr(0, 19));
+  ws_.pcfg.setStr(pcfg::DialPrefix, 19, WithoutControlBytes(view.Prefix).substr(0, 19));
   WritePersonalConfig(ws_);
   view.Closed = true;
 }

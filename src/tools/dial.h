@@ -16,8 +16,12 @@ struct Workstation;
 // one) and returns true.
 bool FindModemPort(Workstation& ws, int port);
 
+// Whether text holds a control byte (below a blank, or DEL).
+bool HasControlBytes(std::string_view text);
+
 // The command line that dials a number: "ATD", the dial mode, ",", the
-// prefix and the number.
+// prefix and the number; empty when the prefix or the number holds a
+// control byte, which would end the command and start another.
 std::string DialCommand(char dialMode, std::string_view prefix, std::string_view number);
 
 // What the dialer's window shows.

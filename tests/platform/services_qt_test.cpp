@@ -8,10 +8,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
+#include <vector>
+
 #include "core/waiting.h"
 #include "platform/tray_qt.h"
 #include "storage/locks.h"
 #include "storage/workstation_fixture.h"
+#include "support/fake_platform.h"
 
 namespace egresso {
 namespace {
@@ -96,6 +100,43 @@ TEST(QtShell, MissingTargetsAreNotFound) {
   EXPECT_EQ(shell.open("", "", ""), 2);
   EXPECT_EQ(shell.open("no-such-file.txt", "", "/nonexistent"), 2);
   EXPECT_EQ(shell.open("/nonexistent/program", "-x", "/"), 2);
+}
+
+// Links open documents only: judged by name and by content, so neither a
+// runnable kind under a harmless name nor a harmless name on a runnable
+// file passes.
+TEST(QtShell, OnlyDocumentsOfAllowedTypesAreOpened) {
+  test::TempDir dir;
+  struct Case {
+    const char* name;
+    std::string content;
+    bool allowed;
+  };
+  const std::string desktop = "[Desktop Entry]\nType=Application\nExec=sh -c id\n";
+  const std::string pdf = "%PDF-1.4\n1 0 obj\n<<>>\nendobj\n";
+  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  const std::vector<Case> cases = {
+      {"notes.txt", "Call Mr. Lind back\n", true},
+      {"README", "Plain words only\n", true},
+      {"report.pdf", pdf, true},
+      {"photo.png", png, true},
+      {"list.csv", "a,b\n1,2\n", true},
+      {"board.desktop", desktop, false},
+      {"board.kdelnk", desktop, false},
+      {"start.jnlp", "<?xml version=\"1.0\"?><jnlp spec=\"1.0+\"></jnlp>\n", false},
+      {"tool.pyz", std::string("#!/usr/bin/env python3\nPK\x03\x04", 27), false},
+      {"run", "#!/bin/sh\nid\n", false},
+      {"program", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x3e\0", 20), false},
+      {"notes2.txt", "#!/bin/sh\nid\n", false},
+      {"page.html", "<html><script>alert(1)</script></html>", false},
+      {"data.bin", std::string("\0\1\2\3\4\5", 6), false},
+  };
+  for (const Case& c : cases) {
+    const std::filesystem::path p = dir.path() / c.name;
+    test::writeFile(p, c.content);
+    EXPECT_EQ(IsOpenableDocument(QString::fromStdString(p.string())), c.allowed) << c.name;
+    if (!c.allowed) EXPECT_EQ(QtShell().open(p.string(), "", ""), Shell::kNotADocument) << c.name;
+  }
 }
 
 TEST(QtSound, MissingFileCannotBePlayed) {

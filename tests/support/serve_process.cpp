@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 
 namespace egresso::test {
@@ -102,6 +103,13 @@ std::string Exchange(int port, const std::string& request) {
     reply.append(buf, static_cast<std::size_t>(n));
   close(fd);
   return reply;
+}
+
+long ResidentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
 }
 
 int StatusOf(const std::string& reply) {

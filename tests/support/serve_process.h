@@ -23,6 +23,7 @@ class ServeProcess {
   ServeProcess(const ServeProcess&) = delete;
   ServeProcess& operator=(const ServeProcess&) = delete;
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   std::string url(const std::string& path = "/") const;
   // Sends the signal; the exit status, or -1 when the server died otherwise.
   int stop(int signal);
@@ -42,6 +43,8 @@ int ConnectLoopback(int port);
 std::string Exchange(int port, const std::string& request);
 // The status code of a response, 0 when it is none.
 int StatusOf(const std::string& reply);
+// The resident memory of a process in KiB, 0 when it cannot be read.
+long ResidentKb(pid_t pid);
 
 // The demo folder as of the real clock, which the server reads dates by.
 struct ServedDemo {

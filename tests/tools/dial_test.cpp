@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "core/workstation.h"
 #include "platform/posix_serial.h"
@@ -165,6 +166,26 @@ TEST_F(DialerOnPseudoTerminal, AModemThatTakesNothingGivesTheParametersNotAHang)
   unknown.FormShow();
   EXPECT_TRUE(unknown.view.ParametersVisible);
   EXPECT_EQ(unknown.view.Port, 1);
+}
+
+// A prefix taken from the shared personal record never carries a second
+// modem command: nothing is sent, and the parameters offer it cleaned.
+TEST_F(DialerOnPseudoTerminal, APrefixWithControlBytesDialsNothing) {
+  struct Case {
+    std::string prefix, shown;
+  };
+  for (const Case& c : std::vector<Case>{{"9\rATH1", "9ATH1"}, {"9\nATZ", "9ATZ"}, {std::string("9\0AT", 4), "9AT"},
+                                          {"\x1b" "9", "9"}, {"9\x7f", "9"}}) {
+    ws.pcfg.setStr(pcfg::DialPrefix, 19, c.prefix);
+    PhoneDialer dialer(ws, true, "555-1234");
+    dialer.FormShow();
+    EXPECT_TRUE(dialer.view.ParametersVisible) << c.shown;
+    EXPECT_EQ(dialer.view.Prefix, c.shown);
+    EXPECT_EQ(pty.received(1), "") << c.shown;
+    dialer.OKbtnClick();
+    EXPECT_EQ(ws.pcfg.str(pcfg::DialPrefix, 19), c.shown);
+  }
+  EXPECT_EQ(DialCommand('T', "9", "555\r\nATH"), "");
 }
 
 TEST_F(DialerOnPseudoTerminal, ParametersAreSavedInThePersonalRecord) {
