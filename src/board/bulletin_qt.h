@@ -132,6 +132,7 @@ class TBulBrd : public QMainWindow {
   // employee's line.
   void UpdateDialButton(QListWidget* list);
   void dialBtnClick();
+  void EditCopyClick();
   void OpenPersonalMemo(int slot);
   // After a command: the lists shown again, the hints and the focus.
   void AfterCommand();
