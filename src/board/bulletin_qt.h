@@ -52,6 +52,8 @@ class TBulBrd : public QMainWindow {
 
   // Switches between the in/out board and the message list.
   void SwitchClick();
+  // Edit > Copy: the announcement's selection, or the chosen line.
+  void EditCopyClick();
   // Prepares the window for the current mode and builds the lists.
   void FormShow();
   // Shows the lists of the workstation's board state.
@@ -132,7 +134,6 @@ class TBulBrd : public QMainWindow {
   // employee's line.
   void UpdateDialButton(QListWidget* list);
   void dialBtnClick();
-  void EditCopyClick();
   void OpenPersonalMemo(int slot);
   // After a command: the lists shown again, the hints and the focus.
   void AfterCommand();
