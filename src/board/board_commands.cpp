@@ -15,6 +15,7 @@
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
+#include "storage/text.h"
 #include "tools/password.h"
 
 namespace egresso {
@@ -41,12 +42,22 @@ bool RecordInFile(const Workstation& ws, int r) {
          r < f.recordCount();
 }
 
+// The person of location slot r as a confirmation names them: a line
+// break, then the name and initials ("" for an empty slot).
+std::string PersonNamed(Workstation& ws, int r) {
+  const std::string initials = r >= 1 && r <= mcfg::Employees ? ws.mcfg.empInitials(r) : std::string();
+  if (initials.empty()) return {};
+  const std::string name = TrimText(ws.mcfg.empName(r));
+  return "\r\n" + (name.empty() ? initials : name + " (" + initials + ")");
+}
+
 // Changing another employee's entry is confirmed first, except at a shared
 // station where everybody signs themselves in and out.
 bool ConfirmOtherEntry(Workstation& ws, int r, const BoardIndexEntry& e, bool stale) {
   if (r == ws.UserSlot || ws.options.QuietBoard) return true;
   const int text = e.Key == 0 && !stale ? 1458 : 1457;
-  return UltimateDialog(ws, MessageText(ws, text), 3, MessageText(ws, 407), MessageText(ws, 408), "", 2) == 1;
+  return UltimateDialog(ws, MessageText(ws, text) + PersonNamed(ws, r), 3, MessageText(ws, 407), MessageText(ws, 408),
+                        "", 2) == 1;
 }
 
 void Rebuild(Workstation& ws, std::string_view trace) {

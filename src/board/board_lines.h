@@ -3,6 +3,7 @@
 // the columns read back from a line. Positions below count from 1.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -86,6 +87,10 @@ void AppendMessageTimePrefix(std::string& out, int hhmm, bool oldestFirst);
 
 // Record number of a line (positions 84-88), -1 when not a number.
 int RecordNumberOfLine(std::string_view line);
+// What a line shows its reader: the columns before the record number.
+inline std::string VisibleLineText(std::string_view line) {
+  return std::string(line.substr(0, std::min<std::size_t>(line.size(), kRecordColumn - 1)));
+}
 // The stale marker at position 89.
 bool LineIsStale(std::string_view line);
 // The name columns of a location line in the layout in force (trimmed).

@@ -45,6 +45,7 @@
 #include "core/workstation.h"
 #include "storage/extract.h"
 #include "storage/record_files.h"
+#include "storage/text.h"
 #include "tools/dial.h"
 #include "tools/dial_qt.h"
 #include "tools/editor.h"
@@ -115,7 +116,9 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
                              : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
-    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
+    // The record number past the columns is the program's, not the reader's.
+    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+                      fromRecordText(VisibleLineText(line.text)));
     if (!oldList_ && ws_.ListMode == 1) {
       const int h = option.rect.height();
       QRect square(option.rect.right() - h + 1, option.rect.top() + 1, h, h - 1);
@@ -150,7 +153,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   connect(fileExit_, &QAction::triggered, this, &QWidget::close);
   editMenu_ = menuBar()->addMenu("&Edit");
   editCopy_ = editMenu_->addAction("Copy");
-  editCopy_->setVisible(false);
+  editCopy_->setShortcut(QKeySequence::Copy);
+  editCopy_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  connect(editCopy_, &QAction::triggered, this, &TBulBrd::EditCopyClick);
   printMenu_ = menuBar()->addMenu("&Print");
   printDetail_ = printMenu_->addAction("Print Detail");
   connect(printDetail_, &QAction::triggered, this, &TBulBrd::PrintDetailClick);
@@ -239,9 +244,6 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   dialBtn_->setObjectName("dialBtn");
   dialBtn_->hide();
   connect(dialBtn_, &QToolButton::clicked, this, &TBulBrd::dialBtnClick);
-  connect(toolsDialing_, &QAction::triggered, this, [this] {
-    if (CheckDataFolder(ws_)) RunPhoneDialer(ws_, false, {}, this);
-  });
 
   bbsList_ = new QListWidget(central_);
   bbsList_->setObjectName("BBSlist");
@@ -295,7 +297,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   hooks_.maintenance = [this](char) { OpenFileMaintenance(ws_, this); };
   hooks_.restoreBackup = [this](int generation) { RunRestore(ws_, generation, this); };
   configurationHook = [this]() { OpenConfiguration(ws_, this); };
-  dialingParametersHook = [this]() { RunPhoneDialer(ws_, false, {}, this); };
+  dialingParametersHook = [this]() {
+    if (CheckDataFolder(ws_)) RunPhoneDialer(ws_, false, {}, this);
+  };
 
 
   timer1_ = new QTimer(this);
@@ -384,7 +388,15 @@ void TBulBrd::ApplyCaptions() {
   switchItem_->setText(board ? Caption(ws_, 1462, "Messages") : Caption(ws_, 1463, "In/Out Board"));
   toolsPassword_->setVisible(ws_.pcfg.flag(pcfg::RequestPassword) || ws_.mcfg.flag(mcfg::PasswordForAll));
 
-  setWindowTitle(board ? Caption(ws_, 1396, "In/Out Board") : Caption(ws_, 1398, "Messages"));
+  // Whose workstation this is shows in the caption: a form opened here
+  // signs out and writes as that user.
+  QString title = board ? Caption(ws_, 1396, "In/Out Board") : Caption(ws_, 1398, "Messages");
+  if (!ws_.ThisUser.empty()) {
+    const int slot = ws_.mcfg.slotOf(ws_.ThisUser);
+    const std::string name = slot > 0 ? ws_.mcfg.empName(slot) : std::string();
+    title += " - " + fromRecordText(name.empty() ? ws_.ThisUser : name + " (" + ws_.ThisUser + ")");
+  }
+  setWindowTitle(title);
   oldListLabel_->setText(Caption(ws_, 1443, "Messages sent or previously read by") + " " +
                          QString::fromStdString(ws_.ThisUser) + ":");
   okBtn_->setText(Caption(ws_, 30, "Exit"));
@@ -706,7 +718,7 @@ void TBulBrd::UpdateDialButton(QListWidget* list) {
   dialText_.clear();
   if (item != nullptr && item->isSelected()) {
     // Only what the line shows: its record number stands past the columns.
-    const std::string line = toRecordText(item->text()).substr(0, 83);
+    const std::string line = VisibleLineText(toRecordText(item->text()));
     const std::string number = ExtractPhoneNumber(line, ws_.options.PhoneDigitsMin);
     if (static_cast<int>(number.size()) >= ws_.options.PhoneDigitsMin) {
       dialText_ = line;
@@ -718,8 +730,21 @@ void TBulBrd::UpdateDialButton(QListWidget* list) {
 }
 
 void TBulBrd::dialBtnClick() {
-  if (dialText_.empty() || !CheckDataFolder(ws_)) return;
+  if (dialText_.empty() || ws_.board.MemoEnlarged || !CheckDataFolder(ws_)) return;
   RunPhoneDialer(ws_, true, dialText_, this);
+}
+
+// Copy: the announcement's selection when it has the focus, else the
+// chosen line as the list shows it.
+void TBulBrd::EditCopyClick() {
+  if (memo_->hasFocus()) {
+    memo_->copy();
+    return;
+  }
+  QListWidget* list = bbsOldList_->hasFocus() ? bbsOldList_ : bbsList_;
+  QListWidgetItem* item = list->currentItem();
+  if (item == nullptr || !item->isSelected() || !ws_.platform.clipboard) return;
+  ws_.platform.clipboard->setText(TrimText(VisibleLineText(toRecordText(item->text()))));
 }
 
 void TBulBrd::OpenPersonalMemo(int slot) {
@@ -817,6 +842,7 @@ void TBulBrd::UpdateButtons(int record) {
   }
   const bool enabled = !ws_.board.MemoEnlarged;
   for (QPushButton* b : {outBtn_, msgBtn_, delBtn_, workClockBtn_}) b->setEnabled(enabled);
+  dialBtn_->setEnabled(enabled);
 }
 
 void TBulBrd::PlaceWorkClockBtn() {

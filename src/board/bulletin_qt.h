@@ -52,6 +52,8 @@ class TBulBrd : public QMainWindow {
 
   // Switches between the in/out board and the message list.
   void SwitchClick();
+  // Edit > Copy: the announcement's selection, or the chosen line.
+  void EditCopyClick();
   // Prepares the window for the current mode and builds the lists.
   void FormShow();
   // Shows the lists of the workstation's board state.

@@ -1,14 +1,17 @@
 #include "config/custom.h"
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <vector>
 
 #include "board/board_list.h"
 #include "config/records.h"
+#include "config/startup_routine.h"
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "startup/notices.h"
+#include "storage/bytes.h"
 #include "storage/config_store.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
@@ -38,16 +41,41 @@ void putIfChanged(MainConfig& m, std::size_t off, std::size_t max, const std::st
 }
 
 // The hidden sound field: "count", "file", or "file /count". A file that
-// cannot be found is reported; the values themselves are kept as they are.
-void checkAlarmField(Workstation& ws) {
+// cannot be found (in the current folder, or beside the program's own
+// files, where the default sound is) is reported and keeps the dialog
+// open; the values themselves are kept as they are.
+bool checkAlarmField(Workstation& ws) {
   const std::string sound = ws.pcfg.str(pcfg::AlarmSound, 40);
   const int beeps = ws.pcfg.i16(pcfg::MaxBeeps);
   const std::string text = sound.empty() ? std::to_string(beeps) : sound + " /" + std::to_string(beeps);
   const std::string trimmed = TrimText(text);
-  if (trimmed.empty() || trimmed.find_first_not_of("0123456789") == std::string::npos) return;
+  if (trimmed.empty() || trimmed.find_first_not_of("0123456789") == std::string::npos) return true;
   const std::string file = TrimText(trimmed.substr(0, trimmed.find('/')));
-  if (!file.empty() && !fileExists(file))
-    ws.platform.dialogs->messageBox("\"" + file + MessageText(ws, 933), BoxKind::Warning);
+  if (file.empty() || fileExists(file)) return true;
+  if (!ws.paths.ProgramFolder.empty() && file.front() != '/' && fileExists(ws.paths.ProgramFolder + "/" + file))
+    return true;
+  ws.platform.dialogs->messageBox("\"" + file + MessageText(ws, 933), BoxKind::Warning);
+  return false;
+}
+
+// The five term texts of other suite programs: an empty one is stored as
+// the text a new record has there.
+constexpr std::size_t kTerms = 4628;
+constexpr int kTermNotices[5] = {137, 127, 129, 128, 136};
+
+// What the suite's form does to the values it shows and writes back
+// unchanged otherwise: empty terms get their defaults, amounts keep two
+// decimals, and a password not asked for is forgotten.
+void normaliseCarryOver(Workstation& ws, MainConfig& m) {
+  for (std::size_t t = 0; t < 5; ++t)
+    if (m.str(kTerms + 16 * t, 15).empty()) m.setStr(kTerms + 16 * t, 15, MessageText(ws, kTermNotices[t]).substr(0, 15));
+  for (std::size_t a = 0; a < 5 * mcfg::Employees; ++a) {
+    const std::size_t off = kAmounts + 6 * a;
+    const double v = getReal48(ConstBytes(m.bytes.data(), m.bytes.size()), off);
+    const double cents = std::round(v * 100.0) / 100.0;
+    if (std::isfinite(v) && cents != v) putReal48(Bytes(m.bytes.data(), m.bytes.size()), off, cents);
+  }
+  if (!ws.pcfg.flag(pcfg::RequestPassword)) ws.pcfg.setStr(pcfg::UserPassword, 8, "");
 }
 
 }  // namespace
@@ -203,7 +231,7 @@ void CustomDialog::OKBtnClick(bool cancel) {
     view.Closed = true;
     return;
   }
-  checkAlarmField(ws_);
+  if (!checkAlarmField(ws_)) return;
   const std::string mainText = TrimText(view.MainUser);
   if (mainText.empty()) {
     info(ws_, MessageText(ws_, 2025) + " " + ws_.paths.ProductTitle + ".");
@@ -219,9 +247,12 @@ void CustomDialog::OKBtnClick(bool cancel) {
     compact();
     // The record as it is in the file now: what other workstations changed
     // since the dialog opened (the day of the morning run, say) is kept; only
-    // the employee table and the main user are this dialog's.
+    // the employee table and the main user are this dialog's. This
+    // workstation's copy keeps the switches it was started with.
+    const MainConfig own = ws_.mcfg;
     ReadMainConfig(ws_, "CUOK2");
     MainConfig updated = ws_.mcfg;
+    ws_.mcfg = own;
     for (int m = 1; m < kGridRows; ++m) {
       const auto& row = view.Grid[static_cast<std::size_t>(m)];
       const std::size_t i = static_cast<std::size_t>(m - 1);
@@ -231,6 +262,7 @@ void CustomDialog::OKBtnClick(bool cancel) {
       std::copy(x.amounts.begin(), x.amounts.end(), updated.bytes.begin() + static_cast<std::ptrdiff_t>(kAmounts + kAmountStride * i));
       updated.bytes[kFlags + i] = x.flag;
     }
+    normaliseCarryOver(ws_, updated);
     const int slot = updated.slotOf(UpperText(mainText));
     if (slot == 0) {
       info(ws_, MessageText(ws_, 2020));
@@ -242,6 +274,7 @@ void CustomDialog::OKBtnClick(bool cancel) {
     ws_.mcfg = updated;
     ws_.MultiUser = true;
     LoadMainConfig(ws_, 2);
+    ApplyMainConfigSwitches(ws_);
     ws_.UserSlot = ws_.mcfg.slotOf(ws_.ThisUser);
     ReleaseLock(ws_, lockname::ConfigAll);
     view.Saved = true;

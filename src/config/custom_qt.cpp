@@ -13,7 +13,10 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -34,6 +37,18 @@ constexpr int kGridWidth = 235;
 constexpr int kNameColumnWidth = 160;
 constexpr int kOkHeight = 25;
 constexpr int kMenuHeight = 24;
+constexpr int kFormWidth = 380;  // room for the caption, both buttons and a readable name column
+
+// The grid's edit masks: three characters of initials, twenty of name.
+class EmpGridMasks : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setMaxLength(index.column() == 0 ? 3 : 20);
+    return editor;
+  }
+};
 
 }  // namespace
 
@@ -76,31 +91,37 @@ TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
   });
   connect(HelpItem, &QAction::triggered, this, [this] { ws_.platform.help->request(HelpCommand::Context, 800, {}); });
 
-  // The form cut down to the main-user field and the employee grid.
-  const int width = kEmpBoxWidth + 15;
+  // The form cut down to the main-user field and the employee grid, wide
+  // enough for its caption and both buttons.
+  const QFontMetrics caption(QApplication::font("QMdiSubWindowTitleBar"));
+  const int width = std::max({kEmpBoxWidth + 15, kFormWidth, caption.horizontalAdvance(screenText(v.Caption)) + 160});
   const int height = kEmpBoxHeight + kOkHeight + 109;
+  const int boxWidth = width - 12;
+  const int gridWidth = kGridWidth + (boxWidth - kEmpBoxWidth);
   setFixedSize(width, height);
   MainMenu->setGeometry(0, 0, width, kMenuHeight);
   OKbtn->setGeometry(width - 8 - 75, kMenuHeight + 3, 75, kOkHeight);
   const int empTop = kMenuHeight + kOkHeight + 80;
-  EmpBox->setGeometry(6, empTop, kEmpBoxWidth, kEmpBoxHeight);
-  MultiUserBox->setGeometry(6, empTop - 56, kEmpBoxWidth, 50);
-  MainUserLbl->setGeometry(8, 20, 120, 22);
-  MainUserInitials->setGeometry(132, 20, 50, 22);
+  EmpBox->setGeometry(6, empTop, boxWidth, kEmpBoxHeight);
+  MultiUserBox->setGeometry(6, empTop - 56, boxWidth, 50);
+  MainUserLbl->setGeometry(10, 20, boxWidth - 80, 22);
+  MainUserInitials->setGeometry(boxWidth - 62, 20, 50, 22);
   MainUserInitials->setMaxLength(3);
-  EmpGrid->setGeometry(4, 18, kGridWidth, kEmpBoxHeight - 24);
-  EmpGrid->setColumnWidth(1, kNameColumnWidth);
+  EmpGrid->setGeometry(4, 18, gridWidth, kEmpBoxHeight - 24);
+  EmpGrid->setItemDelegate(new EmpGridMasks(EmpGrid));
+  EmpGrid->setColumnWidth(1, kNameColumnWidth + (gridWidth - kGridWidth));
   // The initials column takes what the names and the scroll bar leave of
   // the grid's width: no sideways scrolling, and no row numbers.
   const int scrollBar = EmpGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, EmpGrid);
   EmpGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   EmpGrid->setColumnWidth(0, kGridWidth - kNameColumnWidth - scrollBar - 2 * EmpGrid->frameWidth());
+  EmpGrid->horizontalHeader()->setStretchLastSection(true);
   EmpGrid->verticalHeader()->setDefaultSectionSize(20);
   EmpGrid->verticalHeader()->hide();
   EmpGrid->setTabKeyNavigation(true);
-  // The cancel button lies outside the visible area, yet holds the focus
-  // when the dialog opens (Escape presses it).
-  CancelBtn->setGeometry(width + 50, 0, 75, kOkHeight);
+  // Cancel stands beside OK and holds the focus when the dialog opens
+  // (Escape and Enter press it until the focus moves).
+  CancelBtn->setGeometry(width - 8 - 75 - 6 - 75, kMenuHeight + 3, 75, kOkHeight);
   CancelBtn->setAutoDefault(false);
   OKbtn->setAutoDefault(false);
   setAutoFillBackground(true);
@@ -108,8 +129,9 @@ TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
   pal.setColor(QPalette::Window, FromBgr(static_cast<std::uint32_t>(ws_.pcfg.color(3))));
   setPalette(pal);
   if (parent) {
-    const QRect r = parent->geometry();
-    move(r.left() + (r.width() - width) / 2, r.top() + (r.height() - kEmpBoxHeight) / 2);
+    // Centred on the board's window, frame and all.
+    const QRect r = parent->window()->frameGeometry();
+    move(r.left() + (r.width() - width) / 2, r.top() + (r.height() - height) / 2);
   }
 
   setWindowTitle(screenText(v.Caption));
@@ -136,6 +158,10 @@ TCustom::TCustom(Workstation& ws, CustomDialog& logic, QWidget* parent)
 }
 
 void TCustom::takeView() {
+  // A cell still being edited (a menu item or a key chosen meanwhile) is
+  // taken as typed, not as it was before.
+  for (QLineEdit* editor : EmpGrid->viewport()->findChildren<QLineEdit*>())
+    if (editor->isVisible()) QMetaObject::invokeMethod(EmpGrid, "commitData", Q_ARG(QWidget*, editor));
   CustomView& v = logic_.view;
   v.MainUser = toRecordText(MainUserInitials->text());
   for (int r = 1; r < kGridRows; ++r)

@@ -27,6 +27,7 @@
 #include <cctype>
 #include <cmath>
 #include <exception>
+#include <functional>
 
 #include "core/workstation.h"
 #include "platform/text_qt.h"
@@ -75,6 +76,18 @@ T* Make(QWidget* parent, const char* name) {
   w->setObjectName(name);
   return w;
 }
+
+// The return-time box: its list is made again each time it drops down, so
+// that times past since the form opened are not offered.
+class ReturnTimeBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> dropDown;
+  void showPopup() override {
+    if (dropDown) dropDown();
+    QComboBox::showPopup();
+  }
+};
 
 void SetLine(QLineEdit* e, const std::string& text) {
   const QString t = fromRecordText(text);
@@ -176,7 +189,13 @@ TEgressoBrd::TEgressoBrd(Workstation& ws, QWidget* parent) : QDialog(parent), ws
   returnDate_ = Make<QLineEdit>(returnDateBox_, "ReturnDate");
   returnDate_->setMaxLength(20);
   returnTimeBox_ = box("ReturnTimeBox");
-  returnTime_ = Make<QComboBox>(returnTimeBox_, "ReturnTime");
+  auto* returnTime = Make<ReturnTimeBox>(returnTimeBox_, "ReturnTime");
+  returnTime->dropDown = [this]() {
+    pull();
+    logic_.ReturnTimeDropDown();
+    push();
+  };
+  returnTime_ = returnTime;
   returnTime_->setEditable(true);
   returnTime_->setInsertPolicy(QComboBox::NoInsert);
   returnTime_->lineEdit()->setMaxLength(60);
@@ -497,8 +516,9 @@ void TEgressoBrd::MenuHelpClick() {
 }
 
 void TEgressoBrd::dialBtnClick() {
-  if (!CheckDataFolder(ws_) || logic_.dialNumber().empty()) return;
-  RunPhoneDialer(ws_, true, logic_.dialNumber(), this);
+  if (!CheckDataFolder(ws_)) return;
+  const std::string number = logic_.NumberToDial();
+  if (!number.empty()) RunPhoneDialer(ws_, true, number, this);
 }
 
 void TEgressoBrd::MenuPrintClick() {
@@ -650,7 +670,8 @@ void TEgressoBrd::focusField(QObject* watched) {
     const bool ok = logic_.Exit(leaving);
     push();
     if (!ok) {
-      QTimer::singleShot(0, returnDate_, [this]() { returnDate_->setFocus(Qt::OtherFocusReason); });
+      QWidget* back = widgetOf(logic_.f.focus) ? widgetOf(logic_.f.focus) : returnDate_;
+      QTimer::singleShot(0, back, [back]() { back->setFocus(Qt::OtherFocusReason); });
       return;
     }
   }

@@ -23,6 +23,8 @@ namespace {
 constexpr std::size_t kMaxBody = 4u << 20;     // a larger body file is shown cut
 constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
+constexpr int kNoticeNotATime = 1938;        // "... is not a time."
+
 
 std::string Trim(std::string_view s) {
   std::size_t a = 0, b = s.size();
@@ -65,11 +67,18 @@ void EgressoForm::FillReturnTimes() {
   f.returnTimeDropDown = !f.ReturnTimeItems.empty();
 }
 
+// The button shows any number the text holds; one too short to be a
+// telephone number is refused when dialled (NumberToDial).
 void EgressoForm::FindDialNumber() {
-  const std::string n = ExtractPhoneNumber(f.Location, ws_.options.PhoneDigitsMin);
-  dialNumber_ = static_cast<int>(n.size()) >= ws_.options.PhoneDigitsMin ? n : std::string();
+  dialNumber_ = ExtractPhoneNumber(f.Location, ws_.options.PhoneDigitsMin);
   f.showDial = !dialNumber_.empty();
   f.dialHint = MessageText(ws_, 1377) + dialNumber_;
+}
+
+std::string EgressoForm::NumberToDial() {
+  if (static_cast<int>(dialNumber_.size()) >= ws_.options.PhoneDigitsMin) return dialNumber_;
+  if (!dialNumber_.empty()) ws_.platform.dialogs->beep();
+  return {};
 }
 
 void EgressoForm::ApplyAbbreviationLine(std::string_view line, bool chosen) {
@@ -242,7 +251,9 @@ void EgressoForm::FormShow() {
   }
   FindDialNumber();
 
+  answered_ = {};
   if (in.ReplyPending || in.ForwardPending) {
+    answered_ = in.Answered;
     f.caption = MessageText(ws_, in.ReplyPending ? 1434 : 1435);
     f.EmpOut = ws_.ThisUser;
     rec.setWho(ws_.ThisUser);
@@ -255,6 +266,7 @@ void EgressoForm::FormShow() {
     f.focus = in.ForwardPending ? FormField::EmpIn : FormField::Location;
     in.ReplyPending = in.ForwardPending = false;
   }
+  in.Answered = {};
 }
 
 bool EgressoForm::MessageAddressedToMe() {
@@ -346,7 +358,10 @@ void EgressoForm::Save() {
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
-    if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
+    if (loc) {
+      recordNumber_ = ws_.mcfg.slotOf(who);
+      TakeStoredClock();
+    }
     if (!isNew_ && !loc) KeepStoredChanges();
     bool written = false;
     if (loc && ws_.board.EmployeeTablesReloaded) {
@@ -369,9 +384,54 @@ void EgressoForm::Save() {
       if (loc) WriteJournalLines();
       Notify();
       if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
+      if (!loc && isNew_) MarkAnsweredRead();
     }
   }
   Close();
+}
+
+// The work clock lives in the employee's own entry: whatever this form read
+// when it opened (perhaps another employee's entry), the entry written
+// keeps the clock that its slot holds now, running or not.
+void EgressoForm::TakeStoredClock() {
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  BulBrdRcrd stored;
+  RecordFile file;
+  if (recordNumber_ < 1 || file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+      recordNumber_ >= file.recordCount() || file.read(recordNumber_, stored.bytes) != io::Ok ||
+      stored.who() != rec.who())
+    stored.clear();
+  rec.setClockStart(stored.clockStart());
+  rec.setClockDay(stored.clockDay());
+  rec.setClockEntry(stored.clockEntry());
+}
+
+// A message answered (replied to or forwarded) has been read: its reader's
+// mark is set as opening and saving it would, under the lock the new
+// message was written with. A slot that holds another message by now is
+// left alone.
+void EgressoForm::MarkAnsweredRead() {
+  if (answered_.record < 0 || ws_.UserSlot < 1) return;
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const BulBrdRcrd mine = rec;
+  BulBrdRcrd stored;
+  RecordFile file;
+  const bool same = file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
+                    answered_.record < file.recordCount() && file.read(answered_.record, stored.bytes) == io::Ok &&
+                    stored.who() == answered_.who && stored.madeDay() == answered_.madeDay &&
+                    stored.madeTime() == answered_.madeTime && !stored.closed();
+  file.close();
+  if (same && (stored.readMark(ws_.UserSlot) & 1) == 0) {
+    stored.setReadMark(ws_.UserSlot, static_cast<std::uint8_t>(stored.readMark(ws_.UserSlot) | 1));
+    if (stored.who() != ws_.ThisUser && stored.readTime() == 0) {
+      stored.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+      stored.setReadDay(ws_.Today);
+    }
+    rec = stored;
+    WriteBoardRecord(ws_, answered_.record, "EGOK-READ");
+    rec = mine;
+  }
+  answered_ = {};
 }
 
 // The form read the message when it opened, without the lock; other
@@ -486,6 +546,9 @@ void EgressoForm::FwdRplyBtnClick(ReplyKind kind, std::string_view selection) {
   c.CarryHeader = MessageText(ws_, 1436) + " " + Trim(FormatDay(ws_, rec.madeDay())) + " " + MessageText(ws_, 1437) +
                   " " + FormatTime(ws_, rec.madeTime(), true, true, 0) + ", ";
   std::string quoted(selection);
+  c.Answered = {};
+  if (!f.locationFace && !archive_ && !isNew_)
+    c.Answered = {recordNumber_, rec.who(), rec.madeDay(), rec.madeTime()};
   if (kind == ReplyKind::Forward) {
     if (quoted.empty()) quoted = f.Location;
     const int slot = ws_.mcfg.slotOf(rec.who());
@@ -552,10 +615,26 @@ bool EgressoForm::Exit(FormField field) {
     return true;
   }
   if (field == FormField::ReturnTime && f.locationFace && !Trim(f.ReturnTime).empty()) {
-    f.ReturnTime = LeaveReturnTime(ws_, f.ReturnTime, currentReturnDay_);
+    bool unreadable = false;
+    const std::string t = LeaveReturnTime(ws_, f.ReturnTime, currentReturnDay_, &unreadable);
+    if (unreadable) {
+      // Said, as for a date: an emptied field would pass for "no time".
+      const std::string typed = Trim(FieldText(f.ReturnTime, 60));
+      std::string text = MessageText(ws_, kNoticeNotATime);
+      if (text.empty()) text = "is not a time.";
+      f.ReturnTime = snapshot_;
+      UltimateDialog(ws_, "\"" + typed + "\" " + text, -1, "", "", MessageText(ws_, 29), 3);
+      f.focus = FormField::ReturnTime;
+      return false;
+    }
+    f.ReturnTime = t;
   }
   if (field == FormField::Location) FindDialNumber();
   return true;
+}
+
+void EgressoForm::ReturnTimeDropDown() {
+  if (f.locationFace) FillReturnTimes();
 }
 
 void EgressoForm::LocAbbChange(int index) {

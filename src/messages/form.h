@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "messages/calendar.h"
+#include "messages/form_state.h"
 
 namespace egresso {
 
@@ -75,6 +76,8 @@ class EgressoForm {
   // Leaving a field; false when the focus must go back to it.
   bool Exit(FormField field);
   void LocAbbChange(int index);
+  // The return-time list dropping down: made again for the return day.
+  void ReturnTimeDropDown();
   void EmployeeInClick(int index);
   void EmployeeOutClick(int index);
   // The calendar: a click inside it, a key while the return date has the focus.
@@ -94,6 +97,9 @@ class EgressoForm {
   void OpenLink(std::string_view text, int caret, int selectionStart, int selectionLength);
   // The telephone number behind the dial button ("" none).
   std::string dialNumber() const { return dialNumber_; }
+  // The number to dial for the dial button; empty (after a beep) when the
+  // number found is too short to be dialled.
+  std::string NumberToDial();
   // Lines to print: the heading lines and the text lines cut to 80.
   std::vector<std::string> PrintLines();
 
@@ -121,6 +127,8 @@ class EgressoForm {
   void SetFirstLine(std::string_view line);
   std::string DescFile() const;
   void WriteJournalLines();
+  void TakeStoredClock();
+  void MarkAnsweredRead();
   void Notify();
 
   Workstation& ws_;
@@ -136,6 +144,7 @@ class EgressoForm {
   std::string dialNumber_;
   bool archive_ = false;
   bool bodyCut_ = false;  // the body file was too long to show whole
+  AnsweredMessage answered_;  // the message this new one replies to or forwards
 };
 
 }  // namespace egresso

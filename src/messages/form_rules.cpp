@@ -46,6 +46,22 @@ bool AllDigits(std::string_view s) {
 
 bool IsTokenChar(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
 
+// The recipient text with every word that holds an "@" and a "." (a mail
+// address) taken out; words end at blanks, commas and semicolons.
+std::string WithoutMailAddresses(const std::string& text) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t end = std::min(text.find_first_of(" ,;\t", i), text.size());
+    const std::string_view word = std::string_view(text).substr(i, end - i);
+    const bool address = word.find('@') != std::string_view::npos && word.find('.') != std::string_view::npos;
+    if (!address) out += word;
+    if (end < text.size()) out += text[end];
+    i = end + 1;
+  }
+  return out;
+}
+
 int GroupOf(const Workstation& ws, std::string_view code) {
   if (code.empty()) return 0;
   for (int g = 1; g <= mcfg::Groups; ++g)
@@ -81,11 +97,16 @@ AbbreviationResult ApplyAbbreviation(Workstation& ws, std::string_view line, int
       r.firstLine = Trim(line.substr(0, lt)) + " ";
       const std::string n = Trim(line.substr(lt + 1, gt - lt - 1));
       if (AllDigits(n)) {
-        const ClockStep s = AddMinutes(now, std::stoll(n));
+        ClockStep s = AddMinutes(now, std::stoll(n));
+        // Midnight is 2400 of the day that ends there: 0 would read as no
+        // time, and 2400 of the next day is a day late.
+        if (s.hhmm == 0 && s.days > 0) {
+          s.hhmm = 2400;
+          --s.days;
+        }
         r.setsReturn = true;
         r.stepMinutes = static_cast<int>(std::stoll(n));
         r.returnDay = std::min(currentReturnDay + s.days, kNoDateFrom - 1);
-        // Midnight is 2400 of the day before: 0 would read as no time.
         r.returnTime = FormatTime(ws, s.hhmm == 0 ? 2400 : s.hhmm, true, true, 0);
       }
       return r;
@@ -174,8 +195,9 @@ ReturnDateResult LeaveReturnDate(Workstation& ws, std::string_view text, std::st
   return r;
 }
 
-std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDay) {
+std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDay, bool* unreadable) {
   int t = ParseTime(ws, FieldText(text, 60));
+  if (unreadable) *unreadable = t == 0 && !Trim(FieldText(text, 60)).empty();
   if (returnDay == ws.Today && t > 0 && t <= 1200 && t < CurrentTimeHHMM(ws)) t += 1200;
   return FormatTime(ws, t, true, true, 0);
 }
@@ -202,7 +224,7 @@ std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone) {
   return items;
 }
 
-std::string PickRecipient(std::string_view empIn, std::string_view item, const Workstation& ws) {
+std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws) {
   const std::size_t colon = item.find(':');
   if (colon != std::string_view::npos && item.find(',', colon) != std::string_view::npos) {
     // A group item: its members, all of them.
@@ -219,6 +241,9 @@ std::string PickRecipient(std::string_view empIn, std::string_view item, const W
     if ((c >= '!' && c <= '+') || (c >= '0' && c <= '9') || (c >= '<' && c <= 'Z')) code += c;
   if (code.empty()) return std::string(empIn);
   if (std::string_view(empIn).find(code) != std::string_view::npos) return code;
+  // The everyone word the field starts with is a default, not a choice: a
+  // name chosen beside it would still send the message to everyone.
+  if (UpperText(Trim(empIn)) == EveryoneWord(ws)) return code;
   return empIn.empty() ? code : std::string(empIn) + "," + code;
 }
 
@@ -236,24 +261,23 @@ RecipientResult ResolveRecipients(Workstation& ws, std::string_view empIn, BulBr
   RecipientResult r;
   const std::string text = UpperText(Trim(FieldText(empIn, 254)));
   for (int i = 1; i <= brd::Slots; ++i) rec.setToList(i, "");
-  if (text.find(EveryoneWord(ws)) != std::string::npos) {
+  // Mail addresses are for the outside and pass unchecked; the codes
+  // beside them are checked as usual. Only addresses: nobody here is a
+  // recipient, and the message is not shown to everyone either.
+  const std::string codes = WithoutMailAddresses(text);
+  if (codes.find(EveryoneWord(ws)) != std::string::npos) {
     r.everyone = true;
     return r;
   }
-  if (text.find('@') != std::string::npos && text.find('.') != std::string::npos) {
-    // An outside mail address: nobody here is a recipient, and the message
-    // is not shown to everyone either.
-    rec.setToList(1, "nul");
-    return r;
-  }
+  if (codes.size() != text.size()) rec.setToList(1, "nul");
   std::size_t i = 0;
-  while (i < text.size()) {
-    if (!IsTokenChar(text[i])) {
+  while (i < codes.size()) {
+    if (!IsTokenChar(codes[i])) {
       ++i;
       continue;
     }
     std::string token;
-    while (i < text.size() && IsTokenChar(text[i]) && token.size() < 3) token += text[i++];
+    while (i < codes.size() && IsTokenChar(codes[i]) && token.size() < 3) token += codes[i++];
     const int slot = ws.mcfg.slotOf(token);
     const int group = GroupOf(ws, token);
     if (slot == 0 && group == 0) {

@@ -56,14 +56,14 @@ struct ReturnDateResult {
 ReturnDateResult LeaveReturnDate(Workstation& ws, std::string_view text, std::string_view snapshot,
                                  int calendarDay);
 // Leaving the return time: an hour up to 12 that already passed today is
-// read as an afternoon time.
-std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDay);
+// read as an afternoon time. unreadable: set when the text is not a time.
+std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDay, bool* unreadable = nullptr);
 
 // The items of the pick lists: employees ("AB: Ann Baker"), then groups
 // ("GRP: AB,CD,EF,GH..."); with everyone, the everyone item last.
 std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone);
 // EmpIn after choosing a pick-list item.
-std::string PickRecipient(std::string_view empIn, std::string_view item, const Workstation& ws);
+std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws);
 // EmpOut after choosing an item: the text before ":".
 std::string PickSender(std::string_view item);
 

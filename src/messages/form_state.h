@@ -10,6 +10,15 @@ namespace egresso {
 inline constexpr char kNewRecordCommand = 'N';
 inline constexpr char kOpenRecordCommand = 'E';
 
+// The message a reply or forward answers, told by its slot and by who
+// made it when (the slot may hold another message by the time the answer
+// is saved).
+struct AnsweredMessage {
+  int record = -1;
+  std::string who;
+  int madeDay = 0, madeTime = 0;
+};
+
 struct FormState {
   // The request: ' ', '&' or kNewRecordCommand ask for a new record,
   // kOpenRecordCommand to open OpenRecordNumber.
@@ -24,6 +33,7 @@ struct FormState {
   std::string CarryHeader;   // at most 254
   bool ReplyPending = false;
   bool ForwardPending = false;
+  AnsweredMessage Answered;
 
   // The date last typed into the return date, brought back by "S".
   std::string LastDateEntered;  // at most 12

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +19,51 @@
 #include "core/workstation.h"
 
 namespace egresso {
+
+namespace {
+
+constexpr int kTextMargin = 12;  // between the text and the dialog's edges
+
+// The window a dialog belongs over: the active one, else the program's
+// first visible main window; null when there is none (the dialog then
+// keeps its place on the work area).
+QWidget* OwnerWindow() {
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  if (QWidget* w = QApplication::activeWindow()) return w;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->inherits("QMainWindow")) return w;
+  return nullptr;
+}
+
+// The usual margins round the text: the label moves in from the left and
+// right edges and the buttons move down by what its new wrapping takes.
+void GiveMargins(DialogLayout& layout, DialogMetrics& metrics) {
+  const int top = std::max(layout.label.top, kTextMargin);
+  const int width = std::max(1, layout.width - 2 * kTextMargin);
+  const int height = metrics.wrappedHeight(layout.labelText, width, layout.font);
+  const int grow = top + height - layout.label.bottom();
+  layout.label = {kTextMargin, top, width, height};
+  for (DialogRect& b : layout.buttons) b.top += grow;
+  layout.height += grow;
+}
+
+// Centred on the owner's frame, kept on the owner's screen.
+void CentreOn(DialogLayout& layout, QWidget* owner) {
+  if (owner == nullptr) return;
+  const QRect frame = owner->frameGeometry();
+  int left = frame.center().x() + 1 - layout.width / 2;
+  int top = frame.center().y() + 1 - layout.height / 2;
+  if (QScreen* screen = owner->screen()) {
+    const QRect area = screen->availableGeometry();
+    left = std::max(area.left(), std::min(left, area.right() + 1 - layout.width));
+    top = std::max(area.top(), std::min(top, area.bottom() + 1 - layout.height));
+  }
+  layout.left = left;
+  layout.top = top;
+}
+
+}  // namespace
+
 QtDialogs::QtDialogs() {
   const char* hook = std::getenv("EGRESSO_TEST_BOXES");
   toStderr_ = hook && std::strcmp(hook, "stderr") == 0;
@@ -66,7 +113,10 @@ int QtDialogs::ultimateDialog(const DialogRequest& r) {
     notice_->show();
     return 0;
   }
-  TUltimateDialog dialog(layout, caption, in.captions, nonClient_);
+  QWidget* owner = OwnerWindow();
+  GiveMargins(layout, metrics);
+  CentreOn(layout, owner);
+  TUltimateDialog dialog(layout, caption, in.captions, nonClient_, owner);
   int result = dialog.exec();
   // The window manager's frame is known once a dialog has been on screen.
   int frame = dialog.frameGeometry().height() - dialog.geometry().height();
@@ -82,8 +132,9 @@ void QtDialogs::messageBox(std::string_view text, BoxKind kind, std::string_view
     return;
   }
   QString title = caption.empty() ? QCoreApplication::applicationName() : screenText(caption);
+  // Over the window it concerns, which Qt centres it on.
   QMessageBox box(kind == BoxKind::Warning ? QMessageBox::Warning : QMessageBox::Information, title,
-                  screenText(text), QMessageBox::Ok);
+                  screenText(text), QMessageBox::Ok, OwnerWindow());
   box.exec();
 }
 
