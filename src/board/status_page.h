@@ -25,6 +25,8 @@ struct StatusSite {
   // a browser on this computer read the page through a name of its own
   // (DNS rebinding).
   bool loopbackOnly = false;
+  // The calendar feed keeps the employees who sign in with a password.
+  bool withProtected = false;
 };
 
 struct StatusRequest {
@@ -41,7 +43,8 @@ struct StatusReply {
   std::string body;  // UTF-8
 };
 
-// The routes: "/" the board; "/messages/INI" or "/messages?user=INI" the
+// The routes: "/" the board; "/roll-call", "/calendar.ics" and
+// "/board.json" (board/data_routes.h); "/messages/INI" or "/messages?user=INI" the
 // message headlines of the employee with those initials. Only GET and HEAD
 // (405 otherwise); any other path, and initials not in the employee table,
 // give 404; a foreign Host on a loopback-only site 403; a data folder that

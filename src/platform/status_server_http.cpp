@@ -62,6 +62,8 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
         err << "egresso-cli serve: --listen \"" << value << "\": " << error << "\n";
         return 2;
       }
+    } else if (a == "--with-protected") {
+      site.withProtected = true;
     } else if (a == "--help" || a == "-h") {
       out << CliHelp();
       return 0;
