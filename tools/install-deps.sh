@@ -3,7 +3,8 @@
 # (samba and smbnetfs: the tests that run on a real file share; libmicrohttpd:
 # the status page's web server; chromium: the status page's browser test;
 # dpkg-dev, file, desktop-file-utils and man-db: building and checking the
-# package).
+# package; libical and nlohmann-json: the calendar feed and the board as
+# JSON, python3-icalendar: the feed's test reads it with a reader of its own).
 # Only what is missing is installed; needs root or sudo.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libmicrohttpd-dev chromium
+  libical-dev libical3 nlohmann-json3-dev python3-icalendar
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
   samba smbnetfs

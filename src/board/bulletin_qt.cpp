@@ -34,6 +34,8 @@
 #include "board/print_detail_qt.h"
 #include "messages/egresso_qt.h"
 #include "board/maintenance_menu_qt.h"
+#include "board/board_data.h"
+#include "board/roll_call_qt.h"
 #include "tools/file_maint_qt.h"
 #include "board/refresh.h"
 #include "board/work_clock.h"
@@ -148,6 +150,9 @@ TBulBrd::TBulBrd(Workstation& ws, QWidget* parent) : QMainWindow(parent), ws_(ws
   restoreMenu_->setObjectName("FileRestore");
   connect(restoreMenu_, &QMenu::aboutToShow, this, &TBulBrd::FillRestoreMenu);
   connect(fileSaveAnnouncement_, &QAction::triggered, this, &TBulBrd::MemoExit);
+  fileRollCall_ = fileMenu_->addAction("Roll Call...");
+  fileRollCall_->setObjectName("FileRollCall");
+  connect(fileRollCall_, &QAction::triggered, this, &TBulBrd::RollCallClick);
   fileMenu_->addSeparator();
   fileExit_ = fileMenu_->addAction("Exit");
   connect(fileExit_, &QAction::triggered, this, &QWidget::close);
@@ -1094,6 +1099,26 @@ bool TBulBrd::PrintDetail(QPrinter& printer, bool selectionOnly) {
     ReportException(ws_, "EPrinter", "Printing failed", "\"BBSPDC\"");
   } catch (const std::exception& e) {
     ReportException(ws_, "Exception", e.what(), "\"BBSPDC\"");
+  }
+  return false;
+}
+
+void TBulBrd::RollCallClick() {
+  if (!CommandMayStart(ws_)) return;
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  dialog.setWindowTitle("Roll Call");
+  if (dialog.exec() != QDialog::Accepted) return;
+  PrintRollCallTo(printer);
+}
+
+bool TBulBrd::PrintRollCallTo(QPrinter& printer) {
+  try {
+    // Taken after the dialog, so that the paper says who is in now.
+    if (PrintRollCall(ws_, printer, TakeRollCall(ws_))) return true;
+    ReportException(ws_, "EPrinter", "Printing failed", "\"BBSRC\"");
+  } catch (const std::exception& e) {
+    ReportException(ws_, "Exception", e.what(), "\"BBSRC\"");
   }
   return false;
 }

@@ -85,6 +85,10 @@ class TBulBrd : public QMainWindow {
   void PrintDetailClick();
   // Prints the list (only its selected line when selectionOnly).
   bool PrintDetail(QPrinter& printer, bool selectionOnly = false);
+  // File > Roll Call: every employee, in or out, to the printer (or a PDF)
+  // chosen in the print dialog.
+  void RollCallClick();
+  bool PrintRollCallTo(QPrinter& printer);
   void FillRestoreMenu();
 
   // The dialogs of other parts that the commands open; each hook left
@@ -153,6 +157,7 @@ class TBulBrd : public QMainWindow {
   QPixmap memoGlyph_;
 
   QMenu* fileMenu_ = nullptr;
+  QAction* fileRollCall_ = nullptr;
   QMenu* editMenu_ = nullptr;
   QMenu* printMenu_ = nullptr;
   QMenu* searchMenu_ = nullptr;

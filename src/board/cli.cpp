@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "board/board_list.h"
+#include "board/cli_data.h"
 #include "board/cli_write.h"
 #include "platform/console_platform.h"
 #include "board/demo.h"
@@ -122,7 +123,9 @@ std::string CliHelp() {
          "                    a read-only web page of the board (/) and of one\n"
          "                    user's message headlines (/messages/INITIALS), for\n"
          "                    phones and wall screens; it reloads itself every\n"
-         "                    board tick. Listens on 127.0.0.1:8080 unless told\n"
+         "                    board tick; /roll-call the roll call to print,\n"
+         "                    /calendar.ics the calendar feed, /board.json the\n"
+         "                    board as JSON. Listens on 127.0.0.1:8080 unless told\n"
          "                    otherwise (0.0.0.0:8080 for the office network:\n"
          "                    anyone who reaches the port can read the headlines).\n"
          "                    Answers only requests for localhost, the listen\n"
@@ -130,11 +133,12 @@ std::string CliHelp() {
          "                    addresses given with --host-name (separated by\n"
          "                    commas; the option may be repeated).\n"
          "                    Headlines of employees whose entry asks for a\n"
-         "                    password are shown only with --protected-headlines.\n"
+         "                    password (and their calendar events) are shown only\n"
+         "                    with --protected-headlines.\n"
          "                    Ctrl+C stops it\n"
          "  --help            this text\n"
          "\n" +
-         WriteCommandsHelp() +
+         DataCommandsHelp() + "\n" + WriteCommandsHelp() +
          "\n"
          "Switches, as the program takes them:\n"
          "  /MD=FOLDER        the data folder (default: the program folder)\n"
@@ -154,6 +158,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programFolde
     (args.empty() ? err : out) << CliHelp();
     return args.empty() ? 2 : 0;
   }
+  if (IsDataCommand(args)) return RunDataCommand(args, programFolder, out, err);
   ConsolePlatform console;
   if (IsWriteCommand(args[0])) return RunWriteCommand(args, programFolder, console.platform(), out, err);
   Workstation ws(console.platform());

@@ -12,6 +12,7 @@
 #include "board/board_lines.h"
 #include "board/board_list.h"
 #include "board/cli.h"
+#include "board/data_routes.h"
 #include "core/workstation.h"
 #include "platform/codepage.h"
 #include "startup/notices.h"
@@ -362,6 +363,7 @@ StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const
     r.headers.emplace_back("Allow", "GET, HEAD");
     return r;
   }
+  if (StatusReply data; AnswerDataRoute(platform, site, request, data)) return data;
   std::string user;
   const std::string_view path = request.path;
   constexpr std::string_view kMessages = "/messages";

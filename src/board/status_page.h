@@ -45,7 +45,8 @@ struct StatusReply {
   std::string body;  // UTF-8
 };
 
-// The routes: "/" the board; "/messages/INI" or "/messages?user=INI" the
+// The routes: "/" the board; "/roll-call", "/calendar.ics" and
+// "/board.json" (board/data_routes.h); "/messages/INI" or "/messages?user=INI" the
 // message headlines of the employee with those initials. Only GET and HEAD
 // (405 otherwise); any other path, and initials not in the employee table,
 // give 404; a Host header naming none of the site's names 403; the

@@ -264,3 +264,30 @@ TEST(BoardCommands, PrintDetailOfHundredLinesMakesThreePagesWithHeadings) {
 
 }  // namespace
 }  // namespace egresso
+
+namespace egresso {
+namespace {
+
+TEST(BoardCommands, RollCallPrintsEveryEmployeeOnOnePageWithTheTimeTaken) {
+  if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is missing";
+  CommandBoard b;
+  ASSERT_NE(b.board->findChild<QAction*>("FileRollCall"), nullptr);
+  const auto listed = b.ws.board.BBSlist.size();
+  const std::string pdf = (b.dir / "roll-call.pdf").string();
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  ASSERT_TRUE(b.board->PrintRollCallTo(printer));
+  QProcess p;
+  p.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+  ASSERT_TRUE(p.waitForFinished(30000));
+  const QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split('\f', Qt::SkipEmptyParts);
+  ASSERT_EQ(pages.size(), 1);
+  for (const char* text : {"Roll call", "Page 1 of 1", "In the building: 2 of 7", "Ann Baker", "Eva Fischer",
+                           "Gilles Hart", "Client visit"})
+    EXPECT_TRUE(pages[0].contains(text)) << text << "\n" << pages[0].toStdString();
+  EXPECT_EQ(b.ws.board.BBSlist.size(), listed) << "the board's own list is left as it was";
+}
+
+}  // namespace
+}  // namespace egresso

@@ -1,0 +1,427 @@
+#include "board/board_data.h"
+
+#include <libical/ical.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+
+#include "board/board_lines.h"
+#include "board/board_list.h"
+#include "core/workstation.h"
+#include "messages/board_files.h"
+#include "messages/board_record.h"
+#include "platform/codepage.h"
+#include "startup/notices.h"
+#include "storage/dates.h"
+#include "storage/record_io.h"
+#include "storage/text.h"
+
+namespace egresso {
+
+namespace {
+
+bool IsDay(int day) { return day > 0 && day < kNoDateFrom; }
+bool IsTime(int hhmm) { return hhmm >= 0 && hhmm <= 2359 && hhmm % 100 < 60; }
+
+// Record r of the location files as they are on disk; a record the files do
+// not hold reads as empty.
+struct StoredEntry {
+  BoardIndexEntry index;
+  BulBrdRcrd record;
+};
+
+StoredEntry ReadStoredEntry(RecordFile& index, RecordFile& data, int r) {
+  StoredEntry s;
+  std::array<std::uint8_t, brd::IndexSize> key{};
+  if (index.isOpen() && r < index.recordCount() && index.read(r, key) == io::Ok) s.index = BoardIndexEntry::decode(key);
+  if (data.isOpen() && r < data.recordCount() && data.read(r, s.record.bytes) != io::Ok) s.record.bytes.fill(0);
+  return s;
+}
+
+bool AsksForPassword(const Workstation& ws, const std::string& initials) {
+  if (ws.mcfg.flag(mcfg::PasswordForAll)) return true;
+  if (initials.empty() || initials.find_first_of("/\\") != std::string::npos) return false;
+  RecordFile f;
+  std::array<std::uint8_t, pcfg::Size> bytes{};
+  if (f.open(DataFile(ws, "CFG" + initials + ".DAF"), pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+      f.read(0, bytes) != io::Ok)
+    return false;
+  return bytes[pcfg::RequestPassword] != 0;
+}
+
+// The entry of record r as the board's list pass shows it to a viewer: an
+// open entry of an earlier day, or one of somebody no longer in the table,
+// counts as signed in (the pass would sign it in).
+BoardEntry EntryOf(const Workstation& ws, const StoredEntry& s, int r) {
+  const BoardRecordView rec = s.record.view();
+  std::string who = rec.who();
+  const int whoSlot = ws.mcfg.slotOf(who);
+  const bool expired = (!s.index.closed() && s.index.Key != 0 && s.index.Key < ws.Today) || whoSlot == 0;
+  BoardEntry e;
+  e.out = !s.index.closed() && !expired;
+  e.stale = s.index.stale();
+  if (!e.out) who = ws.mcfg.empInitials(r);
+  e.slot = who.empty() ? r : ws.mcfg.slotOf(who);
+  e.initials = cp1252ToUtf8(who);
+  e.name = cp1252ToUtf8(ws.mcfg.empName(e.slot));
+  if (e.out) {
+    const std::string headline = rec.headline();
+    e.destination = headline == "2" ? std::string() : cp1252ToUtf8(headline);
+    e.returnDay = IsDay(rec.returnDay()) ? rec.returnDay() : 0;
+    e.returnTime = IsTime(rec.returnAt()) ? rec.returnAt() : -1;
+    e.changedBy = cp1252ToUtf8(rec.enteredBy());
+    e.changedDay = IsDay(rec.madeDay()) ? rec.madeDay() : 0;
+    e.changedTime = IsTime(rec.madeTime()) ? rec.madeTime() : -1;
+  }
+  return e;
+}
+
+// Characters (not bytes) of UTF-8 text.
+std::size_t Width(std::string_view utf8) {
+  return static_cast<std::size_t>(
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string Padded(std::string text, std::size_t width) {
+  const std::size_t w = Width(text);
+  if (w < width) text.append(width - w, ' ');
+  return text;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+int BoardSnapshot::inBuilding() const {
+  return static_cast<int>(std::count_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return !e.out; }));
+}
+
+BoardSnapshot TakeBoardSnapshot(Workstation& ws, bool everyone) {
+  if (everyone) {
+    ws.board.ShowEveryEntry = true;
+    ws.board.ShowBlankEntries = true;
+    ws.options.OwnEntryOnly = false;
+  }
+  ws.ListMode = 1;
+  SelectBoardFiles(ws);
+  BuildBoardList(ws);
+  BoardSnapshot s;
+  const LocalDateTime now = ws.platform.clock->now();
+  s.day = ws.Today;
+  s.time = now.hour * 100 + now.minute;
+
+  RecordFile index, data;
+  index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly);
+  data.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly);
+  std::array<bool, brd::Slots + 1> listed{};
+  for (const BoardLine& line : ws.board.BBSlist) {
+    const int r = RecordNumberOfLine(line.text);
+    if (r < 1) continue;
+    BoardEntry e = EntryOf(ws, ReadStoredEntry(index, data, r), r);
+    // The line's own stale mark: the files may have moved on since the pass.
+    e.stale = LineIsStale(line.text);
+    if (e.slot >= 1 && e.slot <= brd::Slots) {
+      if (listed[static_cast<std::size_t>(e.slot)]) continue;
+      listed[static_cast<std::size_t>(e.slot)] = true;
+    }
+    s.entries.push_back(std::move(e));
+  }
+  if (everyone) {
+    // An employee without a record of his own yet is in.
+    for (int slot = 1; slot <= brd::Slots; ++slot) {
+      if (listed[static_cast<std::size_t>(slot)] || ws.mcfg.empName(slot).empty()) continue;
+      BoardEntry e;
+      e.slot = slot;
+      e.initials = cp1252ToUtf8(ws.mcfg.empInitials(slot));
+      e.name = cp1252ToUtf8(ws.mcfg.empName(slot));
+      s.entries.push_back(std::move(e));
+    }
+    if (ws.options.SortedBoard)
+      std::stable_sort(s.entries.begin(), s.entries.end(), [&ws](const BoardEntry& a, const BoardEntry& b) {
+        return ListLess(BoardSortPrefix(ws.mcfg.empName(a.slot)), BoardSortPrefix(ws.mcfg.empName(b.slot)));
+      });
+    else
+      std::stable_sort(s.entries.begin(), s.entries.end(),
+                       [](const BoardEntry& a, const BoardEntry& b) { return a.slot < b.slot; });
+  }
+  for (BoardEntry& e : s.entries) e.passwordProtected = AsksForPassword(ws, utf8ToCp1252(e.initials));
+  return s;
+}
+
+BoardSnapshot TakeRollCall(const Workstation& ws) {
+  Workstation viewer(ws.platform);
+  viewer.files = ws.files;
+  viewer.paths = ws.paths;
+  viewer.mcfg = ws.mcfg;
+  viewer.pcfg = ws.pcfg;
+  viewer.options = ws.options;
+  viewer.notices = ws.notices;
+  viewer.ThisUser = ws.ThisUser;
+  viewer.UserSlot = ws.UserSlot;
+  viewer.MultiUser = ws.MultiUser;
+  viewer.Today = ws.Today;
+  viewer.mcfg.setU8(mcfg::TraceLog, 0);
+  InitBoardState(viewer);
+  viewer.board.ReadOnlyView = true;
+  return TakeBoardSnapshot(viewer, true);
+}
+
+std::string IsoDate(int day) {
+  if (!IsDay(day)) return {};
+  const CalendarDate d = SplitDay(day);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return text;
+}
+
+std::string IsoTime(int hhmm) {
+  if (!IsTime(hhmm)) return {};
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d:%02d", hhmm / 100, hhmm % 100);
+  return text;
+}
+
+std::string IsoDateTime(int day, int hhmm) {
+  if (!IsDay(day)) return {};
+  return IsTime(hhmm) ? IsoDate(day) + "T" + IsoTime(hhmm) : IsoDate(day);
+}
+
+std::string BoardJson(const BoardSnapshot& s) {
+  using Json = nlohmann::ordered_json;
+  auto orNull = [](const std::string& text) { return text.empty() ? Json(nullptr) : Json(text); };
+  Json entries = Json::array();
+  for (const BoardEntry& e : s.entries) {
+    entries.push_back({
+        {"initials", e.initials},
+        {"name", e.name},
+        {"status", e.out ? "out" : "in"},
+        {"destination", orNull(e.destination)},
+        {"returnDate", orNull(IsoDate(e.returnDay))},
+        {"returnTime", orNull(IsoTime(e.returnTime))},
+        {"stale", e.stale},
+        {"changedBy", orNull(e.changedBy)},
+        {"changed", orNull(IsoDateTime(e.changedDay, e.changedTime))},
+    });
+  }
+  const Json doc = {
+      {"taken", IsoDateTime(s.day, s.time)},
+      {"inBuilding", s.inBuilding()},
+      {"employees", s.entries.size()},
+      {"entries", std::move(entries)},
+  };
+  // Text that is not UTF-8 (it cannot come from the records, which are
+  // converted) would throw: replaced instead.
+  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+std::string ShownDate(Workstation& ws, int day) { return IsDay(day) ? cp1252ToUtf8(TrimText(FormatDay(ws, day))) : ""; }
+std::string ShownTime(Workstation& ws, int hhmm) {
+  return IsTime(hhmm) ? cp1252ToUtf8(TrimText(BoardTimeText(ws, hhmm))) : "";
+}
+
+std::string RollCallTitle(Workstation& ws, const BoardSnapshot& s) {
+  return "Roll call " + ShownDate(ws, s.day) + " " + ShownTime(ws, s.time);
+}
+
+std::string InBuildingText(const BoardSnapshot& s) {
+  return "In the building: " + std::to_string(s.inBuilding()) + " of " + std::to_string(s.entries.size());
+}
+
+std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
+  const std::string staleText = cp1252ToUtf8(TrimText(MessageText(ws, 1445)));
+  std::vector<std::string> lines{RollCallTitle(ws, s), InBuildingText(s), ""};
+  lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 32) + Padded("Back", 18) + "Changed");
+  for (const BoardEntry& e : s.entries) {
+    std::string where = e.out ? e.destination : (e.stale ? staleText : "");
+    std::string back = TrimText(ShownDate(ws, e.returnDay) + " " + ShownTime(ws, e.returnTime));
+    std::string changed =
+        e.changedBy.empty() && e.changedDay == 0
+            ? std::string()
+            : TrimText(e.changedBy + " " + ShownDate(ws, e.changedDay) + " " + ShownTime(ws, e.changedTime));
+    std::string line = Padded(e.name, 21) + " " + Padded(e.out ? "out" : "in", 5) + Padded(where, 31) + " " +
+                       Padded(back, 18) + changed;
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string RollCallCsv(const BoardSnapshot& s) {
+  std::string out = "initials,name,status,destination,return_date,return_time,stale,changed_by,changed\r\n";
+  for (const BoardEntry& e : s.entries) {
+    out += CsvField(e.initials) + "," + CsvField(e.name) + "," + (e.out ? "out" : "in") + "," +
+           CsvField(e.destination) + "," + IsoDate(e.returnDay) + "," + IsoTime(e.returnTime) + "," +
+           (e.stale ? "yes" : "no") + "," + CsvField(e.changedBy) + "," + IsoDateTime(e.changedDay, e.changedTime) +
+           "\r\n";
+  }
+  return out;
+}
+
+// ---- the calendar feed -------------------------------------------------
+
+CalendarZone LocalCalendarZone() {
+  auto fromPath = [](std::string_view path) {
+    const std::size_t at = path.find("zoneinfo/");
+    return at == std::string_view::npos ? std::string() : std::string(path.substr(at + 9));
+  };
+  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') {
+    std::string_view name = tz;
+    if (name.front() == ':') name.remove_prefix(1);
+    if (name.front() == '/') return {fromPath(name)};
+    // "CET-1CEST,M3.5.0,M10.5.0/3" is a rule, not a name: UTC it is.
+    if (name.find_first_of(",0123456789") != std::string_view::npos && name.find('/') == std::string_view::npos)
+      return {};
+    return {std::string(name)};
+  }
+  std::error_code ec;
+  const std::filesystem::path link = std::filesystem::read_symlink("/etc/localtime", ec);
+  if (!ec) return {fromPath(link.string())};
+  std::ifstream f("/etc/timezone");
+  std::string name;
+  std::getline(f, name);
+  return {TrimText(name)};
+}
+
+std::string CalendarStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[24];
+  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+  return text;
+}
+
+namespace {
+
+struct IcalFree {
+  void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, IcalFree>;
+
+// A local wall time of this computer as UTC, for a zone the library does
+// not know.
+icaltimetype LocalAsUtc(int day, int hhmm) {
+  const CalendarDate d = SplitDay(day);
+  std::tm local{};
+  local.tm_year = d.year - 1900;
+  local.tm_mon = d.month - 1;
+  local.tm_mday = d.day;
+  local.tm_hour = hhmm / 100;
+  local.tm_min = hhmm % 100;
+  local.tm_isdst = -1;
+  const std::time_t t = std::mktime(&local);
+  return icaltime_from_timet_with_zone(t, 0, icaltimezone_get_utc_timezone());
+}
+
+class FeedTime {
+ public:
+  explicit FeedTime(const CalendarZone& zone)
+      : zone_(zone.name.empty() ? nullptr : icaltimezone_get_builtin_timezone(zone.name.c_str())) {}
+  icaltimezone* zone() const { return zone_; }
+  std::string tzid() const { return zone_ != nullptr ? icaltimezone_get_location(zone_) : ""; }
+
+  // A DTSTART or DTEND property at the day and time.
+  icalproperty* property(bool start, int day, int hhmm) const {
+    icaltimetype t;
+    if (zone_ == nullptr) {
+      t = LocalAsUtc(day, hhmm);
+    } else {
+      const CalendarDate d = SplitDay(day);
+      t = icaltime_null_time();
+      t.year = d.year;
+      t.month = d.month;
+      t.day = d.day;
+      t.hour = hhmm / 100;
+      t.minute = hhmm % 100;
+      t = icaltime_set_timezone(&t, zone_);
+    }
+    icalproperty* p = start ? icalproperty_new_dtstart(t) : icalproperty_new_dtend(t);
+    if (zone_ != nullptr) icalproperty_add_parameter(p, icalparameter_new_tzid(tzid().c_str()));
+    return p;
+  }
+
+ private:
+  icaltimezone* zone_;
+};
+
+// Minutes since day 1 of a day and time, for comparing a start and an end.
+long Minutes(int day, int hhmm) { return static_cast<long>(day) * 1440 + (hhmm / 100) * 60 + hhmm % 100; }
+
+}  // namespace
+
+std::string CalendarFeed(const BoardSnapshot& s, bool withProtected, const CalendarZone& zone, std::string_view stamp) {
+  Component cal(icalcomponent_new_vcalendar());
+  icalcomponent_add_property(cal.get(), icalproperty_new_version("2.0"));
+  icalcomponent_add_property(cal.get(), icalproperty_new_prodid("-//Egresso//In-out board//EN"));
+  icalcomponent_add_property(cal.get(), icalproperty_new_method(ICAL_METHOD_PUBLISH));
+  icalproperty* name = icalproperty_new_x("In/out board");
+  icalproperty_set_x_name(name, "X-WR-CALNAME");
+  icalcomponent_add_property(cal.get(), name);
+
+  const FeedTime times(zone);
+  if (times.zone() != nullptr) {
+    // The library's own definition of the zone, named as calendars name it.
+    icalcomponent* vtz = icalcomponent_new_clone(icaltimezone_get_component(times.zone()));
+    if (icalproperty* id = icalcomponent_get_first_property(vtz, ICAL_TZID_PROPERTY))
+      icalproperty_set_tzid(id, times.tzid().c_str());
+    icalcomponent_add_component(cal.get(), vtz);
+  }
+  const std::string stampText(stamp);
+  const icaltimetype dtstamp = icaltime_from_string(stampText.c_str());
+
+  for (const BoardEntry& e : s.entries) {
+    if (!e.out || (e.passwordProtected && !withProtected)) continue;
+    if (e.returnDay == 0 && e.returnTime < 0) continue;
+    const int startDay = e.changedDay != 0 ? e.changedDay : s.day;
+    const int startTime = e.changedTime >= 0 ? e.changedTime : 0;
+    int endDay, endTime;
+    if (e.returnTime >= 0) {
+      endDay = e.returnDay != 0 ? e.returnDay : startDay;
+      endTime = e.returnTime;
+    } else {
+      // Back on that day, time not said: away for the whole of it.
+      endDay = e.returnDay + 1;
+      endTime = 0;
+    }
+    if (Minutes(endDay, endTime) < Minutes(startDay, startTime)) {
+      endDay = startDay;
+      endTime = startTime;
+    }
+    icalcomponent* ev = icalcomponent_new_vevent();
+    const std::string uid = e.initials + "-" + IsoDateTime(startDay, startTime) + "@egresso";
+    icalcomponent_add_property(ev, icalproperty_new_uid(uid.c_str()));
+    icalcomponent_add_property(ev, icalproperty_new_dtstamp(dtstamp));
+    icalcomponent_add_property(ev, times.property(true, startDay, startTime));
+    icalcomponent_add_property(ev, times.property(false, endDay, endTime));
+    const std::string summary = e.name + ": " + e.destination;
+    icalcomponent_add_property(ev, icalproperty_new_summary(summary.c_str()));
+    if (!e.changedBy.empty()) {
+      const std::string description = "Signed out by " + e.changedBy;
+      icalcomponent_add_property(ev, icalproperty_new_description(description.c_str()));
+    }
+    icalcomponent_add_property(ev, icalproperty_new_transp(ICAL_TRANSP_OPAQUE));
+    icalcomponent_add_component(cal.get(), ev);
+  }
+  char* text = icalcomponent_as_ical_string_r(cal.get());
+  std::string out = text != nullptr ? text : "";
+  std::free(text);
+  return out;
+}
+
+}  // namespace egresso
