@@ -46,7 +46,7 @@ void checkAlarmField(Workstation& ws) {
   const std::string trimmed = TrimText(text);
   if (trimmed.empty() || trimmed.find_first_not_of("0123456789") == std::string::npos) return;
   const std::string file = TrimText(trimmed.substr(0, trimmed.find('/')));
-  if (!file.empty() && !fileExists(file))
+  if (!file.empty() && !fileExists(SoundFilePath(ws.paths, file)))
     ws.platform.dialogs->messageBox("\"" + file + MessageText(ws, 933), BoxKind::Warning);
 }
 

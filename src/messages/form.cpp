@@ -436,7 +436,7 @@ void EgressoForm::WriteJournalLines() {
     if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) rc = io::DiskWriteError;
     if (std::fclose(out) != 0 && rc == io::Ok) rc = io::DiskWriteError;
   }
-  ReportIoError(ws_, rc, "EGOK-LOG");
+  ReportIoError(ws_, rc, "EGOK-LOG", path);
   NormalizeFileAttr(ws_, path);
 }
 

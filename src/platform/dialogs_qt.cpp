@@ -31,6 +31,7 @@ QtDialogs::~QtDialogs() = default;
 int QtDialogs::ultimateDialog(const DialogRequest& r) {
   if (toStderr_) {
     std::fprintf(stderr, "[dialog] %s\n", cp1252ToUtf8(r.message).c_str());
+    if (!r.detail.empty()) std::fprintf(stderr, "[detail] %s\n", cp1252ToUtf8(r.detail).c_str());
     return 0;
   }
   DialogLayoutInput in;
@@ -67,6 +68,7 @@ int QtDialogs::ultimateDialog(const DialogRequest& r) {
     return 0;
   }
   TUltimateDialog dialog(layout, caption, in.captions, nonClient_);
+  if (!r.detail.empty()) dialog.addDetail(r.detail);
   int result = dialog.exec();
   // The window manager's frame is known once a dialog has been on screen.
   int frame = dialog.frameGeometry().height() - dialog.geometry().height();
