@@ -48,13 +48,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not found by the library scan: the X11/Wayland
-# platform plugins. Help pages open in the desktop's browser; the alarm
-# plays through whichever sound player is there.
+# platform plugins, and the audio back ends of Qt Multimedia through which
+# the program plays its alarm itself. Help pages open in the desktop's browser.
 # libical, which the calendar feed needs, the scan finds too; it is named
 # here so that the package says so even where the scan cannot run.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libical3")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6multimedia6, libical3")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pulseaudio-utils | pipewire-bin | alsa-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)

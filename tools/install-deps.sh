@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need
-# (samba and smbnetfs: the tests that run on a real file share; libmicrohttpd:
+# (qt6-multimedia-dev: the new-message sound; samba and smbnetfs: the tests
+# that run on a real file share; libmicrohttpd:
 # the status page's web server; chromium: the status page's browser test;
 # dpkg-dev, file, desktop-file-utils and man-db: building and checking the
 # package; libical and nlohmann-json: the calendar feed and the board as
@@ -10,7 +11,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl1-mesa-dev qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libmicrohttpd-dev chromium
   libical-dev libical3 nlohmann-json3-dev python3-icalendar

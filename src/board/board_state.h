@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "messages/board_record.h"
+#include "storage/file_report.h"
 
 namespace egresso {
 
@@ -29,6 +30,8 @@ struct BoardRect {
 };
 
 struct BoardState {
+  // The data folder as the last refresh tick found it.
+  FolderState Folder = FolderState::Usable;
   // The one board record buffer, shared by the board and the message form.
   BulBrdRcrd RecordBuffer;
   // When 0 or more, WriteBoardRecord writes this as the index flags instead

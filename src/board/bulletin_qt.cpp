@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -564,6 +565,7 @@ void TBulBrd::Timer1Timer() {
     close();
     return;
   }
+  if (r.folderChanged) ShowFolderState(r.folder);
   if (r.modeChanged)
     FormShow();
   else if (r.listRebuilt)
@@ -572,6 +574,34 @@ void TBulBrd::Timer1Timer() {
   // hands; it is loaded at a tick after the edit.
   if (r.reloadAnnouncement && !memo_->document()->isModified() && !memo_->hasFocus()) GetAnnouncement();
   if (workClockBtn_->isVisible() && ws_.board.ClockDay != 0) workClockBtn_->setText(fromRecordText(r.workClockText));
+}
+
+void TBulBrd::ShowFolderState(FolderState state) {
+  const std::string text = FolderStateText(ws_, state);
+  if (!folderBanner_ && text.empty()) return;
+  if (!folderBanner_) {
+    folderBanner_ = new QLabel(this);
+    folderBanner_->setObjectName("FolderBanner");
+    folderBanner_->setWordWrap(true);
+    folderBanner_->setAutoFillBackground(true);
+    QPalette p = folderBanner_->palette();
+    p.setColor(QPalette::Window, QColor(255, 236, 160));
+    p.setColor(QPalette::WindowText, Qt::black);
+    folderBanner_->setPalette(p);
+    folderBanner_->setContentsMargins(6, 3, 6, 3);
+    QFont bold = folderBanner_->font();
+    bold.setBold(true);
+    folderBanner_->setFont(bold);
+    statusBar()->addWidget(folderBanner_, 1);
+    statusBar()->setSizeGripEnabled(false);
+  }
+  folderBanner_->setText(fromRecordText(text));
+  statusBar()->setVisible(!text.empty());
+  const bool gone = state == FolderState::Gone;
+  for (QWidget* w : std::initializer_list<QWidget*>{bbsList_, bbsOldList_, oldListLabel_, memo_, outBtn_, msgBtn_,
+                                                   delBtn_, workClockBtn_})
+    w->setEnabled(!gone);
+  LayoutControls();
 }
 
 void TBulBrd::Timer2Timer() {

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "board/board_commands.h"
+#include "storage/file_report.h"
 
 class QAction;
 class QFrame;
@@ -106,6 +107,9 @@ class TBulBrd : public QMainWindow {
   QPushButton* MsgBtn() const { return msgBtn_; }
   QPushButton* DelBtn() const { return delBtn_; }
   QPushButton* WorkClockBtn() const { return workClockBtn_; }
+  // The line under the lists that tells of a data folder that is gone or
+  // read-only (null until the first time there is something to tell).
+  QLabel* FolderBanner() const { return folderBanner_; }
   QMenu* RestoreMenu() const { return restoreMenu_; }
   QFont listFont() const;
   QFont headingFont() const;
@@ -126,6 +130,9 @@ class TBulBrd : public QMainWindow {
  private:
   void Timer1Timer();
   void Timer2Timer();
+  // Says in the window what the data folder's state means; while it is
+  // gone the lists stay as last read, greyed.
+  void ShowFolderState(FolderState state);
   void LayoutControls();
   void BBSlistMouseDown(QListWidget* list, QMouseEvent* event);
   void BBSlistMouseMove(QMouseEvent* event);
@@ -193,6 +200,7 @@ class TBulBrd : public QMainWindow {
   std::string dialText_;  // the line the dial button dials from
   QPushButton* workClockBtn_ = nullptr;
   QLabel* persMemoHint_ = nullptr;
+  QLabel* folderBanner_ = nullptr;
   QFrame* whoBox_ = nullptr;
   QLineEdit* who_ = nullptr;
   QTimer* timer1_ = nullptr;

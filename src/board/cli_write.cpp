@@ -1,5 +1,6 @@
 #include "board/cli_write.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -7,8 +8,10 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <new>
 #include <ostream>
 #include <set>
+#include <stdexcept>
 
 #include "board/board_commands.h"
 #include "board/board_list.h"
@@ -42,7 +45,7 @@ class CollectedDialogs : public Dialogs {
   std::vector<std::string> texts;
   int ultimateDialog(const DialogRequest& r) override {
     if (!r.message.empty() && r.message[0] == '*') return 0;
-    texts.push_back(r.message);
+    texts.push_back(r.detail.empty() ? r.message : r.message + "\r" + r.detail);
     return r.defaultButton;
   }
   void closeNotice() override {}
@@ -50,13 +53,51 @@ class CollectedDialogs : public Dialogs {
   void beep() override {}
 };
 
+// The signals that end a command. While it runs they are held back, so that
+// no step is cut off with a lock file left in the folder: a lock wait gives
+// up when one is pending, any other step runs to its end, the locks are
+// released, and then the command exits with the signal's code.
+class HeldSignals {
+ public:
+  HeldSignals() {
+    sigemptyset(&set_);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set_, sig);
+    pthread_sigmask(SIG_BLOCK, &set_, &previous_);
+  }
+  ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  HeldSignals(const HeldSignals&) = delete;
+  HeldSignals& operator=(const HeldSignals&) = delete;
+
+  bool pending() const {
+    sigset_t now;
+    if (sigpending(&now) != 0) return false;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+      if (sigismember(&set_, sig) && sigismember(&now, sig)) return true;
+    return false;
+  }
+  // Takes a pending signal off (0 when none), so that it does not end the
+  // process when the mask is restored.
+  int take() {
+    if (!pending()) return 0;
+    timespec none{0, 0};
+    const int sig = sigtimedwait(&set_, nullptr, &none);
+    return sig > 0 ? sig : 0;
+  }
+
+ private:
+  sigset_t set_;
+  sigset_t previous_;
+};
+
 // The lock wait ends as a user would end it, with Esc, once the deadline
-// has passed; pauses are the platform's.
+// has passed or a signal asks the command to stop; pauses are the platform's.
 class DeadlineEvents : public EventPump {
  public:
-  DeadlineEvents(Clock& clock, EventPump* inner, std::int64_t deadlineMs)
-      : clock_(clock), inner_(inner), deadlineMs_(deadlineMs) {}
-  int processEvents() override { return clock_.monotonicMs() >= deadlineMs_ ? kKeyEsc : 0; }
+  DeadlineEvents(Clock& clock, EventPump* inner, std::int64_t deadlineMs, const HeldSignals& signals)
+      : clock_(clock), inner_(inner), deadlineMs_(deadlineMs), signals_(signals) {}
+  int processEvents() override {
+    return clock_.monotonicMs() >= deadlineMs_ || signals_.pending() ? kKeyEsc : 0;
+  }
   void sleepMs(int ms) override {
     if (inner_) inner_->sleepMs(ms);
   }
@@ -65,6 +106,7 @@ class DeadlineEvents : public EventPump {
   Clock& clock_;
   EventPump* inner_;
   std::int64_t deadlineMs_;
+  const HeldSignals& signals_;
 };
 
 struct CommandSpec {
@@ -198,6 +240,16 @@ class Command {
     return code;
   }
 
+  // A file step of the command failed (a record, an index, a body, the
+  // journal, a letter, a lock file): reported, and the exit says so.
+  bool StepFailed() const { return ws_.locks.FailuresReported > 0 || ws_.locks.ReleaseFailed; }
+  int StepFailure() {
+    if (ws_.locks.ReleaseFailed)
+      return Fail(cli_exit::Error, "a lock file in " + ws_.paths.DataFolder +
+                                       " could not be removed; other workstations wait for it until it is broken");
+    return Fail(cli_exit::Error, "a file step failed (see above): the change may be incomplete");
+  }
+
  private:
   std::string Option(const std::string& name) const {
     auto it = p_.options.find(name);
@@ -217,6 +269,7 @@ class Command {
   }
   // After a routine that writes: busy lock, or what it reported.
   int Outcome(bool done, const std::string& problem) {
+    if (done && StepFailed()) return StepFailure();
     if (done) {
       ReportDialogs();
       return cli_exit::Ok;
@@ -264,10 +317,34 @@ class Command {
     return cli_exit::Ok;
   }
 
+  // The return date and time as the form would take them, checked before
+  // anything is written: what the form refuses (a text it cannot read, a
+  // date before today) ends the command with nothing changed.
+  int CheckWhen() {
+    const std::size_t told = dialogs_.texts.size();
+    if (Given("date")) {
+      const std::string today = FormatDay(ws_, ws_.Today);
+      const ReturnDateResult r = LeaveReturnDate(ws_, Option("date"), today, ws_.Today);
+      const bool refused = !r.ok || dialogs_.texts.size() != told;
+      dialogs_.texts.resize(told);
+      if (refused) return Fail(cli_exit::Error, "not a return date: \"" + p_.options.at("date") + "\"; nothing was changed");
+      if (r.day > 0 && r.day < ws_.Today)
+        return Fail(cli_exit::Error, "the return date \"" + p_.options.at("date") + "\" (" +
+                                         ConsoleText(TrimText(FormatDay(ws_, r.day))) +
+                                         ") is in the past; nothing was changed");
+    }
+    if (Given("back") && ParseTime(ws_, FieldText(Option("back"), 60)) == 0) {
+      dialogs_.texts.resize(told);
+      return Fail(cli_exit::Error, "not a return time: \"" + p_.options.at("back") + "\"; nothing was changed");
+    }
+    return cli_exit::Ok;
+  }
+
   int Out() {
     int slot = 0;
     std::string who;
     bool stale = false;
+    if (int rc = CheckWhen()) return rc;
     if (int rc = BoardEntry(slot, who, stale)) return rc;
     ws_.form.FormCommand = ExistingEntryLetter(ws_);
     ws_.form.OpenRecordNumber = slot;
@@ -292,7 +369,8 @@ class Command {
       f.ReturnDate = FormatDay(ws_, ws_.Today);
       form.Enter(FormField::ReturnDate);
       f.ReturnDate = Option("date");
-      if (!form.Exit(FormField::ReturnDate)) {
+      const std::size_t told = dialogs_.texts.size();
+      if (!form.Exit(FormField::ReturnDate) || dialogs_.texts.size() != told) {
         dialogs_.texts.clear();
         return Fail(cli_exit::Error, "not a return date: \"" + p_.options.at("date") + "\"");
       }
@@ -332,6 +410,7 @@ class Command {
       const CloseResult r = CloseEntry(ws_, slot, BoardSource::OutButton);
       if (int rc = Outcome(r == CloseResult::Closed, who + " was not signed in")) return rc;
     }
+    if (StepFailed()) return StepFailure();
     out_ << who << " in.\n";
     ReportDialogs();
     return cli_exit::Ok;
@@ -465,7 +544,8 @@ std::string WriteCommandsHelp() {
          "  --name=VALUE. Without /TU=, out and in act as the employee of --who.\n"
          "\n"
          "Exit codes: 0 done, 1 error (unknown initials, bad date or time, data\n"
-         "folder), 2 usage, 3 a lock stayed busy for the whole wait.\n";
+         "folder, a file step that failed), 2 usage, 3 a lock stayed busy for the\n"
+         "whole wait, 128 + N stopped by signal N (locks released first).\n";
 }
 
 int RunWriteCommand(const std::vector<std::string>& args, const std::string& programFolder, Platform platform,
@@ -483,8 +563,9 @@ int RunWriteCommand(const std::vector<std::string>& args, const std::string& pro
 
   CollectedDialogs dialogs;
   NoLockAlert alert;
+  HeldSignals signals;
   DeadlineEvents events(*platform.clock, platform.events,
-                        platform.clock->monotonicMs() + static_cast<std::int64_t>(p.waitSeconds) * 1000);
+                        platform.clock->monotonicMs() + static_cast<std::int64_t>(p.waitSeconds) * 1000, signals);
   platform.dialogs = &dialogs;
   platform.events = &events;
   platform.lockAlert = &alert;
@@ -505,7 +586,31 @@ int RunWriteCommand(const std::vector<std::string>& args, const std::string& pro
   if (ws.pcfg.flag(pcfg::RequestPassword) || ws.options.PasswordPlus || ws.mcfg.flag(mcfg::PasswordForAll))
     return command.Fail(cli_exit::Error, ws.ThisUser + " signs in with a password: nothing is changed from here");
   ws.StationId = CommandLineStationId();
-  return command.Run();
+
+  // Whatever ends the command, no lock file of it stays behind.
+  int rc = cli_exit::Error;
+  std::string stopped;
+  try {
+    rc = command.Run();
+  } catch (const std::bad_alloc&) {
+    stopped = "out of memory";
+  } catch (const std::exception& e) {
+    stopped = e.what();
+  } catch (...) {
+    stopped = "an unexpected failure";
+  }
+  ReleaseAllLocks(ws);
+  if (!stopped.empty()) {
+    rc = command.Fail(cli_exit::Error, "stopped by " + stopped + "; what was not yet written was not changed");
+  } else if (rc == cli_exit::Ok && command.StepFailed()) {
+    rc = command.StepFailure();
+  }
+  if (const int sig = signals.take()) {
+    command.Fail(cli_exit::Error, std::string("stopped by signal ") + sigabbrev_np(sig) + " after the locks were released" +
+                                      (rc == cli_exit::Ok ? " (the change had been made)" : "; nothing more was changed"));
+    rc = 128 + sig;
+  }
+  return rc;
 }
 
 }  // namespace egresso

@@ -14,6 +14,7 @@
 #include "core/workstation.h"
 #include "storage/config_store.h"
 #include "storage/dates.h"
+#include "storage/file_report.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
@@ -164,6 +165,22 @@ Timer1Result Timer1Timer(Workstation& ws) {
     r.closeBoard = true;
     return r;
   }
+  // A folder that went away (a share that lost its server) or turned
+  // read-only is told once, in the window: without its files the tick does
+  // nothing that would raise a report at every turn, and the lists keep what
+  // was last read until the folder is back, when they are read again.
+  r.folder = DataFolderState(ws);
+  r.folderChanged = r.folder != b.Folder;
+  const bool back = b.Folder == FolderState::Gone && r.folder != FolderState::Gone;
+  b.Folder = r.folder;
+  if (r.folder == FolderState::Gone) return r;
+  if (back && ws.BoardOpen) {
+    if (ws.ListMode == 1) RememberBoardAges(ws);
+    b.ReadOnlyRefresh = true;
+    BuildBoardList(ws);
+    r.listRebuilt = true;
+  }
+
   if (ws.host.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
   r.reloadAnnouncement = ws.AnnouncementChanged;
 
@@ -340,21 +357,16 @@ void EgressoOnExit(Workstation& ws, int slot) {
 
 void PlayNewMessageSound(Workstation& ws) {
   ws.board.SoundPending = false;
-  std::string file = ws.pcfg.str(pcfg::AlarmSound, 40);
-  if (file.size() > 1 && file.find('/') == std::string::npos && file.find('\\') == std::string::npos)
-    file = ws.paths.ProgramFolder + "/" + file;
+  const std::string file = SoundFilePath(ws.paths, TrimText(ws.pcfg.str(pcfg::AlarmSound, 40)));
   // A damaged count must not keep the program busy for hours.
   const int times = std::clamp<int>(ws.pcfg.i16(pcfg::MaxBeeps), 0, 99);
   bool player = !file.empty() && fileExists(file);
   for (int i = 0; i < times; ++i) {
     if (i > 0) PauseMs(ws, player ? 1000 : 500);
-    if (!player) {
-      ws.platform.dialogs->beep();
-    } else if (!ws.platform.sound->play(file)) {
-      // Told once (the report beeps); beeps stand in for the rest.
-      ReportException(ws, "Exception", "BBS: The \"" + file + MessageText(ws, 933), "\"BBS\"");
-      player = false;
-    }
+    // Without an audio device or with a file that cannot be played, the
+    // beep stands in, silently: a sound is never worth a dialog.
+    if (player && !ws.platform.sound->play(file)) player = false;
+    if (!player) ws.platform.dialogs->beep();
   }
 }
 

@@ -25,6 +25,10 @@ struct Timer1Result {
   bool modeChanged = false;  // the board switched to the in/out list: show it anew
   bool reloadAnnouncement = false;  // another user changed the announcement
   std::string workClockText;        // the running work clock's display, empty when none
+  // The data folder: gone (the tick did nothing else), read-only, or usable;
+  // folderChanged when that differs from the tick before.
+  FolderState folder = FolderState::Usable;
+  bool folderChanged = false;
 };
 Timer1Result Timer1Timer(Workstation& ws);
 

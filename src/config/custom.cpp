@@ -51,9 +51,7 @@ bool checkAlarmField(Workstation& ws) {
   const std::string trimmed = TrimText(text);
   if (trimmed.empty() || trimmed.find_first_not_of("0123456789") == std::string::npos) return true;
   const std::string file = TrimText(trimmed.substr(0, trimmed.find('/')));
-  if (file.empty() || fileExists(file)) return true;
-  if (!ws.paths.ProgramFolder.empty() && file.front() != '/' && fileExists(ws.paths.ProgramFolder + "/" + file))
-    return true;
+  if (file.empty() || fileExists(SoundFilePath(ws.paths, file))) return true;
   ws.platform.dialogs->messageBox("\"" + file + MessageText(ws, 933), BoxKind::Warning);
   return false;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace egresso {
 
@@ -42,5 +43,17 @@ struct Paths {
   std::string CurrentFileName;    // result of FileNameFor
   std::string StampText;          // the last date stamp built for the clipboard
 };
+
+// A sound file named without a folder (the default "alarm.wav") is the one
+// shipped beside the program's data, in NOTICES.TXT's folder, wherever the
+// program was started from; a name with a folder stands as given.
+inline std::string SoundFilePath(const Paths& paths, std::string_view name) {
+  if (name.empty() || name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos)
+    return std::string(name);
+  std::string folder = paths.ProgramFolder;
+  if (const auto slash = paths.NoticesPath.rfind('/'); slash != std::string::npos)
+    folder = paths.NoticesPath.substr(0, slash);
+  return folder.empty() ? std::string(name) : folder + "/" + std::string(name);
+}
 
 }  // namespace egresso

@@ -15,6 +15,7 @@
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/held_lock.h"
+#include "storage/file_report.h"
 #include "storage/locks.h"
 #include "storage/file_access.h"
 #include "storage/record_io.h"
@@ -147,7 +148,8 @@ int ReadBoardRecord(Workstation& ws, int n, std::string_view tag) {
   if (rc == io::Ok && n >= 0 && n <= size - 1) rc = f.read(n, ws.board.RecordBuffer.bytes);
   int closeRc = f.close();
   if (rc == io::Ok) rc = closeRc;
-  ReportIoError(ws, rc, "RBR-" + std::string(tag) + " " + std::to_string(size - 1) + "," + std::to_string(n));
+  ReportIoError(ws, rc, "RBR-" + std::string(tag) + " " + std::to_string(size - 1) + "," + std::to_string(n),
+                ws.paths.BoardDataPath);
   return rc;
 }
 
@@ -175,9 +177,11 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
         rc = data.open(dataPath, brd::Size, RecordFile::Mode::ReadWrite, ops);
       }
       if (rc != io::Ok) {
-        UltimateDialog(ws,
-                       MessageText(ws, 1901) + "\"" + dataPath + MessageText(ws, 1902) + MessageText(ws, 1903), 0,
-                       "", "", MessageText(ws, 29), 3);
+        // The program ends after this report: it names the reason first.
+        DialogRequest report = FileFailureReport(ws, rc, tag1, dataPath, 0);
+        report.message += "\r\r" + MessageText(ws, 1903);
+        ++ws.locks.FailuresReported;
+        ShowReport(ws, std::move(report));
         ws.QuitRequested = true;
         NormalizeFileAttr(ws, indexPath);
         return rc;
@@ -185,7 +189,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
     } else {
       rc = OpenRecordFileCreating(data, dataPath, brd::Size, nullptr, ops);
       if (rc != io::Ok) {
-        ReportIoError(ws, rc, tag1);
+        ReportIoError(ws, rc, tag1, dataPath);
         NormalizeFileAttr(ws, indexPath);
         return rc;
       }
@@ -199,7 +203,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   filler[brd::Closed] = 1;
   for (std::int64_t j = count; j < n && rc == io::Ok; ++j) rc = WriteRecordKeepingTail(data, j, filler);
   if (rc == io::Ok) rc = WriteRecordKeepingTail(data, n, ws.board.RecordBuffer.bytes);
-  ReportIoError(ws, rc, tag1);
+  ReportIoError(ws, rc, tag1, dataPath);
   NormalizeFileAttr(ws, dataPath);
   if (rc != io::Ok) {
     data.close();
@@ -225,7 +229,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   }
   data.close();
   if (ws.ListMode == 1 && set == BoardSet::Locations) RememberBoardAges(ws);
-  ReportIoError(ws, rc, tag2);
+  ReportIoError(ws, rc, tag2, indexPath);
   NormalizeFileAttr(ws, indexPath);
   return rc;
 }

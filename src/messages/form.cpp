@@ -488,7 +488,7 @@ void EgressoForm::WriteJournalLines() {
       start = end + 1;
     }
   }
-  ReportIoError(ws_, AppendToFile(path, text, *ws_.files), "EGOK-LOG");
+  ReportIoError(ws_, AppendToFile(path, text, *ws_.files), "EGOK-LOG", path);
   NormalizeFileAttr(ws_, path);
 }
 

@@ -78,6 +78,7 @@ QtDialogs::~QtDialogs() = default;
 int QtDialogs::ultimateDialog(const DialogRequest& r) {
   if (toStderr_) {
     std::fprintf(stderr, "[dialog] %s\n", cp1252ToUtf8(r.message).c_str());
+    if (!r.detail.empty()) std::fprintf(stderr, "[detail] %s\n", cp1252ToUtf8(r.detail).c_str());
     return 0;
   }
   DialogLayoutInput in;
@@ -117,6 +118,7 @@ int QtDialogs::ultimateDialog(const DialogRequest& r) {
   GiveMargins(layout, metrics);
   CentreOn(layout, owner);
   TUltimateDialog dialog(layout, caption, in.captions, nonClient_, owner);
+  if (!r.detail.empty()) dialog.addDetail(r.detail);
   int result = dialog.exec();
   // The window manager's frame is known once a dialog has been on screen.
   int frame = dialog.frameGeometry().height() - dialog.geometry().height();

@@ -32,6 +32,8 @@ struct DialogRequest {
   int captionKind = -1;  // 0..3, anything else: no caption
   std::string button1, button2, button3;  // empty hides the button
   int defaultButton = 1;
+  // A second, smaller line under the message (codes for the administrator).
+  std::string detail;
 };
 
 enum class BoxKind { Information, Warning };

@@ -10,8 +10,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QApplication>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QSoundEffect>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -161,18 +165,24 @@ std::string QtClipboard::text() {
   return c ? toRecordText(c->text()) : std::string();
 }
 
+QtSound::QtSound() = default;
+QtSound::~QtSound() = default;
+
 bool QtSound::play(std::string_view path) {
-  QString file = fromPath(path);
+  const QString file = fromPath(path);
   if (!QFileInfo(file).isFile()) return false;
-  for (const char* player : {"paplay", "pw-play", "aplay"}) {
-    QString exe = QStandardPaths::findExecutable(QString::fromLatin1(player));
-    if (exe.isEmpty()) continue;
-    QStringList args;
-    if (QLatin1String(player) == QLatin1String("aplay")) args << QStringLiteral("-q");
-    args << file;
-    return QProcess::startDetached(exe, args);
+  if (QMediaDevices::audioOutputs().isEmpty()) return false;
+  if (!effect_ || source_ != file) {
+    effect_ = std::make_unique<QSoundEffect>();
+    QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(), [effect = effect_.get()] {
+      if (effect->status() == QSoundEffect::Error) QApplication::beep();
+    });
+    effect_->setSource(QUrl::fromLocalFile(file));
+    source_ = file;
   }
-  return false;
+  if (effect_->status() == QSoundEffect::Error) return false;
+  effect_->play();
+  return true;
 }
 
 void QtHelp::request(HelpCommand command, int context, std::string_view keyword) {

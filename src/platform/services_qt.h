@@ -6,7 +6,11 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
+#include <memory>
 #include <string>
+
+class QSoundEffect;
 
 #include "platform/services.h"
 
@@ -62,9 +66,20 @@ class QtClipboard : public Clipboard {
   std::string text() override;
 };
 
+// Plays WAV files in the process (Qt Multimedia), so that no sound player
+// program has to be installed. Without an audio output, or with a file that
+// cannot be played, play() says so and the caller beeps instead; a file
+// found unplayable only once loading beeps by itself. Nothing is ever
+// reported in a dialog: a missing sound is not worth interrupting anybody.
 class QtSound : public Sound {
  public:
+  QtSound();
+  ~QtSound() override;
   bool play(std::string_view path) override;
+
+ private:
+  std::unique_ptr<QSoundEffect> effect_;
+  QString source_;
 };
 
 class QtHelp : public Help {

@@ -1,5 +1,7 @@
 #include "startup/ultimate_dialog_qt.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QLabel>
@@ -71,6 +73,35 @@ TUltimateDialog::TUltimateDialog(const DialogLayout& layout, const std::string& 
   }
   setFixedSize(layout.width, std::max(layout.height - nonClient, 20));
   move(layout.left, layout.top);
+}
+
+void TUltimateDialog::addDetail(const std::string& text) {
+  if (!detail_) {
+    detail_ = new QLabel(this);
+    detail_->setTextFormat(Qt::PlainText);
+    detail_->setWordWrap(true);
+    detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont small = font();
+    if (small.pixelSize() > 0)
+      small.setPixelSize(std::max(8, small.pixelSize() * 4 / 5));
+    else
+      small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+    detail_->setFont(small);
+    QPalette p = detail_->palette();
+    p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+    detail_->setPalette(p);
+  }
+  detail_->setText(screenText(text));
+  const int width = label_->width();
+  const int height = detail_->heightForWidth(width) > 0 ? detail_->heightForWidth(width) : detail_->sizeHint().height();
+  // Below the message and above the buttons: the buttons move down by the
+  // room the line takes.
+  const int top = label_->geometry().bottom() + 4;
+  detail_->setGeometry(label_->x(), top, width, height);
+  const int room = height + 6;
+  for (QPushButton* b : buttons_)
+    if (b->geometry().top() >= top - 4) b->move(b->x(), b->y() + room);
+  setFixedSize(this->width(), this->height() + room);
 }
 
 }  // namespace egresso

@@ -29,12 +29,17 @@ class TUltimateDialog : public QDialog {
                   int nonClient, QWidget* parent = nullptr);
 
   QLabel* label() const { return label_; }
+  // A second line in a smaller, paler font under the message (codes for
+  // whoever looks after the program); the dialog grows to hold it.
+  void addDetail(const std::string& text);
+  QLabel* detail() const { return detail_; }
   QPushButton* button(int n) const { return buttons_[n - 1]; }  // n = 1..3
 
   static QFont fontFor(const DialogFont& font);
 
  private:
   QLabel* label_ = nullptr;
+  QLabel* detail_ = nullptr;
   QPushButton* buttons_[3] = {nullptr, nullptr, nullptr};
 };
 

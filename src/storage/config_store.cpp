@@ -251,7 +251,7 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
 
   if (!lost) {
     if (ws.mcfg.real(mcfg::ScaleReal) == 0.0) ws.mcfg.setReal(mcfg::ScaleReal, 1.0);
-    ReportIoError(ws, result, "RMCfg:  " + tagText);
+    ReportIoError(ws, result, "RMCfg:  " + tagText, path);
     if (traceOnEntry)
       traceLine(ws, "ReadMCFG  " + configFields(ws, tagText) + "  FileRet=" + (L.ConfigRead ? "TRUE" : "FALSE"));
     NormalizeFileAttr(ws, path);
@@ -266,7 +266,7 @@ void WriteMainConfig(Workstation& ws, std::string_view tag) {
   if (!lock) return;
   std::int64_t size = 0;
   int result = writeWholeFile(ws, ws.paths.MainConfigPath, ws.mcfg.bytes, size);
-  ReportIoError(ws, result, "WMCfgf:  " + tagText);
+  ReportIoError(ws, result, "WMCfgf:  " + tagText, ws.paths.MainConfigPath);
   if (traceLogOn(ws)) traceLine(ws, "WriteMCFG " + configFields(ws, tagText) + "  Sz=" + std::to_string(size));
   NormalizeFileAttr(ws, ws.paths.MainConfigPath);
 }
@@ -384,12 +384,13 @@ void ReadPersonalConfig(Workstation& ws) {
     ws.locks.ConfigRead = true;
   }
   file.close();
-  ReportIoError(ws, result, "RPCfg");
+  ReportIoError(ws, result, "RPCfg", ws.paths.PersonalConfigPath);
 }
 
 void WritePersonalConfig(Workstation& ws) {
   std::int64_t size = 0;
-  ReportIoError(ws, writeWholeFile(ws, ws.paths.PersonalConfigPath, ws.pcfg.bytes, size), "WPCfg");
+  ReportIoError(ws, writeWholeFile(ws, ws.paths.PersonalConfigPath, ws.pcfg.bytes, size), "WPCfg",
+                ws.paths.PersonalConfigPath);
   NormalizeFileAttr(ws, ws.paths.PersonalConfigPath);
 }
 

@@ -5,6 +5,9 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "platform/services.h"
 
 namespace egresso {
 
@@ -120,6 +123,17 @@ struct LockState {
   bool ConfigRead = false;
 
   BeepState beep;
+
+  // Reports raised while a lock was held: a dialog waiting for an answer
+  // must not keep the other workstations out, so they are shown once the
+  // last lock is released (storage/file_report.h).
+  std::vector<DialogRequest> HeldReports;
+  // What the command that raised them did not finish, by the locks held then.
+  std::vector<std::string> HeldReportLocks;
+  // File failures reported since the process started, and a lock file this
+  // workstation could not remove: the command line turns both into its exit.
+  int FailuresReported = 0;
+  bool ReleaseFailed = false;
 };
 
 }  // namespace egresso

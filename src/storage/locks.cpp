@@ -19,6 +19,7 @@
 #include "core/waiting.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
+#include "storage/file_report.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
 
@@ -255,32 +256,6 @@ bool failedTake(Workstation& ws, std::string_view tag, int code) {
   return false;
 }
 
-int errorNotice(int code) {
-  switch (code) {
-    case 100: return 301;
-    case 101: return 302;
-    case 103:
-    case 104:
-    case 105: return 303;
-    case 150: return 304;
-    case 152: return 305;
-    case 154: return 306;
-    case 155: return 307;
-    case 156: return 308;
-    case 157: return 309;
-    case 158: return 310;
-    case 159: return 311;
-    case 160: return 312;
-    case 161: return 313;
-    case 162: return 314;
-    default: return 0;
-  }
-}
-
-void showError(Workstation& ws, const std::string& message) {
-  UltimateDialog(ws, message, 0, "", "", MessageText(ws, 29), 3);
-}
-
 }  // namespace
 
 std::string LockFilePath(const Workstation& ws, std::string_view lockName) {
@@ -484,9 +459,19 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     L.IoResult = result;
     if (++failures % kReleaseTraceEvery == 0) attemptLine(" CantErase ", result, failures);
   }
+  if (failures >= kReleaseAttempts) L.ReleaseFailed = true;
   L.HolderInitials.clear();
   L.HolderStation.clear();
   L.LockBusy = false;
+  ShowHeldReports(ws);
+}
+
+void ReleaseAllLocks(Workstation& ws) {
+  while (!ws.locks.Taken.empty()) {
+    const std::string name = ws.locks.Taken.begin()->first;
+    ws.locks.Taken.begin()->second = 1;
+    ReleaseLock(ws, name);
+  }
 }
 
 void BreakLock(Workstation& ws) {
@@ -512,31 +497,6 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   if (wanted != current && ::chmod(path.c_str(), wanted) != 0) result = io::fromErrno(errno);
   ws.locks.IoResult = result;
   return result;
-}
-
-void ReportIoError(Workstation& ws, int code, std::string_view tag) {
-  if (code == io::Ok) return;
-  const std::string where(tag.substr(0, 25));
-  int notice = errorNotice(code);
-  std::string text = notice ? MessageText(ws, notice) : std::string(1, '"') + std::to_string(code);
-  text.resize(std::min<std::size_t>(text.size(), 120));
-  showError(ws, text + " (" + where + ")\"" + "\r\r" + MessageText(ws, 315) + MessageText(ws, 316));
-
-  // File not open: tell whether the data folder itself can be reached.
-  if (code >= 103 && code <= 105 && ws.MultiUser && ws.paths.AltDataFolder.empty()) {
-    std::error_code ec;
-    bool reachable = std::filesystem::is_directory(ws.paths.DataFolder, ec) &&
-                     ::access(ws.paths.DataFolder.c_str(), X_OK) == 0;
-    if (!reachable)
-      showError(ws, MessageText(ws, 1653) + " " + ws.paths.DataFolder + MessageText(ws, 1654));
-    else
-      showError(ws, MessageText(ws, 1650) + MessageText(ws, 1651) + MessageText(ws, 1652));
-  }
-  if (code >= 100 && code <= 105) showError(ws, MessageText(ws, 1601) + MessageText(ws, 1602) + MessageText(ws, 1603));
-
-  traceLine(ws, "ERR[" + std::to_string(code) + "] LOC[" + where + "] TU[" + ws.ThisUser + "] DATE[" +
-                    FormatDay(ws, ws.Today) + "] TIME[" + traceTime(ws) + "]  LAST[" +
-                    FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)) + "]");
 }
 
 void TraceFile::close() {

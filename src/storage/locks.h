@@ -21,6 +21,9 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 // gave up or no lock file can be made in the data folder.
 bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view tag);
 void ReleaseLock(Workstation& ws, std::string_view lockName);
+// Releases every lock this workstation holds, however often taken: the way
+// out of a command that cannot finish (an exception, a signal).
+void ReleaseAllLocks(Workstation& ws);
 // Deletes the lock file last examined, whoever holds it, unless it is no
 // longer that file (another file number, or another line in it): another
 // workstation replaced it by a lock of its own meanwhile.
@@ -29,8 +32,12 @@ void BreakLock(Workstation& ws);
 // Makes a written file readable and writable for everybody the umask
 // allows (multi-user mode only); returns the I/O result.
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
-// Reports a non-zero I/O result to the user with the caller's tag and traces it.
-void ReportIoError(Workstation& ws, int code, std::string_view tag);
+// Reports a non-zero I/O result to the user with the caller's tag and traces
+// it (storage/file_report.h): the file (path; empty = the data folder), the
+// system's reason (err, the errno of the failed step; 0 = take it from errno
+// when that agrees with code, else from the folder) and what to do. Shown
+// only once no lock is held.
+void ReportIoError(Workstation& ws, int code, std::string_view tag, std::string_view path = {}, int err = 0);
 
 // The trace file "TEST" in ws.locks.TraceFolder, opened for adding lines
 // at its end (never with O_APPEND, which a share's client refuses).

@@ -9,6 +9,7 @@
 #include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
+#include "storage/file_report.h"
 #include "storage/locks.h"
 #include "storage/text.h"
 
@@ -23,8 +24,6 @@ constexpr int kNoticeCannotOpen1 = 1720;
 constexpr int kNoticeCannotOpen2 = 1721;
 constexpr int kNoticeNoDataFolder1 = 1795;
 constexpr int kNoticeNoDataFolder2 = 1796;
-constexpr int kNoticeFileFailure1 = 1901;
-constexpr int kNoticeFileFailure2 = 1902;
 constexpr int kNoticeFileFailure3 = 1903;
 
 constexpr int kOpenRetries = 10;
@@ -72,7 +71,8 @@ void report(Workstation& ws, int rc, const std::string& tag) {
 }
 
 void showSingleButton(Workstation& ws, const std::string& message) {
-  UltimateDialog(ws, message, -1, "", "", MessageText(ws, kNoticeOk), 3);
+  DialogRequest r = MakeDialogRequest(message, -1, "", "", MessageText(ws, kNoticeOk), 3);
+  ShowReport(ws, std::move(r));
 }
 
 // Reading does not need write access: a file the workstation may only read
@@ -94,10 +94,13 @@ int readWhole(RecordFile& f, std::int64_t n, std::span<std::uint8_t> buf) {
   return rc;
 }
 
-void fileFailureDialog(Workstation& ws, const std::string& path) {
+void fileFailureDialog(Workstation& ws, const std::string& path, int rc) {
   ws.platform.dialogs->beep();
-  showSingleButton(ws, MessageText(ws, kNoticeFileFailure1) + "\"" + path + MessageText(ws, kNoticeFileFailure2) +
-                           MessageText(ws, kNoticeFileFailure3));
+  // The program ends after this report: it names the reason first.
+  DialogRequest report = FileFailureReport(ws, rc, "OPEN", path, 0);
+  report.message += "\r\r" + MessageText(ws, kNoticeFileFailure3);
+  ++ws.locks.FailuresReported;
+  ShowReport(ws, std::move(report));
   ws.QuitRequested = true;
 }
 
@@ -120,7 +123,7 @@ OpenOutcome openForWriting(Workstation& ws, RecordFile& f, const std::string& pa
     rc = f.open(path, size, RecordFile::Mode::ReadWrite, *ws.files);
     if (rc == io::Ok) return OpenOutcome::Opened;
   }
-  fileFailureDialog(ws, path);
+  fileFailureDialog(ws, path, rc);
   return OpenOutcome::GaveUp;
 }
 
