@@ -455,6 +455,20 @@ TEST(TimersDuringAWait, ARecordWriteRetryingTheOpenWritesItsOwnRecord) {
   w.expectWorkLeftToTheNextTick();
 }
 
+// Every tick takes one look at this user's notification file: letters
+// waiting are taken at the tick that finds them, not at the minute's look.
+TEST(BoardTick, LettersWaitingAreTakenAtTheTickThatFindsThem) {
+  BoardWorld w;
+  int looks = 0;
+  w.ws.host.LookAtLetters = [&] { ++looks; };
+  Timer1Timer(w.ws);
+  EXPECT_EQ(looks, 0);
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'M'), io::Ok);
+  Timer1Timer(w.ws);
+  EXPECT_EQ(looks, 1);
+  EXPECT_TRUE(w.ws.host.NotifyLookDue) << "left to the host's next tick when nobody took them";
+}
+
 // ------------------------------------------------------------- the window
 
 TEST(BoardShow, MessageModeRemovesTheNotificationFile) {

@@ -228,7 +228,7 @@ void SixteenWorkstations(const std::string& base, int seconds) {
     // (the lines of a sign-out's text are indented below its own).
     int journalLines = 0;
     std::istringstream journal(test::readFile(w.dir / ("INOUT" + who + ".DAF")));
-    for (std::string line; std::getline(journal, line);) journalLines += !line.empty() && line[0] != ' ';
+    for (std::string line; std::getline(journal, line);) journalLines += !line.empty() && !line.starts_with("    ");
     EXPECT_EQ(journalLines, logs[who].ops["OUT ok"] + logs[who].ops["IN ok"]) << who << "'s journal";
   }
 
