@@ -65,21 +65,26 @@ MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::st
   const int answer =
       UltimateDialog(ws, MessageText(ws, 1914), 3, MessageText(ws, 407), MessageText(ws, 408), "", 1);
   MemoSave result = MemoSave::Discarded;
+  bool ok = true;
   if (answer == 1) {
     result = MemoSave::Saved;
-    bool ok = WriteAnnouncementFile(ws.paths.AnnouncementFile, text);
+    ok = WriteAnnouncementFile(ws.paths.AnnouncementFile, text);
     NormalizeFileAttr(ws, ws.paths.AnnouncementFile);
-    for (int slot = 1; slot <= mcfg::Employees; ++slot) {
-      if (slot == ws.UserSlot) continue;
-      const std::string initials = ws.mcfg.empInitials(slot);
-      if (!initials.empty() && PostNotification(ws, initials, 'B') != io::Ok) ok = false;
-    }
-    if (!ok) ReportException(ws, "EInOutError", ws.paths.AnnouncementFile, "\"BBMMO2\"");
   } else {
     const std::string fresh = LoadAnnouncement(ws, "\"BBMMO3\"");
     if (reloaded) *reloaded = fresh;
   }
   lock.release();
+  // The letters go out once the announcement is written and its lock is
+  // free: each takes its reader's own lock.
+  if (result == MemoSave::Saved && ok) {
+    for (int slot = 1; slot <= mcfg::Employees; ++slot) {
+      if (slot == ws.UserSlot) continue;
+      const std::string initials = ws.mcfg.empInitials(slot);
+      if (!initials.empty() && PostNotification(ws, initials, 'B') != io::Ok) ok = false;
+    }
+  }
+  if (!ok) ReportException(ws, "EInOutError", ws.paths.AnnouncementFile, "\"BBMMO2\"");
   ws.board.MemoEnlarged = false;
   return result;
 }

@@ -714,7 +714,6 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
     line->showsReturnTime = false;
   }
   if (!messages) {
-    WriteJournal(ws, 'I');
     rec.setClosed(1);
     rec.setReturnDay(0);
     BoardTrace(ws, "Omit2 Write: ");
@@ -722,6 +721,9 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
     b.OutButtonHint = MessageText(ws, 1395);
   }
   ReleaseLock(ws, lockName);
+  // The journal line follows the record under its own lock: the others
+  // waiting for the board need not wait for it too.
+  if (!messages) WriteJournal(ws, 'I');
   return CloseResult::Closed;
 }
 

@@ -115,13 +115,8 @@ void FormShow(Workstation& ws) {
   if (ws.ListMode == 0) {
     // The new messages are on screen now; an announcement change that came
     // with them in the same file is still to be shown.
-    const std::string notify = NotifyFileOf(ws, ws.ThisUser);
-    for (const auto& text : TakeNotifyTexts(notify, *ws.files))
+    for (const auto& text : TakeOwnNotifyTexts(ws, true))
       if (text.find('B') != std::string::npos) ws.AnnouncementChanged = true;
-    // A file too short to hold a record holds no letter anybody could lose.
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(notify, ec);
-    if (!ec && size < kNotifyRecordSize) deleteFile(notify);
   }
   ws.BoardOpen = true;
   ws.HostReady = true;
@@ -181,6 +176,12 @@ Timer1Result Timer1Timer(Workstation& ws) {
     r.listRebuilt = true;
   }
 
+  // One look at this user's notification file every tick: a new message
+  // shows at the next tick, not at the next minute's look.
+  if (ws.MultiUser && ws.options.Notifications && OwnNotifyFileWaiting(ws)) {
+    ws.host.NotifyLookDue = true;
+    if (ws.host.LookAtLetters) ws.host.LookAtLetters();
+  }
   if (ws.host.OpenedByNotification) b.NotificationSeenMs = ws.platform.clock->monotonicMs();
   r.reloadAnnouncement = ws.AnnouncementChanged;
 

@@ -380,10 +380,14 @@ void EgressoForm::Save() {
         ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
       saved_ = rc == io::Ok;
     }
+    if (written && !loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
+    // The journal and the letters follow the record under locks of their
+    // own: the others waiting for the board lock need not wait for them
+    // too, and a letter never announces a record not yet written.
+    held.release();
     if (written) {
       if (loc) WriteJournalLines();
       Notify();
-      if (!loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
       if (!loc && isNew_) MarkAnsweredRead();
     }
   }

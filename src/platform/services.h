@@ -119,6 +119,12 @@ class Tray {
   virtual bool add(std::string_view iconPath, std::string_view tip) = 0;
   virtual bool modify(std::string_view iconPath, std::string_view tip) = 0;
   virtual void remove() = 0;
+  // A passing note from the icon through the desktop's notification
+  // service; nothing where the desktop has none.
+  virtual void showMessage(std::string_view title, std::string_view text) {
+    (void)title;
+    (void)text;
+  }
 };
 
 class SerialPorts {

@@ -53,6 +53,11 @@ bool QtTray::modify(std::string_view iconPath, std::string_view tip) {
 
 void QtTray::remove() { icon_.reset(); }
 
+void QtTray::showMessage(std::string_view title, std::string_view text) {
+  if (!icon_ || !QSystemTrayIcon::supportsMessages()) return;
+  icon_->showMessage(fromRecordText(title), fromRecordText(text), QSystemTrayIcon::Information, 10000);
+}
+
 void QtTray::setMenu(QMenu* menu) {
   menu_ = menu;
   if (icon_) icon_->setContextMenu(menu);

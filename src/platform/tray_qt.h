@@ -20,6 +20,7 @@ class QtTray : public QObject, public Tray {
   bool add(std::string_view iconPath, std::string_view tip) override;
   bool modify(std::string_view iconPath, std::string_view tip) override;
   void remove() override;
+  void showMessage(std::string_view title, std::string_view text) override;
 
   // The menu shown on a right click; owned by the caller.
   void setMenu(QMenu* menu);

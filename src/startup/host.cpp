@@ -74,14 +74,18 @@ void actOnNewMessage(Workstation& ws, HostWindow& window) {
   if (tray) {
     loadHostIcon(ws, window, normalIcon(ws), "\"MSGICO\"");
     updateTrayIcon(ws);
+    // Through the desktop's notification service: seen even when the
+    // board is behind other windows or on another desktop.
+    ws.platform.tray->showMessage(ws.paths.ProductTitle, NewMessageNote(ws));
   }
 }
 
 // The letters are taken out of the file before they are acted on: showing
 // the board lets this timer tick again, and a letter must not be acted on twice.
 void checkNotifyFile(Workstation& ws, HostWindow& window) {
+  ws.host.NotifyLookDue = false;
   std::string letters;
-  for (const auto& text : TakeNotifyTexts(NotifyFilePath(ws), *ws.files)) letters += text;
+  for (const auto& text : TakeOwnNotifyTexts(ws)) letters += text;
   if (letters.find('M') != std::string::npos) actOnNewMessage(ws, window);
   if (letters.find('B') != std::string::npos) ws.AnnouncementChanged = true;
 }
@@ -113,6 +117,16 @@ bool DailyTriggerDue(int now, int offset, int slot) {
 }
 
 std::string NotifyFilePath(const Workstation& ws) { return NotifyFileOf(ws, ws.ThisUser); }
+
+std::string NewMessageNote(const Workstation& ws) { return "New message for " + ws.ThisUser; }
+
+bool NotificationsWatched(const Workstation& ws) {
+  return ws.MultiUser && ws.options.Notifications && ws.HostReady;
+}
+
+void LookAtLetters(Workstation& ws, HostWindow& window) {
+  if (!CommandInProgress(ws) && NotificationsWatched(ws)) checkNotifyFile(ws, window);
+}
 
 void HostFormCreate(Workstation& ws, HostWindow& window, const std::string& programFolder,
                     const std::vector<std::string>& args) {
@@ -206,8 +220,11 @@ void Timer1Timer(Workstation& ws, HostWindow& window) {
     }
   }
 
-  if (!waiting && ws.MultiUser && ws.options.Notifications && now != ws.host.LastNotifyMinute && ws.HostReady) {
-    ws.host.LastNotifyMinute = static_cast<std::int16_t>(now);
+  // Once a minute as every workstation does, and at once when a board
+  // tick found letters waiting that nobody took yet.
+  const bool minute = now != ws.host.LastNotifyMinute;
+  if (!waiting && NotificationsWatched(ws) && (minute || ws.host.NotifyLookDue)) {
+    if (minute) ws.host.LastNotifyMinute = static_cast<std::int16_t>(now);
     checkNotifyFile(ws, window);
   }
 

@@ -61,6 +61,13 @@ void StartProg(Workstation& ws, HostWindow& window, const std::string& programFo
 void HostFormShow(Workstation& ws, HostWindow& window);
 void PaintMonth(Workstation& ws, HostWindow& window);
 void Timer1Timer(Workstation& ws, HostWindow& window);
+// Takes this user's letters and acts on them now (a board tick found them
+// waiting); nothing while a command is in progress or letters are not watched.
+void LookAtLetters(Workstation& ws, HostWindow& window);
+// Whether this workstation watches its notification file now.
+bool NotificationsWatched(const Workstation& ws);
+// The text of the desktop notification of a new message.
+std::string NewMessageNote(const Workstation& ws);
 void RestoreFromTray(Workstation& ws, HostWindow& window);
 // Ends the flashing of the tray icon (a key or a click on the board) and
 // puts the normal image back, so that the icon never stays on the flash image.

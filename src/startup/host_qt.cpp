@@ -54,12 +54,14 @@ TMonthScreen::TMonthScreen(Workstation& ws, QtTray& tray, TBulBrd& board, const 
   tray_.setMenu(&menu_);
   connect(&tray_, &QtTray::doubleClicked, this, [this] { RestoreFromTray(ws_, *this); });
   connect(&timer_, &QTimer::timeout, this, [this] { Timer1Timer(ws_, *this); });
+  ws_.host.LookAtLetters = [this] { LookAtLetters(ws_, *this); };
 
   HostFormCreate(ws_, *this, programFolder, args);
 }
 
 TMonthScreen::~TMonthScreen() {
   timer_.stop();
+  ws_.host.LookAtLetters = nullptr;
   tray_.setMenu(nullptr);
   if (alert_ && ws_.platform.lockAlert == alert_.get()) ws_.platform.lockAlert = nullptr;
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "storage/lock_state.h"
+
 namespace egresso {
 
 struct Workstation;
@@ -30,6 +32,15 @@ struct HostState {
   std::string AppTitle;                 // the application title (tray tip)
   int TimerPeriodMs = 1000;
   bool OpenedByNotification = false;    // the board was shown by a new-message notification
+  // A board tick found letters waiting; the host takes them at its next
+  // tick when nobody took them at once (LookAtLetters).
+  bool NotifyLookDue = false;
+  // Takes and acts on this user's letters at once; set by the host window.
+  std::function<void()> LookAtLetters;
+  // The notification lock as last found busy, and since when it has been
+  // that very file: one that stays is broken (see TakeOwnNotifyTexts).
+  LockFileIdentity NotifyLockSeen;
+  std::int64_t NotifyLockSeenMs = 0;
   // Reference rectangle for default window placement (left, top, width, height).
   int RefLeft = 0, RefTop = 0, RefWidth = 0, RefHeight = 0;
   // The area dialogs are centred on: the board's width - 8 and height - 4

@@ -112,8 +112,13 @@ struct LockState {
   std::string UnreadablePath;
   std::int64_t UnreadableSinceMs = 0;
   int DeadLockGraceMs = 2000;
-  // Pause between two looks at a busy lock.
+  // Pause between two looks at a busy lock: the first, and the most it
+  // grows to while the lock stays busy.
   int WaitRoundMs = 25;
+  int MaxWaitRoundMs = 250;
+  // State of the draw that spreads the pauses of workstations waiting for
+  // one lock (0 = not yet seeded).
+  std::uint32_t WaitJitter = 0;
 
   // Folder of the trace file "TEST"; empty = the process's current folder.
   std::string TraceFolder;

@@ -256,6 +256,28 @@ bool failedTake(Workstation& ws, std::string_view tag, int code) {
   return false;
 }
 
+// The pause before the next look at a busy lock. It grows by half at each
+// busy round from WaitRoundMs to MaxWaitRoundMs: a lock held for long is
+// not read forty times a second by every waiting workstation, which on a
+// file server slows down the holder itself. Each pause is drawn between
+// three quarters and the whole of its step, so that workstations that met
+// at one lock do not keep looking at it in step.
+int waitPauseMs(Workstation& ws, int round) {
+  LockState& L = ws.locks;
+  const std::int64_t ceiling = std::max({1, L.WaitRoundMs, L.MaxWaitRoundMs});
+  std::int64_t step = std::max(1, L.WaitRoundMs);
+  for (int i = 0; i < round && step < ceiling; ++i) step = step * 3 / 2 + 1;
+  step = std::min(step, ceiling);
+  if (L.WaitJitter == 0)
+    L.WaitJitter = ((static_cast<std::uint32_t>(::getpid()) * 2654435761u) ^
+                    static_cast<std::uint32_t>(ws.platform.clock->monotonicMs())) | 1u;
+  // xorshift32: cheap, and good enough to spread a few workstations.
+  L.WaitJitter ^= L.WaitJitter << 13;
+  L.WaitJitter ^= L.WaitJitter >> 17;
+  L.WaitJitter ^= L.WaitJitter << 5;
+  return static_cast<int>(step - static_cast<std::int64_t>(L.WaitJitter % static_cast<std::uint32_t>(step / 4 + 1)));
+}
+
 }  // namespace
 
 std::string LockFilePath(const Workstation& ws, std::string_view lockName) {
@@ -367,6 +389,7 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     std::string prevStation = "---";
     std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
     bool restart = false;
+    int busyRounds = 0;
     while (!restart) {
       TryLock(ws, lockName, tag);
       // No lock file can be made here: reported, and waiting would not help.
@@ -406,7 +429,7 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
       if (key == kKeyEsc) return false;
       // The application is closing: give up rather than keep it waiting.
       if (!quitOnEntry && ws.QuitRequested) return false;
-      PauseMs(ws, L.WaitRoundMs);
+      PauseMs(ws, waitPauseMs(ws, busyRounds++));
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <sstream>
 #include <sys/wait.h>
@@ -238,6 +239,65 @@ void ProcessSendsToAGroupAndWaitsForALockHeldHere(const std::filesystem::path& b
   EXPECT_EQ(r.code, 0) << r.err;
   for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
     EXPECT_NE(e.path().extension(), ".LOK") << e.path();
+}
+
+// An office's script on the share: ten rounds of four employees signing out
+// and back in and one message, each a process of its own, the journal on.
+// Every command goes through, every sign-out and sign-in has its journal
+// line, no lock is left, the folder never goes away, and a sign-out carries
+// the time it was made.
+void TenRoundsOfScriptedCommands(const std::filesystem::path& base) {
+  CliWorld w(base);
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.saveConfig();
+  const std::string md = "/MD=" + w.dir.str();
+  const std::vector<std::string> staff = {"ANN", "BOB", "CLA", "DAN"};
+  auto clock = [] {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return local.tm_hour * 60 + local.tm_min;
+  };
+  test::MountWatch watch(w.dir.str());
+  for (int round = 0; round < 10; ++round) {
+    for (const auto& who : staff) {
+      const int before = clock();
+      Result r = RunProcess({"out", "--to", "Bank", "--back", "11:59P", md, "/TU=" + who});
+      EXPECT_EQ(r.code, 0) << who << " out, round " << round << ": " << r.err;
+      const int after = clock();
+      const int made = w.read(1, w.ws.mcfg.slotOf(who)).madeTime();
+      const int madeMinutes = made / 100 * 60 + made % 100;
+      EXPECT_TRUE(madeMinutes >= before && madeMinutes <= after) << who << " signed out at " << made;
+    }
+    Result r = RunProcess({"send", "--to", "BOB", "--subject", "Round " + std::to_string(round), "--text", "Call back",
+                           md, "/TU=ANN"});
+    EXPECT_EQ(r.code, 0) << "message, round " << round << ": " << r.err;
+    for (const auto& who : staff) {
+      r = RunProcess({"in", md, "/TU=" + who});
+      EXPECT_EQ(r.code, 0) << who << " in, round " << round << ": " << r.err;
+    }
+  }
+  watch.stop();
+  EXPECT_EQ(watch.lost(), "");
+  int entries = 0;
+  for (const auto& who : staff) {
+    std::istringstream journal(test::readFile(w.dir / ("INOUT" + who + ".DAF")));
+    // A sign-out's own text follows its line, indented.
+    for (std::string line; std::getline(journal, line);) entries += !line.empty() && !line.starts_with("    ");
+  }
+  std::string files;
+  for (const auto& e : std::filesystem::directory_iterator(w.dir.path())) files += e.path().filename().string() + " ";
+  EXPECT_EQ(entries, 80) << files;
+  for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
+    EXPECT_NE(e.path().extension(), ".LOK") << e.path();
+}
+
+TEST(CommandLineProcess, TenRoundsOfScriptedCommandsAllGoThrough) { TenRoundsOfScriptedCommands({}); }
+
+TEST(CommandLineProcess, TenRoundsOfScriptedCommandsAllGoThroughOnASambaShare) {
+  if (test::ShareFolder().empty()) GTEST_SKIP() << test::kNoShare;
+  TenRoundsOfScriptedCommands(test::ShareFolder());
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << test::ShareVerdict();
 }
 
 TEST(CommandLineProcess, SendsToAGroupAndWaitsForALockHeldElsewhere) { ProcessSendsToAGroupAndWaitsForALockHeldHere({}); }

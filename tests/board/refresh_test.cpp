@@ -403,21 +403,24 @@ struct TimerWorkPending : BoardWorld {
 };
 
 // Bob comes back in on Ann's board while another workstation holds the
-// journal lock: CloseEntry holds "LOCATELK" and waits for "EGLOG". It keeps
-// its lock through the ticks and writes Bob's record and Bob's journal line.
+// journal lock: CloseEntry writes Bob's record, gives "LOCATELK" back and
+// then waits for "EGLOG", so that the others need not wait for the journal
+// too. Through the ticks of that wait the record stays written, and Bob's
+// journal line follows.
 TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) {
   TimerWorkPending w;
   w.ws.mcfg.setU8(mcfg::InOutLog, 1);
   w.putLocation(2, "Dentist", w.ws.Today, 1500);
   writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
-  bool outerLockKept = true;
+  bool boardFreeWithRecordWritten = true;
   w.pump.afterTick = [&](int tick) {
-    outerLockKept = outerLockKept && std::filesystem::exists(w.path("LOCATELK.LOK"));
+    boardFreeWithRecordWritten = boardFreeWithRecordWritten && !std::filesystem::exists(w.path("LOCATELK.LOK")) &&
+                                 w.record("LOCATE.DAF", 2).closed() == 1;
     if (tick == 4) std::filesystem::remove(w.path("EGLOG.LOK"));
   };
   EXPECT_EQ(CloseEntry(w.ws, 2, BoardSource::List), CloseResult::Closed);
   EXPECT_EQ(w.pump.ticks, 4);
-  EXPECT_TRUE(outerLockKept);
+  EXPECT_TRUE(boardFreeWithRecordWritten);
   EXPECT_FALSE(std::filesystem::exists(w.path("LOCATELK.LOK")));
   EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
   EXPECT_EQ(w.record("LOCATE.DAF", 2).closed(), 1);
@@ -447,6 +450,20 @@ TEST(TimersDuringAWait, ARecordWriteRetryingTheOpenWritesItsOwnRecord) {
   EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BOB");
   EXPECT_EQ(w.record("LOCATE.DAF", 2).headline(), "Dentist");
   w.expectWorkLeftToTheNextTick();
+}
+
+// Every tick takes one look at this user's notification file: letters
+// waiting are taken at the tick that finds them, not at the minute's look.
+TEST(BoardTick, LettersWaitingAreTakenAtTheTickThatFindsThem) {
+  BoardWorld w;
+  int looks = 0;
+  w.ws.host.LookAtLetters = [&] { ++looks; };
+  Timer1Timer(w.ws);
+  EXPECT_EQ(looks, 0);
+  ASSERT_EQ(AppendNotifyLetter(w.ws, "ANN", 'M'), io::Ok);
+  Timer1Timer(w.ws);
+  EXPECT_EQ(looks, 1);
+  EXPECT_TRUE(w.ws.host.NotifyLookDue) << "left to the host's next tick when nobody took them";
 }
 
 // ------------------------------------------------------------- the window

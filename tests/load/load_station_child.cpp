@@ -132,7 +132,7 @@ class Station {
   // The host timer's look at the notification file.
   void Take() {
     std::string letters;
-    for (const auto& t : TakeNotifyTexts(NotifyFileOf(ws_, ws_.ThisUser))) letters += t;
+    for (const auto& t : TakeOwnNotifyTexts(ws_)) letters += t;
     if (!letters.empty()) Log("TAKE %lld %s\n", NowMs(), letters.c_str());
   }
 

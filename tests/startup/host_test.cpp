@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <set>
@@ -220,6 +221,33 @@ TEST_F(HostFixture, NotificationFileIsLookedAtOncePerMinute) {
   EXPECT_FALSE(notifyFileExists());
   EXPECT_TRUE(ws.AnnouncementChanged);
   EXPECT_EQ(window.count("restore"), 0);
+}
+
+// Letters a board tick found are acted on at once, whatever the minute;
+// a new message also comes up as a note from the tray, where there is one.
+TEST_F(HostFixture, LettersFoundByABoardTickAreActedOnAtOnceWithADesktopNote) {
+  struct Case {
+    const char* letters;
+    bool tray;
+    int switches;
+    int notes;
+    bool announcement;
+  };
+  for (const Case& c : {Case{"M", true, 1, 1, false}, Case{"B", true, 0, 0, true}, Case{"M", false, 1, 0, false}}) {
+    ws.options.TrayIcon = c.tray;
+    AddTrayIcon(ws);
+    fp.tray.calls.clear();
+    window.calls.clear();
+    ws.AnnouncementChanged = false;
+    ws.ListMode = 1;
+    notify(c.letters);
+    LookAtLetters(ws, window);
+    EXPECT_FALSE(notifyFileExists()) << c.letters;
+    EXPECT_EQ(window.count("switch"), c.switches) << c.letters;
+    EXPECT_EQ(std::count(fp.tray.calls.begin(), fp.tray.calls.end(), "message:Egresso:" + NewMessageNote(ws)), c.notes)
+        << c.letters << " tray " << c.tray;
+    EXPECT_EQ(ws.AnnouncementChanged, c.announcement) << c.letters;
+  }
 }
 
 TEST_F(HostFixture, NotificationCheckNeedsMultiUserNotificationsAndReadyHost) {

@@ -131,7 +131,7 @@ std::vector<Operation> operations() {
        }},
       {"notification letter",
        {"TIMER.BOB"},
-       [](FormWorld& w) { AppendNotifyRecord(w.path("TIMER.BOB"), "12345B"); },
+       [](FormWorld& w) { PutNotifyText(w.path("TIMER.BOB"), "12345B"); },
        [](FormWorld& w) { return said(AppendNotifyLetter(w.ws, "BOB", 'M') == io::Ok); }},
       {"in/out journal line",
        {"INOUTBOB.DAF"},

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
       ws.mcfg.bytes = second ? test::KillConfig(configA) : configA;
       WriteMainConfig(ws, "KILL");
     } else if (kind == "notify") {
-      AppendNotifyRecord(NotifyFileOf(ws, "KIL"), test::KillLetter(second));
+      PutNotifyText(NotifyFileOf(ws, "KIL"), test::KillLetter(second));
       // Now and then the owner takes the letters out, as its host does.
       if (round % 16 == 15) TakeNotifyTexts(NotifyFileOf(ws, "KIL"));
     } else if (kind == "lock") {

@@ -86,8 +86,10 @@ TEST_F(LockTest, WaitingShowsTheHolderAndPausesBetweenRounds) {
   EXPECT_TRUE(ws.locks.LockBusy);
   ASSERT_EQ(fake.lockAlert.texts.size(), 6u);
   EXPECT_EQ(fake.lockAlert.texts[0], "Held by XYZ\r\nEsc gives up");
-  // Every round but the last (given up) waits before looking again.
-  EXPECT_EQ(fake.events.slept, 5 * ws.locks.WaitRoundMs);
+  // Every round but the last (given up) waits before looking again, a
+  // little longer each time.
+  EXPECT_GE(fake.events.slept, 5 * ws.locks.WaitRoundMs);
+  EXPECT_LE(fake.events.slept, 5 * ws.locks.MaxWaitRoundMs);
   EXPECT_GE(ws.locks.WaitRoundMs, 10);
   EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
 }
@@ -128,7 +130,7 @@ TEST_F(LockTest, StaleTimeoutBreaksAnOrdinaryLockAfterItsSeconds) {
   heldBy(kOtherBBSL1);
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_GE(fake.events.slept, 10000);
-  EXPECT_LE(fake.events.slept, 10000 + 2 * ws.locks.WaitRoundMs);
+  EXPECT_LE(fake.events.slept, 10000 + 2 * ws.locks.MaxWaitRoundMs);
   EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
 }
 
@@ -138,7 +140,7 @@ TEST_F(LockTest, StaleTimeoutOfAMinuteOrMoreStillBreaks) {
   heldBy(kOtherBBSL1);
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_GE(fake.events.slept, 90000);
-  EXPECT_LE(fake.events.slept, 90000 + 2 * ws.locks.WaitRoundMs);
+  EXPECT_LE(fake.events.slept, 90000 + 2 * ws.locks.MaxWaitRoundMs);
 }
 
 TEST_F(LockTest, StaleTimeoutNeverBreaksAMaintenanceLock) {
@@ -158,17 +160,22 @@ TEST_F(LockTest, StaleTimeoutStartsAgainWhenTheHolderChanges) {
    public:
     HandOver(test::FakePlatform& f, std::string file) : fake(f), file(std::move(file)) {}
     int processEvents() override {
-      if (fake.clock.mono == 8000) test::writeFile(file, "QRS BBSL2           3333\r\n");
+      if (fake.clock.mono >= 8000 && !handed) {
+        test::writeFile(file, "QRS BBSL2           3333\r\n");
+        handed = fake.clock.mono;
+      }
       return 0;
     }
     void sleepMs(int ms) override { fake.events.sleepMs(ms); }
     test::FakePlatform& fake;
     std::string file;
+    std::int64_t handed = 0;
   } pump(fake, lockFile());
   ws.platform.events = &pump;
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_GE(fake.clock.mono, 18000);
-  EXPECT_LE(fake.clock.mono, 18000 + 2 * ws.locks.WaitRoundMs);
+  EXPECT_GE(fake.clock.mono, pump.handed + 10000);
+  // Seen at the next look, broken at the first look after the timeout.
+  EXPECT_LE(fake.clock.mono, pump.handed + 10000 + 3 * ws.locks.MaxWaitRoundMs);
 }
 
 TEST_F(LockTest, AnEmptyLockFileIsTakenOnlyAfterTheGracePeriod) {
@@ -197,7 +204,18 @@ TEST_F(LockTest, WaitingOnAnEmptyLockFileEndsAfterTheGracePeriod) {
   writeFile(lockFile(), "");
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_GE(fake.events.slept, ws.locks.DeadLockGraceMs);
-  EXPECT_LE(fake.events.slept, ws.locks.DeadLockGraceMs + ws.locks.WaitRoundMs);
+  EXPECT_LE(fake.events.slept, ws.locks.DeadLockGraceMs + ws.locks.MaxWaitRoundMs);
+}
+
+// A lock that stays busy is looked at less and less often, up to the
+// ceiling: forty waiting workstations do not read it a thousand times a
+// second. Pauses stay within three quarters and the whole of their step.
+TEST_F(LockTest, AWaitBacksOffToItsCeiling) {
+  heldBy(kOtherBBSL1);
+  typeAfterRounds(101, 27);
+  EXPECT_FALSE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  EXPECT_GT(fake.events.slept, 100 * ws.locks.MaxWaitRoundMs * 3 / 4 - 10 * ws.locks.MaxWaitRoundMs);
+  EXPECT_LE(fake.events.slept, 100 * ws.locks.MaxWaitRoundMs);
 }
 
 TEST_F(LockTest, ALockFileOfRandomBytesCountsAsDamaged) {

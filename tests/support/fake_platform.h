@@ -107,11 +107,14 @@ class FakeTray : public Tray {
  public:
   bool present = true;
   bool iconsLoad = true;
-  std::vector<std::string> calls;  // "add:<icon>", "modify:<icon>", "remove"
+  std::vector<std::string> calls;  // "add:<icon>", "modify:<icon>", "remove", "message:<title>:<text>"
   bool available() override { return present; }
   bool add(std::string_view icon, std::string_view) override { calls.push_back("add:" + std::string(icon)); return iconsLoad; }
   bool modify(std::string_view icon, std::string_view) override { calls.push_back("modify:" + std::string(icon)); return iconsLoad; }
   void remove() override { calls.push_back("remove"); }
+  void showMessage(std::string_view title, std::string_view text) override {
+    calls.push_back("message:" + std::string(title) + ":" + std::string(text));
+  }
 };
 
 class FakeSerial : public SerialPorts {
