@@ -132,9 +132,9 @@ void EgressoForm::FormShow() {
     recordNumber_ = n;
     // The line the form was opened from may be older than the files: its
     // record number may name another entry by now, or none.
+    entryGone_ = !SameEntry(ws_, n, in.OpenEntry);
     openedEntry_ = CurrentEntry(ws_, n);
     openedNumber_ = n;
-    entryGone_ = in.OpenEntry.known && !(openedEntry_ == in.OpenEntry);
     if (!loc) f.showReply = !entryGone_;
     ClearRecord(ws_);
     if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
