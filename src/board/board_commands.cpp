@@ -68,18 +68,27 @@ void Rebuild(Workstation& ws, std::string_view trace) {
 
 // Hands the form its request and shows it; true when it asks to be
 // opened again for a reply or a forward.
-bool ShowForm(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot) {
+bool ShowForm(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot,
+              const EntryIdentity& expected = {}) {
   ws.form.FormCommand = letter;
+  ws.form.OpenEntry = expected;
   ws.form.OpenRecordNumber = record;
   ws.form.PreselectedSlot = preselectedSlot;
   return hooks.openForm && hooks.openForm(letter, record);
 }
 
 // The form, then a new message for every reply or forward it asks for.
-void ShowWithFollowUps(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot) {
-  bool again = ShowForm(ws, hooks, letter, record, preselectedSlot);
+void ShowWithFollowUps(Workstation& ws, const BoardHooks& hooks, char letter, int record, int preselectedSlot,
+                       const EntryIdentity& expected = {}) {
+  bool again = ShowForm(ws, hooks, letter, record, preselectedSlot, expected);
   for (int guard = 0; again && guard < 100; ++guard) again = ShowForm(ws, hooks, NewEntryLetter(ws), 0, 0);
   ws.form.ReplyPending = ws.form.ForwardPending = false;
+}
+
+// Signs in the stale entry of a line before the form opens on it; the form
+// then expects the entry as signed in.
+void SignInBeforeOpening(Workstation& ws, int r, EntryIdentity& expected) {
+  if (MorningSignIn(ws, r, expected) && expected.known) expected = CurrentEntry(ws, r);
 }
 
 int LineOfRecord(const std::vector<BoardLine>& list, int r) {
@@ -106,18 +115,20 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
     Rebuild(ws, "OutBtnClick: ");
     return CommandResult::Done;
   }
+  // An entry chosen on a line is the one the line showed.
+  const EntryIdentity expected = r >= 1 ? ListedEntry(ws, r) : EntryIdentity{};
   if (r < 1) r = ws.UserSlot;
   if (r < 1 || r > brd::Slots) return CommandResult::NotRun;
   const BoardIndexEntry e = IndexOf(ws, r);
   if (!ConfirmOtherEntry(ws, r, e, e.stale())) return CommandResult::Cancelled;
   CommandResult result = CommandResult::Done;
   if (e.stale()) {
-    MorningSignIn(ws, r);
+    if (!MorningSignIn(ws, r, expected)) result = CommandResult::Busy;
   } else if (e.closed()) {
     if (!letter) letter = r == ws.UserSlot ? NewEntryLetter(ws) : ExistingEntryLetter(ws);
-    ShowForm(ws, hooks, letter, r, r);
+    ShowForm(ws, hooks, letter, r, r, expected);
     UpdateOutHint(ws, r);
-  } else if (CloseEntry(ws, r, BoardSource::OutButton) != CloseResult::Closed) {
+  } else if (CloseEntry(ws, r, BoardSource::OutButton, expected) != CloseResult::Closed) {
     result = CommandResult::Busy;
   }
   Rebuild(ws, "OutBtnClick: ");
@@ -125,11 +136,12 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
 }
 
 CommandResult OpenEntry(Workstation& ws, int r, bool stale, bool oldList, bool deleteKey, const BoardHooks& hooks,
-                        int* nextLine) {
+                        int* nextLine, const EntryIdentity& taken) {
   if (nextLine) *nextLine = -1;
   if (r < 0 || !CommandMayStart(ws)) return CommandResult::NotRun;
   const bool board = ws.ListMode == 1;
   const BoardIndexEntry e = IndexOf(ws, r);
+  EntryIdentity expected = taken.known ? taken : ListedEntry(ws, r);
   stale = board && (stale || e.stale());
   if (board && !oldList && !ConfirmOtherEntry(ws, r, e, stale)) return CommandResult::Cancelled;
 
@@ -137,9 +149,8 @@ CommandResult OpenEntry(Workstation& ws, int r, bool stale, bool oldList, bool d
     const auto& list = oldList ? ws.board.BBSoldList : ws.board.BBSlist;
     const int at = LineOfRecord(list, r);
     CommandResult result = CommandResult::Done;
-    if (stale)
-      MorningSignIn(ws, r);
-    else if (CloseEntry(ws, r, oldList ? BoardSource::OldList : BoardSource::List) != CloseResult::Closed)
+    if (stale ? !MorningSignIn(ws, r, expected)
+              : CloseEntry(ws, r, oldList ? BoardSource::OldList : BoardSource::List, expected) != CloseResult::Closed)
       result = CommandResult::Busy;
     Rebuild(ws, "NewListDblClick1: ");
     if (nextLine) {
@@ -155,8 +166,8 @@ CommandResult OpenEntry(Workstation& ws, int r, bool stale, bool oldList, bool d
     return result;
   }
 
-  if (stale) MorningSignIn(ws, r);
-  ShowWithFollowUps(ws, hooks, ExistingEntryLetter(ws), r, board ? r : 0);
+  if (stale) SignInBeforeOpening(ws, r, expected);
+  ShowWithFollowUps(ws, hooks, ExistingEntryLetter(ws), r, board ? r : 0, expected);
   UpdateOutHint(ws, ws.UserSlot);
   Rebuild(ws, oldList ? "OldListDblClick: " : "NewListDblClick2: ");
   return CommandResult::Done;
@@ -169,27 +180,28 @@ CommandResult OutBtnDragDrop(Workstation& ws, int r, bool stale, const BoardHook
   } endDrag{ws};
   if (r < 0 || !CommandMayStart(ws)) return CommandResult::NotRun;
   const BoardIndexEntry e = IndexOf(ws, r);
+  const EntryIdentity expected = ListedEntry(ws, r);
   if (ws.ListMode == 1) {
     stale = stale || e.stale();
     if (!ConfirmOtherEntry(ws, r, e, stale)) return CommandResult::Cancelled;
     if (stale) {
-      MorningSignIn(ws, r);
+      const bool signedIn = MorningSignIn(ws, r, expected);
       Rebuild(ws, "OutBtnDragDrop1: ");
-      return CommandResult::Done;
+      return signedIn ? CommandResult::Done : CommandResult::Busy;
     }
     if (!e.closed()) {
-      const bool closed = CloseEntry(ws, r, BoardSource::OutButton) == CloseResult::Closed;
+      const bool closed = CloseEntry(ws, r, BoardSource::OutButton, expected) == CloseResult::Closed;
       BuildBoardList(ws);
       return closed ? CommandResult::Done : CommandResult::Busy;
     }
-    ShowForm(ws, hooks, ExistingEntryLetter(ws), r, r);
+    ShowForm(ws, hooks, ExistingEntryLetter(ws), r, r, expected);
     UpdateOutHint(ws, ws.UserSlot);
     Rebuild(ws, "OutBtnDragDrop2: ");
     return CommandResult::Done;
   }
   if (e.closed()) return OutCommand(ws, -1, NewEntryLetter(ws), hooks);
   BoardTrace(ws, "OutBtnDragDrop3: ");
-  const bool closed = CloseEntry(ws, r, BoardSource::OutButton) == CloseResult::Closed;
+  const bool closed = CloseEntry(ws, r, BoardSource::OutButton, expected) == CloseResult::Closed;
   BuildBoardList(ws);
   return closed ? CommandResult::Done : CommandResult::Busy;
 }
@@ -199,9 +211,8 @@ CommandResult DelBtnDragDrop(Workstation& ws, int r, BoardSource from) {
     ws.board.SelectedRecord = -1;
     return CommandResult::NotRun;
   }
-  const bool closed =
-      CloseEntry(ws, r, from == BoardSource::OldList ? BoardSource::OldList : BoardSource::DeleteButton) ==
-      CloseResult::Closed;
+  const bool closed = CloseEntry(ws, r, from == BoardSource::OldList ? BoardSource::OldList : BoardSource::DeleteButton,
+                                 ListedEntry(ws, r)) == CloseResult::Closed;
   Rebuild(ws, "DelBtnDragDrop: ");
   ws.board.SelectedRecord = -1;
   return closed ? CommandResult::Done : CommandResult::Busy;
@@ -210,10 +221,12 @@ CommandResult DelBtnDragDrop(Workstation& ws, int r, BoardSource from) {
 CommandResult ListDragDrop(Workstation& ws, int r, bool toOldList) {
   if (ws.ListMode != 0 || r < 0 || !CommandMayStart(ws)) return CommandResult::NotRun;
   const std::string lock = ws.board.BoardLockName;
+  const EntryIdentity expected = ListedEntry(ws, r);
   if (!AcquireLock(ws, lock, "BBDD")) return CommandResult::Busy;
   CommandResult result = CommandResult::Busy;
+  const bool same = SameEntry(ws, r, expected);
   // A line older than the file names no record to write.
-  if (RecordInFile(ws, r)) {
+  if (same && RecordInFile(ws, r)) {
     ClearRecord(ws);
     ReadBoardRecord(ws, r, "BBDD-1");
     BulBrdRcrd& rec = ws.board.RecordBuffer;
@@ -226,6 +239,7 @@ CommandResult ListDragDrop(Workstation& ws, int r, bool toOldList) {
     result = CommandResult::Done;
   }
   ReleaseLock(ws, lock);
+  if (!same) TellEntryChanged(ws);
   BuildBoardList(ws);
   return result;
 }

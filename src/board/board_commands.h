@@ -60,8 +60,10 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
 // carries the "X" marker. deleteKey: the Delete-key variant, which closes the
 // entry instead of opening it. nextLine receives the line to select after a
 // Delete-key close (-1 none).
+// taken: the entry as the caller found it, when it did not come from a line
+// of the lists (the command line reads it itself).
 CommandResult OpenEntry(Workstation& ws, int r, bool stale, bool oldList, bool deleteKey, const BoardHooks& hooks,
-                        int* nextLine = nullptr);
+                        int* nextLine = nullptr, const EntryIdentity& taken = {});
 
 // Dropping the line of record r on the Out or the Delete button.
 CommandResult OutBtnDragDrop(Workstation& ws, int r, bool stale, const BoardHooks& hooks);

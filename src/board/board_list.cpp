@@ -250,6 +250,7 @@ struct PendingLine {
   std::uint32_t colour;
   bool showsReturnTime = false;
   std::array<std::uint64_t, 3> key{};
+  EntryIdentity entry{};
 
   void setKey(std::string_view prefix) {
     static_assert(kSortPrefixWidth <= 24);
@@ -385,6 +386,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
 
       if (e.closed() && !b.ShowEveryEntry) continue;
       if (ws.options.OwnEntryOnly && rec.who() != ws.ThisUser) continue;
+      EntryIdentity entry = IdentityOf(rec.view(), e.Key, slotInitials);
       if (e.closed()) {
         rec.clearKeepingClock();
         rec.setWho(slotInitials);
@@ -430,6 +432,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       out.push_back({LocationText(line, layout, staleText), personColours ? PersonColour(ws, slot) : textColour,
                      LocationShowsReturnTime(line, layout, staleText)});
       out.back().setKey(BoardSortPrefix(name));
+      out.back().entry = std::move(entry);
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
     }
@@ -516,6 +519,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
       pending.text.reserve(88);
       AppendMessageLine(pending.text, line);
       pending.setKey(prefix);
+      pending.entry = IdentityOf(rec, e.Key);
       (unread ? upper : lower).push_back(std::move(pending));
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
@@ -543,7 +547,7 @@ void Finish(std::vector<PendingLine>& pending, std::vector<BoardLine>& list, boo
   list.reserve(pending.size());
   for (std::uint32_t i : order) {
     PendingLine& p = pending[i];
-    list.push_back({std::move(p.text), p.colour, p.showsReturnTime});
+    list.push_back({std::move(p.text), p.colour, p.showsReturnTime, std::move(p.entry)});
   }
 }
 
@@ -619,7 +623,7 @@ void BuildBoardList(Workstation& ws) {
   }
   Finish(upper, b.BBSlist, !boardMode || ws.options.SortedBoard);
   Finish(lower, b.BBSoldList, true);
-  if (boardMode) RememberBoardAges(ws);
+  RememberBoardAges(ws);
   b.ReadOnlyRefresh = false;
 }
 
@@ -662,12 +666,17 @@ void WriteJournal(Workstation& ws, char kind) {
   ReleaseLock(ws, "EGLOG");
 }
 
-CloseResult CloseEntry(Workstation& ws, int r, BoardSource source) {
+CloseResult CloseEntry(Workstation& ws, int r, BoardSource source, const EntryIdentity& expected) {
   BoardState& b = ws.board;
   if (b.ReadOnlyView) return CloseResult::Refused;
   const std::string lockName = b.BoardLockName;
   if (!AcquireLock(ws, lockName, "BBOT")) return CloseResult::LockBusy;
   CheckEmployeeTables(ws);
+  if (!SameEntry(ws, r, expected)) {
+    ReleaseLock(ws, lockName);
+    TellEntryChanged(ws);
+    return CloseResult::Changed;
+  }
   const bool messages = ws.ListMode == 0;
   // The line may be older than the file: a record it no longer holds is
   // never written from whatever the buffer held last. A message that is gone

@@ -27,9 +27,11 @@ HiddenButtons ButtonsHiddenInMode(const Workstation& ws);
 // Fills BBSlist (and in message mode BBSoldList) from the current files.
 void BuildBoardList(Workstation& ws);
 
-enum class CloseResult { Closed, LockBusy, Refused };
-// Closes entry r: an employee back in, or a message removed for this user.
-CloseResult CloseEntry(Workstation& ws, int r, BoardSource source);
+// Changed: the slot no longer holds the entry expected (the user was told).
+enum class CloseResult { Closed, LockBusy, Refused, Changed };
+// Closes entry r: an employee back in, or a message removed for this user;
+// taken from a line (expected known), only the entry the line showed.
+CloseResult CloseEntry(Workstation& ws, int r, BoardSource source, const EntryIdentity& expected = {});
 // Appends one in/out journal line for the employee of RecordBuffer:
 // kind 'I' came in, anything else went out.
 void WriteJournal(Workstation& ws, char kind);

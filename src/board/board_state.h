@@ -7,6 +7,7 @@
 
 #include "messages/board_record.h"
 #include "storage/file_report.h"
+#include "messages/entry_identity.h"
 
 namespace egresso {
 
@@ -18,6 +19,9 @@ struct BoardLine {
   // The line shows a return time (decided when it is made, from the record
   // and the layout; drawn in the "/OC=" colour).
   bool showsReturnTime = false;
+  // The entry the line was made from, for the commands to check that its
+  // record number still names it.
+  EntryIdentity entry{};
 };
 
 // Which control started a command that closes an entry.

@@ -460,6 +460,7 @@ class Command {
     if (int rc = Mode(0)) return rc;
     // Only a message of this user's lists, as the window offers them.
     bool listed = false;
+    EntryIdentity seen;
     {
       RecordFile file;
       if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
@@ -469,15 +470,22 @@ class Command {
         const BulBrdRcrd& rec = ws_.board.RecordBuffer;
         listed = !rec.who().empty() && rec.closed() == 0 &&
                  (rec.who() == ws_.ThisUser || IsAddressedTo(rec, ws_.ThisUser));
+        seen = CurrentEntry(ws_, n);
       }
     }
     if (!listed) return Fail(cli_exit::Error, "no message " + arg + " for " + ws_.ThisUser);
 
-    bool shown = false, marked = true;
+    bool shown = false, marked = true, gone = false;
     BoardHooks hooks;
     hooks.openForm = [&](char, int) {
       EgressoForm form(ws_);
       form.FormShow();
+      if (form.entryGone()) {
+        // Another workstation moved the message between the look and the lock.
+        gone = true;
+        form.CancelBtnClick();
+        return false;
+      }
       const std::vector<std::string> lines = form.PrintLines();
       for (std::size_t i = 0; i < 3 && i < lines.size(); ++i) out_ << ConsoleText(lines[i]) << "\n";
       out_ << "\n" << ConsoleText(form.f.Location) << "\n";
@@ -487,7 +495,8 @@ class Command {
       marked = form.saved() || !LockGaveUp();
       return false;
     };
-    OpenEntry(ws_, n, false, false, false, hooks);
+    OpenEntry(ws_, n, false, false, false, hooks, nullptr, seen);
+    if (gone) return Fail(cli_exit::Error, "message " + arg + " was changed or removed on another workstation");
     if (!shown) return Fail(cli_exit::Error, "message " + arg + " could not be opened");
     if (!marked) return Busy();
     ReportDialogs();

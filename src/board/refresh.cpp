@@ -195,7 +195,10 @@ Timer1Result Timer1Timer(Workstation& ws) {
     PlayNewMessageSound(ws);
   }
 
-  if (ws.ListMode == 1 && ws.BoardOpen && !ws.options.OwnEntryOnly && BoardFilesChanged(ws)) {
+  // The message list too: another workstation's purge renumbers the
+  // messages its lines name.
+  const bool watched = ws.ListMode == 0 || (ws.ListMode == 1 && !ws.options.OwnEntryOnly);
+  if (watched && ws.BoardOpen && BoardFilesChanged(ws)) {
     if (ws.mcfg.flag(mcfg::TraceLog))
       traceLine(ws, "FileAge1  TU=" + ws.ThisUser + "  AGE: " + std::to_string(fileAgeNs(ws.paths.BoardDataPath)) +
                         "<>" + std::to_string(b.SavedDataAge) + "  INDXAGE: " +
@@ -277,10 +280,10 @@ bool Timer2Timer(Workstation& ws, const BoardRect& current) {
   return true;
 }
 
-void MorningSignIn(Workstation& ws, int slot) {
+bool MorningSignIn(Workstation& ws, int slot, const EntryIdentity& expected) {
   BoardState& b = ws.board;
   const bool automatic = b.AutoSignInPending;
-  if (slot < 1 || slot > brd::Slots) return;
+  if (slot < 1 || slot > brd::Slots) return false;
   if (ws.mcfg.flag(mcfg::OwnSignInOnly) && ws.ThisUser != ws.mcfg.mainUserInitials() && !automatic) {
     const auto& list = b.BBSlist;
     std::string selected;
@@ -291,7 +294,13 @@ void MorningSignIn(Workstation& ws, int slot) {
   }
   {
     LocationFiles files(ws);
-    if (!AcquireLock(ws, "LOCATELK", "BBMSI")) return;
+    if (!AcquireLock(ws, "LOCATELK", "BBMSI")) return false;
+    if (expected.known) CheckEmployeeTables(ws);
+    if (!SameEntry(ws, slot, expected)) {
+      ReleaseLock(ws, "LOCATELK");
+      TellEntryChanged(ws);
+      return false;
+    }
     ClearRecord(ws);
     ReadBoardRecord(ws, slot, "BBMSI");
     BulBrdRcrd& rec = b.RecordBuffer;
@@ -319,6 +328,7 @@ void MorningSignIn(Workstation& ws, int slot) {
   UpdateWorkClockButton(ws, slot);
   if (ws.ListMode == 1) BuildBoardList(ws);
   b.AutoSignInPending = false;
+  return true;
 }
 
 void EgressoOnExit(Workstation& ws, int slot) {

@@ -9,6 +9,8 @@
 
 #include "board/board_state.h"
 
+#include "messages/entry_identity.h"
+
 namespace egresso {
 
 struct Workstation;
@@ -51,8 +53,10 @@ bool Timer2Timer(Workstation& ws, const BoardRect& current);
 bool CompactBoundsLeft(const Workstation& ws, const BoardRect& current, BoardRect& bounds);
 
 // The arrival entry of the employee in slot k (automatic while
-// AutoSignInPending is set, else signing the employee in).
-void MorningSignIn(Workstation& ws, int slot);
+// AutoSignInPending is set, else signing the employee in). Taken from a
+// line (expected known), it signs in only the entry the line showed.
+// False when nothing was written.
+bool MorningSignIn(Workstation& ws, int slot, const EntryIdentity& expected = {});
 // The automatic departure entry when the program ends.
 void EgressoOnExit(Workstation& ws, int slot);
 // The new-message sound, or beeps when no sound can be played.

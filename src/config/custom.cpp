@@ -288,8 +288,8 @@ void RebuildLocations(Workstation& ws) {
   const std::string inOffice = MessageText(ws, kInOfficeNotice);
   const std::string data = BoardDataFile(ws, BoardSet::Locations);
   const std::string index = BoardIndexFile(ws, BoardSet::Locations);
+  // Taking the lock completes an interrupted switch first.
   if (AcquireLock(ws, lockname::Locate, "CURL !!")) {
-    CompleteFileSetSwitch(ws.paths.DataFolder);
     const std::string tempData = DataFile(ws, "TEMPLOC.DAF");
     const std::string tempIndex = DataFile(ws, "TEMPLOC.DAI");
 
@@ -303,6 +303,7 @@ void RebuildLocations(Workstation& ws) {
       }
     }
     FileSetSwitch sw(ws.paths.DataFolder);
+    sw.GuardedBy({lockname::Locate});
     std::vector<std::uint8_t> dataBytes, indexBytes;
     for (int i = 0; i <= brd::Slots; ++i) {
       const std::string initials = i >= 1 ? ws.mcfg.empInitials(i) : std::string();

@@ -9,7 +9,7 @@
 #include "startup/notices.h"
 #include "core/workstation.h"
 #include "storage/config_store.h"
-#include "storage/file_set.h"
+#include "storage/pending_maintenance.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
@@ -230,8 +230,8 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   // Steps 10-11: a "/TB+" traces the very first read.
   if (ws.options.TracePlus) ws.mcfg.setU8(mcfg::TraceLog, 1);
   // A purge or restore that stopped half-way (its journal is there) is
-  // completed before any of its files is read.
-  CompleteFileSetSwitch(ws.paths.DataFolder);
+  // completed, under its locks, before any of its files is read.
+  FinishPendingMaintenanceAtStart(ws);
   // A record brought back from its rotating copies is the office's old
   // configuration, not a new one that nobody has filled in yet.
   const std::string& mainPath = ws.paths.MainConfigPath;

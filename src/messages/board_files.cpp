@@ -228,7 +228,8 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
     if (rc == io::Ok) rc = closeRc;
   }
   data.close();
-  if (ws.ListMode == 1 && set == BoardSet::Locations) RememberBoardAges(ws);
+  // An own write is no change for the list of either mode to pick up.
+  if (set == CurrentBoardSet(ws)) RememberBoardAges(ws);
   ReportIoError(ws, rc, tag2, indexPath);
   NormalizeFileAttr(ws, indexPath);
   return rc;

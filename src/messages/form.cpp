@@ -112,6 +112,9 @@ void EgressoForm::FormShow() {
 
   isNew_ = false;
   f.showReply = false;
+  entryGone_ = false;
+  openedEntry_ = {};
+  openedNumber_ = -1;
   const bool openRequest = in.FormCommand == kOpenRecordCommand;
   auto startNew = [&](const std::string& who) {
     rec.clearKeepingClock();
@@ -134,10 +137,15 @@ void EgressoForm::FormShow() {
   } else {
     const int n = std::abs(in.OpenRecordNumber);
     recordNumber_ = n;
-    if (!loc) f.showReply = true;
+    // The line the form was opened from may be older than the files: its
+    // record number may name another entry by now, or none.
+    entryGone_ = !SameEntry(ws_, n, in.OpenEntry);
+    openedEntry_ = CurrentEntry(ws_, n);
+    openedNumber_ = n;
+    if (!loc) f.showReply = !entryGone_;
     ClearRecord(ws_);
-    ReadBoardRecord(ws_, n, "EGFS");
-    if (loc && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
+    if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
+    if (loc && !entryGone_ && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
       if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
       startNew(ws_.mcfg.empInitials(n));
     }
@@ -267,6 +275,23 @@ void EgressoForm::FormShow() {
     in.ReplyPending = in.ForwardPending = false;
   }
   in.Answered = {};
+  in.OpenEntry = {};
+  if (entryGone_) ShowEntryGone();
+}
+
+void EgressoForm::ShowEntryGone() {
+  // Nothing of whatever the slot holds now is shown; the form only says why
+  // it is empty, and any of its buttons closes it.
+  f.EmpOut = f.EmpIn = f.ReturnDate = f.ReturnTime = f.Location = f.EmployeeOutText = "";
+  f.label1 = MessageText(ws_, kEntryChangedNotice);
+  f.showLabel1 = true;
+  f.showLabel2 = f.showReply = f.showDial = f.showCalendar = f.showReadBtn = f.showDeleteBtn = f.showLocAbb = false;
+  f.empOutEnabled = f.empInEnabled = f.returnDateEnabled = f.returnTimeEnabled = false;
+  f.locationReadOnly = true;
+  f.ReadBtn = f.DeleteBtn = false;
+  f.focus = FormField::CancelBtn;
+  dialNumber_.clear();
+  edited_ = dirty_ = false;
 }
 
 bool EgressoForm::MessageAddressedToMe() {
@@ -275,6 +300,7 @@ bool EgressoForm::MessageAddressedToMe() {
 }
 
 void EgressoForm::OKbtnClick() {
+  if (entryGone_) return CancelBtnClick();
   if (!CheckFolder()) return;
   Save();
 }
@@ -283,7 +309,7 @@ void EgressoForm::Save() {
   saved_ = false;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const bool loc = f.locationFace;
-  if (archive_) {
+  if (archive_ || entryGone_) {
     // The archive is shown read-only: nothing in it changes from here.
     Close();
     return;
@@ -356,15 +382,19 @@ void EgressoForm::Save() {
   rec.setHeadline(FieldText(loc || subject.empty() ? FirstLine() : f.ReturnTime, 60));
 
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
+  bool changed = false;
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
-    if (loc) {
-      recordNumber_ = ws_.mcfg.slotOf(who);
-      TakeStoredClock();
-    }
-    if (!isNew_ && !loc) KeepStoredChanges();
+    if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
+    // The slot the form was opened on must still hold that entry.
+    changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
+              !SameEntry(ws_, recordNumber_, openedEntry_);
+    if (loc && !changed) TakeStoredClock();
+    if (!isNew_ && !loc && !changed) KeepStoredChanges();
     bool written = false;
-    if (loc && ws_.board.EmployeeTablesReloaded) {
+    if (changed) {
+      // Nothing is written; the user is told once the lock is released.
+    } else if (loc && ws_.board.EmployeeTablesReloaded) {
       UltimateDialog(ws_, ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041), -1, "", "",
                      MessageText(ws_, 29), 3);
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
@@ -390,6 +420,10 @@ void EgressoForm::Save() {
       Notify();
       if (!loc && isNew_) MarkAnsweredRead();
     }
+  }
+  if (changed) {
+    TellEntryChanged(ws_);
+    entryGone_ = true;
   }
   Close();
 }
@@ -456,8 +490,15 @@ void EgressoForm::KeepStoredChanges() {
     rec.setReadDay(stored.readDay());
   }
   if (rec.who() != ws_.ThisUser) {
-    rec.setClosed(stored.closed());
-    rec.setReturnDay(stored.returnDay());
+    // A recipient changes only the own mark: everything else is the
+    // sender's, as stored now (the subject may have changed meanwhile).
+    const BulBrdRcrd mine = rec;
+    rec = stored;
+    rec.setReadMark(ws_.UserSlot, mine.readMark(ws_.UserSlot));
+    if (stored.readTime() == 0) {
+      rec.setReadTime(mine.readTime());
+      rec.setReadDay(mine.readDay());
+    }
   }
 }
 
@@ -523,6 +564,12 @@ void EgressoForm::Notify() {
 }
 
 void EgressoForm::CancelBtnClick() {
+  // A form whose entry is gone has nothing to save: it always closes.
+  if (entryGone_) {
+    ws_.form.FormCommand = 26;
+    Close();
+    return;
+  }
   if (!CheckFolder()) return;
   if (!f.locationFace && !isNew_ && MessageAddressedToMe()) return Save();
   if (edited_) {

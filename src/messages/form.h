@@ -10,6 +10,7 @@
 
 #include "messages/calendar.h"
 #include "messages/form_state.h"
+#include "messages/entry_identity.h"
 
 namespace egresso {
 
@@ -109,6 +110,10 @@ class EgressoForm {
   bool saved() const { return saved_; }
   bool edited() const { return edited_; }
   bool isNew() const { return isNew_; }
+  // The entry the form was opened on was changed or removed by another
+  // workstation: the form shows nothing of it, writes nothing and closes
+  // with any button.
+  bool entryGone() const { return entryGone_; }
   int recordNumber() const { return recordNumber_; }
   // A telephone number the user asked to dial, for the window's dialer.
   std::string dialRequest;
@@ -123,6 +128,7 @@ class EgressoForm {
   void ApplyAbbreviationLine(std::string_view line, bool chosen);
   bool MessageAddressedToMe();
   void KeepStoredChanges();
+  void ShowEntryGone();
   std::string FirstLine() const;
   void SetFirstLine(std::string_view line);
   std::string DescFile() const;
@@ -145,6 +151,9 @@ class EgressoForm {
   bool archive_ = false;
   bool bodyCut_ = false;  // the body file was too long to show whole
   AnsweredMessage answered_;  // the message this new one replies to or forwards
+  bool entryGone_ = false;
+  EntryIdentity openedEntry_;  // of the record opened, as read when the form opened
+  int openedNumber_ = -1;
 };
 
 }  // namespace egresso

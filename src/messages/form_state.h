@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "messages/entry_identity.h"
+
 namespace egresso {
 
 // The form's requests: fixed codes, whatever language the texts are in.
@@ -26,6 +28,8 @@ struct FormState {
   char FormCommand = ' ';
   int OpenRecordNumber = 0;
   int PreselectedSlot = 0;  // employee slot chosen on the board, 0 none
+  // The entry of the line the form is opened from (unknown: none).
+  EntryIdentity OpenEntry;
 
   // Reply and forward carry-over for the next form.
   std::string ReplyTo;       // at most 3

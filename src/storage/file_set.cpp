@@ -1,6 +1,7 @@
 #include "storage/file_set.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +105,7 @@ void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {
 
 int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& progress) {
   std::string text;
+  for (const std::string& lock : locks_) text += "L\t" + lock + "\n";
   // Every replacement before any removal: a removal never takes away what
   // a replacement of the same run put in place.
   for (const Step& s : steps_)
@@ -148,6 +150,24 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
   if (!applyJournal(ops, text, progress)) return io::DiskWriteError;
   deleteFile(path, ops);
   return io::Ok;
+}
+
+bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string>* locks) {
+  const std::string path = journalPath(dataFolder);
+  // Only a plain file can be a journal: anything else planted under its
+  // name is never opened (a pipe would hang the reader).
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::string text;
+  if (!readJournal(path, text)) return false;
+  if (locks) {
+    locks->clear();
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+      if (line.size() > 2 && line[0] == 'L' && line[1] == '\t') locks->push_back(line.substr(2));
+  }
+  return true;
 }
 
 bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops) {

@@ -41,6 +41,10 @@ class FileSetSwitch {
   void Replace(const std::string& staged, const std::string& target, bool linked = false);
   // Target is removed at the commit (the new set has no such file).
   void Remove(const std::string& target);
+  // The locks the run holds, in the order it took them: whoever completes
+  // an interrupted switch takes them first (a journal that names none asks
+  // for every lock of a restore).
+  void GuardedBy(std::vector<std::string> locks) { locks_ = std::move(locks); }
   bool empty() const { return steps_.empty(); }
 
   // Writes the journal and carries the switch out. Returns an I/O result:
@@ -60,9 +64,14 @@ class FileSetSwitch {
   FileOps* ops_;
   std::string run_;
   std::vector<Step> steps_;
+  std::vector<std::string> locks_;
   std::set<std::string> folders_;  // of the staged files
   int failure_ = 0;                 // a staged file that cannot take its target's access
 };
+
+// True when a switch's journal waits in the data folder to be completed;
+// locks receives the locks to hold while completing it.
+bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string>* locks = nullptr);
 
 // Completes a switch whose journal is in the data folder. Returns true when
 // there was one (and it could be completed).

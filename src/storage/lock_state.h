@@ -83,6 +83,9 @@ struct LockState {
   // released: a command run inside another one's wait may take a lock that
   // command holds, and its release must leave the lock to that command.
   std::map<std::string, int, std::less<>> Taken;
+  // Completing an interrupted maintenance run's journal: the takes of its
+  // locks do not look for the journal again.
+  bool FinishingMaintenance = false;
   // I/O result of the last lock-file step.
   int IoResult = 0;
   // The last take failed because no lock file could be made (reported to

@@ -20,6 +20,7 @@
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_report.h"
+#include "storage/pending_maintenance.h"
 #include "storage/record_io.h"
 #include "storage/text.h"
 
@@ -424,7 +425,9 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
       }
       if (!L.LockBusy) {
         L.Taken.emplace(std::string(lockName), 1);
-        return true;
+        // An interrupted purge or restore is finished before anything is
+        // written under this lock.
+        return SettlePendingMaintenance(ws, lockName, tag);
       }
       if (key == kKeyEsc) return false;
       // The application is closing: give up rather than keep it waiting.

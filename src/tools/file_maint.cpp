@@ -258,7 +258,8 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   const std::string data = BoardDataFile(ws, BoardSet::Messages);
   const std::string index = BoardIndexFile(ws, BoardSet::Messages);
   const std::string prefix = MessageText(ws, 347) + ": ";
-  FileSetSwitch sw(dataFolderOf(ws));
+  FileSetSwitch sw(dataFolderOf(ws), *ws.files);
+  sw.GuardedBy({lockname::Memo, lockname::Locate});
   std::string messageSource = data;
 
   BlockReader in(data, brd::Size);
@@ -323,7 +324,8 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
 }
 
 void RebuildBoardIndexes(Workstation& ws, const MaintProgress& progress) {
-  FileSetSwitch sw(dataFolderOf(ws));
+  FileSetSwitch sw(dataFolderOf(ws), *ws.files);
+  sw.GuardedBy({lockname::Memo, lockname::Locate});
   stageBoardIndex(ws, BoardDataFile(ws, BoardSet::Messages), BoardIndexFile(ws, BoardSet::Messages), false, sw, progress,
                   MessageText(ws, 1672) + ": ");
   stageBoardIndex(ws, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations), true, sw, progress,
@@ -360,7 +362,8 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
   const std::string folder = ws.paths.BackupFolder;
   const std::string prefix = ws.paths.DataFolder + "/";
   const std::string gen = std::to_string(n);
-  FileSetSwitch sw(dataFolderOf(ws));
+  FileSetSwitch sw(dataFolderOf(ws), *ws.files);
+  sw.GuardedBy({std::begin(kRestoreLocks), std::end(kRestoreLocks)});
   std::set<std::string> restored;  // live data files the new set takes from the backup
 
   auto copyFailed = [&](int rc, const std::string& file, int notice) {

@@ -1,14 +1,20 @@
 // Another workstation in its own process, for the file-maintenance tests.
 // Usage:
 //   egresso_maintenance_child FOLDER purge         the purge, under its locks
+//   With EGRESSO_KILL_AT_RENAME=k the child kills itself (SIGKILL) just
+//   before its k-th rename; with k = 0 it writes the number of its renames
+//   to FOLDER/RENAMES.
 //   egresso_maintenance_child FOLDER restore N     RestoreData(N), answering Yes
 //   egresso_maintenance_child FOLDER signout USER HEADLINE
 //       loads the configuration, prints "ready <slot>", waits for the file
 //       FOLDER/GO, then signs USER out as the sign-out form does and
 //       prints "slot <slot>".
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -25,6 +31,20 @@ namespace {
 class YesDialogs : public egresso::ConsoleDialogs {
  public:
   int ultimateDialog(const egresso::DialogRequest&) override { return 1; }
+};
+
+// Dies at a chosen rename, as a workstation switched off there would.
+class KillingFileOps : public egresso::FileOps {
+ public:
+  explicit KillingFileOps(int killAt) : killAt_(killAt) {}
+  int rename(const char* from, const char* to) override {
+    if (++renames == killAt_) ::raise(SIGKILL);
+    return FileOps::rename(from, to);
+  }
+  int renames = 0;
+
+ private:
+  int killAt_;
 };
 
 }  // namespace
@@ -54,6 +74,16 @@ int main(int argc, char** argv) {
   cfg.close();
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   ws.Today = 15000;
+  const char* killAt = std::getenv("EGRESSO_KILL_AT_RENAME");
+  KillingFileOps killing(killAt ? std::atoi(killAt) : -1);
+  if (killAt) ws.files = &killing;
+  struct CountOnExit {
+    KillingFileOps& ops;
+    std::string file;
+    ~CountOnExit() {
+      if (!file.empty()) std::ofstream(file) << ops.renames;
+    }
+  } count{killing, killAt && std::atoi(killAt) == 0 ? folder + "/RENAMES" : std::string()};
 
   if (what == "purge") {
     if (!AcquireLock(ws, "MEMOLK", "BBDL1") || !AcquireLock(ws, "LOCATELK", "BBDL2")) return 4;
