@@ -219,7 +219,7 @@ TEST_F(Custom, OkKeepsWhatTheDialogDoesNotOwn) {
 
   const MainConfig after = stored();
   EXPECT_EQ(after.str(kTerms + 16, 15), "Customer");
-  EXPECT_DOUBLE_EQ(getReal48(ConstBytes(after.bytes.data(), after.bytes.size()), kAmounts + 30 + 6), 12.35);
+  EXPECT_NEAR(getReal48(ConstBytes(after.bytes.data(), after.bytes.size()), kAmounts + 30 + 6), 12.35, 1e-9);
   EXPECT_EQ(after.u8(mcfg::ArchiveMessages), 0);
   EXPECT_EQ(w.ws.mcfg.u8(mcfg::ArchiveMessages), 1);
   EXPECT_EQ(w.ws.pcfg.str(pcfg::UserPassword, 8), "");
