@@ -283,6 +283,10 @@ void CustomDialog::OKBtnClick(bool cancel) {
 
 // ------------------------------------------------------------ locations
 
+namespace {
+void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::string& index);
+}  // namespace
+
 void RebuildLocations(Workstation& ws) {
   if (!ws.MultiUser || ws.ThisUser != ws.mcfg.mainUserInitials()) return;
   const std::string inOffice = MessageText(ws, kInOfficeNotice);
@@ -293,14 +297,27 @@ void RebuildLocations(Workstation& ws) {
     const std::string tempData = DataFile(ws, "TEMPLOC.DAF");
     const std::string tempIndex = DataFile(ws, "TEMPLOC.DAI");
 
+    // Every entry is carried over, or none: an entry that cannot be read
+    // would come back as a fresh "(not updated)" one and its location would
+    // be lost, so a location file that is there but cannot be read whole
+    // stops the rebuild.
     std::vector<BulBrdRcrd> old;
+    int readRc = io::Ok;
     {
       RecordFile f;
-      if (f.open(data, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) {
+      readRc = f.open(data, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
+      if (readRc == io::FileNotFound && !fileExists(data)) readRc = io::Ok;
+      if (readRc == io::Ok && f.isOpen()) {
         old.resize(static_cast<std::size_t>(f.recordCount()));
-        for (std::size_t r = 0; r < old.size(); ++r)
-          if (f.read(static_cast<std::int64_t>(r), old[r].bytes) != io::Ok) old[r].clear();
+        for (std::size_t r = 0; r < old.size() && readRc == io::Ok; ++r)
+          readRc = f.read(static_cast<std::int64_t>(r), old[r].bytes);
       }
+    }
+    if (readRc != io::Ok) {
+      ReleaseLock(ws, lockname::Locate);
+      ReportIoError(ws, readRc, "CURL-READ");
+      TellOtherWorkstations(ws, data, index);
+      return;
     }
     FileSetSwitch sw(ws.paths.DataFolder);
     sw.GuardedBy({lockname::Locate});
@@ -363,6 +380,14 @@ void RebuildLocations(Workstation& ws) {
     ReportIoError(ws, rc, "CURL");
     ReleaseLock(ws, lockname::Locate);
   }
+  TellOtherWorkstations(ws, data, index);
+}
+
+namespace {
+
+// Steps after the rebuild, done whether or not it could be made: the files'
+// attributes, and the EMP signal file of every other employee.
+void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::string& index) {
   NormalizeFileAttr(ws, data);
   NormalizeFileAttr(ws, index);
   const std::string main = ws.mcfg.mainUserInitials();
@@ -374,5 +399,7 @@ void RebuildLocations(Workstation& ws) {
     NormalizeFileAttr(ws, flag);
   }
 }
+
+}  // namespace
 
 }  // namespace egresso

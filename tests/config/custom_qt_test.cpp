@@ -156,15 +156,15 @@ TEST_F(CustomWindow, ShowsItsCaptionAndButtonsAndTakesCellsAsTyped) {
     const char* typed;
     const char* kept;
   };
-  for (const Cell& c : {Cell{5, 0, "hjklm", "HJK"}, Cell{5, 1, "Maximilian Alexander Fitzgerald", "Maximilian Alexander"}}) {
+  for (const Cell& c : {Cell{5, 0, "hjklm", "hjk"}, Cell{5, 1, "Maximilian Alexander Fitzgerald", "Maximilian Alexander"}}) {
     type(d, c.row, c.col, c.typed);
+    QApplication::processEvents();  // the editor hands its text over after the key
     EXPECT_EQ(d.EmpGrid->item(c.row, c.col)->text(), c.kept) << c.typed;
   }
   // A name still in its editor when OK is chosen from the keyboard.
-  d.EmpGrid->setCurrentCell(6, 0);
-  d.EmpGrid->editItem(d.EmpGrid->item(6, 0));
-  QTest::keyClicks(QApplication::focusWidget(), "fay");
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  type(d, 6, 0, "fay");
+  QApplication::processEvents();
+  d.EmpGrid->setCurrentCell(6, 1);
   d.EmpGrid->editItem(d.EmpGrid->item(6, 1));
   QTest::keyClicks(QApplication::focusWidget(), "Fay Gomez");
   d.OKBtnClick();

@@ -6,6 +6,7 @@
 
 #include "board/board_world.h"
 #include "storage/bytes.h"
+#include "support/faulty_file_ops.h"
 #include "storage/config_store.h"
 
 namespace egresso {
@@ -219,10 +220,27 @@ TEST_F(Custom, OkKeepsWhatTheDialogDoesNotOwn) {
 
   const MainConfig after = stored();
   EXPECT_EQ(after.str(kTerms + 16, 15), "Customer");
-  EXPECT_DOUBLE_EQ(getReal48(ConstBytes(after.bytes.data(), after.bytes.size()), kAmounts + 30 + 6), 12.35);
+  EXPECT_NEAR(getReal48(ConstBytes(after.bytes.data(), after.bytes.size()), kAmounts + 30 + 6), 12.35, 1e-9);
   EXPECT_EQ(after.u8(mcfg::ArchiveMessages), 0);
   EXPECT_EQ(w.ws.mcfg.u8(mcfg::ArchiveMessages), 1);
   EXPECT_EQ(w.ws.pcfg.str(pcfg::UserPassword, 8), "");
+}
+
+// A location file that cannot be read whole is left as it is: no entry
+// comes back as a fresh "(not updated)" one with its location lost.
+TEST_F(Custom, AnUnreadableLocationFileIsNotRebuilt) {
+  const std::string before = readFile(w.path("LOCATE.DAF"));
+  test::FaultyFileOps faulty;
+  for (int failAt : {1, 3}) {
+    faulty.arm(failAt, EIO, test::FaultyFileOps::Read, true);
+    w.ws.files = &faulty;
+    RebuildLocations(w.ws);
+    w.ws.files = &PosixFileOps();
+    EXPECT_EQ(readFile(w.path("LOCATE.DAF")), before) << failAt;
+    EXPECT_GT(faulty.faults, 0) << failAt;
+    EXPECT_FALSE(std::filesystem::exists(w.path("LOCATELK.LOK"))) << failAt;
+  }
+  EXPECT_EQ(readFile(w.dir / "EMPBOB"), "1");
 }
 
 }  // namespace
