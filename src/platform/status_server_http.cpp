@@ -46,8 +46,10 @@ constexpr unsigned kIdleSeconds = 5;
 // and the next one starts afresh.
 constexpr auto kRenderLimit = std::chrono::milliseconds(4000);
 // Pages being made at once; a request beyond them is answered 503 at once
-// (the surplus can only be reads that hang).
+// (the surplus can only be reads that hang). Threads stuck in a read past
+// their time limit no longer count, up to a bound of their own.
 constexpr int kMaxRenders = 8;
+constexpr int kMaxStuckRenders = 64;
 
 // One request on its way: filled in by the rendering thread or by the
 // watchdog, whichever comes first, then handed back to the event loop.
@@ -56,6 +58,7 @@ struct Job {
   StatusRequest request;
   Clock::time_point deadline;
   bool answered = false;
+  bool overdue = false;  // answered by the watchdog while still being made
   StatusReply reply;
 };
 
@@ -76,7 +79,7 @@ class Renderer {
   // being made already.
   bool start(const std::shared_ptr<Renderer>& self, const std::shared_ptr<Job>& job) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_ || running_ >= kMaxRenders) {
+    if (stopping_ || running_ - stuck_ >= kMaxRenders || stuck_ >= kMaxStuckRenders) {
       job->reply = StatusProblem(503, "The data folder cannot be read just now.", job->request.nonce);
       job->answered = true;
       return false;
@@ -97,6 +100,8 @@ class Renderer {
       const auto now = Clock::now();
       for (auto it = pending_.begin(); it != pending_.end();) {
         if ((*it)->deadline <= now) {
+          (*it)->overdue = true;
+          ++stuck_;
           answerLocked(*it, StatusProblem(503, "The data folder cannot be read just now.", (*it)->request.nonce));
           it = pending_.erase(it);
         } else {
@@ -126,6 +131,7 @@ class Renderer {
     StatusReply reply = AnswerStatusRequest(console.platform(), site_, job->request);
     std::lock_guard<std::mutex> lock(mutex_);
     --running_;
+    if (job->overdue) --stuck_;
     if (job->answered) return;
     pending_.remove(job);
     answerLocked(job, std::move(reply));
@@ -142,6 +148,7 @@ class Renderer {
   std::condition_variable wake_;
   std::list<std::shared_ptr<Job>> pending_;
   int running_ = 0;
+  int stuck_ = 0;
   bool stopping_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "messages/form_rules.h"
+#include "board/board_commands.h"
 #include "messages/form_world.h"
 #include "storage/text.h"
 
@@ -588,6 +589,23 @@ TEST(Form, ASaveLeavesOtherEntriesTheirOwn) {
     ASSERT_TRUE(answer->saved());
     EXPECT_EQ(w.record("MESSAGE.DAF", n).readMark(2) & 1, 1);
     EXPECT_NE(w.record("MESSAGE.DAF", n).readTime(), 0);
+
+// The form's requests are fixed codes: however the texts of the new and the
+// open command are translated, a new message never opens an old one.
+TEST(Form, TranslatedCommandTextsNeverTurnANewMessageIntoAnOldOne) {
+  struct Case {
+    const char* newText;
+    const char* openText;
+  };
+  for (const Case& c : std::vector<Case>{{"Neu", "Neu"}, {"Edit", "New"}, {"", ""}}) {
+    FormWorld w;
+    w.ws.notices.lines[261 - 1] = c.newText;
+    w.ws.notices.lines[262 - 1] = c.openText;
+    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "First", "one"), 0) << c.newText << "/" << c.openText;
+    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "Second", "two"), 1) << c.newText << "/" << c.openText;
+    EXPECT_EQ(test::readFile(w.dir / "BULLETIN/0.DA0"), "one");
+    EXPECT_EQ(NewEntryLetter(w.ws), kNewRecordCommand);
+    EXPECT_EQ(ExistingEntryLetter(w.ws), kOpenRecordCommand);
   }
 }
 

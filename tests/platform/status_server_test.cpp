@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/serve_process.h"
@@ -157,10 +158,14 @@ TEST(StatusServer, HoldsUnderAbuse) {
          close(fd);
        },
        200, Ms(1000), {}, 16 * 1024},
-      {"a FIFO in place of the main configuration",
-       [&](std::vector<int>&) {
+      {"a FIFO in place of the main configuration, met by ten requests at once",
+       [&](std::vector<int>& open) {
          std::filesystem::remove(config);
          ASSERT_EQ(mkfifo(config.c_str(), 0600), 0);
+         for (int i = 0; i < 9; ++i) {
+           open.push_back(ConnectLoopback(server.port()));
+           send(open.back(), kGood.data(), kGood.size(), MSG_NOSIGNAL);
+         }
        },
        503, Ms(5000),
        [&] {
@@ -179,8 +184,12 @@ TEST(StatusServer, HoldsUnderAbuse) {
     if (c.growthKb > 0) EXPECT_LT(ResidentKb(server.pid()) - before, c.growthKb) << c.what;
     for (int fd : open) close(fd);
     if (c.after) c.after();
-    // And the page comes back by itself.
-    EXPECT_EQ(StatusOf(Exchange(server.port(), kGood)), 200) << "after " << c.what;
+    // And the page comes back by itself, within the time limit of a page.
+    int again = 0;
+    for (const auto until = std::chrono::steady_clock::now() + Ms(5000);
+         (again = StatusOf(Exchange(server.port(), kGood))) != 200 && std::chrono::steady_clock::now() < until;)
+      std::this_thread::sleep_for(Ms(100));
+    EXPECT_EQ(again, 200) << "after " << c.what;
   }
   // Stopped within two seconds, even with a page still stuck in a read.
   std::filesystem::remove(config);
