@@ -329,9 +329,9 @@ class Command {
       dialogs_.texts.resize(told);
       if (refused) return Fail(cli_exit::Error, "not a return date: \"" + p_.options.at("date") + "\"; nothing was changed");
       if (r.day > 0 && r.day < ws_.Today)
-        return Fail(cli_exit::Error, "the return date \"" + p_.options.at("date") + "\" (" +
-                                         ConsoleText(TrimText(FormatDay(ws_, r.day))) +
-                                         ") is in the past; nothing was changed");
+        return Fail(cli_exit::Error, "\"" + p_.options.at("date") + "\" (" +
+                                         ConsoleText(TrimText(FormatDay(ws_, r.day))) + "): " +
+                                         ConsoleText(MessageText(ws_, 1426)) + " Nothing was changed.");
     }
     if (Given("back") && ParseTime(ws_, FieldText(Option("back"), 60)) == 0) {
       dialogs_.texts.resize(told);

@@ -1,5 +1,6 @@
 #include "messages/form.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,6 +9,7 @@
 #include "messages/board_files.h"
 #include "messages/form_rules.h"
 #include "startup/notices.h"
+#include "startup/notify_file.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
 #include "storage/held_lock.h"
@@ -405,9 +407,9 @@ void EgressoForm::Save() {
       // opened may be older, or empty when it opened before the sender's
       // text was written.
       const bool keepBody = bodyCut_ || f.locationReadOnly;
-      const int rc = keepBody ? io::Ok : WriteBodyWhole(ws_, BodyFilePath(ws_, set, recordNumber_), BodyText(f.Location));
-      if (rc != io::Ok)
-        ReportException(ws_, "EInOutError", "I/O error " + std::to_string(rc), "\"EGOK-BODY\"");
+      const std::string bodyPath = BodyFilePath(ws_, set, recordNumber_);
+      const int rc = keepBody ? io::Ok : WriteBodyWhole(ws_, bodyPath, BodyText(f.Location));
+      ReportIoError(ws_, rc, "EGOK-BODY", bodyPath);
       saved_ = rc == io::Ok;
     }
     if (written && !loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
@@ -541,10 +543,15 @@ void EgressoForm::Notify() {
   const BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const bool toAll = toEveryone_ || rec.toList(1).empty();
   // A letter that did not go in leaves its reader unwarned: told once.
-  int failed = io::Ok;
+  int failed = io::Ok, failedErrno = 0;
+  std::string failedFile;
   auto post = [&](std::string_view to, char letter) {
     const int rc = PostNotification(ws_, to, letter);
-    if (failed == io::Ok) failed = rc;
+    if (failed == io::Ok && rc != io::Ok) {
+      failed = rc;
+      failedErrno = errno;
+      failedFile = NotifyFileOf(ws_, to);
+    }
   };
   if (!f.locationFace && !rec.closed() && rec.who() == ws_.ThisUser && ws_.options.Notifications) {
     for (int i = 1; i <= brd::Slots; ++i) {
@@ -560,7 +567,7 @@ void EgressoForm::Notify() {
       post(rec.toList(1).empty() ? ws_.mcfg.empInitials(i) : rec.toList(i), 'A');
     }
   }
-  ReportIoError(ws_, failed, "EGOK-NOTIFY");
+  ReportIoError(ws_, failed, "EGOK-NOTIFY", failedFile, io::fromErrno(failedErrno) == failed ? failedErrno : 0);
 }
 
 void EgressoForm::CancelBtnClick() {

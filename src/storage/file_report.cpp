@@ -65,6 +65,13 @@ int codeNotice(int code) {
   }
 }
 
+// Whether an errno value is the one behind an I/O result (a write that
+// failed with EIO counts as a write error).
+bool errnoAgrees(int code, int err) {
+  const int mapped = io::fromErrno(err);
+  return mapped == code || (code == io::DiskWriteError && mapped == io::DiskReadError);
+}
+
 bool folderGone(const std::string& folder) {
   struct stat st;
   return folder.empty() || ::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode);
@@ -198,14 +205,14 @@ void ShowHeldReports(Workstation& ws) {
   if (L.HeldReports.empty() || !L.Taken.empty()) return;
   std::vector<DialogRequest> reports = std::exchange(L.HeldReports, {});
   std::vector<std::string> locks = std::exchange(L.HeldReportLocks, {});
-  std::string notDone;
+  // The board or the message first, then the journal, then anything else.
   std::vector<int> said;
-  for (const std::string& name : locks) {
-    const int n = notDoneNotice(name);
-    if (std::find(said.begin(), said.end(), n) != said.end()) continue;
-    said.push_back(n);
-    notDone += (notDone.empty() ? MessageText(ws, kNoticeNotDone) : std::string(" ")) + MessageText(ws, n);
-  }
+  for (const std::string& name : locks) said.push_back(notDoneNotice(name));
+  std::sort(said.begin(), said.end());
+  said.erase(std::unique(said.begin(), said.end()), said.end());
+  std::string notDone;
+  for (int n : said) notDone += (notDone.empty() ? MessageText(ws, kNoticeNotDone) : std::string("; ")) + MessageText(ws, n);
+  notDone += ".";
   // The last report tells what the command left undone; each shown one may
   // itself take locks (a handler run by the dialog) and raise reports anew.
   reports.back().message = notDone + "\r\r" + reports.back().message;
@@ -216,7 +223,7 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag, std::string_
   // The failed step's errno, unless a later call already changed it.
   const int last = errno;
   if (code == io::Ok) return;
-  if (err == 0 && last != 0 && io::fromErrno(last) == code) err = last;
+  if (err == 0 && last != 0 && errnoAgrees(code, last)) err = last;
   ++ws.locks.FailuresReported;
   ShowReport(ws, FileFailureReport(ws, code, tag, path, err));
   const std::string where(tag.substr(0, 25));

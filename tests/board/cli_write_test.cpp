@@ -9,13 +9,17 @@
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "board/cli.h"
 #include "messages/form_world.h"
 #include "platform/console_platform.h"
 #include "storage/locks.h"
+#include "support/child_process.h"
 #include "support/share_folder.h"
 
 namespace egresso {
@@ -133,6 +137,9 @@ TEST(CommandLineWrites, RefusalsSayWhyAndChangeNothing) {
       {{"out", "--who", "XYZ", "--to", "x", "--back", "3P"}, 1, "unknown initials \"XYZ\""},
       {{"out", "--who", "BOB", "--to", "x", "--back", "3P", "--date", "31/31/26"}, 1, "not a return date: \"31/31/26\""},
       {{"out", "--who", "BOB", "--to", "x", "--back", "3P", "--date", "-1"}, 1, "That return date is in the past."},
+      {{"out", "--who", "BOB", "--to", "x", "--back", "3P", "--date", "-5"}, 1, "That return date is in the past."},
+      {{"out", "--who", "BOB", "--to", "x", "--back", "3P", "--date", "+-1"}, 1, "not a return date: \"+-1\""},
+      {{"out", "--who", "BOB", "--to", "x", "--back", "3P", "--date", "12/01/26"}, 1, "in the past"},
       {{"out", "--who", "BOB", "--to", "x", "--back", "soon"}, 1, "not a return time: \"soon\""},
       {{"out", "--who", "BOB", "--to", "x"}, 1, "Please enter the return date and time."},
       {{"out", "--who", "BOB", "--to", "", "--back", "3P"}, 1, "Please say where you are going."},
@@ -197,6 +204,34 @@ TEST(CommandLineWrites, ReadShowsTheMessageAndCountsItReadAsOpeningItDoes) {
   const std::string before = w.record("MESSAGE.DAF", n);
   EXPECT_EQ(w.run({"read", std::to_string(n), "/TU=ANN"}).code, 0);
   EXPECT_EQ(w.record("MESSAGE.DAF", n), before);
+}
+
+TEST(CommandLineWrites, AFailedStepIsAnErrorWithItsReasonAndLeavesNoLock) {
+  const struct {
+    const char* broken;  // made a folder, so that writing it fails
+    std::vector<std::string> args;
+    const char* says;
+    const char* outcome;
+  } cases[] = {
+      {"INOUT.DAF", {"out", "--who", "BOB", "--to", "Bank", "--back", "3P"}, "/INOUT.DAF\" could not be read or written",
+       "a file step failed"},
+      {"BULLETIN/0.DA0", {"send", "--to", "BOB", "--subject", "x", "/TU=ANN"}, "/0.DA0\" could not be read or written",
+       "the message was not sent"},
+  };
+  for (const auto& c : cases) {
+    CliWorld w;
+    w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+    w.ws.mcfg.setU8(mcfg::InOutLogShared, 1);
+    w.saveConfig();
+    std::filesystem::create_directory(w.dir / c.broken);
+    const Result r = w.run(c.args);
+    EXPECT_EQ(r.code, 1) << c.broken << "\n" << r.out << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.outcome), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "") << "no success claimed";
+    for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
+      EXPECT_NE(e.path().extension(), ".LOK") << e.path();
+  }
 }
 
 // The real program; its exit code and standard error.
@@ -288,6 +323,40 @@ void TenRoundsOfScriptedCommands(const std::filesystem::path& base) {
   std::string files;
   for (const auto& e : std::filesystem::directory_iterator(w.dir.path())) files += e.path().filename().string() + " ";
   EXPECT_EQ(entries, 80) << files;
+}
+
+TEST(CommandLineProcess, ASignalEndsTheWaitAndTheProgramWithItsCode) {
+  CliWorld w;
+  ConsolePlatform console;
+  Workstation dan(console.platform());
+  dan.paths.DataFolder = w.dir.str();
+  dan.ThisUser = "DAN";
+  dan.StationId = "DESK-DAN";
+  dan.MultiUser = true;
+  ASSERT_TRUE(AcquireLock(dan, "LOCATELK", "TEST"));
+  const std::string before = test::readFile(w.dir / "LOCATE.DAF");
+  for (const int sig : {SIGTERM, SIGINT}) {
+    const pid_t child = test::SpawnChild(std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli",
+                                         {"out", "--who", "BOB", "--to", "Bank", "--back", "11:59P", "--wait", "60",
+                                          "/MD=" + w.dir.str()});
+    ASSERT_GT(child, 0);
+    // Sent once the program holds the signal back (its command has begun).
+    const auto holdsBack = [&] {
+      std::ifstream status("/proc/" + std::to_string(child) + "/status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("SigBlk:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (sig - 1) & 1) != 0;
+      return false;
+    };
+    for (int i = 0; i < 1000 && !holdsBack(); ++i) ::usleep(10 * 1000);
+    ::usleep(100 * 1000);
+    ::kill(child, sig);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself, not by the program";
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+  }
+  EXPECT_EQ(test::readFile(w.dir / "LOCATE.DAF"), before);
+  ReleaseLock(dan, "LOCATELK");
   for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
     EXPECT_NE(e.path().extension(), ".LOK") << e.path();
 }
@@ -299,6 +368,7 @@ TEST(CommandLineProcess, TenRoundsOfScriptedCommandsAllGoThroughOnASambaShare) {
   TenRoundsOfScriptedCommands(test::ShareFolder());
   if (::testing::Test::HasFailure()) ADD_FAILURE() << test::ShareVerdict();
 }
+
 
 TEST(CommandLineProcess, SendsToAGroupAndWaitsForALockHeldElsewhere) { ProcessSendsToAGroupAndWaitsForALockHeldHere({}); }
 

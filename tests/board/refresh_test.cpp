@@ -162,6 +162,32 @@ TEST(BoardRefresh, AChangedEmployeeTableIsReadAtTheRefresh) {
 
 // ------------------------------------------------------- other timer duties
 
+TEST(BoardTimer, AVanishedFolderIsToldOnceKeepsTheListsAndComesBackByItself) {
+  TwoStations w;
+  w.putLocation(1, "Dentist", w.ws.Today, 1100);
+  FormShow(*w.b);
+  const std::string away = w.dir.str() + ".away";
+  std::filesystem::rename(w.dir.path(), away);
+  Timer1Result r = Timer1Timer(*w.b);
+  EXPECT_EQ(r.folder, FolderState::Gone);
+  EXPECT_TRUE(r.folderChanged);
+  for (int i = 0; i < 3; ++i) {
+    r = Timer1Timer(*w.b);
+    EXPECT_FALSE(r.folderChanged || r.listRebuilt);
+  }
+  EXPECT_EQ(Location(*w.b, "Ann Baker"), "Dentist") << "the lists as last read";
+  EXPECT_TRUE(w.fake.dialogs.dialogs.empty() && w.fake.dialogs.boxes.empty()) << w.fake.dialogs.allText();
+
+  // Back, with a change made meanwhile elsewhere: read again at once.
+  std::filesystem::rename(away, w.dir.path());
+  w.putLocation(1, "Bank", w.ws.Today, 1100);
+  r = Timer1Timer(*w.b);
+  EXPECT_EQ(r.folder, FolderState::Usable);
+  EXPECT_TRUE(r.folderChanged && r.listRebuilt);
+  EXPECT_EQ(Location(*w.b, "Ann Baker"), "Bank");
+}
+
+
 TEST(BoardTimer, MessageRefreshRebuildsAndSounds) {
   BoardWorld w;
   w.ws.pcfg.setStr(pcfg::AlarmSound, 40, "alarm.wav");

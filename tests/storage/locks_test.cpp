@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <random>
 
@@ -504,10 +505,13 @@ TEST_F(ErrorReportTest, CodeZeroShowsAndWritesNothing) {
 }
 
 TEST_F(ErrorReportTest, ASharingViolationIsShownByItsNumberAndTraced) {
+  errno = 0;
   ReportIoError(ws, 32, "WBR-1-BBSL1-AND-A-VERY-LONG-TAG");
   ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
   const DialogRequest& d = fake.dialogs.dialogs[0];
-  EXPECT_EQ(d.message, "\"32 (WBR-1-BBSL1-AND-A-VERY-LO)\"\r\rPlease tell your administrator.");
+  EXPECT_EQ(d.message, "The file \"" + dir.str() + "\" could not be read or written: input/output error.\r\r"
+                       "Check the network.");
+  EXPECT_EQ(d.detail, "\"32 (WBR-1-BBSL1-AND-A-VERY-LO)  32");
   EXPECT_EQ(d.button3, "OK");
   EXPECT_TRUE(d.button1.empty() && d.button2.empty());
   EXPECT_EQ(d.defaultButton, 3);
@@ -516,28 +520,28 @@ TEST_F(ErrorReportTest, ASharingViolationIsShownByItsNumberAndTraced) {
   EXPECT_NE(t.find("]  LAST["), std::string::npos);
 }
 
-TEST_F(ErrorReportTest, ReadErrorsAddTheNetworkAdvice) {
-  ReportIoError(ws, 100, "RCR-x");
-  ASSERT_EQ(fake.dialogs.dialogs.size(), 2u);
-  EXPECT_EQ(fake.dialogs.dialogs[0].message.rfind("Read error (RCR-x)\"", 0), 0u);
-  EXPECT_EQ(fake.dialogs.dialogs[1].message, "Check the network");
+TEST_F(ErrorReportTest, ReadErrorsNameTheFileAndTheReasonInOneReport) {
+  ReportIoError(ws, 100, "RCR-x", path("SCHED.DAF"), EIO);
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
+  EXPECT_EQ(fake.dialogs.dialogs[0].message, "The file \"" + path("SCHED.DAF") +
+                                                 "\" could not be read or written: input/output error.\r\r"
+                                                 "Check the network.");
+  EXPECT_EQ(fake.dialogs.dialogs[0].detail, "Read error (RCR-x)  100/errno 5");
+  EXPECT_NE(trace().find("ERR[100] LOC[RCR-x]"), std::string::npos);
 }
 
 TEST_F(ErrorReportTest, FileNotOpenTellsWhetherTheDataFolderCanBeReached) {
+  errno = 0;
   ReportIoError(ws, 103, "RBR-x");
-  ASSERT_EQ(fake.dialogs.dialogs.size(), 3u);
-  EXPECT_EQ(fake.dialogs.dialogs[1].message, "The data folder can be reached");
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
+  EXPECT_NE(fake.dialogs.dialogs[0].message.find("input/output error"), std::string::npos);
 
-  fake.dialogs.dialogs.clear();
   ws.paths.DataFolder = dir.str() + "/GONE";
   ReportIoError(ws, 103, "RBR-x");
-  ASSERT_EQ(fake.dialogs.dialogs.size(), 3u);
-  EXPECT_EQ(fake.dialogs.dialogs[1].message, "Cannot reach " + dir.str() + "/GONE now.");
-
-  fake.dialogs.dialogs.clear();
-  ws.paths.AltDataFolder = dir.str();
-  ReportIoError(ws, 103, "RBR-x");
-  EXPECT_EQ(fake.dialogs.dialogs.size(), 2u) << "no folder check with an alternative data folder";
+  ASSERT_EQ(fake.dialogs.dialogs.size(), 2u);
+  EXPECT_EQ(fake.dialogs.dialogs[1].message, "The file \"" + dir.str() + "/GONE\" could not be read or written: "
+                                             "no such file or folder.\r\rCheck the network drive.");
+  EXPECT_EQ(fake.dialogs.dialogs[1].detail, "File not open (RBR-x)  103");
 }
 
 // Eight workstations, each on its own process, add one to a shared counter

@@ -33,6 +33,12 @@ inline void fillNotices(Workstation& ws) {
   set(1727, "\" not copied.");
   set(1910, "No backup folder ");
   set(1911, ".");
+  set(2069, "The file \"");
+  set(2070, "\" could not be read or written: ");
+  set(2073, "no such file or folder");
+  set(2074, "input/output error");
+  set(2078, "Check the network drive.");
+  set(2079, "Check the network.");
   set(1995, "Configuration lost; see ");
   set(1996, " and ");
   set(1997, ".");

@@ -3,6 +3,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -31,6 +32,9 @@ class FakeDialogs : public Dialogs {
   std::deque<int> answers;                  // scripted results of ultimateDialog; 1 when empty
   std::vector<DialogRequest> dialogs;       // every ultimateDialog call
   std::vector<std::string> boxes;           // every messageBox text
+  // Runs once, while the next dialog stands on screen before it is answered
+  // (what other workstations do meanwhile).
+  std::function<void(const DialogRequest&)> whileShown;
   int beeps = 0;
   int noticesClosed = 0;
   int ultimateDialog(const DialogRequest& r) override;
