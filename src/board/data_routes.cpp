@@ -54,6 +54,7 @@ constexpr std::string_view kRollCallStyle =
     "thead{display:table-header-group}"
     "tr{break-inside:avoid}"
     "th{background:none}"
+    "td.name,td.back,td.changed{white-space:nowrap}"
     "}";
 
 // Reloads every board tick, but never while the page is being printed: a
