@@ -246,7 +246,7 @@ std::string InBuildingText(const BoardSnapshot& s) {
 std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
   const std::string staleText = cp1252ToUtf8(TrimText(MessageText(ws, 1445)));
   std::vector<std::string> lines{RollCallTitle(ws, s), InBuildingText(s), ""};
-  lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 32) + Padded("Back", 18) + "Changed");
+  lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 37) + Padded("Back", 18) + "Signed out by");
   for (const BoardEntry& e : s.entries) {
     std::string where = e.out ? e.destination : (e.stale ? staleText : "");
     std::string back = TrimText(ShownDate(ws, e.returnDay) + " " + ShownTime(ws, e.returnTime));
@@ -254,7 +254,7 @@ std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
         e.changedBy.empty() && e.changedDay == 0
             ? std::string()
             : TrimText(e.changedBy + " " + ShownDate(ws, e.changedDay) + " " + ShownTime(ws, e.changedTime));
-    std::string line = Padded(e.name, 21) + " " + Padded(e.out ? "out" : "in", 5) + Padded(where, 31) + " " +
+    std::string line = Padded(e.name, 21) + " " + Padded(e.out ? "out" : "in", 5) + Padded(where, 36) + " " +
                        Padded(back, 18) + changed;
     while (!line.empty() && line.back() == ' ') line.pop_back();
     lines.push_back(std::move(line));
@@ -332,7 +332,11 @@ icaltimetype LocalAsUtc(int day, int hhmm) {
 class FeedTime {
  public:
   explicit FeedTime(const CalendarZone& zone)
-      : zone_(zone.name.empty() ? nullptr : icaltimezone_get_builtin_timezone(zone.name.c_str())) {}
+      : zone_(zone.name.empty() ? nullptr : icaltimezone_get_builtin_timezone(zone.name.c_str())) {
+    // UTC has no location to name it by: its times are written as UTC.
+    if (zone_ != nullptr && (zone_ == icaltimezone_get_utc_timezone() || icaltimezone_get_location(zone_) == nullptr))
+      zone_ = nullptr;
+  }
   icaltimezone* zone() const { return zone_; }
   std::string tzid() const { return zone_ != nullptr ? icaltimezone_get_location(zone_) : ""; }
 

@@ -73,15 +73,20 @@ int RunDataCommand(const std::vector<std::string>& args, const std::string& prog
     for (const auto& l : BoardListing(ws)) out << l << "\n";
     return 0;
   }
-  const BoardSnapshot snapshot = TakeBoardSnapshot(ws, command != "board");
-  if (command == "calendar")
-    out << CalendarFeed(snapshot, withProtected, LocalCalendarZone(), CalendarStamp());
-  else if (format == "json")
-    out << BoardJson(snapshot);
-  else if (format == "csv")
-    out << RollCallCsv(snapshot);
-  else
-    for (const auto& l : RollCallText(ws, snapshot)) out << l << "\n";
+  try {
+    const BoardSnapshot snapshot = TakeBoardSnapshot(ws, command != "board");
+    if (command == "calendar")
+      out << CalendarFeed(snapshot, withProtected, LocalCalendarZone(), CalendarStamp());
+    else if (format == "json")
+      out << BoardJson(snapshot);
+    else if (format == "csv")
+      out << RollCallCsv(snapshot);
+    else
+      for (const auto& l : RollCallText(ws, snapshot)) out << l << "\n";
+  } catch (const std::exception& e) {
+    err << name << ": " << e.what() << "\n";
+    return 1;
+  }
   return out ? 0 : 1;
 }
 

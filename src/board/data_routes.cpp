@@ -5,6 +5,8 @@
 #include "board/board_data.h"
 #include "board/cli.h"
 #include "core/workstation.h"
+#include "platform/codepage.h"
+#include "startup/notices.h"
 
 namespace egresso {
 
@@ -39,6 +41,8 @@ constexpr std::string_view kRollCallStyle =
     "td{border:0;padding:.1em .4em}"
     "td.name,td.status{display:inline-block}"
     "td.check,td:empty{display:none}"
+    "td.back::before{content:\"Back \";opacity:.6}"
+    "td.changed::before{content:\"Signed out by \";opacity:.6}"
     ".count{margin-left:0}"
     "}"
     "@media print{"
@@ -50,6 +54,7 @@ constexpr std::string_view kRollCallStyle =
     "thead{display:table-header-group}"
     "tr{break-inside:avoid}"
     "th{background:none}"
+    "td.name,td.back,td.changed{white-space:nowrap}"
     "}";
 
 // Reloads every board tick, but never while the page is being printed: a
@@ -83,12 +88,13 @@ std::vector<std::pair<std::string, std::string>> SafeHeaders(std::string content
 StatusReply RollCallPage(Workstation& ws, const BoardSnapshot& s, std::string_view nonce) {
   const std::string n = HtmlEscape(nonce);
   const std::string title = RollCallTitle(ws, s);
+  const std::string staleText = Trimmed(cp1252ToUtf8(MessageText(ws, 1445)));
   std::string d =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\"><meta name=\"robots\" content=\"noindex\">";
   d += "<title>" + HtmlEscape(title) + "</title><style nonce=\"" + n + "\">";
   d += kRollCallStyle;
-  d += "</style></head><body><header><h1>Roll call</h1><span class=\"taken\">" +
+  d += "</style></head><body><header><h1>Roll call</h1><span class=\"taken\">Taken " +
        HtmlEscape(ShownDate(ws, s.day) + " " + ShownTime(ws, s.time)) + "</span><span class=\"count\">" +
        HtmlEscape(InBuildingText(s)) + "</span></header><main>";
   d += "<button id=\"print\" type=\"button\">Print</button>";
@@ -101,7 +107,7 @@ StatusReply RollCallPage(Workstation& ws, const BoardSnapshot& s, std::string_vi
     d += std::string("<tr class=\"") + (e.out ? "out" : "in") + "\"><td class=\"check\"><span></span></td>";
     d += "<td class=\"name\">" + HtmlEscape(e.name) + "</td>";
     d += std::string("<td class=\"status\">") + (e.out ? "out" : "in") + "</td>";
-    d += "<td class=\"where\">" + HtmlEscape(e.destination) + "</td>";
+    d += "<td class=\"where\">" + HtmlEscape(e.out || !e.stale ? e.destination : staleText) + "</td>";
     d += "<td class=\"back\">" + HtmlEscape(e.out ? Trimmed(back) : std::string()) + "</td>";
     d += "<td class=\"changed\">" + HtmlEscape(Trimmed(changed)) + "</td></tr>";
   }
@@ -128,18 +134,22 @@ bool AnswerDataRoute(Platform platform, const StatusSite& site, const StatusRequ
     reply = StatusProblem(503, "The data folder cannot be read.", request.nonce);
     return true;
   }
-  const BoardSnapshot s = TakeBoardSnapshot(ws, path != "/board.json");
-  if (path == "/roll-call") {
-    reply = RollCallPage(ws, s, request.nonce);
-  } else if (path == "/calendar.ics") {
-    reply.body = CalendarFeed(s, site.protectedHeadlines, LocalCalendarZone(), CalendarStamp());
-    reply.headers = SafeHeaders("text/calendar; charset=utf-8");
-    reply.headers.emplace_back("Content-Disposition", "inline; filename=\"egresso.ics\"");
-  } else {
-    reply.body = BoardJson(s);
-    reply.headers = SafeHeaders("application/json; charset=utf-8");
+  try {
+    const BoardSnapshot s = TakeBoardSnapshot(ws, path != "/board.json");
+    if (path == "/roll-call") {
+      reply = RollCallPage(ws, s, request.nonce);
+    } else if (path == "/calendar.ics") {
+      reply.body = CalendarFeed(s, site.protectedHeadlines, LocalCalendarZone(), CalendarStamp());
+      reply.headers = SafeHeaders("text/calendar; charset=utf-8");
+      reply.headers.emplace_back("Content-Disposition", "inline; filename=\"egresso.ics\"");
+    } else {
+      reply.body = BoardJson(s);
+      reply.headers = SafeHeaders("application/json; charset=utf-8");
+    }
+    reply.status = 200;
+  } catch (const std::exception&) {
+    reply = StatusProblem(500, "The board could not be read.", request.nonce);
   }
-  reply.status = 200;
   return true;
 }
 

@@ -221,7 +221,7 @@ TEST(BoardData, TheStatusPageServesTheRollCallFeedAndJsonAndWritesNothing) {
         "&quot;soon&quot;"},
        {"<meta http-equiv=\"refresh\" content=\"5\"><title"}},
       {"/calendar.ics", false, "text/calendar; charset=utf-8", {"BEGIN:VCALENDAR", "SUMMARY:Gilles Hart"}, {"Bob Carter"}},
-      {"/calendar.ics", true, "text/calendar; charset=utf-8", {"SUMMARY:Bob Carter", "back \\\"soon\\\"\\\\ maybe"}, {}},
+      {"/calendar.ics", true, "text/calendar; charset=utf-8", {"SUMMARY:Bob Carter", "back \"soon\"\\\\ maybe"}, {}},
       {"/board.json", false, "application/json; charset=utf-8", {"\"status\": \"out\"", "\"returnTime\": \"16:45\""}, {}},
   };
   for (const auto& c : cases) {
