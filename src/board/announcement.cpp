@@ -6,7 +6,7 @@
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "messages/form_rules.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"

@@ -19,10 +19,10 @@
 #include "messages/board_files.h"
 #include "messages/board_record.h"
 #include "platform/codepage.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -6,7 +6,7 @@
 
 #include "core/workstation.h"
 #include "storage/dates.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -14,14 +14,14 @@
 #include "core/waiting.h"
 #include "config/startup_routine.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/dates.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

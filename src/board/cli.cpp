@@ -16,11 +16,12 @@
 #include "config/switches.h"
 #include "messages/board_files.h"
 #include "platform/codepage.h"
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -23,12 +23,12 @@
 #include "messages/form_rules.h"
 #include "platform/codepage.h"
 #include "platform/console_platform.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

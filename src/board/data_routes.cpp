@@ -6,7 +6,7 @@
 #include "board/cli.h"
 #include "core/workstation.h"
 #include "platform/codepage.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 
 namespace egresso {
 

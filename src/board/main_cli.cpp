@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "board/cli.h"
-#include "platform/status_server_http.h"
+#include "board/status_server_http.h"
 
 int main(int argc, char** argv) {
   std::error_code ec;

@@ -2,7 +2,7 @@
 
 #include "board/board_list.h"
 #include "core/workstation.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 
 namespace egresso {
 

@@ -9,15 +9,15 @@
 #include "board/work_clock.h"
 #include "core/waiting.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "startup/notify_file.h"
 #include "core/workstation.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/dates.h"
 #include "storage/file_report.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -15,9 +15,9 @@
 #include "board/data_routes.h"
 #include "core/workstation.h"
 #include "platform/codepage.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -6,7 +6,7 @@
 #include "board/board_list.h"
 #include "core/workstation.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
 #include "storage/locks.h"

@@ -10,14 +10,14 @@
 #include "config/startup_routine.h"
 #include "core/workstation.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/bytes.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -24,7 +24,7 @@
 #include "core/workstation.h"
 #include "platform/colour_qt.h"
 #include "platform/text_qt.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/record_files.h"
 
 namespace egresso {

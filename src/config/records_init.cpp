@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 
 namespace egresso {

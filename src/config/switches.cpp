@@ -9,7 +9,7 @@
 
 #include "core/workstation.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

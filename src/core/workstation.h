@@ -13,7 +13,7 @@
 #include "messages/form_state.h"
 #include "platform/services.h"
 #include "startup/host_state.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/engine_state.h"
 #include "storage/file_ops.h"
 #include "storage/lock_state.h"

@@ -5,7 +5,7 @@
 #include <QScreen>
 
 #include "platform/codepage.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 
 namespace egresso {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/waiting.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/held_lock.h"

@@ -6,7 +6,7 @@
 
 #include "messages/board_files.h"
 #include "core/workstation.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"

@@ -31,7 +31,7 @@
 
 #include "core/workstation.h"
 #include "platform/text_qt.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/record_files.h"
 #include "tools/calc.h"
 #include "tools/calc_qt.h"

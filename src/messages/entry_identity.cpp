@@ -4,7 +4,7 @@
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "messages/board_record.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/record_io.h"
 
 namespace egresso {

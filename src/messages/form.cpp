@@ -8,7 +8,7 @@
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "messages/form_rules.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "startup/notify_file.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
@@ -16,7 +16,7 @@
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 
@@ -451,27 +451,32 @@ void EgressoForm::TakeStoredClock() {
 // message was written with. A slot that holds another message by now is
 // left alone.
 void EgressoForm::MarkAnsweredRead() {
-  if (answered_.record < 0 || ws_.UserSlot < 1) return;
+  const AnsweredMessage answered = answered_;
+  answered_ = {};
+  if (answered.record < 0 || ws_.UserSlot < 1) return;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   const BulBrdRcrd mine = rec;
-  BulBrdRcrd stored;
-  RecordFile file;
-  const bool same = file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
-                    answered_.record < file.recordCount() && file.read(answered_.record, stored.bytes) == io::Ok &&
-                    stored.who() == answered_.who && stored.madeDay() == answered_.madeDay &&
-                    stored.madeTime() == answered_.madeTime && !stored.closed();
-  file.close();
-  if (same && (stored.readMark(ws_.UserSlot) & 1) == 0) {
-    stored.setReadMark(ws_.UserSlot, static_cast<std::uint8_t>(stored.readMark(ws_.UserSlot) | 1));
-    if (stored.who() != ws_.ThisUser && stored.readTime() == 0) {
-      stored.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
-      stored.setReadDay(ws_.Today);
+  // A read mark is a change of the message file like any other: under its
+  // lock, and only while the slot still holds the message answered.
+  if (HeldLock held{ws_, "MEMOLK", "EGOK-READ"}) {
+    BulBrdRcrd stored;
+    RecordFile file;
+    const bool same = SameEntry(ws_, answered.record, answered.entry) &&
+                      file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
+                      answered.record < file.recordCount() && file.read(answered.record, stored.bytes) == io::Ok &&
+                      !stored.closed();
+    file.close();
+    if (same && (stored.readMark(ws_.UserSlot) & 1) == 0) {
+      stored.setReadMark(ws_.UserSlot, static_cast<std::uint8_t>(stored.readMark(ws_.UserSlot) | 1));
+      if (stored.who() != ws_.ThisUser && stored.readTime() == 0) {
+        stored.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+        stored.setReadDay(ws_.Today);
+      }
+      rec = stored;
+      WriteBoardRecord(ws_, answered.record, "EGOK-READ");
+      rec = mine;
     }
-    rec = stored;
-    WriteBoardRecord(ws_, answered_.record, "EGOK-READ");
-    rec = mine;
   }
-  answered_ = {};
 }
 
 // The form read the message when it opened, without the lock; other
@@ -606,7 +611,7 @@ void EgressoForm::FwdRplyBtnClick(ReplyKind kind, std::string_view selection) {
   std::string quoted(selection);
   c.Answered = {};
   if (!f.locationFace && !archive_ && !isNew_)
-    c.Answered = {recordNumber_, rec.who(), rec.madeDay(), rec.madeTime()};
+    c.Answered = {recordNumber_, openedEntry_.known ? openedEntry_ : CurrentEntry(ws_, recordNumber_)};
   if (kind == ReplyKind::Forward) {
     if (quoted.empty()) quoted = f.Location;
     const int slot = ws_.mcfg.slotOf(rec.who());

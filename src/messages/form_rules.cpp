@@ -9,11 +9,11 @@
 
 #include "core/workstation.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -12,13 +12,12 @@ namespace egresso {
 inline constexpr char kNewRecordCommand = 'N';
 inline constexpr char kOpenRecordCommand = 'E';
 
-// The message a reply or forward answers, told by its slot and by who
-// made it when (the slot may hold another message by the time the answer
+// The message a reply or forward answers, told by its slot and by the
+// entry it held (the slot may hold another message by the time the answer
 // is saved).
 struct AnsweredMessage {
   int record = -1;
-  std::string who;
-  int madeDay = 0, madeTime = 0;
+  EntryIdentity entry;
 };
 
 struct FormState {

@@ -13,9 +13,9 @@
 
 #include "platform/codepage.h"
 #include "platform/text_qt.h"
-#include "startup/dialog_layout.h"
-#include "startup/notices.h"
-#include "startup/ultimate_dialog_qt.h"
+#include "text/dialog_layout.h"
+#include "text/notices.h"
+#include "platform/ultimate_dialog_qt.h"
 #include "core/workstation.h"
 
 namespace egresso {

@@ -15,7 +15,6 @@ Platform QtPlatform::platform() {
   p.help = &help_;
   p.tray = &tray_;
   p.serial = serialPorts;
-  p.passwordPrompt = &password_;
   return p;
 }
 

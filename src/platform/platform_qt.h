@@ -9,7 +9,6 @@
 #include "platform/services.h"
 #include "platform/services_qt.h"
 #include "platform/tray_qt.h"
-#include "tools/password_qt.h"
 
 namespace egresso {
 
@@ -27,6 +26,8 @@ class QtPlatform {
   QtDialogs& dialogs() { return dialogs_; }
   QtTray& tray() { return tray_; }
 
+  // The password prompt is a window of the password dialog and is set on
+  // the workstation by the program.
   // The modem ports; another implementation may be put in their place.
   // The lock-wait alert is a window and is set on the workstation.
   SerialPorts* serialPorts = &serial_;
@@ -41,7 +42,6 @@ class QtPlatform {
   QtHelp help_;
   QtTray tray_;
   PosixSerialPorts serial_;
-  QtPasswordPrompt password_;
 };
 
 }  // namespace egresso

@@ -17,6 +17,7 @@
 #include "platform/dialogs_qt.h"
 #include "platform/instance_guard.h"
 #include "platform/platform_qt.h"
+#include "tools/password_qt.h"
 #include "platform/shown_note_qt.h"
 #include "startup/host_qt.h"
 #include "core/workstation.h"
@@ -61,7 +62,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
 
   QtPlatform platform(programFolder);
+  QtPasswordPrompt passwordPrompt;
   Workstation ws(platform.platform());
+  ws.platform.passwordPrompt = &passwordPrompt;
   platform.attach(ws);
   // New personal records take their window placement and form colour from the desktop.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {

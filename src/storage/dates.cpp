@@ -9,10 +9,9 @@
 #include <limits>
 #include <vector>
 
-#include "config/records.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -9,9 +9,9 @@
 #include <fstream>
 
 #include "core/workstation.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "core/workstation.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"

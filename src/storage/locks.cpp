@@ -15,14 +15,14 @@
 #include <cerrno>
 #include <fstream>
 
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/waiting.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_report.h"
 #include "storage/pending_maintenance.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

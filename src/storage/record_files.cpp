@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "core/waiting.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
 #include "storage/file_report.h"
 #include "storage/locks.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

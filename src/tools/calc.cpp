@@ -6,9 +6,9 @@
 
 #include "core/workstation.h"
 #include "storage/bytes.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

@@ -21,8 +21,8 @@
 
 #include "core/workstation.h"
 #include "platform/text_qt.h"
-#include "startup/notices.h"
-#include "storage/config_store.h"
+#include "text/notices.h"
+#include "config/config_store.h"
 #include "tools/calc.h"
 #include "tools/tool_window_qt.h"
 

@@ -5,8 +5,8 @@
 #include <cctype>
 
 #include "core/workstation.h"
-#include "startup/notices.h"
-#include "storage/config_store.h"
+#include "text/notices.h"
+#include "config/config_store.h"
 
 namespace egresso {
 

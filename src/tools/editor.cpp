@@ -8,10 +8,10 @@
 #include <system_error>
 
 #include "core/workstation.h"
-#include "startup/notices.h"
-#include "storage/config_store.h"
+#include "text/notices.h"
+#include "config/config_store.h"
 #include "storage/record_files.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 #include "tools/password.h"
 
 namespace egresso {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
-#include "storage/config_store.h"
-#include "storage/text.h"
+#include "config/config_store.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 

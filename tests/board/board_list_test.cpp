@@ -12,7 +12,7 @@
 #include "platform/codepage.h"
 #include "storage/locks.h"
 #include "support/faulty_file_ops.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

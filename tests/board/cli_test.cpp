@@ -8,7 +8,7 @@
 #include "board/board_list.h"
 #include "board/demo.h"
 #include "messages/board_files.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/record_io.h"
 #include "support/demo_folder.h"

@@ -16,7 +16,7 @@
 #include "board/demo.h"
 #include "config/custom_qt.h"
 #include "core/workstation.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "support/fake_platform.h"
 #include "tools/file_maint_qt.h"
 

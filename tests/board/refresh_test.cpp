@@ -8,7 +8,7 @@
 #include "startup/notify_file.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

@@ -7,7 +7,7 @@
 #include "board/board_world.h"
 #include "storage/bytes.h"
 #include "support/faulty_file_ops.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 
 namespace egresso {
 namespace {

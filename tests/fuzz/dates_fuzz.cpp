@@ -6,7 +6,7 @@
 #include "config/records.h"
 #include "fuzz_support.h"
 #include "storage/dates.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 using namespace egresso;
 using egresso::fuzz::require;

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 
 using namespace egresso;
 using egresso::fuzz::require;

@@ -7,7 +7,7 @@
 #include "messages/form_rules.h"
 #include "board/board_commands.h"
 #include "messages/form_world.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

@@ -8,7 +8,8 @@
 
 #include "board/board_world.h"
 #include "messages/form.h"
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 #include "startup/notify_file.h"
 
 namespace egresso::test {

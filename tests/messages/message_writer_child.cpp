@@ -9,7 +9,8 @@
 #include "core/workstation.h"
 #include "messages/form.h"
 #include "platform/console_platform.h"
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 #include "storage/dates.h"
 #include "support/child_station.h"
 

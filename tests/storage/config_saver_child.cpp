@@ -10,7 +10,7 @@
 
 #include "core/workstation.h"
 #include "platform/console_platform.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "messages/board_files.h"
 #include "messages/form_world.h"
 #include "startup/notify_file.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
 #include "support/faulty_file_ops.h"

@@ -10,7 +10,7 @@
 #include "messages/board_files.h"
 #include "platform/console_platform.h"
 #include "startup/notify_file.h"
-#include "storage/config_store.h"
+#include "config/config_store.h"
 #include "storage/locks.h"
 #include "support/child_station.h"
 #include "support/kill_contents.h"

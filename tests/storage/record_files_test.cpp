@@ -10,7 +10,7 @@
 #include "storage/bytes.h"
 #include "storage/dates.h"
 #include "storage/engine_fixture.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

@@ -14,7 +14,8 @@
 #include "board/demo.h"
 #include "messages/board_files.h"
 #include "core/workstation.h"
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 #include "storage/record_io.h"
 #include "support/fake_platform.h"
 

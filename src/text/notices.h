@@ -3,6 +3,7 @@
 // the translation of help requests.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,13 +29,10 @@ class NoticeTable {
   // The start-up term list: the comma-separated entries of text 204, which
   // the configuration storage may overwrite; placeholder 19 is entry 9.
   std::vector<std::string> StartupTerms;
+  // Text n read from the notice file itself, for the direct-read switch
+  // (set by the loader of the file).
+  std::function<std::string(int)> ReadDirect;
 };
-
-// Reads the notice table from ws.paths.NoticesPath (UTF-8 when the file is
-// valid UTF-8, else Windows-1252; CR LF or LF line ends) and fills the short
-// words and start-up terms. False when the file is missing, unreadable or
-// holds no text.
-bool LoadNotices(Workstation& ws);
 
 // The warning shown before the program aborts because the notice file of
 // programFolder is missing.

@@ -1,4 +1,5 @@
-#include "startup/notices.h"
+#include "config/notices_file.h"
+#include "text/notices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "startup/dialog_layout.h"
+#include "text/dialog_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // workstation, so reads retry and a damaged or missing file is restored
 // from the copies kept beside it), of the personal configuration
 // CFG<initials>.DAF, and the daily backup of the data files.
-#include "storage/config_store.h"
+#include "config/config_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 
 #include "config/records_init.h"
 #include "core/waiting.h"
-#include "startup/notices.h"
+#include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_access.h"
@@ -24,7 +24,7 @@
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {

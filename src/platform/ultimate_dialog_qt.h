@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QString>
 
-#include "startup/dialog_layout.h"
+#include "text/dialog_layout.h"
 
 class QLabel;
 class QPushButton;

@@ -1,4 +1,4 @@
-#include "platform/status_server_http.h"
+#include "board/status_server_http.h"
 
 #include <microhttpd.h>
 #include <netdb.h>

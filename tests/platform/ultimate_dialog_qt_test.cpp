@@ -1,4 +1,4 @@
-#include "startup/ultimate_dialog_qt.h"
+#include "platform/ultimate_dialog_qt.h"
 
 #include <gtest/gtest.h>
 

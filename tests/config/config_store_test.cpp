@@ -1,4 +1,4 @@
-#include "storage/config_store.h"
+#include "config/config_store.h"
 
 #include <fcntl.h>
 #include <grp.h>

@@ -1,4 +1,4 @@
-#include "storage/text.h"
+#include "text/fixed_width.h"
 
 #include <algorithm>
 #include <cstdint>

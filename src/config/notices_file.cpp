@@ -1,0 +1,111 @@
+#include "config/notices_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "core/workstation.h"
+#include "platform/codepage.h"
+#include "storage/bytes.h"
+#include "storage/record_io.h"
+#include "text/fixed_width.h"
+
+namespace egresso {
+namespace {
+
+constexpr std::size_t kDirectRecord = 91;  // a length byte and up to 90 characters
+
+std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, std::min(s.size(), n))); }
+
+// File names in the program folder are matched without regard to case, as
+// on the systems the product's data files come from.
+std::filesystem::path findIgnoringCase(const std::filesystem::path& wanted) {
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(wanted, ec)) return wanted;
+  auto folder = wanted.parent_path();
+  if (folder.empty()) folder = ".";
+  std::string name = UpperText(wanted.filename().string());
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (UpperText(it->path().filename().string()) == name && it->is_regular_file(ec)) return it->path();
+  }
+  return {};
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    std::size_t next = end == std::string::npos ? text.size() : end + 1;
+    if (end == std::string::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    lines.emplace_back(text.substr(start, stop - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::string trimBlanks(std::string_view s) {
+  std::size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
+}
+
+std::vector<std::string> splitTerms(std::string_view text) {
+  std::vector<std::string> terms;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t comma = text.find(',', start);
+    terms.push_back(
+        trimBlanks(text.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start)));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return terms;
+}
+
+std::string rawLine(const NoticeTable& t, int number) {
+  return number >= 1 && static_cast<std::size_t>(number) <= t.lines.size() ? t.lines[number - 1] : std::string();
+}
+
+// Direct-read mode: text N is record N-1 of the notice file. An I/O failure
+// leaves the text empty.
+std::string readDirect(const std::string& noticesPath, int number) {
+  if (number < 1) return {};
+  RecordFile f;
+  if (f.open(noticesPath, kDirectRecord, RecordFile::Mode::ReadOnly) != io::Ok) return {};
+  std::array<std::uint8_t, kDirectRecord> rec{};
+  if (f.read(number - 1, rec) != io::Ok) return {};
+  return getPString(rec, 0, kDirectRecord - 1);
+}
+
+}  // namespace
+
+bool LoadNotices(Workstation& ws) {
+  auto path = findIgnoringCase(ws.paths.NoticesPath);
+  if (path.empty()) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  if (in.bad()) return false;
+  std::string text = buf.str();
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+  // A file with no text in it (empty, or only blanks and line ends) holds no
+  // notices: taken for missing rather than as thousands of blank texts.
+  if (text.find_first_not_of(" \t\r\n\x1A") == std::string::npos) return false;
+  if (isValidUtf8(text)) text = utf8ToCp1252(text);
+
+  NoticeTable& t = ws.notices;
+  t.ReadDirect = [path = ws.paths.NoticesPath](int number) { return readDirect(path, number); };
+  t.lines = splitLines(text);
+  for (int i = 0; i < 2; ++i) t.ShortWords[i] = cut(trimBlanks(rawLine(t, 1282 + i)), 12);
+  t.StartupTerms = splitTerms(rawLine(t, 204));
+  return true;
+}
+
+}  // namespace egresso
