@@ -205,6 +205,7 @@ TEST(StatusServer, CommandLineAndStopSignals) {
   EXPECT_EQ(run("serve --listen 127.0.0.1 /MD=" + folder), 2);
   EXPECT_EQ(run("serve --listen 127.0.0.1:70000 /MD=" + folder), 2);
   EXPECT_EQ(run("serve --frobnicate /MD=" + folder), 2);
+  EXPECT_EQ(run("serve --host-name 'a b' /MD=" + folder), 2);
   EXPECT_EQ(run("serve --listen 127.0.0.1:0 /MD=" + folder + "/missing"), 1);
   EXPECT_FALSE(std::filesystem::exists(folder + "/missing"));
   // A port already taken is said, not waited for.
