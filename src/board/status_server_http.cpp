@@ -287,9 +287,10 @@ std::string Url(const ListenAddress& where, int port) {
 // address itself unless it stands for every address, and this computer's
 // own name.
 void AddOwnNames(const ListenAddress& where, std::vector<std::string>& names) {
-  if (where.host != "0.0.0.0" && where.host != "::") names.push_back(where.host);
+  std::string unused;
+  if (where.host != "0.0.0.0" && where.host != "::") AddHostNames(where.host, names, unused);
   char own[256] = {};
-  if (gethostname(own, sizeof own - 1) == 0 && own[0] != '\0') names.emplace_back(own);
+  if (gethostname(own, sizeof own - 1) == 0 && own[0] != '\0') AddHostNames(own, names, unused);
 }
 
 }  // namespace

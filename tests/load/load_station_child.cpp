@@ -122,7 +122,7 @@ class Station {
     }
     if (unread.empty()) return;
     const int n = unread[static_cast<std::size_t>(Pick(0, static_cast<int>(unread.size()) - 1))];
-    FormWithRequest(0, MessageText(ws_, 262)[0], n);
+    FormWithRequest(0, kOpenRecordCommand, n);
     EgressoForm form(ws_);
     form.FormShow();
     form.f.ReadBtn = true;

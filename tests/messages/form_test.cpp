@@ -593,16 +593,12 @@ TEST(Form, ASaveLeavesOtherEntriesTheirOwn) {
 // The form's requests are fixed codes: however the texts of the new and the
 // open command are translated, a new message never opens an old one.
 TEST(Form, TranslatedCommandTextsNeverTurnANewMessageIntoAnOldOne) {
-  struct Case {
-    const char* newText;
-    const char* openText;
-  };
-  for (const Case& c : std::vector<Case>{{"Neu", "Neu"}, {"Edit", "New"}, {"", ""}}) {
+  for (const auto& [newText, openText] : {std::pair{"Neu", "Neu"}, std::pair{"Edit", "New"}, std::pair{"", ""}}) {
     FormWorld w;
-    w.ws.notices.lines[261 - 1] = c.newText;
-    w.ws.notices.lines[262 - 1] = c.openText;
-    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "First", "one"), 0) << c.newText << "/" << c.openText;
-    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "Second", "two"), 1) << c.newText << "/" << c.openText;
+    w.ws.notices.lines[261 - 1] = newText;
+    w.ws.notices.lines[262 - 1] = openText;
+    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "First", "one"), 0) << newText << "/" << openText;
+    ASSERT_EQ(FormWorld::send(w.ws, "BOB", "Second", "two"), 1) << newText << "/" << openText;
     EXPECT_EQ(test::readFile(w.dir / "BULLETIN/0.DA0"), "one");
     EXPECT_EQ(NewEntryLetter(w.ws), kNewRecordCommand);
     EXPECT_EQ(ExistingEntryLetter(w.ws), kOpenRecordCommand);

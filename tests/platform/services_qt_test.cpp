@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
 #include "core/waiting.h"
@@ -102,40 +103,25 @@ TEST(QtShell, MissingTargetsAreNotFound) {
   EXPECT_EQ(shell.open("/nonexistent/program", "-x", "/"), 2);
 }
 
-// Links open documents only: judged by name and by content, so neither a
-// runnable kind under a harmless name nor a harmless name on a runnable
-// file passes.
+// Links open documents only, judged by name and by content: neither a
+// runnable kind under a harmless name nor a harmless name on a runnable file.
 TEST(QtShell, OnlyDocumentsOfAllowedTypesAreOpened) {
   test::TempDir dir;
-  struct Case {
-    const char* name;
-    std::string content;
-    bool allowed;
-  };
-  const std::string desktop = "[Desktop Entry]\nType=Application\nExec=sh -c id\n";
-  const std::string pdf = "%PDF-1.4\n1 0 obj\n<<>>\nendobj\n";
-  const std::string png = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
-  const std::vector<Case> cases = {
-      {"notes.txt", "Call Mr. Lind back\n", true},
-      {"README", "Plain words only\n", true},
-      {"report.pdf", pdf, true},
-      {"photo.png", png, true},
-      {"list.csv", "a,b\n1,2\n", true},
-      {"board.desktop", desktop, false},
-      {"board.kdelnk", desktop, false},
-      {"start.jnlp", "<?xml version=\"1.0\"?><jnlp spec=\"1.0+\"></jnlp>\n", false},
+  const std::string desktop = "[Desktop Entry]\nType=Application\nExec=sh -c id\n", script = "#!/bin/sh\nid\n";
+  const std::vector<std::tuple<const char*, std::string, bool>> cases = {
+      {"notes.txt", "Call Mr. Lind back\n", true}, {"minutes", "Plain words only\n", true},
+      {"report.pdf", "%PDF-1.4\n1 0 obj\n<<>>\nendobj\n", true}, {"list.csv", "a,b\n1,2\n", true},
+      {"photo.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), true},
+      {"board.desktop", desktop, false}, {"board.kdelnk", desktop, false}, {"run", script, false},
+      {"notes2.txt", script, false}, {"start.jnlp", "<?xml version=\"1.0\"?><jnlp spec=\"1.0+\"></jnlp>\n", false},
       {"tool.pyz", std::string("#!/usr/bin/env python3\nPK\x03\x04", 27), false},
-      {"run", "#!/bin/sh\nid\n", false},
       {"program", std::string("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x3e\0", 20), false},
-      {"notes2.txt", "#!/bin/sh\nid\n", false},
-      {"page.html", "<html><script>alert(1)</script></html>", false},
-      {"data.bin", std::string("\0\1\2\3\4\5", 6), false},
-  };
-  for (const Case& c : cases) {
-    const std::filesystem::path p = dir.path() / c.name;
-    test::writeFile(p, c.content);
-    EXPECT_EQ(IsOpenableDocument(QString::fromStdString(p.string())), c.allowed) << c.name;
-    if (!c.allowed) EXPECT_EQ(QtShell().open(p.string(), "", ""), Shell::kNotADocument) << c.name;
+      {"page.html", "<html><script>alert(1)</script></html>", false}, {"data.bin", std::string("\0\1\2\3", 4), false}};
+  for (const auto& [name, content, allowed] : cases) {
+    test::writeFile(dir.path() / name, content);
+    const std::string path = (dir.path() / name).string();
+    EXPECT_EQ(IsOpenableDocument(QString::fromStdString(path)), allowed) << name;
+    if (!allowed) EXPECT_EQ(QtShell().open(path, "", ""), Shell::kNotADocument) << name;
   }
 }
 
