@@ -445,6 +445,12 @@ void TEgressoBrd::push() {
   deleteBtn_->setVisible(f.showDeleteBtn);
   label1_->setVisible(f.showLabel1);
   label2_->setVisible(f.showLabel2);
+  if (logic_.entryGone()) {
+    // The sentence saying why the form is empty takes both label lines.
+    label1_->setWordWrap(true);
+    label1_->setGeometry(label1_->x(), label1_->y(), width() - 2 * label1_->x(),
+                         label2_->geometry().bottom() - label1_->y() + 1);
+  }
   rplyBtn_->setVisible(f.showReply);
   fwdBtn_->setVisible(f.showReply);
   menuRply_->setVisible(f.showReply);

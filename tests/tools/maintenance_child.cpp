@@ -2,8 +2,7 @@
 // Usage:
 //   egresso_maintenance_child FOLDER purge         the purge, under its locks
 //   With EGRESSO_KILL_AT_RENAME=k the child kills itself (SIGKILL) just
-//   before its k-th rename; with k = 0 it writes the number of its renames
-//   to FOLDER/RENAMES.
+//   before its k-th rename.
 //   egresso_maintenance_child FOLDER restore N     RestoreData(N), answering Yes
 //   egresso_maintenance_child FOLDER signout USER HEADLINE
 //       loads the configuration, prints "ready <slot>", waits for the file
@@ -14,7 +13,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -41,10 +39,9 @@ class KillingFileOps : public egresso::FileOps {
     if (++renames == killAt_) ::raise(SIGKILL);
     return FileOps::rename(from, to);
   }
-  int renames = 0;
 
  private:
-  int killAt_;
+  int renames = 0, killAt_;
 };
 
 }  // namespace
@@ -76,14 +73,7 @@ int main(int argc, char** argv) {
   ws.Today = 15000;
   const char* killAt = std::getenv("EGRESSO_KILL_AT_RENAME");
   KillingFileOps killing(killAt ? std::atoi(killAt) : -1);
-  if (killAt) ws.files = &killing;
-  struct CountOnExit {
-    KillingFileOps& ops;
-    std::string file;
-    ~CountOnExit() {
-      if (!file.empty()) std::ofstream(file) << ops.renames;
-    }
-  } count{killing, killAt && std::atoi(killAt) == 0 ? folder + "/RENAMES" : std::string()};
+  ws.files = &killing;
 
   if (what == "purge") {
     if (!AcquireLock(ws, "MEMOLK", "BBDL1") || !AcquireLock(ws, "LOCATELK", "BBDL2")) return 4;
