@@ -10,7 +10,7 @@
 #include "core/waiting.h"
 #include "messages/board_files.h"
 #include "text/notices.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "core/workstation.h"
 #include "config/config_store.h"
 #include "storage/dates.h"

@@ -9,7 +9,7 @@
 #include "messages/board_files.h"
 #include "messages/form_rules.h"
 #include "text/notices.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
 #include "storage/held_lock.h"

@@ -1,6 +1,6 @@
 #include "messages/form_rules.h"
 
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 
 #include <algorithm>
 #include <array>

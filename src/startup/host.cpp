@@ -8,7 +8,7 @@
 #include "messages/daily.h"
 #include "text/dialog_layout.h"
 #include "text/notices.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"

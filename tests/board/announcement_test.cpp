@@ -8,7 +8,7 @@
 #include "board/refresh.h"
 #include "messages/form_rules.h"
 #include "startup/host.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/bytes.h"
 #include "storage/locks.h"
 #include "support/fake_host_window.h"

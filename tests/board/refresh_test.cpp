@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "config/startup_routine.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
 #include "text/fixed_width.h"

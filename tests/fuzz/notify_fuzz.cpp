@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/record_io.h"
 
 using namespace egresso;

@@ -12,7 +12,7 @@
 #include "config/records.h"
 #include "fuzz_support.h"
 #include "messages/board_record.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "tools/calc.h"
 
 using namespace egresso;

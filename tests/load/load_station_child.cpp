@@ -32,7 +32,7 @@
 #include "platform/console_platform.h"
 #include "config/notices_file.h"
 #include "text/notices.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "support/child_station.h"

@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "board/board_world.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "support/child_process.h"
 #include "support/share_folder.h"
 

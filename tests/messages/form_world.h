@@ -10,7 +10,7 @@
 #include "messages/form.h"
 #include "config/notices_file.h"
 #include "text/notices.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 
 namespace egresso::test {
 

@@ -18,7 +18,7 @@
 #include "board/board_list.h"
 #include "messages/board_files.h"
 #include "messages/form_world.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "config/config_store.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"

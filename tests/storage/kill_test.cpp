@@ -14,7 +14,7 @@
 #include <string>
 
 #include "messages/board_files.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 #include "support/child_process.h"

@@ -9,7 +9,7 @@
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "platform/console_platform.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "config/config_store.h"
 #include "storage/locks.h"
 #include "support/child_station.h"

@@ -10,7 +10,7 @@
 
 #include "core/workstation.h"
 #include "platform/console_platform.h"
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 #include "storage/held_lock.h"
 #include "storage/record_io.h"
 

@@ -1,4 +1,4 @@
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

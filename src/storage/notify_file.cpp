@@ -1,4 +1,4 @@
-#include "startup/notify_file.h"
+#include "storage/notify_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
