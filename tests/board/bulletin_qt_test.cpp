@@ -323,6 +323,14 @@ TEST(BoardWindow, TheWindowNamesItsUserAndOffersOnlyWhatWorks) {
   EXPECT_FALSE(dial->isEnabled());
   dial->click();
   EXPECT_TRUE(d.fake.serial.commands.empty());
+
+  // "Who are you?" stands in the middle of the window as it is now.
+  board.resize(900, 620);
+  QApplication::processEvents();
+  board.ShowWhoBox("B");
+  auto* who = board.findChild<QFrame*>("WhoBox");
+  const QPoint apart = who->geometry().center() - who->parentWidget()->rect().center();
+  EXPECT_LE(apart.manhattanLength(), 2) << apart.x() << "," << apart.y();
 }
 
 }  // namespace
