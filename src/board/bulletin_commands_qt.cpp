@@ -176,6 +176,10 @@ void TBulBrd::OpenPersonalMemo(int slot) {
 
 void TBulBrd::ShowWhoBox(const QString& firstCharacter) {
   whoBox_->setWindowTitle(Caption(ws_, 554, "Who are you?"));
+  // Placed when asked for: the window's size when its controls were last
+  // laid out may not be the one it has now.
+  const QRect area = central_->rect();
+  whoBox_->setGeometry(area.center().x() + 1 - scaled(60), area.center().y() + 1 - scaled(20), scaled(120), scaled(40));
   who_->setText(firstCharacter);
   who_->setCursorPosition(who_->text().size());
   whoBox_->show();

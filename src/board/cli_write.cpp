@@ -443,11 +443,13 @@ class Command {
     form.f.Location = text;
     form.OKbtnClick();
     const int rc = Outcome(form.saved(), "the message was not sent");
-    if (rc == cli_exit::Ok)
+    if (rc == cli_exit::Ok) {
+      // Only outside addresses: nobody here, and not everyone either.
+      const BulBrdRcrd& sent = ws_.board.RecordBuffer;
+      const std::string to = RecipientText(sent);
       out_ << "Message " << form.recordNumber() << " sent to "
-           << ConsoleText(RecipientText(ws_.board.RecordBuffer).empty() ? EveryoneWord(ws_)
-                                                                          : RecipientText(ws_.board.RecordBuffer))
-           << ".\n";
+           << ConsoleText(!to.empty() ? to : sent.toList(1) == "nul" ? Option("to") : EveryoneWord(ws_)) << ".\n";
+    }
     return rc;
   }
 

@@ -284,7 +284,22 @@ void CustomDialog::OKBtnClick(bool cancel) {
 // ------------------------------------------------------------ locations
 
 namespace {
-void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::string& index);
+
+// Steps after the rebuild, done whether or not it could be made: the files'
+// attributes, and the EMP signal file of every other employee.
+void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::string& index) {
+  NormalizeFileAttr(ws, data);
+  NormalizeFileAttr(ws, index);
+  const std::string main = ws.mcfg.mainUserInitials();
+  for (int i = 1; i <= mcfg::Employees; ++i) {
+    const std::string initials = ws.mcfg.empInitials(i);
+    if (initials.empty() || initials == main) continue;
+    const std::string flag = DataFile(ws, "EMP" + initials);
+    std::ofstream(flag, std::ios::binary | std::ios::trunc) << '1';
+    NormalizeFileAttr(ws, flag);
+  }
+}
+
 }  // namespace
 
 void RebuildLocations(Workstation& ws) {
@@ -382,24 +397,5 @@ void RebuildLocations(Workstation& ws) {
   }
   TellOtherWorkstations(ws, data, index);
 }
-
-namespace {
-
-// Steps after the rebuild, done whether or not it could be made: the files'
-// attributes, and the EMP signal file of every other employee.
-void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::string& index) {
-  NormalizeFileAttr(ws, data);
-  NormalizeFileAttr(ws, index);
-  const std::string main = ws.mcfg.mainUserInitials();
-  for (int i = 1; i <= mcfg::Employees; ++i) {
-    const std::string initials = ws.mcfg.empInitials(i);
-    if (initials.empty() || initials == main) continue;
-    const std::string flag = DataFile(ws, "EMP" + initials);
-    std::ofstream(flag, std::ios::binary | std::ios::trunc) << '1';
-    NormalizeFileAttr(ws, flag);
-  }
-}
-
-}  // namespace
 
 }  // namespace egresso

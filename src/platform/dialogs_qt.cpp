@@ -47,16 +47,19 @@ void GiveMargins(DialogLayout& layout, DialogMetrics& metrics) {
   layout.height += grow;
 }
 
-// Centred on the owner's frame, kept on the owner's screen.
-void CentreOn(DialogLayout& layout, QWidget* owner) {
+// Centred on the owner's frame, kept on the owner's screen. The dialog's
+// frame is taken to be as high as the owner's (layout.height counts an
+// estimate of it, nonClient).
+void CentreOn(DialogLayout& layout, QWidget* owner, int nonClient) {
   if (owner == nullptr) return;
   const QRect frame = owner->frameGeometry();
+  const int height = layout.height - nonClient + (frame.height() - owner->height());
   int left = frame.center().x() + 1 - layout.width / 2;
-  int top = frame.center().y() + 1 - layout.height / 2;
+  int top = frame.center().y() + 1 - height / 2;
   if (QScreen* screen = owner->screen()) {
     const QRect area = screen->availableGeometry();
     left = std::max(area.left(), std::min(left, area.right() + 1 - layout.width));
-    top = std::max(area.top(), std::min(top, area.bottom() + 1 - layout.height));
+    top = std::max(area.top(), std::min(top, area.bottom() + 1 - height));
   }
   layout.left = left;
   layout.top = top;
@@ -116,7 +119,7 @@ int QtDialogs::ultimateDialog(const DialogRequest& r) {
   }
   QWidget* owner = OwnerWindow();
   GiveMargins(layout, metrics);
-  CentreOn(layout, owner);
+  CentreOn(layout, owner, nonClient_);
   TUltimateDialog dialog(layout, caption, in.captions, nonClient_, owner);
   if (!r.detail.empty()) dialog.addDetail(r.detail);
   int result = dialog.exec();

@@ -93,7 +93,7 @@ TEST(BoardCommands, TheOutButtonAsksForAnotherEntryUnlessTheStationIsShared) {
   b.fake.dialogs.answers = {2};
   QTest::mouseClick(b.board->OutBtn(), Qt::LeftButton);
   ASSERT_EQ(b.fake.dialogs.dialogs.size(), 1u);
-  EXPECT_EQ(b.fake.dialogs.dialogs[0].message, "Change this person's entry?");
+  EXPECT_EQ(b.fake.dialogs.dialogs[0].message, "Change this person's entry?\r\nBob Carter (BOB)");
   EXPECT_FALSE(b.location(2).closed());
 
   b.select(b.list(), 5);  // Eva is in: the form opens for her entry

@@ -57,14 +57,15 @@ TEST(OutCommand, AnotherEmployeesEntryIsConfirmedFirstUnlessTheStationIsShared) 
   b.fake.dialogs.answers = {2};
   EXPECT_EQ(OutCommand(b.ws, 2, 0, b.forms.hooks()), CommandResult::Cancelled);
   ASSERT_EQ(b.fake.dialogs.dialogs.size(), 1u);
-  EXPECT_EQ(b.fake.dialogs.dialogs[0].message, "Change this person's entry?") << "BOB is out: his key is today";
+  EXPECT_EQ(b.fake.dialogs.dialogs[0].message, "Change this person's entry?\r\nBob Carter (BOB)")
+      << "BOB is out: his key is today";
   EXPECT_EQ(b.fake.dialogs.dialogs[0].defaultButton, 2);
   EXPECT_FALSE(b.loc(2).closed()) << "the second button changes nothing";
 
   // Somebody who is in: the form opens for his record with the letter of an existing entry.
   b.fake.dialogs.answers = {1};
   EXPECT_EQ(OutCommand(b.ws, 3, 0, b.forms.hooks()), CommandResult::Done);
-  EXPECT_EQ(b.fake.dialogs.dialogs.back().message, "Sign this person out?");
+  EXPECT_EQ(b.fake.dialogs.dialogs.back().message, "Sign this person out?\r\nClaire Dumont (CLA)");
   ASSERT_EQ(b.forms.opened.size(), 1u);
   EXPECT_EQ(b.forms.opened[0], std::make_pair('E', 3));
 

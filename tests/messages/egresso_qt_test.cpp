@@ -443,36 +443,5 @@ TEST(EgressoWindow, KeysInTheTextBox) {
   EXPECT_EQ(test::readFile(w.dir / "BULLETIN" / "0.DA0"), "Details on www.example.com/q4 today");
 }
 
-// The lists offer what the user means now: a name chosen over the default
-// ALL replaces it, and the return times are those still to come.
-TEST(EgressoWindow, PickListsFollowTheChoiceAndTheClock) {
-  FormWorld w;
-  w.ws.pcfg.setI16(pcfg::PartitionMinutes, 60);
-  w.fake.clock.set(2026, 12, 7, 9, 30);
-  Board b(w.ws, 0);
-  FormScript message({[&](TEgressoBrd& f) {
-    auto* pick = Child<QComboBox>(f, "EmployeeIn");
-    EXPECT_EQ(Child<QLineEdit>(f, "EmpIn")->text(), "ALL");
-    emit pick->activated(pick->findText("BOB", Qt::MatchStartsWith));
-    EXPECT_EQ(Child<QLineEdit>(f, "EmpIn")->text(), "BOB");
-    Click(f, "CancelBtn");
-  }});
-  Click(b.window, "MsgBtn");
-  EXPECT_TRUE(message.done());
-
-  b.window.SwitchClick();
-  FormScript out({[&](TEgressoBrd& f) {
-    auto* times = Child<QComboBox>(f, "ReturnTime");
-    EXPECT_EQ(times->itemText(0), "10:00A");
-    w.fake.clock.set(2026, 12, 7, 11, 30);
-    times->showPopup();
-    EXPECT_EQ(times->itemText(0), "12:00P");
-    times->hidePopup();
-    Click(f, "CancelBtn");
-  }});
-  Click(b.window, "OutBtn");
-  EXPECT_TRUE(out.done());
-}
-
 }  // namespace
 }  // namespace egresso
