@@ -15,7 +15,7 @@
 
 #include "storage/dates.h"
 #include "storage/locks.h"
-#include "workstation_fixture.h"
+#include "storage/workstation_fixture.h"
 
 namespace egresso {
 namespace {
