@@ -484,7 +484,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
       const bool own = user(bytes + brd::Who);
       if (!own && !IsAddressedTo(rec, recipient)) continue;
       if (!b.SearchText.empty() && !ContainsNoCase(rec.headlineView(), b.SearchText) &&
-          !ContainsNoCase(ReadBodyText(BodyFilePath(ws, CurrentBoardSet(ws), static_cast<int>(j))), b.SearchText))
+          !ContainsNoCase(ReadBodyText(BodyFilePath(ws, CurrentBoardSet(ws), static_cast<int>(j)), *ws.files), b.SearchText))
         continue;
       const std::uint8_t mark = rec.readMark(ws.UserSlot);
       const bool unread = !own && mark != 1;
