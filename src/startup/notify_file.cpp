@@ -110,10 +110,10 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
 }
 
 bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
+  // A letter file holds a few records; whatever stands under its name is
+  // never read further than that, nor waited for.
+  std::string bytes;
+  if (ReadFileBounded(PosixFileOps(), path, 4096 * kNotifyRecordSize, bytes) != io::Ok) return false;
   for (std::size_t at = 0; at < bytes.size(); at += kNotifyRecordSize) {
     const std::size_t length = static_cast<std::uint8_t>(bytes[at]);
     const std::size_t available = std::min(bytes.size() - at - 1, kNotifyRecordSize - 1);
