@@ -20,9 +20,9 @@ int fromErrno(int err) {
     case ENOTDIR: return PathNotFound;
     case EACCES:
     case EPERM:
-    case EROFS:
-    case EISDIR: return AccessDenied;
+    case EROFS: return AccessDenied;
     case EEXIST: return AlreadyExists;
+    case EISDIR:
     case ELOOP:
     case ENXIO: return NotPlainFile;
     case EBUSY:
