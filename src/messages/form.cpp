@@ -20,7 +20,7 @@ namespace egresso {
 
 namespace {
 
-constexpr std::size_t kMaxBody = 4u << 20;     // a larger body file is shown cut
+constexpr std::size_t kMaxBody = kBodyCap;  // a larger body file is shown cut
 constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
 
@@ -208,7 +208,7 @@ void EgressoForm::FormShow() {
   if (!isNew_) {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
-    std::string text = ReadBodyText(body);
+    std::string text = ReadBodyText(body, *ws_.files);
     bool cut = false;
     if (text.size() > kMaxBody) {
       text.resize(kMaxBody);
@@ -434,13 +434,7 @@ void EgressoForm::WriteJournalLines() {
       start = end + 1;
     }
   }
-  std::FILE* out = std::fopen(path.c_str(), "ab");
-  int rc = out ? io::Ok : io::fromErrno(errno);
-  if (out) {
-    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) rc = io::DiskWriteError;
-    if (std::fclose(out) != 0 && rc == io::Ok) rc = io::DiskWriteError;
-  }
-  ReportIoError(ws_, rc, "EGOK-LOG");
+  ReportIoError(ws_, AppendToFile(path, text, *ws_.files), "EGOK-LOG");
   NormalizeFileAttr(ws_, path);
 }
 
@@ -629,7 +623,7 @@ bool EgressoForm::Escape(FormField field, bool locationModified) {
       if (locationModified) {
         const int answer = UltimateDialog(ws_, MessageText(ws_, f.locationFace ? 1433 : 1432), 3,
                                           MessageText(ws_, 407), MessageText(ws_, 408), "", 1);
-        if (answer == 1) f.Location = ReadBodyText(DescFile());
+        if (answer == 1) f.Location = ReadBodyText(DescFile(), *ws_.files);
         return true;
       }
       break;

@@ -204,13 +204,10 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
 }
 
 bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
-  int err = 0;
-  const int fd = openLetterFile(PosixFileOps(), path, O_RDONLY, err);
-  if (fd < 0) return false;
+  // A letter file holds a few records; whatever stands under its name is
+  // never read further than that, nor waited for.
   std::string bytes;
-  const bool read = readStart(PosixFileOps(), fd, bytes, err);
-  PosixFileOps().close(fd);
-  if (!read) return false;
+  if (ReadFileBounded(PosixFileOps(), path, kReadLimit, bytes) != io::Ok) return false;
   for (auto& text : textsOf(bytes)) texts.push_back(std::move(text));
   return true;
 }

@@ -2,12 +2,33 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
 
 namespace egresso {
+
+// The trace file's descriptor; a copy of the workstation starts with it
+// closed.
+class TraceFile {
+ public:
+  TraceFile() = default;
+  ~TraceFile() { close(); }
+  TraceFile(const TraceFile&) {}
+  TraceFile& operator=(const TraceFile& other) {
+    if (this != &other) close();
+    return *this;
+  }
+  int fd() const { return fd_; }
+  void open(int fd) {
+    close();
+    fd_ = fd;
+  }
+  void close();
+
+ private:
+  int fd_ = -1;
+};
 
 // Names of the locks that guard the shared files (each is the file
 // <name>.LOK in the data folder while held).
@@ -36,30 +57,6 @@ struct LockFileIdentity {
   std::uint64_t device = 0, inode = 0;
   std::string content;  // the start of the file as read
   bool operator==(const LockFileIdentity&) const = default;
-};
-
-// The trace file handle; a copy of the workstation starts with it closed.
-class TraceFile {
- public:
-  TraceFile() = default;
-  ~TraceFile() { close(); }
-  TraceFile(const TraceFile&) {}
-  TraceFile& operator=(const TraceFile& other) {
-    if (this != &other) close();
-    return *this;
-  }
-  std::FILE* handle() const { return file_; }
-  void open(std::FILE* f) {
-    close();
-    file_ = f;
-  }
-  void close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
 };
 
 // The lock-wait note (TBeepMssg): whether it is on screen and the key it

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
+#include <system_error>
 
 #include "startup/notices.h"
 #include "core/waiting.h"
@@ -62,6 +64,8 @@ struct LockRead {
   // The file is there but this account may not read it: another user's
   // lock, never a dead one.
   bool denied = false;
+  // A link, folder, FIFO or device stands under the lock's name.
+  bool notPlain = false;
   int result = io::Ok;  // non-zero: the file could not be read as a lock line
   std::string line;
   LockFileIdentity identity;  // known when the file was read
@@ -77,6 +81,7 @@ LockRead readLockFile(FileOps& ops, const std::string& path) {
     int err = errno;
     r.exists = err != ENOENT && err != ENOTDIR;
     r.denied = err == EACCES || err == EPERM;
+    r.notPlain = err == ELOOP || err == ENXIO || err == EISDIR;
     r.result = io::fromErrno(err);
     return r;
   }
@@ -363,6 +368,16 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
 
     LockRead r = readLockFile(*ws.files, path);
     if (!r.exists) continue;  // released in between
+    if (r.notPlain) {
+      // No workstation makes such a thing: it is no lock. Taken away where
+      // it can be (a link, a FIFO, an empty folder); else the take fails
+      // at once rather than wait for a holder there is none of.
+      const int removed = deleteFile(path, *ws.files);
+      traceLine(ws, ws.ThisUser + " NotAFile  " + path + (removed == io::Ok ? " removed" : " left"));
+      if (removed == io::Ok || removed == io::FileNotFound) continue;
+      ws.files->noteRefused(path.c_str());
+      return failedTake(ws, tag, io::NotPlainFile);
+    }
     L.LockLine = r.line;
     L.Examined = r.identity;
     L.ExaminedPath = path;
@@ -524,15 +539,23 @@ void BreakLock(Workstation& ws) {
 
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   if (!ws.MultiUser) return io::Ok;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return io::Ok;
+  // Through the file opened as any file of the folder: the bits of whatever
+  // a link planted under the name points to are never touched.
+  struct stat lst;
+  if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
   constexpr mode_t kReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-  mode_t current = st.st_mode & 07777;
-  if ((current & kReadWrite) == kReadWrite) return io::Ok;
-  if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
-  mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+  if ((lst.st_mode & kReadWrite) == kReadWrite) return io::Ok;
+  const int fd = ws.files->open(path.c_str(), O_RDONLY);
+  if (fd < 0) return io::Ok;
+  struct stat st;
   int result = io::Ok;
-  if (wanted != current && ::chmod(path.c_str(), wanted) != 0) result = io::fromErrno(errno);
+  if (ws.files->fstat(fd, &st) == 0) {
+    const mode_t current = st.st_mode & 07777;
+    if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
+    const mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+    if (wanted != current && ws.files->fchmod(fd, wanted) != 0) result = io::fromErrno(errno);
+  }
+  ws.files->close(fd);
   ws.locks.IoResult = result;
   return result;
 }
@@ -542,7 +565,11 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag) {
   const std::string where(tag.substr(0, 25));
   int notice = errorNotice(code);
   std::string text = notice ? MessageText(ws, notice) : std::string(1, '"') + std::to_string(code);
-  text.resize(std::min<std::size_t>(text.size(), 120));
+  // Something planted in the folder: the user is told which name to look at.
+  if (const auto* station = dynamic_cast<const StationFileOps*>(ws.files);
+      code == io::NotPlainFile && station && !station->refused.empty())
+    text = "\"" + station->refused + " is not a plain file (a link, folder or device stands in its place); left alone";
+  text.resize(std::min<std::size_t>(text.size(), code == io::NotPlainFile ? 400 : 120));
   showError(ws, text + " (" + where + ")\"" + "\r\r" + MessageText(ws, 315) + MessageText(ws, 316));
 
   // File not open: tell whether the data folder itself can be reached.
@@ -562,22 +589,50 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag) {
                     FormatDay(ws, ws.mcfg.i16(mcfg::LastDateUsed)) + "]");
 }
 
+void TraceFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+std::string UserStateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && state[0] == '/') return std::string(state) + "/egresso";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.local/state/egresso";
+  return {};
+}
+
+namespace {
+// The trace belongs to the user, not to whatever folder a script started
+// the program in: his state folder, made (private) when missing.
+std::string tracePath(const Workstation& ws) {
+  std::string folder = ws.locks.TraceFolder;
+  if (folder.empty()) {
+    folder = UserStateFolder();
+    if (folder.empty()) return {};
+    std::error_code ec;
+    if (std::filesystem::create_directories(folder, ec)) ::chmod(folder.c_str(), 0700);
+  }
+  return folder + "/TEST";
+}
+}  // namespace
+
 void TraceOpen(Workstation& ws) {
   LockState& L = ws.locks;
   L.Trace.close();
-  std::string path = L.TraceFolder.empty() ? std::string("TEST") : L.TraceFolder + "/TEST";
-  L.Trace.open(std::fopen(path.c_str(), "ab"));
+  const std::string path = tracePath(ws);
+  if (path.empty()) return;
+  L.Trace.open(ws.files->open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666));
 }
 
 void TraceClose(Workstation& ws) { ws.locks.Trace.close(); }
 
 void traceLine(Workstation& ws, std::string_view line) {
   TraceOpen(ws);
-  if (std::FILE* f = ws.locks.Trace.handle()) {
-    std::string text(line);
-    text += "\r\n";
-    std::fwrite(text.data(), 1, text.size(), f);
-  }
+  std::string text(line);
+  text += "\r\n";
+  // The trace is the last word on a failure: it has none of its own to tell.
+  if (ws.locks.Trace.fd() >= 0) AppendAt(*ws.files, ws.locks.Trace.fd(), text);
   TraceClose(ws);
 }
 

@@ -32,7 +32,12 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // Reports a non-zero I/O result to the user with the caller's tag and traces it.
 void ReportIoError(Workstation& ws, int code, std::string_view tag);
 
-// The trace file "TEST" in ws.locks.TraceFolder, opened for appending.
+// The user's state folder ($XDG_STATE_HOME/egresso, else
+// ~/.local/state/egresso); empty when neither is known.
+std::string UserStateFolder();
+// The trace file "TEST" in ws.locks.TraceFolder (the user's state folder
+// when empty), opened for adding lines
+// at its end (never with O_APPEND, which a share's client refuses).
 void TraceOpen(Workstation& ws);
 void TraceClose(Workstation& ws);
 // Appends one line to the trace file; the suffix is the common trace suffix.

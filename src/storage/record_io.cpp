@@ -20,9 +20,11 @@ int fromErrno(int err) {
     case ENOTDIR: return PathNotFound;
     case EACCES:
     case EPERM:
-    case EROFS:
-    case EISDIR: return AccessDenied;
+    case EROFS: return AccessDenied;
     case EEXIST: return AlreadyExists;
+    case EISDIR:
+    case ELOOP:
+    case ENXIO: return NotPlainFile;
     case EBUSY:
     case ETXTBSY:
     case EAGAIN: return SharingViolation;
@@ -101,6 +103,24 @@ ssize_t readAt(FileOps& ops, int fd, std::uint8_t* buf, std::size_t size, off_t 
   }
   return static_cast<ssize_t>(got);
 }
+
+// Writes size bytes at offset; done tells how many landed.
+int writeAt(FileOps& ops, int fd, const void* data, std::size_t size, off_t offset, std::size_t& done) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  done = 0;
+  while (done < size) {
+    ssize_t w = ops.pwrite(fd, p + done, size - done, offset + static_cast<off_t>(done));
+    if (w < 0 && errno == EINTR) continue;
+    if (w == 0) return io::DiskWriteError;
+    if (w < 0) {
+      const int result = io::fromErrno(errno);
+      // A read error code from a write is a write error to the user.
+      return result == io::DiskReadError ? io::DiskWriteError : result;
+    }
+    done += static_cast<std::size_t>(w);
+  }
+  return io::Ok;
+}
 }  // namespace
 
 int RecordFile::read(std::int64_t n, std::span<std::uint8_t> buf) {
@@ -118,18 +138,7 @@ int RecordFile::write(std::int64_t n, std::span<const std::uint8_t> buf) {
   const std::size_t want = std::min(buf.size(), recordSize_);
   const std::int64_t sizeBefore = byteSize();
   std::size_t done = 0;
-  int result = io::Ok;
-  while (done < want) {
-    ssize_t w = ops_->pwrite(fd_, buf.data() + done, want - done, offset + static_cast<off_t>(done));
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      result = w < 0 ? io::fromErrno(errno) : io::DiskWriteError;
-      // A read error code from a write is a write error to the user.
-      if (result == io::DiskReadError) result = io::DiskWriteError;
-      break;
-    }
-    done += static_cast<std::size_t>(w);
-  }
+  const int result = writeAt(*ops_, fd_, buf.data(), want, offset, done);
   // Part of a record added at the end would read as a damaged file.
   if (result != io::Ok && done > 0 && offset >= sizeBefore) ops_->ftruncate(fd_, static_cast<off_t>(sizeBefore));
   return result;
@@ -142,6 +151,25 @@ std::int64_t RecordFile::readRecords(std::int64_t first, std::span<std::uint8_t>
       readAt(*ops_, fd_, buf.data(), want, static_cast<off_t>(first * static_cast<std::int64_t>(recordSize_)));
   if (got < 0) return -1;
   return static_cast<std::int64_t>(static_cast<std::size_t>(got) / recordSize_);
+}
+
+int AppendAt(FileOps& ops, int fd, std::string_view bytes) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return io::fromErrno(errno);
+  if (!S_ISREG(st.st_mode)) return io::AccessDenied;
+  std::size_t done = 0;
+  const int result = writeAt(ops, fd, bytes.data(), bytes.size(), st.st_size, done);
+  // Half a line would run into the next writer's.
+  if (result != io::Ok && done > 0) ops.ftruncate(fd, st.st_size);
+  return result;
+}
+
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes, FileOps& ops) {
+  const int fd = ops.open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666);
+  if (fd < 0) return io::fromErrno(errno);
+  int result = AppendAt(ops, fd, bytes);
+  if (ops.close(fd) != 0 && result == io::Ok) result = io::DiskWriteError;
+  return result;
 }
 
 bool fileExists(const std::filesystem::path& p) {
@@ -192,9 +220,11 @@ int createFolder(const std::filesystem::path& p, FileOps& ops) {
     if (err == EEXIST && std::filesystem::is_directory(p, ec)) return io::Ok;
     return io::fromErrno(err);
   }
+  // Through the folder just made, never a link put in its place meanwhile.
+  const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   struct stat st;
-  if (::stat(p.c_str(), &st) == 0)
-    ::chmod(p.c_str(), (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
+  if (fd >= 0 && ::fstat(fd, &st) == 0) ::fchmod(fd, (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
+  if (fd >= 0) ::close(fd);
   return io::Ok;
 }
 

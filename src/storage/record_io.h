@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "storage/file_ops.h"
 
@@ -24,6 +25,8 @@ inline constexpr int DiskReadError = 100;   // read past the end or a failed rea
 inline constexpr int DiskWriteError = 101;  // a failed or short write
 inline constexpr int FileNotOpen = 103;
 inline constexpr int AlreadyExists = 80;
+// A link, FIFO, device or folder where a plain file belongs: left alone.
+inline constexpr int NotPlainFile = 106;
 // Maps an errno value to the codes above (unknown values pass through).
 int fromErrno(int err);
 }  // namespace io
@@ -83,6 +86,16 @@ int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std
 // those bytes are kept for repair: a write that would cover or absorb them
 // is refused with DiskWriteError.
 int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::uint8_t> buf);
+
+// Adds bytes at the end of path, which is made when missing, with one
+// positioned write at the size fstat reports. Never through an O_APPEND
+// handle: a file server's client may answer every write through one with an
+// I/O error and drop the share for a while. The caller holds the lock that
+// guards the file, so the end found is still the end when the bytes land;
+// bytes that did not all land are taken off again (DiskWriteError).
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes, FileOps& ops = PosixFileOps());
+// The same through a descriptor open for writing.
+int AppendAt(FileOps& ops, int fd, std::string_view bytes);
 
 // Small whole-file helpers that report I/O results instead of throwing.
 bool fileExists(const std::filesystem::path& p);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "board/board_list.h"
 #include "messages/board_files.h"
 #include "messages/form_world.h"
 #include "startup/notify_file.h"
@@ -132,6 +133,17 @@ std::vector<Operation> operations() {
        {"TIMER.BOB"},
        [](FormWorld& w) { PutNotifyText(w.path("TIMER.BOB"), "12345B"); },
        [](FormWorld& w) { return said(AppendNotifyLetter(w.ws, "BOB", 'M') == io::Ok); }},
+      {"in/out journal line",
+       {"INOUTBOB.DAF"},
+       [](FormWorld& w) {
+         w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+         w.ws.board.RecordBuffer = changedLocation();
+         test::writeFile(w.path("INOUTBOB.DAF"), "an earlier line\r\n");
+       },
+       [](FormWorld& w) {
+         WriteJournal(w.ws, 'O');
+         return kSilent;
+       }},
       {"lock take and release",
        {},
        [](FormWorld&) {},
