@@ -1,7 +1,5 @@
 #include "board/announcement.h"
 
-#include <fstream>
-#include <sstream>
 
 #include "core/workstation.h"
 #include "messages/board_files.h"
@@ -9,6 +7,7 @@
 #include "text/notices.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
+#include "storage/file_access.h"
 #include "storage/record_io.h"
 
 namespace egresso {
@@ -16,20 +15,17 @@ namespace egresso {
 namespace {
 
 // The file's lines joined by "\n"; false when the file cannot be read.
-bool ReadAnnouncementFile(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return false;
+bool ReadAnnouncementFile(Workstation& ws, const std::string& path, std::string& text) {
+  std::string all;
+  if (ReadFileBounded(*ws.files, path, kBodyCap, all) != io::Ok) return false;
   text.clear();
-  for (char c : all.str())
+  for (char c : all)
     if (c != '\r') text += c;
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return true;
 }
 
-bool WriteAnnouncementFile(const std::string& path, std::string_view text) {
+bool WriteAnnouncementFile(Workstation& ws, const std::string& path, std::string_view text) {
   std::string out;
   for (char c : text) {
     if (c == '\r') continue;
@@ -37,17 +33,14 @@ bool WriteAnnouncementFile(const std::string& path, std::string_view text) {
     out += c;
   }
   if (!out.empty()) out += "\r\n";
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << out;
-  f.close();
-  return static_cast<bool>(f);
+  return WriteFileReplacing(*ws.files, path, out) == io::Ok;
 }
 
 std::string LoadAnnouncement(Workstation& ws, std::string_view failureTag) {
   const std::string& path = ws.paths.AnnouncementFile;
   if (!fileExists(path)) return MessageText(ws, 1716) + MessageText(ws, 1717) + MessageText(ws, 1718);
   std::string text;
-  if (!ReadAnnouncementFile(path, text)) ReportException(ws, "EInOutError", path, failureTag);
+  if (!ReadAnnouncementFile(ws, path, text)) ReportException(ws, "EInOutError", path, failureTag);
   return text;
 }
 
@@ -68,7 +61,7 @@ MemoSave MemoExit(Workstation& ws, bool modified, std::string_view text, std::st
   bool ok = true;
   if (answer == 1) {
     result = MemoSave::Saved;
-    ok = WriteAnnouncementFile(ws.paths.AnnouncementFile, text);
+    ok = WriteAnnouncementFile(ws, ws.paths.AnnouncementFile, text);
     NormalizeFileAttr(ws, ws.paths.AnnouncementFile);
   } else {
     const std::string fresh = LoadAnnouncement(ws, "\"BBMMO3\"");

@@ -94,17 +94,15 @@ void stampTaken(Workstation& ws, const std::string& path) {
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-std::string tempNameFor(const Workstation& ws, const std::string& path) {
-  return path + "." + (ws.StationId.empty() ? std::string("0") : ws.StationId) + "-" + std::to_string(::getpid()) +
-         ".TMP";
-}
+// Made with an exclusive create: a name planted ahead is never written through.
+std::string tempNameFor(const std::string& path) { return path + TempSuffix(); }
 
 // Copies from over to, so that to is never left half written and keeps
 // the permission bits and group every account relies on. A missing source
 // leaves the target alone (it may be the last good copy of a lost file).
 int copyGeneration(Workstation& ws, const std::string& from, const std::string& to) {
   if (!fileExists(from)) return io::Ok;
-  int result = CopyReplacing(from, to, tempNameFor(ws, to), *ws.files);
+  int result = CopyReplacing(from, to, tempNameFor(to), *ws.files);
   if (result == io::Ok) stampTaken(ws, to);
   return result;
 }
@@ -124,24 +122,24 @@ int writeWholeFile(Workstation& ws, const std::string& path, std::span<const std
     int result = probe.open(path, bytes.size(), RecordFile::Mode::ReadWrite, ops);
     if (result != io::Ok) return result;
   }
-  auto writeTo = [&](const std::string& target) {
+  auto writeTo = [&](const std::string& target, RecordFile::Mode mode) {
     RecordFile f;
-    int result = f.open(target, bytes.size(), RecordFile::Mode::Create, ops);
+    int result = f.open(target, bytes.size(), mode, ops);
     if (result != io::Ok) return result;
     result = f.write(0, bytes);
     size = f.byteSize();
     int closed = f.close();
     return result != io::Ok ? result : closed;
   };
-  const std::string temp = tempNameFor(ws, path);
-  int result = writeTo(temp);
+  const std::string temp = tempNameFor(path);
+  int result = writeTo(temp, RecordFile::Mode::CreateNew);
   if (result == io::Ok) result = ReplaceFile(temp, path, ops);
   if (result == io::Ok) return io::Ok;
-  deleteFile(temp, ops);
+  if (result != io::AlreadyExists) deleteFile(temp, ops);
   // Written in place only where the folder or the file's access allows
   // nothing else: after a write error that would empty the file.
   if (result != io::AccessDenied) return result;
-  return writeTo(path);
+  return writeTo(path, RecordFile::Mode::Create);
 }
 
 // Moves the generations base+prefix+1..4 on by one and copies file in as

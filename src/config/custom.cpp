@@ -1,8 +1,10 @@
 #include "config/custom.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
 #include <vector>
 
 #include "board/board_list.h"
@@ -13,6 +15,7 @@
 #include "text/notices.h"
 #include "storage/bytes.h"
 #include "config/config_store.h"
+#include "storage/file_access.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
@@ -295,7 +298,7 @@ void TellOtherWorkstations(Workstation& ws, const std::string& data, const std::
     const std::string initials = ws.mcfg.empInitials(i);
     if (initials.empty() || initials == main) continue;
     const std::string flag = DataFile(ws, "EMP" + initials);
-    std::ofstream(flag, std::ios::binary | std::ios::trunc) << '1';
+    WriteFileReplacing(*ws.files, flag, "1");
     NormalizeFileAttr(ws, flag);
   }
 }
@@ -370,16 +373,16 @@ void RebuildLocations(Workstation& ws) {
       const std::string from = taken >= 0 ? BodyFilePath(ws, BoardSet::Locations, taken).string() : std::string();
       if (!from.empty() && fileExists(from)) {
         const std::string staged = sw.StagingName(target);
-        if (copyFile(from, staged) == io::Ok) sw.Replace(staged, target);
+        if (copyFile(from, staged, *ws.files) == io::Ok) sw.Replace(staged, target);
       } else if (fileExists(target)) {
         sw.Remove(target);
       }
     }
-    auto writeAll = [](const std::string& path, const std::vector<std::uint8_t>& bytes) {
-      std::FILE* f = std::fopen(path.c_str(), "wb");
-      if (!f) return io::fromErrno(errno);
-      int rc = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() ? io::Ok : io::DiskWriteError;
-      if (std::fclose(f) != 0 && rc == io::Ok) rc = io::DiskWriteError;
+    auto writeAll = [&ws](const std::string& path, const std::vector<std::uint8_t>& bytes) {
+      const int fd = ws.files->open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0) return io::fromErrno(errno);
+      int rc = WriteAll(*ws.files, fd, bytes.data(), bytes.size());
+      if (ws.files->close(fd) != 0 && rc == io::Ok) rc = io::DiskWriteError;
       return rc;
     };
     int rc = writeAll(tempData, dataBytes);

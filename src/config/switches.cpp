@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
+#include <sstream>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -14,6 +14,8 @@
 namespace egresso {
 
 namespace {
+
+constexpr std::size_t kSwitchFileMax = 1u << 20;
 
 // One switch being applied: the text upper-cased and as given (folder
 // values keep their case on a case-sensitive file system).
@@ -272,8 +274,11 @@ const std::vector<Key>& keys() {
 // skipped. Only the first 254 characters of a line count; the rest of an
 // over-long line is passed over, never taken for a line of its own.
 void applySwitchFile(Workstation& ws, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return;
+  // Read through the folder's one way in (no link, no FIFO), and no more
+  // of it than a switch file may hold.
+  std::string all;
+  if (ReadFileBounded(*ws.files, path, kSwitchFileMax, all) != io::Ok) return;
+  std::istringstream in(all);
   std::string line;
   bool pending = false;
   auto apply = [&] {

@@ -27,7 +27,8 @@ struct Workstation {
 
   Platform platform;
   // The file-system calls of the storage layer (a test's may fail on purpose).
-  FileOps* files = &PosixFileOps();
+  StationFileOps ownFiles;
+  FileOps* files = &ownFiles;
 
   // Configuration (loaded by the start-up routine).
   Paths paths;

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "core/waiting.h"
@@ -79,12 +77,10 @@ std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n) {
   return std::filesystem::path(ws.paths.BulletinFolder) / (std::to_string(n) + ext);
 }
 
-std::string ReadBodyText(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  if (!in) return {};
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops) {
+  std::string text;
+  if (ReadFileBounded(ops, p, kBodyCap + 1, text) != io::Ok) text.clear();
+  return text;
 }
 
 int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops) {
@@ -103,22 +99,7 @@ int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps
   }
   // Written beside the file, which it then replaces: a writer that stops
   // half way (killed, disk full) leaves the old text, never part of one.
-  auto writeTo = [&](const std::filesystem::path& target) {
-    const int fd = ops.open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0) return io::fromErrno(errno);
-    int rc = WriteAll(ops, fd, out.data(), out.size());
-    if (ops.close(fd) != 0 && rc == io::Ok) rc = io::DiskWriteError;
-    return rc;
-  };
-  std::filesystem::path temp = p;
-  temp += "." + std::to_string(::getpid()) + ".tmp";
-  int rc = writeTo(temp);
-  if (rc == io::Ok) rc = ReplaceFile(temp, p, ops);
-  if (rc == io::Ok) return rc;
-  deleteFile(temp, ops);
-  // A folder this account may not add to, or a body it may not replace,
-  // is written over in place, as the other accounts' bodies must be.
-  return rc == io::AccessDenied ? writeTo(p) : rc;
+  return WriteFileReplacing(ops, p, out);
 }
 
 void BoardTrace(Workstation& ws, std::string_view text) {

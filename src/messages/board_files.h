@@ -31,8 +31,12 @@ std::string BoardIndexFile(const Workstation& ws, BoardSet set);  // the .DAI co
 BoardSet CurrentBoardSet(const Workstation& ws);
 // Body file of record n: n.DA1 (locations), n.DA0 (messages), n.DA2 (archive).
 std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n);
-// The whole text of a body file, empty when there is none.
-std::string ReadBodyText(const std::filesystem::path& p);
+// The most of a body file that is ever shown or searched.
+inline constexpr std::size_t kBodyCap = 4u << 20;
+// The text of a body file, empty when there is none (or something else
+// than a plain file stands under its name); at most kBodyCap + 1 bytes, so
+// that a longer file can be told from one that fits.
+std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
 // Writes text as a body file with CR LF line ends, whole or not at all
 // (a reader never sees half a text); returns an I/O result.
 int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops = PosixFileOps());

@@ -1,13 +1,13 @@
 #include "messages/daily.h"
 
 #include <array>
-#include <fstream>
 #include <string>
 
 #include "messages/board_files.h"
 #include "core/workstation.h"
 #include "config/config_store.h"
 #include "storage/dates.h"
+#include "storage/file_access.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 
@@ -29,7 +29,7 @@ void ClearOldTimeSlips(Workstation& ws) {
   if (path.empty() || !fileExists(path)) return;
   RecordFile f;
   std::array<std::uint8_t, 40> rec{};
-  int rc = f.open(path, rec.size(), RecordFile::Mode::ReadOnly);
+  int rc = f.open(path, rec.size(), RecordFile::Mode::ReadOnly, *ws.files);
   if (rc == io::Ok) rc = f.read(1, rec);
   f.close();
   // A file whose day cannot be read is kept: nothing says it is old.
@@ -40,19 +40,11 @@ void ClearOldTimeSlips(Workstation& ws) {
 
 std::int16_t ReadProcessedDay(Workstation& ws) {
   const std::string path = DataFile(ws, "1USRDATE.DAF");
-  if (!fileExists(path)) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << FormatDay(ws, ws.Today - 1);
-  }
-  std::ifstream in(path, std::ios::binary);
-  std::array<char, 10> text{};
-  std::size_t got = 0;
-  if (in) {
-    in.read(text.data(), text.size());
-    got = static_cast<std::size_t>(in.gcount());
-  }
-  ReportIoError(ws, !in.is_open() ? io::FileNotFound : in.bad() ? io::DiskReadError : io::Ok, "FUD");
-  return ParseDay(ws, std::string(text.data(), got), "", false);
+  if (!fileExists(path)) WriteFileReplacing(*ws.files, path, FormatDay(ws, ws.Today - 1));
+  std::string text;
+  const int rc = ReadFileBounded(*ws.files, path, 10, text);
+  ReportIoError(ws, rc, "FUD");
+  return ParseDay(ws, text, "", false);
 }
 
 void EarlyMorningStuff(Workstation& ws, bool startedByTimer) {

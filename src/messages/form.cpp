@@ -22,7 +22,7 @@ namespace egresso {
 
 namespace {
 
-constexpr std::size_t kMaxBody = 4u << 20;     // a larger body file is shown cut
+constexpr std::size_t kMaxBody = kBodyCap;  // a larger body file is shown cut
 constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
 constexpr int kNoticeNotATime = 1938;        // "... is not a time."
@@ -225,7 +225,7 @@ void EgressoForm::FormShow() {
   if (!isNew_) {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
-    std::string text = ReadBodyText(body);
+    std::string text = ReadBodyText(body, *ws_.files);
     bool cut = false;
     if (text.size() > kMaxBody) {
       text.resize(kMaxBody);
@@ -759,7 +759,7 @@ bool EgressoForm::Escape(FormField field, bool locationModified) {
       if (locationModified) {
         const int answer = UltimateDialog(ws_, MessageText(ws_, f.locationFace ? 1433 : 1432), 3,
                                           MessageText(ws_, 407), MessageText(ws_, 408), "", 1);
-        if (answer == 1) f.Location = ReadBodyText(DescFile());
+        if (answer == 1) f.Location = ReadBodyText(DescFile(), *ws_.files);
         return true;
       }
       break;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <fstream>
 
 #include "core/workstation.h"
 #include "messages/board_files.h"
@@ -29,13 +28,20 @@ std::string Trim(std::string_view s) {
 }
 
 // The lines of a text file; false when it cannot be read.
-bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLines = 1000) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string line;
-  while (lines.size() < maxLines && std::getline(in, line)) {
+bool ReadLines(FileOps& ops, const std::string& path, std::vector<std::string>& lines,
+               std::size_t maxLines = 1000) {
+  // Lines of at most 254 characters are kept: more than that many bytes a
+  // line is never read, whatever stands under the name.
+  std::string all;
+  if (ReadFileBounded(ops, path, maxLines * 512, all) != io::Ok) return false;
+  std::size_t start = 0;
+  while (lines.size() < maxLines && start < all.size()) {
+    std::size_t end = all.find('\n', start);
+    std::string line = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(FieldText(line, 254));
+    if (end == std::string::npos) break;
+    start = end + 1;
   }
   return true;
 }
@@ -136,15 +142,15 @@ AbbreviationResult ApplyAbbreviation(Workstation& ws, std::string_view line, int
 
 std::vector<std::string> LoadAbbreviations(Workstation& ws) {
   std::vector<std::string> items;
-  ReadLines(DataFile(ws, "PLACE" + ws.ThisUser + ".DAF"), items);
-  ReadLines(DataFile(ws, "PLACE.DAF"), items);
+  ReadLines(*ws.files, DataFile(ws, "PLACE" + ws.ThisUser + ".DAF"), items);
+  ReadLines(*ws.files, DataFile(ws, "PLACE.DAF"), items);
   return items;
 }
 
 bool DefaultDestination(Workstation& ws, std::string& line) {
   std::vector<std::string> lines;
   const std::string personal = DataFile(ws, "EG" + ws.ThisUser + ".DAF");
-  if (!ReadLines(fileExists(personal) ? personal : DataFile(ws, "EG.DAF"), lines, 1) || lines.empty()) return false;
+  if (!ReadLines(*ws.files, fileExists(personal) ? personal : DataFile(ws, "EG.DAF"), lines, 1) || lines.empty()) return false;
   line = lines.front();
   return true;
 }
@@ -154,7 +160,7 @@ std::vector<std::string> ReturnTimeList(Workstation& ws, int returnDay) {
   const int now = CurrentTimeHHMM(ws);
   const bool today = returnDay == ws.Today;
   std::vector<std::string> lines;
-  if (ReadLines(DataFile(ws, "RETURNTM.DAF"), lines)) {
+  if (ReadLines(*ws.files, DataFile(ws, "RETURNTM.DAF"), lines)) {
     for (const auto& l : lines) {
       const int t = ParseTime(ws, l);
       if (t <= 0 || (today && t < now)) continue;

@@ -16,10 +16,11 @@ constexpr mode_t kPermissionBits = 07777;
 // Overwrites to with from's bytes, leaving to's owner, group and bits as
 // they are (a library copy would set the source's bits, which only the
 // owner may, after having emptied the file).
-int copyInto(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops) {
+// A fresh file is made exclusively: one planted under its name is not ours.
+int copyInto(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops, bool fresh) {
   int in = ops.open(from.c_str(), O_RDONLY);
   if (in < 0) return io::fromErrno(errno);
-  int out = ops.open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  int out = ops.open(to.c_str(), O_WRONLY | O_CREAT | (fresh ? O_EXCL : O_TRUNC), 0666);
   if (out < 0) {
     int result = io::fromErrno(errno);
     ops.close(in);
@@ -34,24 +35,58 @@ int copyInto(const std::filesystem::path& from, const std::filesystem::path& to,
 }  // namespace
 
 FileAccess NoteAccess(const std::filesystem::path& path) {
+  // Of the file itself: a link put in its place lends it nothing.
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return {true, static_cast<unsigned>(st.st_mode & kPermissionBits), static_cast<unsigned>(st.st_gid)};
 }
 
-int GiveAccess(const std::filesystem::path& file, const FileAccess& access) {
+int GiveAccessTo(FileOps& ops, int fd, const FileAccess& access) {
   if (!access.known) return io::Ok;
   struct stat st;
-  if (::stat(file.c_str(), &st) != 0) return io::fromErrno(errno);
+  if (ops.fstat(fd, &st) != 0) return io::fromErrno(errno);
   // The group first: changing it may clear set-group bits the mode sets again.
-  if (st.st_gid != access.group && ::chown(file.c_str(), static_cast<uid_t>(-1), access.group) != 0)
-    return io::fromErrno(errno);
-  if (::chmod(file.c_str(), access.mode) != 0) return io::fromErrno(errno);
+  if (st.st_gid != access.group && ops.fchown(fd, access.group) != 0) return io::fromErrno(errno);
+  if (ops.fchmod(fd, access.mode) != 0) return io::fromErrno(errno);
   return io::Ok;
 }
 
+int GiveAccess(const std::filesystem::path& file, const FileAccess& access, FileOps& ops) {
+  if (!access.known) return io::Ok;
+  // Changed through the file opened as the program opens any file of the
+  // folder, so that a link or a device planted under the name is left alone.
+  const int fd = ops.open(file.c_str(), O_RDONLY);
+  if (fd < 0) return io::fromErrno(errno);
+  const int result = GiveAccessTo(ops, fd, access);
+  ops.close(fd);
+  return result;
+}
+
+int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::string_view bytes) {
+  std::filesystem::path temp;
+  int result = io::Ok;
+  const int fd = CreateTempBeside(ops, path, temp);
+  if (fd < 0) {
+    result = io::fromErrno(errno);
+  } else {
+    result = WriteAll(ops, fd, bytes.data(), bytes.size());
+    if (result == io::Ok) result = GiveAccessTo(ops, fd, NoteAccess(path));
+    if (ops.close(fd) != 0 && result == io::Ok) result = io::DiskWriteError;
+    if (result == io::Ok && ops.rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
+    if (result != io::Ok) deleteFile(temp, ops);
+  }
+  if (result != io::AccessDenied) return result;
+  // A folder this account may not add to, or a file it may not replace, is
+  // written over in place (which keeps its owner, group and bits).
+  const int in = ops.open(path.c_str(), O_WRONLY | O_TRUNC);
+  if (in < 0) return io::fromErrno(errno);
+  result = WriteAll(ops, in, bytes.data(), bytes.size());
+  if (ops.close(in) != 0 && result == io::Ok) result = io::DiskWriteError;
+  return result;
+}
+
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target, FileOps& ops) {
-  int result = GiveAccess(fresh, NoteAccess(target));
+  int result = GiveAccess(fresh, NoteAccess(target), ops);
   if (result != io::Ok) return result;
   if (ops.rename(fresh.c_str(), target.c_str()) != 0) return io::fromErrno(errno);
   return io::Ok;
@@ -60,16 +95,16 @@ int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path&
 int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                   const std::filesystem::path& fresh, FileOps& ops) {
   const FileAccess model = NoteAccess(to);
-  int result = copyInto(from, fresh, ops);
-  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from));
+  int result = copyInto(from, fresh, ops, true);
+  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from), ops);
   if (result == io::Ok && ops.rename(fresh.c_str(), to.c_str()) != 0) result = io::fromErrno(errno);
   if (result == io::Ok) return io::Ok;
-  deleteFile(fresh, ops);
+  if (result != io::AlreadyExists) deleteFile(fresh, ops);
   // Only a folder or a file this account may not replace is written in
   // place; a disk that is full or failing would leave to half written.
   if (result != io::AccessDenied) return result;
-  result = copyInto(from, to, ops);
-  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from));
+  result = copyInto(from, to, ops, false);
+  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from), ops);
   return result;
 }
 

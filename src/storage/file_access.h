@@ -24,13 +24,21 @@ struct FileAccess {
 FileAccess NoteAccess(const std::filesystem::path& path);
 // Gives file the noted group and permission bits (nothing when not known);
 // returns an I/O result: an account outside the group cannot give it.
-int GiveAccess(const std::filesystem::path& file, const FileAccess& access);
+int GiveAccess(const std::filesystem::path& file, const FileAccess& access, FileOps& ops = PosixFileOps());
+// The same through an open descriptor of the file.
+int GiveAccessTo(FileOps& ops, int fd, const FileAccess& access);
 
 // Puts fresh, a finished file beside target, in target's place; it keeps
 // target's permission bits and group (its own when target is missing).
 // When it cannot, nothing is replaced and the I/O result says why.
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target,
                 FileOps& ops = PosixFileOps());
+
+// Writes bytes as the whole of path through a new file (made exclusively,
+// under a name nobody can guess) put in its place, which keeps path's
+// permission bits and group; where the folder or the file's access allows
+// nothing else, path is written over in place. Returns an I/O result.
+int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::string_view bytes);
 
 // Copies from to a new file fresh beside to, which then takes to's place:
 // to is never left half written, and it keeps its permission bits and

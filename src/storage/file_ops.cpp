@@ -1,20 +1,90 @@
 #include "storage/file_ops.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 
 #include "storage/record_io.h"
 
 namespace egresso {
 
-int FileOps::open(const char* path, int flags, unsigned mode) {
+namespace {
+
+// The last step of path resolved beneath dir: no link, no way out of dir.
+// openat2 where the kernel has it; else openat, whose O_NOFOLLOW gives the
+// same for a single name.
+int openBeneath(int dir, const char* name, int flags, mode_t mode) {
+#ifdef SYS_openat2
+  open_how how{};
+  how.flags = static_cast<std::uint64_t>(flags);
+  how.mode = (flags & (O_CREAT | O_TMPFILE)) != 0 ? mode : 0;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  const long fd = ::syscall(SYS_openat2, dir, name, &how, sizeof how);
+  // Older kernels do not know the call; a sandbox may refuse it.
+  if (fd >= 0 || (errno != ENOSYS && errno != EPERM && errno != E2BIG)) return static_cast<int>(fd);
+#endif
+  return ::openat(dir, name, flags, mode);
+}
+
+}  // namespace
+
+int OpenPlainFile(const char* path, int flags, unsigned mode) {
+  flags |= O_CLOEXEC;
+  // A folder is asked for by name (the data folder, to make a rename last).
+  if ((flags & O_DIRECTORY) != 0) {
+    int fd;
+    do fd = ::open(path, flags, static_cast<mode_t>(mode));
+    while (fd < 0 && errno == EINTR);
+    return fd;
+  }
+  const std::filesystem::path p(path);
+  std::filesystem::path folder = p.parent_path();
+  if (folder.empty()) folder = ".";
+  const std::string name = p.filename().string();
+  if (name.empty() || name == "." || name == "..") {
+    errno = EISDIR;
+    return -1;
+  }
+  const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return -1;
   int fd;
-  do fd = ::open(path, flags | O_CLOEXEC, static_cast<mode_t>(mode));
+  do fd = openBeneath(dir, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK, static_cast<mode_t>(mode));
   while (fd < 0 && errno == EINTR);
+  const int err = errno;
+  ::close(dir);
+  if (fd < 0) {
+    // A FIFO opened for writing with nobody reading answers ENXIO; a
+    // link, ELOOP (or EXDEV from openat2).
+    errno = err == EXDEV ? ELOOP : err;
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int why = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
+    ::close(fd);
+    errno = why;
+    return -1;
+  }
+  // Reads and writes of a plain file may wait for the disk as usual.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+int FileOps::open(const char* path, int flags, unsigned mode) {
+  const int fd = OpenPlainFile(path, flags, mode);
+  if (fd < 0 && (errno == ENXIO || errno == ELOOP || errno == EISDIR)) {
+    const int err = errno;
+    noteRefused(path);
+    errno = err;
+  }
   return fd;
 }
 int FileOps::close(int fd) { return ::close(fd); }
@@ -29,6 +99,10 @@ int FileOps::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
 int FileOps::rename(const char* from, const char* to) { return std::rename(from, to); }
 int FileOps::unlink(const char* path) { return ::unlink(path); }
 int FileOps::mkdir(const char* path, unsigned mode) { return ::mkdir(path, static_cast<mode_t>(mode)); }
+int FileOps::fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
+int FileOps::fchmod(int fd, unsigned mode) { return ::fchmod(fd, static_cast<mode_t>(mode)); }
+int FileOps::fchown(int fd, unsigned group) { return ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)); }
+void FileOps::noteRefused(const char*) {}
 
 FileOps& PosixFileOps() {
   static FileOps ops;
@@ -60,6 +134,55 @@ int CopyAll(FileOps& ops, int in, int out) {
     int result = WriteAll(ops, out, buf, static_cast<std::size_t>(n));
     if (result != io::Ok) return result;
   }
+}
+
+int ReadFileBounded(FileOps& ops, const std::filesystem::path& path, std::size_t limit, std::string& out) {
+  out.clear();
+  const int fd = ops.open(path.c_str(), O_RDONLY);
+  if (fd < 0) return io::fromErrno(errno);
+  struct stat st {};
+  int result = io::Ok;
+  if (ops.fstat(fd, &st) == 0 && st.st_size >= 0)
+    out.reserve(std::min<std::size_t>(limit, static_cast<std::size_t>(st.st_size)));
+  char buf[65536];
+  while (out.size() < limit) {
+    const ssize_t n = ops.read(fd, buf, std::min(sizeof buf, limit - out.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      result = io::fromErrno(errno);
+      break;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  ops.close(fd);
+  return result;
+}
+
+std::string TempSuffix() {
+  std::uint64_t r = 0;
+  if (::getrandom(&r, sizeof r, 0) != static_cast<ssize_t>(sizeof r)) {
+    // Without the kernel's randomness: the clock's nanoseconds and the
+    // process, which still leaves nothing to plant ahead of time with
+    // certainty; the exclusive create does the rest.
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    r = static_cast<std::uint64_t>(t.tv_nsec) * 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(::getpid());
+  }
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(r));
+  return suffix;
+}
+
+int CreateTempBeside(FileOps& ops, const std::filesystem::path& target, std::filesystem::path& temp) {
+  for (int tries = 0; tries < 8; ++tries) {
+    temp = target;
+    temp += TempSuffix();
+    const int fd = ops.open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 }  // namespace egresso

@@ -3,11 +3,21 @@
 // make any single step fail as a full disk, a failing disk, a refused
 // access or a vanished data folder would; the program itself uses the plain
 // POSIX calls of the base class. Results and errno are those of POSIX.
+//
+// The data folder is written by every account of the office, so any name in
+// it may be a link, a folder, a FIFO or a device that somebody put there.
+// open() therefore never follows a link in the last step of a path, never
+// waits for the other end of a FIFO, and hands out only plain files: the
+// rest is refused with ENXIO (ELOOP for a link), after noteRefused().
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
 
 namespace egresso {
 
@@ -25,6 +35,19 @@ class FileOps {
   virtual int rename(const char* from, const char* to);
   virtual int unlink(const char* path);
   virtual int mkdir(const char* path, unsigned mode);
+  virtual int fstat(int fd, struct stat* st);
+  virtual int fchmod(int fd, unsigned mode);
+  virtual int fchown(int fd, unsigned group);
+  // Told the name of every file open() refused as not a plain file.
+  virtual void noteRefused(const char* path);
+};
+
+// The calls of one workstation: they remember the last file refused, so
+// that the report can name it.
+class StationFileOps : public FileOps {
+ public:
+  void noteRefused(const char* path) override { refused = path; }
+  std::string refused;
 };
 
 // The plain calls; holds no state.
@@ -35,5 +58,21 @@ FileOps& PosixFileOps();
 int WriteAll(FileOps& ops, int fd, const void* data, std::size_t size);
 // Copies the rest of in to out; returns an I/O result.
 int CopyAll(FileOps& ops, int in, int out);
+
+// Opens path, relative to an open descriptor of its folder, the way open()
+// above does (the base of it; exposed for callers outside the seam).
+int OpenPlainFile(const char* path, int flags, unsigned mode);
+
+// Reads the whole of path, but never more than limit bytes (a caller that
+// allows n bytes asks for n + 1 to tell a file that holds too much); returns
+// an I/O result.
+int ReadFileBounded(FileOps& ops, const std::filesystem::path& path, std::size_t limit, std::string& out);
+// A suffix for a temporary name nobody can guess (".<random>.tmp").
+std::string TempSuffix();
+// Creates a new file beside target under a name nobody can guess
+// (target.<random>.tmp), exclusively: a name planted there beforehand is
+// never written through. Returns the descriptor, or -1 with errno.
+int CreateTempBeside(FileOps& ops, const std::filesystem::path& target, std::filesystem::path& temp);
+
 
 }  // namespace egresso

@@ -14,6 +14,7 @@
 #include "core/workstation.h"
 #include "text/notices.h"
 #include "storage/dates.h"
+#include "storage/file_ops.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 
@@ -41,6 +42,8 @@ constexpr int kNoticeChangeNotSaved = 2085;
 constexpr int kNoticeFolderGone = 2086;
 constexpr int kNoticeFolderReadOnly = 2087;
 constexpr int kNoticeReadOnlyFolder = 2088;
+constexpr int kNoticeNotPlainFile = 2089;
+constexpr int kNoticeAdviceNotPlainFile = 2090;
 
 // The error texts of the I/O results, as the report's second line names them.
 int codeNotice(int code) {
@@ -105,6 +108,9 @@ int notDoneNotice(std::string_view lockName) {
 }  // namespace
 
 FailureReason ClassifyFailure(const std::string& folder, int code, int err) {
+  // Something planted in the file's place is said as such, whatever the
+  // call that met it answered.
+  if (code == io::NotPlainFile) return FailureReason::NotPlainFile;
   switch (err) {
     case EROFS: return FailureReason::ReadOnlyFileSystem;
     case EACCES:
@@ -143,6 +149,7 @@ std::string FailureReasonText(Workstation& ws, FailureReason reason, int err) {
     case FailureReason::Missing: return MessageText(ws, kNoticeMissing);
     case FailureReason::InputOutput: return MessageText(ws, kNoticeInputOutput);
     case FailureReason::DiskFull: return MessageText(ws, kNoticeDiskFull);
+    case FailureReason::NotPlainFile: return MessageText(ws, kNoticeNotPlainFile);
     case FailureReason::Other: break;
   }
   if (err == 0) return MessageText(ws, kNoticeInputOutput);
@@ -158,12 +165,17 @@ std::string FailureAdvice(Workstation& ws, FailureReason reason) {
     case FailureReason::PermissionDenied: return MessageText(ws, kNoticeAdviceDenied);
     case FailureReason::Missing: return MessageText(ws, kNoticeAdviceMissing);
     case FailureReason::DiskFull: return MessageText(ws, kNoticeAdviceDiskFull);
+    case FailureReason::NotPlainFile: return MessageText(ws, kNoticeAdviceNotPlainFile);
     default: return MessageText(ws, kNoticeAdviceInputOutput);
   }
 }
 
 DialogRequest FileFailureReport(Workstation& ws, int code, std::string_view tag, std::string_view path, int err) {
-  const std::string file = path.empty() ? ws.paths.DataFolder : std::string(path);
+  std::string file = path.empty() ? ws.paths.DataFolder : std::string(path);
+  // The name of what was planted, when the workstation's calls refused it.
+  if (const auto* station = dynamic_cast<const StationFileOps*>(ws.files);
+      code == io::NotPlainFile && station && !station->refused.empty())
+    file = station->refused;
   std::string folder = ws.paths.DataFolder;
   if (folder.empty()) folder = std::filesystem::path(file).parent_path().string();
   const FailureReason reason = ClassifyFailure(folder, code, err);

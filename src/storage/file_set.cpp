@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "storage/file_access.h"
@@ -19,6 +18,7 @@ namespace egresso {
 namespace {
 
 constexpr const char* kJournalEnd = "END";
+constexpr std::size_t kJournalMax = 1u << 20;
 
 std::string journalPath(const std::string& folder) { return folder + "/" + kSwitchJournal; }
 
@@ -72,11 +72,8 @@ bool applyJournal(FileOps& ops, const std::string& text,
 
 // The journal's text when it is complete (ends with the end line).
 bool readJournal(const std::string& path, std::string& text) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  text = s.str();
+  // A journal names a few dozen files; a longer one is not the program's.
+  if (ReadFileBounded(PosixFileOps(), path, kJournalMax, text) != io::Ok) return false;
   return endsWith(text, std::string(kJournalEnd) + "\n");
 }
 
@@ -89,7 +86,9 @@ FileSetSwitch::FileSetSwitch(std::string dataFolder, FileOps& ops) : folder_(std
   ::gethostname(host, sizeof host - 1);
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   run_ = std::to_string(std::hash<std::string>{}(host) % 100000) + "-" + std::to_string(::getpid()) + "-" +
-         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 1000000000);
+         std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 1000000000) +
+         "-" +
+         TempSuffix().substr(1, 16);  // and a part nobody can guess: no staged name can be planted ahead
 }
 
 void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {

@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <fstream>
+#include <system_error>
 
 #include "text/notices.h"
 #include "core/waiting.h"
@@ -64,6 +66,8 @@ struct LockRead {
   // The file is there but this account may not read it: another user's
   // lock, never a dead one.
   bool denied = false;
+  // A link, folder, FIFO or device stands under the lock's name.
+  bool notPlain = false;
   int result = io::Ok;  // non-zero: the file could not be read as a lock line
   std::string line;
   LockFileIdentity identity;  // known when the file was read
@@ -79,6 +83,7 @@ LockRead readLockFile(FileOps& ops, const std::string& path) {
     int err = errno;
     r.exists = err != ENOENT && err != ENOTDIR;
     r.denied = err == EACCES || err == EPERM;
+    r.notPlain = err == ELOOP || err == ENXIO || err == EISDIR;
     r.result = io::fromErrno(err);
     return r;
   }
@@ -339,6 +344,16 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
 
     LockRead r = readLockFile(*ws.files, path);
     if (!r.exists) continue;  // released in between
+    if (r.notPlain) {
+      // No workstation makes such a thing: it is no lock. Taken away where
+      // it can be (a link, a FIFO, an empty folder); else the take fails
+      // at once rather than wait for a holder there is none of.
+      const int removed = deleteFile(path, *ws.files);
+      traceLine(ws, ws.ThisUser + " NotAFile  " + path + (removed == io::Ok ? " removed" : " left"));
+      if (removed == io::Ok || removed == io::FileNotFound) continue;
+      ws.files->noteRefused(path.c_str());
+      return failedTake(ws, tag, io::NotPlainFile);
+    }
     L.LockLine = r.line;
     L.Examined = r.identity;
     L.ExaminedPath = path;
@@ -512,15 +527,23 @@ void BreakLock(Workstation& ws) {
 
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   if (!ws.MultiUser) return io::Ok;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return io::Ok;
+  // Through the file opened as any file of the folder: the bits of whatever
+  // a link planted under the name points to are never touched.
+  struct stat lst;
+  if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
   constexpr mode_t kReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-  mode_t current = st.st_mode & 07777;
-  if ((current & kReadWrite) == kReadWrite) return io::Ok;
-  if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
-  mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+  if ((lst.st_mode & kReadWrite) == kReadWrite) return io::Ok;
+  const int fd = ws.files->open(path.c_str(), O_RDONLY);
+  if (fd < 0) return io::Ok;
+  struct stat st;
   int result = io::Ok;
-  if (wanted != current && ::chmod(path.c_str(), wanted) != 0) result = io::fromErrno(errno);
+  if (ws.files->fstat(fd, &st) == 0) {
+    const mode_t current = st.st_mode & 07777;
+    if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
+    const mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+    if (wanted != current && ws.files->fchmod(fd, wanted) != 0) result = io::fromErrno(errno);
+  }
+  ws.files->close(fd);
   ws.locks.IoResult = result;
   return result;
 }
@@ -530,10 +553,34 @@ void TraceFile::close() {
   fd_ = -1;
 }
 
+std::string UserStateFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state && state[0] == '/') return std::string(state) + "/egresso";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.local/state/egresso";
+  return {};
+}
+
+namespace {
+// The trace belongs to the user, not to whatever folder a script started
+// the program in: his state folder, made (private) when missing.
+std::string tracePath(const Workstation& ws) {
+  std::string folder = ws.locks.TraceFolder;
+  if (folder.empty()) {
+    folder = UserStateFolder();
+    if (folder.empty()) return {};
+    std::error_code ec;
+    if (std::filesystem::create_directories(folder, ec)) ::chmod(folder.c_str(), 0700);
+  }
+  return folder + "/TEST";
+}
+}  // namespace
+
 void TraceOpen(Workstation& ws) {
   LockState& L = ws.locks;
   L.Trace.close();
-  const std::string path = L.TraceFolder.empty() ? std::string("TEST") : L.TraceFolder + "/TEST";
+  const std::string path = tracePath(ws);
+  if (path.empty()) return;
   L.Trace.open(ws.files->open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK, 0666));
 }
 

@@ -39,7 +39,11 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // only once no lock is held.
 void ReportIoError(Workstation& ws, int code, std::string_view tag, std::string_view path = {}, int err = 0);
 
-// The trace file "TEST" in ws.locks.TraceFolder, opened for adding lines
+// The user's state folder ($XDG_STATE_HOME/egresso, else
+// ~/.local/state/egresso); empty when neither is known.
+std::string UserStateFolder();
+// The trace file "TEST" in ws.locks.TraceFolder (the user's state folder
+// when empty), opened for adding lines
 // at its end (never with O_APPEND, which a share's client refuses).
 void TraceOpen(Workstation& ws);
 void TraceClose(Workstation& ws);

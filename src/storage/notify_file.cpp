@@ -23,9 +23,9 @@ namespace {
 
 using Record = std::array<std::uint8_t, kNotifyRecordSize>;
 
-// A notification file is one record; a few more are read for the letters
-// an earlier version left behind record 0, never a file without end.
-constexpr std::size_t kReadLimit = 64 * kNotifyRecordSize;
+// A notification file is one record; more are read for the letters an
+// earlier version left behind record 0, but never a file without end.
+constexpr std::size_t kReadLimit = 5958 * kNotifyRecordSize;  // 64 KiB
 // A file server refuses to delete a file another client still has open for
 // a moment; the owner's take tries this often before leaving the file for
 // its next look.
@@ -56,9 +56,10 @@ int openLetterFile(FileOps& ops, const std::string& path, int flags, int& err) {
 // Up to kReadLimit bytes from the start of the file.
 bool readStart(FileOps& ops, int fd, std::string& bytes, int& err) {
   bytes.clear();
-  char buf[kReadLimit];
+  char buf[4096];
   while (bytes.size() < kReadLimit) {
-    const ssize_t n = ops.pread(fd, buf, kReadLimit - bytes.size(), static_cast<off_t>(bytes.size()));
+    const ssize_t n =
+        ops.pread(fd, buf, std::min(sizeof buf, kReadLimit - bytes.size()), static_cast<off_t>(bytes.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       err = errno;
@@ -203,13 +204,10 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
 }
 
 bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
-  int err = 0;
-  const int fd = openLetterFile(PosixFileOps(), path, O_RDONLY, err);
-  if (fd < 0) return false;
+  // A letter file holds a few records; whatever stands under its name is
+  // never read further than that, nor waited for.
   std::string bytes;
-  const bool read = readStart(PosixFileOps(), fd, bytes, err);
-  PosixFileOps().close(fd);
-  if (!read) return false;
+  if (ReadFileBounded(PosixFileOps(), path, kReadLimit, bytes) != io::Ok) return false;
   for (auto& text : textsOf(bytes)) texts.push_back(std::move(text));
   return true;
 }

@@ -20,9 +20,11 @@ int fromErrno(int err) {
     case ENOTDIR: return PathNotFound;
     case EACCES:
     case EPERM:
-    case EROFS:
-    case EISDIR: return AccessDenied;
+    case EROFS: return AccessDenied;
     case EEXIST: return AlreadyExists;
+    case EISDIR:
+    case ELOOP:
+    case ENXIO: return NotPlainFile;
     case EBUSY:
     case ETXTBSY:
     case EAGAIN: return SharingViolation;
@@ -218,9 +220,11 @@ int createFolder(const std::filesystem::path& p, FileOps& ops) {
     if (err == EEXIST && std::filesystem::is_directory(p, ec)) return io::Ok;
     return io::fromErrno(err);
   }
+  // Through the folder just made, never a link put in its place meanwhile.
+  const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   struct stat st;
-  if (::stat(p.c_str(), &st) == 0)
-    ::chmod(p.c_str(), (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
+  if (fd >= 0 && ::fstat(fd, &st) == 0) ::fchmod(fd, (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
+  if (fd >= 0) ::close(fd);
   return io::Ok;
 }
 

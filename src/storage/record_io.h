@@ -25,6 +25,8 @@ inline constexpr int DiskReadError = 100;   // read past the end or a failed rea
 inline constexpr int DiskWriteError = 101;  // a failed or short write
 inline constexpr int FileNotOpen = 103;
 inline constexpr int AlreadyExists = 80;
+// A link, FIFO, device or folder where a plain file belongs: left alone.
+inline constexpr int NotPlainFile = 106;
 // Maps an errno value to the codes above (unknown values pass through).
 int fromErrno(int err);
 }  // namespace io

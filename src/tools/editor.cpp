@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "core/workstation.h"
 #include "text/notices.h"
 #include "config/config_store.h"
+#include "messages/board_files.h"
+#include "storage/file_access.h"
+#include "storage/record_io.h"
 #include "storage/record_files.h"
 #include "text/fixed_width.h"
 #include "tools/password.h"
@@ -129,36 +130,21 @@ void MemoEditor::Load() {
   std::error_code ec;
   NewFile = !std::filesystem::exists(path, ec);
   if (NewFile) return;
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream raw;
-  raw << in.rdbuf();
-  if (!in.good() && !in.eof()) {
+  // A memo is read up to the body cap and one byte more, whatever stands
+  // under its name: a device or an endless file is never loaded whole.
+  std::string raw;
+  if (ReadFileBounded(*ws_.files, path, kBodyCap + 1, raw) != io::Ok || raw.size() > kBodyCap) {
     ReportException(ws_, "EFOpenError", "Cannot open file \"" + path + "\"", "\"EEDIT1\"");
     return;
   }
-  Area.Text = FromFileText(raw.str());
+  Area.Text = FromFileText(raw);
 }
 
 bool MemoEditor::Save() {
   const std::string& path = ws_.accessories.Editor.Path;
   // Written beside the memo and then put in its place, so a colleague
   // reading the memo meanwhile never sees half of it.
-  const std::string temp = path + ".$$$";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << ToFileText(Area.Text);
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      std::filesystem::remove(temp, ec);
-      ReportException(ws_, "EFCreateError", "Cannot create file \"" + path + "\"", "\"EEDIT2\"");
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
+  if (WriteFileReplacing(*ws_.files, path, ToFileText(Area.Text)) != io::Ok) {
     ReportException(ws_, "EFCreateError", "Cannot create file \"" + path + "\"", "\"EEDIT2\"");
     return false;
   }

@@ -1,5 +1,6 @@
 #include "tools/file_maint.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -37,21 +38,22 @@ constexpr int kDaysBack = 90, kDaysAhead = 70;
 // reads it, so nothing needs flushing record by record.
 class StagedWriter {
  public:
+  // The name is the switch's own and unguessable; the file is made new.
   explicit StagedWriter(const std::string& path) : path_(path) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (!file_) result_ = io::fromErrno(errno);
+    fd_ = PosixFileOps().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd_ < 0) result_ = io::fromErrno(errno);
   }
   ~StagedWriter() { close(); }
   StagedWriter(const StagedWriter&) = delete;
   StagedWriter& operator=(const StagedWriter&) = delete;
 
   void append(const std::uint8_t* p, std::size_t n) {
-    if (file_ && result_ == io::Ok && std::fwrite(p, 1, n, file_) != n) result_ = io::DiskWriteError;
+    if (fd_ >= 0 && result_ == io::Ok) result_ = WriteAll(PosixFileOps(), fd_, p, n);
   }
   int close() {
-    if (file_) {
-      if (std::fclose(file_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
-      file_ = nullptr;
+    if (fd_ >= 0) {
+      if (PosixFileOps().close(fd_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
+      fd_ = -1;
     }
     return result_;
   }
@@ -59,7 +61,7 @@ class StagedWriter {
 
  private:
   std::string path_;
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;
   int result_ = io::Ok;
 };
 

@@ -679,43 +679,6 @@ TEST(Journal, OneLinePerArrivalAndDeparture) {
   EXPECT_EQ(readFile(w.path("INOUT.DAF")), own) << "the shared journal, and no note for one's own entry";
 }
 
-// Every line added to a file of the folder lands on a share whose client
-// refuses writes through append handles.
-TEST(Journal, AppendsLandOnAShare) {
-  struct Case {
-    const char* name;
-    std::string file;
-    std::function<void(BoardWorld&)> run;
-  };
-  const std::vector<Case> cases = {
-      {"own journal", "INOUTBOB.DAF", [](BoardWorld& w) { WriteJournal(w.ws, 'O'); }},
-      {"shared journal", "INOUT.DAF",
-       [](BoardWorld& w) {
-         w.ws.mcfg.setU8(mcfg::InOutLogShared, 1);
-         WriteJournal(w.ws, 'I');
-       }},
-      {"trace", "TEST", [](BoardWorld& w) { traceLine(w.ws, "ERR[101]"); }},
-  };
-  for (const Case& c : cases) {
-    BoardWorld w;
-    test::ShareFileOps share;
-    w.ws.files = &share;
-    w.ws.locks.TraceFolder = w.dir.str();
-    w.ws.mcfg.setU8(mcfg::InOutLog, 1);
-    w.ws.board.RecordBuffer.clear();
-    w.ws.board.RecordBuffer.setWho("BOB");
-    writeFile(w.path(c.file), "earlier\r\n");
-    c.run(w);
-    c.run(w);
-    const std::string text = readFile(w.path(c.file));
-    EXPECT_EQ(share.refusedWrites, 0) << c.name;
-    EXPECT_GE(share.writes, 2) << c.name << ": every line through the folder's file calls";
-    EXPECT_EQ(text.rfind("earlier\r\n", 0), 0u) << c.name;
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << c.name << ": " << text;
-    EXPECT_TRUE(w.fake.dialogs.dialogs.empty()) << c.name;
-  }
-}
-
 // ------------------------------------------------------------- tables
 
 TEST(BoardList, ChangedEmployeeTablesAreReadAgain) {

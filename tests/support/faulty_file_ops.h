@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <set>
 #include <string>
 
 #include "storage/file_ops.h"
@@ -117,40 +116,6 @@ class FaultyFileOps : public FileOps {
   unsigned kinds_ = Any;
   bool persistent_ = false;
   int shortFd_ = -1;
-};
-
-// The calls as a file server's client answers them: a write through a
-// handle opened with O_APPEND fails with an I/O error.
-class ShareFileOps : public FileOps {
- public:
-  int writes = 0;
-  int refusedWrites = 0;
-
-  int open(const char* path, int flags, unsigned mode) override {
-    const int fd = FileOps::open(path, flags, mode);
-    if (fd >= 0 && (flags & O_APPEND) != 0) appending_.insert(fd);
-    return fd;
-  }
-  int close(int fd) override {
-    appending_.erase(fd);
-    return FileOps::close(fd);
-  }
-  ssize_t write(int fd, const void* buf, std::size_t size) override {
-    return refused(fd) ? -1 : FileOps::write(fd, buf, size);
-  }
-  ssize_t pwrite(int fd, const void* buf, std::size_t size, off_t offset) override {
-    return refused(fd) ? -1 : FileOps::pwrite(fd, buf, size, offset);
-  }
-
- private:
-  bool refused(int fd) {
-    ++writes;
-    if (appending_.count(fd) == 0) return false;
-    ++refusedWrites;
-    errno = EIO;
-    return true;
-  }
-  std::set<int> appending_;
 };
 
 }  // namespace egresso::test

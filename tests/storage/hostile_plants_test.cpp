@@ -1,0 +1,65 @@
+// Every writing command, with a link, a FIFO, a folder, a device or an
+// endless file put at each name of the data folder it opens: nothing outside
+// the folder changes, the command ends within its wait, no lock is left.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <thread>
+
+#include "support/hostile_plants.h"
+
+namespace egresso {
+namespace {
+
+// In a child process, so that one that hangs is ended and told.
+bool endsWithin(int seconds, test::FormWorld& w, const test::PlantCommand& c) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(static_cast<unsigned>(seconds * 3));
+    c.second(w);
+    ::_exit(0);
+  }
+  int status = 0;
+  for (int ms = 0; ::waitpid(pid, &status, WNOHANG) == 0; ms += 5) {
+    if (ms > seconds * 1000) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return WIFEXITED(status);
+}
+
+TEST(HostilePlants, NothingOutsideChangesNoCommandHangsNoLockIsLeft) {
+  test::TempDir outside;
+  test::MakeOutside(outside.path());
+  const std::string before = test::LookOutside(outside.path());
+  for (const test::PlantCommand& c : test::kPlantCommands) {
+    test::NamesOpened seen;
+    {
+      test::FormWorld w;
+      test::prepare(w);
+      seen.folder = w.dir.path();
+      w.ws.files = &seen;
+      c.second(w);
+    }
+    ASSERT_FALSE(seen.names.empty()) << c.first;
+    for (const std::string& name : seen.appending)
+      EXPECT_TRUE(name.starts_with("TIMER.")) << c.first << " opens " << name << " for appending";
+    for (const std::string& name : seen.names) {
+      for (std::size_t p = 0; p < std::size(test::kPlants); ++p) {
+        test::FormWorld w;
+        test::prepare(w);
+        test::PlantAt(w.dir / name, p, outside.path());
+        const std::string what = std::string(c.first) + " with a " + test::kPlants[p] + " at " + name;
+        // The command's own wait, and what a busy machine needs besides.
+        EXPECT_TRUE(endsWithin(test::kWaitSeconds + 8, w, c)) << what << " did not end in time";
+        EXPECT_EQ(test::LookOutside(outside.path()), before) << what;
+        for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
+          EXPECT_NE(e.path().extension(), ".LOK") << what << ": " << e.path().filename() << " left";
+        if (HasFailure()) return;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace egresso
