@@ -113,8 +113,11 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const bool selected = (option.state & QStyle::State_Selected) != 0;
     painter->fillRect(option.rect,
                       selected ? option.palette.color(QPalette::Highlight) : ListBackground(ws_, option.palette));
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
+    // A list kept from a folder that is gone is drawn greyed, as disabled.
+    const bool enabled = option.state & QStyle::State_Enabled;
+    painter->setPen(!enabled  ? option.palette.color(QPalette::Disabled, QPalette::Text)
+                    : selected ? option.palette.color(QPalette::HighlightedText)
+                               : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, fromRecordText(line.text));
     if (!oldList_ && ws_.ListMode == 1) {
@@ -584,7 +587,8 @@ void TBulBrd::ShowFolderState(FolderState state) {
   for (QWidget* w : std::initializer_list<QWidget*>{bbsList_, bbsOldList_, oldListLabel_, memo_, outBtn_, msgBtn_,
                                                    delBtn_, workClockBtn_})
     w->setEnabled(!gone);
-  LayoutControls();
+  // The central area takes its new height once the status line is laid out.
+  QTimer::singleShot(0, this, [this] { LayoutControls(); });
 }
 
 void TBulBrd::Timer2Timer() {
