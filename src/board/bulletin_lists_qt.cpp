@@ -79,8 +79,11 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const bool selected = (option.state & QStyle::State_Selected) != 0;
     painter->fillRect(option.rect,
                       selected ? option.palette.color(QPalette::Highlight) : ListBackground(ws_, option.palette));
-    painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
-                             : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
+    // A list kept from a folder that is gone is drawn greyed, as disabled.
+    const bool enabled = option.state & QStyle::State_Enabled;
+    painter->setPen(!enabled  ? option.palette.color(QPalette::Disabled, QPalette::Text)
+                    : selected ? option.palette.color(QPalette::HighlightedText)
+                               : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     // The record number past the columns is the program's, not the reader's.
     painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,

@@ -487,7 +487,8 @@ void TBulBrd::ShowFolderState(FolderState state) {
   for (QWidget* w : std::initializer_list<QWidget*>{bbsList_, bbsOldList_, oldListLabel_, memo_, outBtn_, msgBtn_,
                                                    delBtn_, workClockBtn_})
     w->setEnabled(!gone);
-  LayoutControls();
+  // The central area takes its new height once the status line is laid out.
+  QTimer::singleShot(0, this, [this] { LayoutControls(); });
 }
 
 void TBulBrd::Timer2Timer() {

@@ -159,8 +159,9 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
       }
       if (rc != io::Ok) {
         // The program ends after this report: it names the reason first.
-        DialogRequest report = FileFailureReport(ws, rc, tag1, dataPath, 0);
-        report.message += "\r\r" + MessageText(ws, 1903);
+        DialogRequest report = GivenUpReport(ws, rc, tag1, dataPath,
+                                             MessageText(ws, 1901) + "\"" + dataPath + MessageText(ws, 1902),
+                                             MessageText(ws, 1903));
         ++ws.locks.FailuresReported;
         ShowReport(ws, std::move(report));
         ws.QuitRequested = true;

@@ -87,10 +87,12 @@ void EarlyMorningStuff(Workstation& ws, bool startedByTimer) {
         (firstOfDay || (ws.mcfg.flag(mcfg::MainUserMorning) && mainUser)))
       ReadProcessedDay(ws);
     if (ws.MultiUser && firstOfDay && !ws.mcfg.flag(mcfg::NoSignAllOut)) SignAllOut(ws);
-  } else {
+  } else if (!ws.locks.LockFailed) {
     // Only a user who gave up waiting gets here (a busy lock is waited for).
     ws.QuitRequested = true;
   }
+  // A folder where no lock file can be made (read-only, say) was reported:
+  // the board still shows what the folder holds, and says it is read-only.
   ClearOldTimeSlips(ws);
 }
 

@@ -22,6 +22,7 @@ namespace egresso {
 namespace {
 
 constexpr int kNoticeOk = 29;
+constexpr std::int64_t kRepeatQuietMs = 60000;
 constexpr int kNoticeFile1 = 2069;
 constexpr int kNoticeFile2 = 2070;
 constexpr int kNoticeReadOnlyFs = 2071;
@@ -186,10 +187,18 @@ DialogRequest FileFailureReport(Workstation& ws, int code, std::string_view tag,
   const int notice = codeNotice(code);
   std::string codeText = notice ? MessageText(ws, notice) : std::string(1, '"') + std::to_string(code);
   codeText.resize(std::min<std::size_t>(codeText.size(), 120));
-  r.detail = codeText + " (" + std::string(tag.substr(0, 25)) + ")  " + std::to_string(code) +
-             (err ? "/errno " + std::to_string(err) : std::string());
+  r.detail = codeText + " (" + std::string(tag.substr(0, 25)) + ")\"" +
+             (err ? "  errno " + std::to_string(err) : std::string());
   r.button3 = MessageText(ws, kNoticeOk);
   r.defaultButton = 3;
+  return r;
+}
+
+DialogRequest GivenUpReport(Workstation& ws, int code, std::string_view tag, std::string_view path,
+                            const std::string& lead, std::string_view ending) {
+  DialogRequest r = FileFailureReport(ws, code, tag, path, 0);
+  const FailureReason reason = ClassifyFailure(ws.paths.DataFolder, code, 0);
+  r.message = lead + " (" + FailureReasonText(ws, reason, 0) + ")\r\r" + FailureAdvice(ws, reason) + std::string(ending);
   return r;
 }
 
@@ -200,6 +209,11 @@ void ShowReport(Workstation& ws, DialogRequest request) {
     request.defaultButton = 3;
   }
   if (L.Taken.empty()) {
+    const std::string text = request.message + "\n" + request.detail;
+    const std::int64_t now = ws.platform.clock ? ws.platform.clock->monotonicMs() : 0;
+    if (text == L.LastReport && now - L.LastReportMs < kRepeatQuietMs) return;
+    L.LastReport = text;
+    L.LastReportMs = now;
     ws.platform.dialogs->ultimateDialog(request);
     return;
   }

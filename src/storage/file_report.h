@@ -30,6 +30,11 @@ std::string FailureAdvice(Workstation& ws, FailureReason reason);
 // The report of a failed file step; path empty = a file of the data folder.
 DialogRequest FileFailureReport(Workstation& ws, int code, std::string_view tag, std::string_view path, int err);
 
+// The report of a file the program gives up on: the caller's sentence that
+// names the file (lead), the reason in brackets, what to do, and ending.
+DialogRequest GivenUpReport(Workstation& ws, int code, std::string_view tag, std::string_view path,
+                            const std::string& lead, std::string_view ending);
+
 // Shows a report with its single OK button now, or, while a lock is held,
 // keeps it (once) until the last lock is released.
 void ShowReport(Workstation& ws, DialogRequest request);

@@ -142,6 +142,10 @@ struct LockState {
   // workstation could not remove: the command line turns both into its exit.
   int FailuresReported = 0;
   bool ReleaseFailed = false;
+  // The report last shown and when (monotonic ms): the same report again
+  // within a minute (a start-up that writes one file twice) is not shown.
+  std::string LastReport;
+  std::int64_t LastReportMs = 0;
 };
 
 }  // namespace egresso

@@ -24,6 +24,8 @@ constexpr int kNoticeCannotOpen1 = 1720;
 constexpr int kNoticeCannotOpen2 = 1721;
 constexpr int kNoticeNoDataFolder1 = 1795;
 constexpr int kNoticeNoDataFolder2 = 1796;
+constexpr int kNoticeFileFailure1 = 1901;
+constexpr int kNoticeFileFailure2 = 1902;
 constexpr int kNoticeFileFailure3 = 1903;
 
 constexpr int kOpenRetries = 10;
@@ -97,8 +99,10 @@ int readWhole(RecordFile& f, std::int64_t n, std::span<std::uint8_t> buf) {
 void fileFailureDialog(Workstation& ws, const std::string& path, int rc) {
   ws.platform.dialogs->beep();
   // The program ends after this report: it names the reason first.
-  DialogRequest report = FileFailureReport(ws, rc, "OPEN", path, 0);
-  report.message += "\r\r" + MessageText(ws, kNoticeFileFailure3);
+  DialogRequest report = GivenUpReport(ws, rc, "OPEN", path,
+                                       MessageText(ws, kNoticeFileFailure1) + "\"" + path +
+                                           MessageText(ws, kNoticeFileFailure2),
+                                       MessageText(ws, kNoticeFileFailure3));
   ++ws.locks.FailuresReported;
   ShowReport(ws, std::move(report));
   ws.QuitRequested = true;

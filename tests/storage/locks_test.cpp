@@ -281,7 +281,7 @@ TEST_F(LockTest, AFolderThatTakesNoLockFileIsReportedAndNothingIsLocked) {
   EXPECT_EQ(fake.events.slept, 0) << "no waiting for a lock that cannot be made";
   EXPECT_TRUE(fake.lockAlert.texts.empty());
   ASSERT_EQ(fake.dialogs.dialogs.size(), 1u);
-  EXPECT_EQ(fake.dialogs.dialogs[0].message.rfind("\"2 (BBSL1)\"", 0), 0u) << fake.dialogs.dialogs[0].message;
+  EXPECT_EQ(fake.dialogs.dialogs[0].detail.rfind("\"2 (BBSL1)", 0), 0u) << fake.dialogs.dialogs[0].detail;
   EXPECT_NE(trace().find("ERR[2] LOC[BBSL1]"), std::string::npos);
 
   EXPECT_FALSE(AcquireLock(ws, "MEMOLK", "BBDL1"));
@@ -511,7 +511,7 @@ TEST_F(ErrorReportTest, ASharingViolationIsShownByItsNumberAndTraced) {
   const DialogRequest& d = fake.dialogs.dialogs[0];
   EXPECT_EQ(d.message, "The file \"" + dir.str() + "\" could not be read or written: input/output error.\r\r"
                        "Check the network.");
-  EXPECT_EQ(d.detail, "\"32 (WBR-1-BBSL1-AND-A-VERY-LO)  32");
+  EXPECT_EQ(d.detail, "\"32 (WBR-1-BBSL1-AND-A-VERY-LO)\"");
   EXPECT_EQ(d.button3, "OK");
   EXPECT_TRUE(d.button1.empty() && d.button2.empty());
   EXPECT_EQ(d.defaultButton, 3);
@@ -526,7 +526,7 @@ TEST_F(ErrorReportTest, ReadErrorsNameTheFileAndTheReasonInOneReport) {
   EXPECT_EQ(fake.dialogs.dialogs[0].message, "The file \"" + path("SCHED.DAF") +
                                                  "\" could not be read or written: input/output error.\r\r"
                                                  "Check the network.");
-  EXPECT_EQ(fake.dialogs.dialogs[0].detail, "Read error (RCR-x)  100/errno 5");
+  EXPECT_EQ(fake.dialogs.dialogs[0].detail, "Read error (RCR-x)\"  errno 5");
   EXPECT_NE(trace().find("ERR[100] LOC[RCR-x]"), std::string::npos);
 }
 
@@ -541,7 +541,7 @@ TEST_F(ErrorReportTest, FileNotOpenTellsWhetherTheDataFolderCanBeReached) {
   ASSERT_EQ(fake.dialogs.dialogs.size(), 2u);
   EXPECT_EQ(fake.dialogs.dialogs[1].message, "The file \"" + dir.str() + "/GONE\" could not be read or written: "
                                              "no such file or folder.\r\rCheck the network drive.");
-  EXPECT_EQ(fake.dialogs.dialogs[1].detail, "File not open (RBR-x)  103");
+  EXPECT_EQ(fake.dialogs.dialogs[1].detail, "File not open (RBR-x)\"");
 }
 
 // Eight workstations, each on its own process, add one to a shared counter

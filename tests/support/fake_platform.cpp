@@ -46,7 +46,7 @@ int FakeDialogs::ultimateDialog(const DialogRequest& r) {
 
 std::string FakeDialogs::allText() const {
   std::string all;
-  for (const auto& d : dialogs) all += d.message + "\n";
+  for (const auto& d : dialogs) all += d.message + "\n" + (d.detail.empty() ? "" : d.detail + "\n");
   for (const auto& b : boxes) all += b + "\n";
   return all;
 }
