@@ -57,7 +57,7 @@ bool PrintRollCall(Workstation& ws, QPrinter& printer, const BoardSnapshot& s) {
     y += p.fontMetrics().height() / 2;
     p.drawLine(0, y, w, y);
 
-    const int tableTop = h - rowHeight * (kRollCallPerPage + 1);
+    const int tableTop = y + rowHeight / 2;
     p.setFont(SansFont(8, true));
     const int textLift = (rowHeight - p.fontMetrics().height()) / 2 + p.fontMetrics().descent();
     for (std::size_t c = 0; c < headings.size(); ++c)

@@ -247,17 +247,5 @@ TEST(BoardData, TheStatusPageServesTheRollCallFeedAndJsonAndWritesNothing) {
   EXPECT_EQ(AnswerStatusRequest(o.demo.fake.platform(), gone, {"GET", "/roll-call", "", "", "n"}).status, 503);
 }
 
-TEST(BoardData, IsoTexts) {
-  const int day = DayNumber(2026, 12, 8);
-  const struct {
-    std::string got, want;
-  } cases[] = {
-      {IsoDate(day), "2026-12-08"}, {IsoDate(0), ""},          {IsoDate(brd::NoReturnDay), ""},
-      {IsoTime(905), "09:05"},      {IsoTime(2900), ""},       {IsoTime(-1), ""},
-      {IsoDateTime(day, 0), "2026-12-08T00:00"}, {IsoDateTime(day, -1), "2026-12-08"}, {IsoDateTime(0, 900), ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.got, c.want);
-}
-
 }  // namespace
 }  // namespace egresso
