@@ -413,7 +413,10 @@ std::string CalendarFeed(const BoardSnapshot& s, bool withProtected, const Calen
     icalcomponent_add_property(ev, icalproperty_new_dtstamp(dtstamp));
     icalcomponent_add_property(ev, times.property(true, startDay, startTime));
     icalcomponent_add_property(ev, times.property(false, endDay, endTime));
-    const std::string summary = e.name + ": " + e.destination;
+    // A calendar's text holds no control characters; a planted one would
+    // make the whole feed unreadable to a strict reader.
+    std::string summary = e.name + ": " + e.destination;
+    std::replace_if(summary.begin(), summary.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
     icalcomponent_add_property(ev, icalproperty_new_summary(summary.c_str()));
     if (!e.changedBy.empty()) {
       const std::string description = "Signed out by " + e.changedBy;

@@ -33,7 +33,7 @@ constexpr SignOut kSignOuts[] = {
     {5, "Bank, then lunch; back \"soon\"\\ maybe", 1, 2900},                   // date only, escaped text
     {1, "Abroad without a return", kNone, 2900},                              // no return: no event
     {6, "Yesterday's meeting", -1, 1200},                                     // expired: in
-    {7, "Z\xFCrich office, a long way with a text that fills the line", 0, 1645},  // folded, not ASCII
+    {7, "Z\xFCrich\x07office, a long way with a text that fills the line", 0, 1645},  // folded, not ASCII
 };
 
 struct Office {
@@ -76,7 +76,9 @@ std::vector<std::string> ExpectedEvents(const BoardSnapshot& s, bool withBob) {
     if (!e.out || (e.returnDay == 0 && e.returnTime < 0) || (!withBob && e.initials == "BOB")) continue;
     const std::string end = e.returnTime >= 0 ? IsoDateTime(e.returnDay, e.returnTime)
                                               : IsoDateTime(e.returnDay + 1, 0);
-    out.push_back(e.name + ": " + e.destination + "|" + IsoDateTime(e.changedDay, e.changedTime) + "|" + end);
+    std::string summary = e.name + ": " + e.destination;
+    std::replace(summary.begin(), summary.end(), '\x07', ' ');
+    out.push_back(summary + "|" + IsoDateTime(e.changedDay, e.changedTime) + "|" + end);
   }
   std::sort(out.begin(), out.end());
   return out;
