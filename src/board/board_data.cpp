@@ -49,9 +49,14 @@ StoredEntry ReadStoredEntry(RecordFile& index, RecordFile& data, int r) {
 bool AsksForPassword(const Workstation& ws, const std::string& initials) {
   if (ws.mcfg.flag(mcfg::PasswordForAll)) return true;
   if (initials.empty() || initials.find_first_of("/\\") != std::string::npos) return false;
+  // Only a plain file is opened: a pipe planted under the name would
+  // keep the page waiting.
+  const std::string path = DataFile(ws, "CFG" + initials + ".DAF");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   RecordFile f;
   std::array<std::uint8_t, pcfg::Size> bytes{};
-  if (f.open(DataFile(ws, "CFG" + initials + ".DAF"), pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (f.open(path, pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
       f.read(0, bytes) != io::Ok)
     return false;
   return bytes[pcfg::RequestPassword] != 0;

@@ -55,6 +55,9 @@ int RunDataCommand(const std::vector<std::string>& args, const std::string& prog
       }
     } else if (command == "calendar" && a == "--with-protected") {
       withProtected = true;
+    } else if (a == "--help" || a == "-h") {
+      out << DataCommandsHelp();
+      return 0;
     } else if (a.rfind("--", 0) == 0) {
       err << name << ": unknown option \"" << a << "\"\n" << DataCommandsHelp();
       return 2;
