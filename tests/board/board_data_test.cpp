@@ -192,6 +192,17 @@ TEST(BoardData, TheJsonListsWhatTheBoardListsAndTheRollCallEveryone) {
   }
   EXPECT_EQ(s.inBuilding(), 1);
   EXPECT_EQ(s.entries.size(), 7U);
+
+  // A sign-in names nobody in the record: the office's journal says who.
+  o.demo.writer.mcfg.setU8(mcfg::InOutLogShared, 1);
+  RecordFile cfg;
+  ASSERT_EQ(cfg.open(o.demo.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+  ASSERT_EQ(cfg.write(0, o.demo.writer.mcfg.bytes), 0);
+  ASSERT_EQ(RunCliProgram({"in", "--who", "BOB", o.md, "/TU=CLA"}).code, 0);
+  const auto bob = nlohmann::json::parse(RunCliProgram({"roll-call", "--format", "json", o.md}).out)["entries"][1];
+  EXPECT_EQ(bob["status"], "in");
+  EXPECT_EQ(bob["changedBy"], "CLA");
+  EXPECT_EQ(bob["changed"].get<std::string>().substr(0, 10), IsoDate(o.demo.writer.Today));
 }
 
 TEST(BoardData, WrongUseIsRefused) {
