@@ -34,7 +34,7 @@ for f in "${expect[@]}"; do
 done
 
 info=$(dpkg-deb -I "$deb")
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins libmicrohttpd12; do
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libqt6multimedia6 qt6-qpa-plugins libmicrohttpd12 libical3; do
   grep -q "^ Depends:.*\b$dep\b" <<<"$info" || fail "no dependency on $dep"
 done
 
@@ -63,6 +63,8 @@ mkdir -p "$XDG_DATA_HOME"
 "$cli" demo "$XDG_DATA_HOME/egresso" >/dev/null || fail "egresso-cli demo"
 board=$("$cli" board) || fail "egresso-cli board"
 [ "$(grep -c . <<<"$board")" -ge 3 ] || fail "egresso-cli board lists nothing: $board"
+grep -q "^In the building: " <<<"$("$cli" roll-call)" || fail "egresso-cli roll-call"
+grep -q "^BEGIN:VCALENDAR" <<<"$("$cli" calendar)" || fail "egresso-cli calendar"
 [ "$("$cli" main-user)" = "$("$cli" main-user "/MD=$XDG_DATA_HOME/egresso")" ] || fail "default data folder"
 [ -n "$("$cli" main-user)" ] || fail "the demo folder has no main user"
 

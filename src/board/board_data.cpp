@@ -49,18 +49,70 @@ StoredEntry ReadStoredEntry(RecordFile& index, RecordFile& data, int r) {
 bool AsksForPassword(const Workstation& ws, const std::string& initials) {
   if (ws.mcfg.flag(mcfg::PasswordForAll)) return true;
   if (initials.empty() || initials.find_first_of("/\\") != std::string::npos) return false;
+  // Only a plain file is opened: a pipe planted under the name would
+  // keep the page waiting.
+  const std::string path = DataFile(ws, "CFG" + initials + ".DAF");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return false;
   RecordFile f;
   std::array<std::uint8_t, pcfg::Size> bytes{};
-  if (f.open(DataFile(ws, "CFG" + initials + ".DAF"), pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (f.open(path, pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
       f.read(0, bytes) != io::Ok)
     return false;
   return bytes[pcfg::RequestPassword] != 0;
 }
 
+// Who signed an employee in and when, from the last line of the in/out
+// journal that names him, when the office keeps one: a sign-in leaves no
+// name or time in the record. Only the journal's end is read.
+struct JournalMark {
+  std::string by;
+  int day = 0;
+  int time = -1;
+};
+
+JournalMark LastJournalMark(Workstation& ws, const std::string& initials) {
+  JournalMark mark;
+  const bool shared = ws.mcfg.flag(mcfg::InOutLogShared);
+  if ((!shared && !ws.mcfg.flag(mcfg::InOutLog)) || initials.empty() ||
+      initials.find_first_of("/\\") != std::string::npos)
+    return mark;
+  const std::string path = DataFile(ws, shared ? std::string("INOUT.DAF") : "INOUT" + initials + ".DAF");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return mark;
+  RecordFile f;
+  if (f.open(path, 1, RecordFile::Mode::ReadOnly) != io::Ok) return mark;
+  const std::int64_t size = f.byteSize();
+  const std::int64_t from = std::max<std::int64_t>(0, size - 64 * 1024);
+  std::vector<std::uint8_t> tail(static_cast<std::size_t>(size - from));
+  const std::int64_t got = f.readRecords(from, tail);
+  if (got <= 0) return mark;
+  const std::string text(tail.begin(), tail.begin() + got);
+  const std::string byText = " (" + MessageText(ws, 1488) + " ";
+  // Date (9), time (7) and initials (5), each right-aligned, then the text.
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t start = text.rfind('\n', end - 1);
+    const std::size_t first = start == std::string::npos ? 0 : start + 1;
+    std::string line = text.substr(first, end - first);
+    end = start == std::string::npos ? 0 : start;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() < 21 || TrimText(line.substr(16, 5)) != initials) continue;
+    const int day = ParseDay(ws, TrimText(line.substr(0, 9)), "", false);
+    if (!IsDay(day)) return mark;
+    mark.day = day;
+    mark.time = ParseTime(ws, TrimText(line.substr(9, 7)));
+    const std::size_t by = line.find(byText);
+    mark.by = by == std::string::npos ? initials : line.substr(by + byText.size(), line.find(')', by) - by - byText.size());
+    return mark;
+  }
+  return mark;
+}
+
 // The entry of record r as the board's list pass shows it to a viewer: an
 // open entry of an earlier day, or one of somebody no longer in the table,
 // counts as signed in (the pass would sign it in).
-BoardEntry EntryOf(const Workstation& ws, const StoredEntry& s, int r) {
+BoardEntry EntryOf(Workstation& ws, const StoredEntry& s, int r) {
   const BoardRecordView rec = s.record.view();
   std::string who = rec.who();
   const int whoSlot = ws.mcfg.slotOf(who);
@@ -80,6 +132,10 @@ BoardEntry EntryOf(const Workstation& ws, const StoredEntry& s, int r) {
     e.changedBy = cp1252ToUtf8(rec.enteredBy());
     e.changedDay = IsDay(rec.madeDay()) ? rec.madeDay() : 0;
     e.changedTime = IsTime(rec.madeTime()) ? rec.madeTime() : -1;
+  } else if (const JournalMark mark = LastJournalMark(ws, who); mark.day != 0) {
+    e.changedBy = cp1252ToUtf8(mark.by);
+    e.changedDay = mark.day;
+    e.changedTime = mark.time;
   }
   return e;
 }
@@ -246,7 +302,7 @@ std::string InBuildingText(const BoardSnapshot& s) {
 std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
   const std::string staleText = cp1252ToUtf8(TrimText(MessageText(ws, 1445)));
   std::vector<std::string> lines{RollCallTitle(ws, s), InBuildingText(s), ""};
-  lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 37) + Padded("Back", 18) + "Signed out by");
+  lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 37) + Padded("Back", 18) + "Last change");
   for (const BoardEntry& e : s.entries) {
     std::string where = e.out ? e.destination : (e.stale ? staleText : "");
     std::string back = TrimText(ShownDate(ws, e.returnDay) + " " + ShownTime(ws, e.returnTime));
@@ -413,7 +469,10 @@ std::string CalendarFeed(const BoardSnapshot& s, bool withProtected, const Calen
     icalcomponent_add_property(ev, icalproperty_new_dtstamp(dtstamp));
     icalcomponent_add_property(ev, times.property(true, startDay, startTime));
     icalcomponent_add_property(ev, times.property(false, endDay, endTime));
-    const std::string summary = e.name + ": " + e.destination;
+    // A calendar's text holds no control characters; a planted one would
+    // make the whole feed unreadable to a strict reader.
+    std::string summary = e.name + ": " + e.destination;
+    std::replace_if(summary.begin(), summary.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
     icalcomponent_add_property(ev, icalproperty_new_summary(summary.c_str()));
     if (!e.changedBy.empty()) {
       const std::string description = "Signed out by " + e.changedBy;

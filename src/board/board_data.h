@@ -24,8 +24,9 @@ struct BoardEntry {
   bool stale = false;       // an open entry of an earlier day
   int returnDay = 0;
   int returnTime = -1;
-  // Who wrote the sign-out and when it was made (out entries only: a
-  // sign-in keeps no name or time of its own).
+  // Who last changed the entry and when: the sign-out as the record has it;
+  // for an employee who is in, the sign-in as the in/out journal has it
+  // (none without a journal: a sign-in keeps no name or time of its own).
   std::string changedBy;
   int changedDay = 0;
   int changedTime = -1;

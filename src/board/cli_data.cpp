@@ -23,10 +23,12 @@ std::string DataCommandsHelp() {
          "  board --format text|json\n"
          "                    the board's entries; json: initials, name, status\n"
          "                    (in or out), destination, returnDate, returnTime\n"
-         "                    (ISO 8601), stale, changedBy, changed\n"
+         "                    (ISO 8601), stale, changedBy, changed (who last\n"
+         "                    changed the entry, when)\n"
          "  roll-call [--format text|csv|json]\n"
          "                    every employee, in or out, where, back when and who\n"
-         "                    signed him out when; \"In the building: N of M\" first\n"
+         "                    last changed the entry when; \"In the building: N of M\"\n"
+         "                    first\n"
          "  calendar [--with-protected]\n"
          "                    the sign-outs with a return date or time as an\n"
          "                    iCalendar feed; employees who sign in with a\n"
@@ -55,6 +57,9 @@ int RunDataCommand(const std::vector<std::string>& args, const std::string& prog
       }
     } else if (command == "calendar" && a == "--with-protected") {
       withProtected = true;
+    } else if (a == "--help" || a == "-h") {
+      out << DataCommandsHelp();
+      return 0;
     } else if (a.rfind("--", 0) == 0) {
       err << name << ": unknown option \"" << a << "\"\n" << DataCommandsHelp();
       return 2;

@@ -42,7 +42,7 @@ constexpr std::string_view kRollCallStyle =
     "td.name,td.status{display:inline-block}"
     "td.check,td:empty{display:none}"
     "td.back::before{content:\"Back \";opacity:.6}"
-    "td.changed::before{content:\"Signed out by \";opacity:.6}"
+    "td.changed::before{content:\"Last change \";opacity:.6}"
     ".count{margin-left:0}"
     "}"
     "@media print{"
@@ -99,7 +99,7 @@ StatusReply RollCallPage(Workstation& ws, const BoardSnapshot& s, std::string_vi
        HtmlEscape(InBuildingText(s)) + "</span></header><main>";
   d += "<button id=\"print\" type=\"button\">Print</button>";
   d += "<table><thead><tr><th class=\"check\"></th><th>Name</th><th>In/out</th><th>Where</th><th>Back</th>"
-       "<th>Signed out by</th></tr></thead><tbody>";
+       "<th>Last change</th></tr></thead><tbody>";
   for (const BoardEntry& e : s.entries) {
     const std::string back = ShownDate(ws, e.returnDay) + " " + ShownTime(ws, e.returnTime);
     const std::string changed =

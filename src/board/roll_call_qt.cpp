@@ -41,7 +41,7 @@ bool PrintRollCall(Workstation& ws, QPrinter& printer, const BoardSnapshot& s) {
   const int rowHeight = h * 86 / 100 / (kRollCallPerPage + 1);
   const QString taken = Qs(RollCallTitle(ws, s));
   const QString inBuilding = Qs(InBuildingText(s));
-  const std::array<const char*, 6> headings{"", "Name", "In/out", "Where", "Back", "Signed out by"};
+  const std::array<const char*, 6> headings{"", "Name", "In/out", "Where", "Back", "Last change"};
 
   for (int pageNo = 0; pageNo < pages; ++pageNo) {
     if (pageNo > 0) printer.newPage();
@@ -57,7 +57,7 @@ bool PrintRollCall(Workstation& ws, QPrinter& printer, const BoardSnapshot& s) {
     y += p.fontMetrics().height() / 2;
     p.drawLine(0, y, w, y);
 
-    const int tableTop = h - rowHeight * (kRollCallPerPage + 1);
+    const int tableTop = y + rowHeight / 2;
     p.setFont(SansFont(8, true));
     const int textLift = (rowHeight - p.fontMetrics().height()) / 2 + p.fontMetrics().descent();
     for (std::size_t c = 0; c < headings.size(); ++c)
