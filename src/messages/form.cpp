@@ -12,6 +12,7 @@
 #include "storage/notify_file.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
+#include "storage/file_report.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
@@ -397,8 +398,10 @@ void EgressoForm::Save() {
     if (changed) {
       // Nothing is written; the user is told once the lock is released.
     } else if (loc && ws_.board.EmployeeTablesReloaded) {
-      UltimateDialog(ws_, ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041), -1, "", "",
-                     MessageText(ws_, 29), 3);
+      // Shown once the board lock is released: the others need not wait for
+      // this user to read it.
+      ShowReport(ws_, MakeDialogRequest(ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041),
+                                        -1, "", "", MessageText(ws_, 29), 3));
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
       const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
