@@ -31,6 +31,8 @@ constexpr std::size_t kReadLimit = 5958 * kNotifyRecordSize;  // 64 KiB
 // its next look.
 constexpr int kDeleteAttempts = 5;
 constexpr int kDeletePauseMs = 20;
+// A put that failed is tried this often in all.
+constexpr int kPutAttempts = 3;
 // The notification lock is held for one read and one write. One that stays
 // the very same file this long was left by a workstation that stopped
 // while holding it.
@@ -146,7 +148,7 @@ std::string NotifyLockName(std::string_view initials) { return "TIMER." + std::s
 
 std::string ClaimedNotifyFile(const std::string& notifyFile) { return notifyFile + ".RD"; }
 
-int PutNotifyText(const std::string& notifyFile, std::string_view text, FileOps& ops) {
+static int putOnce(const std::string& notifyFile, std::string_view text, FileOps& ops) {
   int err = 0;
   const int fd = openLetterFile(ops, notifyFile, O_RDWR | O_CREAT, err);
   if (fd < 0) return io::fromErrno(err);
@@ -189,6 +191,18 @@ int PutNotifyText(const std::string& notifyFile, std::string_view text, FileOps&
   if (n != static_cast<ssize_t>(back.size()) || back != record) return fail(io::DiskWriteError);
   if (ops.close(fd) != 0) return io::fromErrno(errno);
   return io::Ok;
+}
+
+int PutNotifyText(const std::string& notifyFile, std::string_view text, FileOps& ops) {
+  // A file share's client answers an I/O error now and then; under the lock
+  // the read-merge-write can simply be done again.
+  int rc = io::Ok;
+  for (int attempt = 0; attempt < kPutAttempts; ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(kDeletePauseMs));
+    rc = putOnce(notifyFile, text, ops);
+    if (rc == io::Ok || rc == kNotifyNoRoom) break;
+  }
+  return rc;
 }
 
 int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) {
