@@ -269,7 +269,7 @@ void RebuildLocations(Workstation& ws) {
     {
       RecordFile f;
       if (f.open(data, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) {
-        old.resize(static_cast<std::size_t>(f.recordCount()));
+        old.resize(static_cast<std::size_t>(std::min(f.recordCount(), brd::MaxRecords)));
         for (std::size_t r = 0; r < old.size(); ++r)
           if (f.read(static_cast<std::int64_t>(r), old[r].bytes) != io::Ok) old[r].clear();
       }

@@ -113,7 +113,7 @@ bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
   // A letter file holds a few records; whatever stands under its name is
   // never read further than that, nor waited for.
   std::string bytes;
-  if (ReadFileBounded(PosixFileOps(), path, 4096 * kNotifyRecordSize, bytes) != io::Ok) return false;
+  if (ReadFileBounded(PosixFileOps(), path, 65536 * kNotifyRecordSize, bytes) != io::Ok) return false;
   for (std::size_t at = 0; at < bytes.size(); at += kNotifyRecordSize) {
     const std::size_t length = static_cast<std::uint8_t>(bytes[at]);
     const std::size_t available = std::min(bytes.size() - at - 1, kNotifyRecordSize - 1);
