@@ -40,10 +40,6 @@ struct FileImage {
   std::span<std::uint8_t> bytes() { return {buffer.get(), size}; }
 };
 
-// Records are numbered in 16 bits: what lies beyond is no board's, and a
-// file planted endless is never read that far.
-constexpr std::int64_t kMaxRecords = INT16_MAX + 1;
-
 void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) {
   img.size = 0;
   img.records = 0;
@@ -53,7 +49,7 @@ void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) 
   if (!img.exists || !std::filesystem::is_regular_file(path, ec)) return;
   RecordFile f;
   if (f.open(path, recordSize, RecordFile::Mode::ReadOnly) != io::Ok) return;
-  const std::size_t want = static_cast<std::size_t>(std::min(f.recordCount(), kMaxRecords)) * recordSize;
+  const std::size_t want = static_cast<std::size_t>(std::min(f.recordCount(), brd::MaxRecords)) * recordSize;
   if (want > 0) img.buffer.reset(new std::uint8_t[want]);
   const std::int64_t got = f.readRecords(0, std::span<std::uint8_t>(img.buffer.get(), want));
   if (got < 0) return;
@@ -77,7 +73,7 @@ class DataWindow {
     exists = std::filesystem::exists(path, ec);
     if (!exists || !std::filesystem::is_regular_file(path, ec)) return;
     if (file_.open(path, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
-    records = std::min(file_.recordCount(), kMaxRecords);
+    records = std::min(file_.recordCount(), brd::MaxRecords);
     buffer_.resize(static_cast<std::size_t>(kBlock) * brd::Size);
     ok = true;
   }

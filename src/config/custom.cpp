@@ -326,7 +326,7 @@ void RebuildLocations(Workstation& ws) {
       readRc = f.open(data, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
       if (readRc == io::FileNotFound && !fileExists(data)) readRc = io::Ok;
       if (readRc == io::Ok && f.isOpen()) {
-        old.resize(static_cast<std::size_t>(f.recordCount()));
+        old.resize(static_cast<std::size_t>(std::min(f.recordCount(), brd::MaxRecords)));
         for (std::size_t r = 0; r < old.size() && readRc == io::Ok; ++r)
           readRc = f.read(static_cast<std::int64_t>(r), old[r].bytes);
       }

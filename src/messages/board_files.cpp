@@ -267,7 +267,7 @@ int NextMessageNumber(Workstation& ws) {
   };
   RecordFile index;
   if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return dataCount();
-  const std::int64_t count = index.recordCount();
+  const std::int64_t count = std::min(index.recordCount(), brd::MaxRecords);
   // One read of the whole index: a message saved on a file server would
   // otherwise ask the server once for every entry.
   std::vector<std::uint8_t> all(static_cast<std::size_t>(count) * brd::IndexSize);
@@ -291,7 +291,7 @@ void SignAllOut(Workstation& ws) {
   RecordFile index;
   int rc = index.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadWrite, *ws.files);
   if (rc == io::Ok) {
-    const std::int64_t count = index.recordCount();
+    const std::int64_t count = std::min(index.recordCount(), brd::MaxRecords);
     std::array<std::uint8_t, brd::IndexSize> b{};
     for (std::int64_t i = 1; i < count; ++i) {
       if (index.read(i, b) != io::Ok) break;

@@ -17,6 +17,9 @@ namespace egresso {
 // Offsets in the 512-byte record.
 namespace brd {
 inline constexpr std::size_t Size = 512;
+// Records are numbered in 16 bits: a board file holds no more, and one
+// planted endless is never read further.
+inline constexpr std::int64_t MaxRecords = 32768;
 inline constexpr std::size_t Who = 0;          // string[3]
 inline constexpr std::size_t ToList = 4;       // 50 x string[3]; entry i at 4 * i
 inline constexpr std::size_t Headline = 213;   // string[60]

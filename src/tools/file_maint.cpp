@@ -68,9 +68,11 @@ class StagedWriter {
 // Reads a record file block by block.
 class BlockReader {
  public:
-  BlockReader(const std::string& path, std::size_t recordSize) : size_(recordSize) {
+  // No more than maxRecords are read: more than a file can number.
+  BlockReader(const std::string& path, std::size_t recordSize, std::int64_t maxRecords = INT32_MAX)
+      : size_(recordSize) {
     result_ = file_.open(path, recordSize, RecordFile::Mode::ReadOnly);
-    if (result_ == io::Ok) records_ = file_.recordCount();
+    if (result_ == io::Ok) records_ = std::min(file_.recordCount(), maxRecords);
     buffer_.resize(static_cast<std::size_t>(kBlockRecords) * recordSize);
   }
   int result() const { return result_; }
@@ -106,7 +108,7 @@ void report(const MaintProgress& progress, const std::string& text, std::int64_t
 // makes them.
 int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::string& indexTarget, bool locations,
                     FileSetSwitch& sw, const MaintProgress& progress, const std::string& label) {
-  BlockReader in(dataSource, brd::Size);
+  BlockReader in(dataSource, brd::Size, brd::MaxRecords);
   if (in.result() != io::Ok) return in.result();  // a file that cannot be opened is skipped
   const std::string staged = sw.StagingName(indexTarget);
   StagedWriter out(staged);
@@ -264,7 +266,7 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   sw.GuardedBy({lockname::Memo, lockname::Locate});
   std::string messageSource = data;
 
-  BlockReader in(data, brd::Size);
+  BlockReader in(data, brd::Size, brd::MaxRecords);
   if (in.result() == io::Ok) {
     const std::string staged = sw.StagingName(data);
     StagedWriter out(staged);

@@ -63,7 +63,8 @@ struct NamesOpened : FileOps {
   std::set<std::string> names, appending;
   int open(const char* path, int flags, unsigned mode) override {
     const auto rel = std::filesystem::path(path).lexically_relative(folder).string();
-    if (!rel.starts_with("..")) names.insert(rel);
+    // Files only: the folders themselves are the office's to set up.
+    if (!rel.empty() && !rel.starts_with("..") && !std::filesystem::is_directory(path)) names.insert(rel);
     if (flags & O_APPEND) appending.insert(rel);
     return FileOps::open(path, flags, mode);
   }
