@@ -1,22 +1,16 @@
 #include "config/notices_file.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "core/workstation.h"
 #include "platform/codepage.h"
-#include "storage/bytes.h"
-#include "storage/record_io.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
 namespace {
-
-constexpr std::size_t kDirectRecord = 91;  // a length byte and up to 90 characters
 
 std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, std::min(s.size(), n))); }
 
@@ -72,16 +66,6 @@ std::string rawLine(const NoticeTable& t, int number) {
   return number >= 1 && static_cast<std::size_t>(number) <= t.lines.size() ? t.lines[number - 1] : std::string();
 }
 
-// Direct-read mode: text N is record N-1 of the notice file. An I/O failure
-// leaves the text empty.
-std::string readDirect(const std::string& noticesPath, int number) {
-  if (number < 1) return {};
-  RecordFile f;
-  if (f.open(noticesPath, kDirectRecord, RecordFile::Mode::ReadOnly) != io::Ok) return {};
-  std::array<std::uint8_t, kDirectRecord> rec{};
-  if (f.read(number - 1, rec) != io::Ok) return {};
-  return getPString(rec, 0, kDirectRecord - 1);
-}
 
 }  // namespace
 
@@ -101,7 +85,6 @@ bool LoadNotices(Workstation& ws) {
   if (isValidUtf8(text)) text = utf8ToCp1252(text);
 
   NoticeTable& t = ws.notices;
-  t.ReadDirect = [path = ws.paths.NoticesPath](int number) { return readDirect(path, number); };
   t.lines = splitLines(text);
   for (int i = 0; i < 2; ++i) t.ShortWords[i] = cut(trimBlanks(rawLine(t, 1282 + i)), 12);
   t.StartupTerms = splitTerms(rawLine(t, 204));

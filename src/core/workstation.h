@@ -23,7 +23,10 @@
 namespace egresso {
 
 struct Workstation {
-  explicit Workstation(Platform p) : platform(p) {}
+  explicit Workstation(Platform p) : platform(p) { ownFiles.root = &paths.DataFolder; }
+  // ownFiles looks at this object's own data folder.
+  Workstation(const Workstation&) = delete;
+  Workstation& operator=(const Workstation&) = delete;
 
   Platform platform;
   // The file-system calls of the storage layer (a test's may fail on purpose).

@@ -36,7 +36,33 @@ int openBeneath(int dir, const char* name, int flags, mode_t mode) {
 
 }  // namespace
 
-int OpenPlainFile(const char* path, int flags, unsigned mode) {
+namespace {
+
+// Opens the folder that holds the file named by rel beneath root, one name
+// at a time and following no link; rel is left as the file's own name.
+int openFolderBeneath(const std::string& root, std::string& rel) {
+  int dir = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  for (std::size_t slash; dir >= 0 && (slash = rel.find('/')) != std::string::npos;) {
+    const std::string step = rel.substr(0, slash);
+    rel.erase(0, slash + 1);
+    if (step.empty() || step == ".") continue;
+    if (step == "..") {
+      ::close(dir);
+      errno = ELOOP;
+      return -1;
+    }
+    const int next = openBeneath(dir, step.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+    const int err = errno;
+    ::close(dir);
+    dir = next;
+    errno = err == ENOTDIR ? ELOOP : err;
+  }
+  return dir;
+}
+
+}  // namespace
+
+int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string& root) {
   flags |= O_CLOEXEC;
   // A folder is asked for by name (the data folder, to make a rename last).
   if ((flags & O_DIRECTORY) != 0) {
@@ -53,8 +79,16 @@ int OpenPlainFile(const char* path, int flags, unsigned mode) {
     errno = EISDIR;
     return -1;
   }
-  const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return -1;
+  std::string rel;
+  const std::string full(path);
+  if (!root.empty() && full.size() > root.size() + 1 && full.compare(0, root.size(), root) == 0 &&
+      full[root.size()] == '/')
+    rel = full.substr(root.size() + 1);
+  const int dir = rel.empty() ? ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : openFolderBeneath(root, rel);
+  if (dir < 0) {
+    if (errno == ELOOP || errno == EXDEV) errno = ELOOP;
+    return -1;
+  }
   int fd;
   do fd = openBeneath(dir, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK, static_cast<mode_t>(mode));
   while (fd < 0 && errno == EINTR);
@@ -80,6 +114,51 @@ int OpenPlainFile(const char* path, int flags, unsigned mode) {
 
 int FileOps::open(const char* path, int flags, unsigned mode) {
   const int fd = OpenPlainFile(path, flags, mode);
+  if (fd < 0 && (errno == ENXIO || errno == ELOOP || errno == EISDIR)) {
+    const int err = errno;
+    noteRefused(path);
+    errno = err;
+  }
+  return fd;
+}
+
+namespace {
+
+// The part of path below root ("" when path is not below it).
+std::string belowRoot(const std::string* root, const char* path) {
+  if (root == nullptr || root->empty()) return {};
+  std::string base = *root;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string full(path);
+  if (full.size() <= base.size() + 1 || full.compare(0, base.size(), base) != 0 || full[base.size()] != '/') return {};
+  return full.substr(base.size() + 1);
+}
+
+}  // namespace
+
+int StationFileOps::mkdir(const char* path, unsigned mode) {
+  std::string rel = belowRoot(root, path);
+  if (rel.empty()) return FileOps::mkdir(path, mode);
+  while (!rel.empty() && rel.back() == '/') rel.pop_back();
+  // A folder made inside the data folder is made beneath it: a link planted
+  // in place of a folder on the way is not followed out of it.
+  std::string base = *root;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const int dir = openFolderBeneath(base, rel);
+  if (dir < 0) return -1;
+  const int rc = ::mkdirat(dir, rel.c_str(), static_cast<mode_t>(mode));
+  const int err = errno;
+  ::close(dir);
+  errno = err;
+  return rc;
+}
+
+int StationFileOps::open(const char* path, int flags, unsigned mode) {
+  if (root == nullptr || root->empty() || (flags & O_DIRECTORY) != 0) return FileOps::open(path, flags, mode);
+  // The data folder as configured, without a trailing slash.
+  std::string base = *root;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const int fd = OpenPlainFile(path, flags, mode, base);
   if (fd < 0 && (errno == ENXIO || errno == ELOOP || errno == EISDIR)) {
     const int err = errno;
     noteRefused(path);

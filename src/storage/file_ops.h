@@ -46,8 +46,13 @@ class FileOps {
 // that the report can name it.
 class StationFileOps : public FileOps {
  public:
+  // Files under *root (the data folder) are opened beneath it: no link on
+  // the way down from it is followed, a planted folder link included.
+  int open(const char* path, int flags, unsigned mode = 0666) override;
+  int mkdir(const char* path, unsigned mode) override;
   void noteRefused(const char* path) override { refused = path; }
   std::string refused;
+  const std::string* root = nullptr;
 };
 
 // The plain calls; holds no state.
@@ -61,7 +66,9 @@ int CopyAll(FileOps& ops, int in, int out);
 
 // Opens path, relative to an open descriptor of its folder, the way open()
 // above does (the base of it; exposed for callers outside the seam).
-int OpenPlainFile(const char* path, int flags, unsigned mode);
+// With a root folder, a path below it is resolved beneath it, so no link on
+// the way from the root down to the file is followed.
+int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string& root = {});
 
 // Reads the whole of path, but never more than limit bytes (a caller that
 // allows n bytes asks for n + 1 to tell a file that holds too much); returns

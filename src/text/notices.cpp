@@ -1,5 +1,8 @@
 #include "text/notices.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -12,6 +15,20 @@ namespace {
 constexpr std::size_t kMaxText = 254;
 
 std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, std::min(s.size(), n))); }
+
+// Direct-read mode: text N is record N-1 of the notice file, a length byte
+// and up to 90 characters. A file that cannot be read leaves the text empty.
+std::string readDirect(const std::string& path, int number) {
+  constexpr std::size_t kDirectRecord = 91;
+  if (number < 1) return {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return {};
+  unsigned char rec[kDirectRecord];
+  const ssize_t got = ::pread(fd, rec, sizeof rec, static_cast<off_t>(number - 1) * static_cast<off_t>(kDirectRecord));
+  ::close(fd);
+  if (got != static_cast<ssize_t>(kDirectRecord)) return {};
+  return std::string(reinterpret_cast<const char*>(rec + 1), std::min<std::size_t>(rec[0], kDirectRecord - 1));
+}
 
 }  // namespace
 
@@ -48,9 +65,7 @@ std::string ExpandNotice(const NoticeTable& t, std::string_view raw) {
 std::string MessageText(Workstation& ws, int number) {
   std::string raw;
   if (ws.options.NoticesFromFile) {
-    // Direct-read mode: the text is read from the file each time; a file
-    // that cannot be read leaves it empty.
-    if (ws.notices.ReadDirect) raw = ws.notices.ReadDirect(number);
+    raw = readDirect(ws.paths.NoticesPath, number);
   } else if (number >= 1 && static_cast<std::size_t>(number) <= ws.notices.lines.size()) {
     raw = ws.notices.lines[number - 1];
   } else {

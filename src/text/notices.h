@@ -3,7 +3,6 @@
 // the translation of help requests.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +28,6 @@ class NoticeTable {
   // The start-up term list: the comma-separated entries of text 204, which
   // the configuration storage may overwrite; placeholder 19 is entry 9.
   std::vector<std::string> StartupTerms;
-  // Text n read from the notice file itself, for the direct-read switch
-  // (set by the loader of the file).
-  std::function<std::string(int)> ReadDirect;
 };
 
 // The warning shown before the program aborts because the notice file of
