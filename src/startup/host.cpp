@@ -118,7 +118,8 @@ bool DailyTriggerDue(int now, int offset, int slot) {
 
 std::string NotifyFilePath(const Workstation& ws) { return NotifyFileOf(ws, ws.ThisUser); }
 
-std::string NewMessageNote(const Workstation& ws) { return "New message for " + ws.ThisUser; }
+// The desktop note's text, from the notice texts like every other.
+std::string NewMessageNote(Workstation& ws) { return MessageText(ws, 2091) + ws.ThisUser; }
 
 bool NotificationsWatched(const Workstation& ws) {
   return ws.MultiUser && ws.options.Notifications && ws.HostReady;

@@ -67,7 +67,7 @@ void LookAtLetters(Workstation& ws, HostWindow& window);
 // Whether this workstation watches its notification file now.
 bool NotificationsWatched(const Workstation& ws);
 // The text of the desktop notification of a new message.
-std::string NewMessageNote(const Workstation& ws);
+std::string NewMessageNote(Workstation& ws);
 void RestoreFromTray(Workstation& ws, HostWindow& window);
 // Ends the flashing of the tray icon (a key or a click on the board) and
 // puts the normal image back, so that the icon never stays on the flash image.

@@ -1,5 +1,8 @@
 #include "storage/extract.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,6 +12,7 @@
 #include <fstream>
 
 #include "core/workstation.h"
+#include "storage/file_ops.h"
 #include "text/notices.h"
 #include "storage/dates.h"
 #include "text/fixed_width.h"
@@ -86,12 +90,15 @@ bool RunnableExtension(const std::filesystem::path& p) {
   return std::find(kinds.begin(), kinds.end(), ext) != kinds.end();
 }
 
-// A script or a program whatever its name says.
+// A script or a program whatever its name says. Looked at through the same
+// open as the data folder's files (no link, no FIFO, no wait); what cannot
+// be looked at counts as a program and is not opened.
 bool StartsLikeProgram(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
+  const int fd = OpenPlainFile(p.c_str(), O_RDONLY, 0);
+  if (fd < 0) return true;
   char head[4] = {};
-  in.read(head, 4);
-  const auto n = in.gcount();
+  const ssize_t n = ::read(fd, head, sizeof head);
+  ::close(fd);
   if (n >= 2 && head[0] == '#' && head[1] == '!') return true;
   if (n >= 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F') return true;
   if (n >= 2 && head[0] == 'M' && head[1] == 'Z') return true;
