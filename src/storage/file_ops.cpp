@@ -113,7 +113,10 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
 }
 
 int FileOps::open(const char* path, int flags, unsigned mode) {
-  const int fd = OpenPlainFile(path, flags, mode);
+  return noteIfRefused(path, OpenPlainFile(path, flags, mode));
+}
+
+int FileOps::noteIfRefused(const char* path, int fd) {
   if (fd < 0 && (errno == ENXIO || errno == ELOOP || errno == EISDIR)) {
     const int err = errno;
     noteRefused(path);
@@ -124,26 +127,32 @@ int FileOps::open(const char* path, int flags, unsigned mode) {
 
 namespace {
 
-// The part of path below root ("" when path is not below it).
-std::string belowRoot(const std::string* root, const char* path) {
-  if (root == nullptr || root->empty()) return {};
+// The data folder as configured, without a trailing slash ("" for none).
+std::string rootFolder(const std::string* root) {
+  if (root == nullptr) return {};
   std::string base = *root;
   while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base;
+}
+
+// The part of path below base ("" when path is not below it).
+std::string belowRoot(const std::string& base, const char* path) {
   const std::string full(path);
-  if (full.size() <= base.size() + 1 || full.compare(0, base.size(), base) != 0 || full[base.size()] != '/') return {};
+  if (base.empty() || full.size() <= base.size() + 1 || full.compare(0, base.size(), base) != 0 ||
+      full[base.size()] != '/')
+    return {};
   return full.substr(base.size() + 1);
 }
 
 }  // namespace
 
 int StationFileOps::mkdir(const char* path, unsigned mode) {
-  std::string rel = belowRoot(root, path);
-  if (rel.empty()) return FileOps::mkdir(path, mode);
+  const std::string base = rootFolder(root);
+  std::string rel = belowRoot(base, path);
   while (!rel.empty() && rel.back() == '/') rel.pop_back();
+  if (rel.empty()) return FileOps::mkdir(path, mode);
   // A folder made inside the data folder is made beneath it: a link planted
   // in place of a folder on the way is not followed out of it.
-  std::string base = *root;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
   const int dir = openFolderBeneath(base, rel);
   if (dir < 0) return -1;
   const int rc = ::mkdirat(dir, rel.c_str(), static_cast<mode_t>(mode));
@@ -154,17 +163,9 @@ int StationFileOps::mkdir(const char* path, unsigned mode) {
 }
 
 int StationFileOps::open(const char* path, int flags, unsigned mode) {
-  if (root == nullptr || root->empty() || (flags & O_DIRECTORY) != 0) return FileOps::open(path, flags, mode);
-  // The data folder as configured, without a trailing slash.
-  std::string base = *root;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  const int fd = OpenPlainFile(path, flags, mode, base);
-  if (fd < 0 && (errno == ENXIO || errno == ELOOP || errno == EISDIR)) {
-    const int err = errno;
-    noteRefused(path);
-    errno = err;
-  }
-  return fd;
+  const std::string base = rootFolder(root);
+  if (base.empty() || (flags & O_DIRECTORY) != 0) return FileOps::open(path, flags, mode);
+  return noteIfRefused(path, OpenPlainFile(path, flags, mode, base));
 }
 int FileOps::close(int fd) { return ::close(fd); }
 ssize_t FileOps::read(int fd, void* buf, std::size_t size) { return ::read(fd, buf, size); }

@@ -40,6 +40,10 @@ class FileOps {
   virtual int fchown(int fd, unsigned group);
   // Told the name of every file open() refused as not a plain file.
   virtual void noteRefused(const char* path);
+
+ protected:
+  // Passes fd on, telling noteRefused when the open refused a non-file.
+  int noteIfRefused(const char* path, int fd);
 };
 
 // The calls of one workstation: they remember the last file refused, so
