@@ -72,8 +72,6 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
     return fd;
   }
   const std::filesystem::path p(path);
-  std::filesystem::path folder = p.parent_path();
-  if (folder.empty()) folder = ".";
   const std::string name = p.filename().string();
   if (name.empty() || name == "." || name == "..") {
     errno = EISDIR;
@@ -84,22 +82,36 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
   if (!root.empty() && full.size() > root.size() + 1 && full.compare(0, root.size(), root) == 0 &&
       full[root.size()] == '/')
     rel = full.substr(root.size() + 1);
-  const int dir = rel.empty() ? ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC) : openFolderBeneath(root, rel);
-  if (dir < 0) {
-    if (errno == ELOOP || errno == EXDEV) errno = ELOOP;
-    return -1;
-  }
+  // An exclusive create fails on whatever stands under the name, so it
+  // never opens a FIFO and makes nothing but a new plain file.
+  const bool creates = (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
+  const int nonBlocking = creates ? 0 : O_NONBLOCK;
   int fd;
-  do fd = openBeneath(dir, name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK, static_cast<mode_t>(mode));
-  while (fd < 0 && errno == EINTR);
-  const int err = errno;
-  ::close(dir);
+  if (rel.find('/') == std::string::npos) {
+    // A name right in its folder (the data folder as configured, or the
+    // caller's own): O_NOFOLLOW keeps the one step from following a link,
+    // as resolving beneath the folder would, in one call instead of three.
+    do fd = ::open(path, flags | O_NOFOLLOW | nonBlocking, static_cast<mode_t>(mode));
+    while (fd < 0 && errno == EINTR);
+  } else {
+    const int dir = openFolderBeneath(root, rel);
+    if (dir < 0) {
+      if (errno == ELOOP || errno == EXDEV) errno = ELOOP;
+      return -1;
+    }
+    do fd = openBeneath(dir, name.c_str(), flags | O_NOFOLLOW | nonBlocking, static_cast<mode_t>(mode));
+    while (fd < 0 && errno == EINTR);
+    const int err = errno;
+    ::close(dir);
+    errno = err;
+  }
   if (fd < 0) {
     // A FIFO opened for writing with nobody reading answers ENXIO; a
     // link, ELOOP (or EXDEV from openat2).
-    errno = err == EXDEV ? ELOOP : err;
+    if (errno == EXDEV) errno = ELOOP;
     return -1;
   }
+  if (creates) return fd;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int why = S_ISDIR(st.st_mode) ? EISDIR : ENXIO;
@@ -107,8 +119,9 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
     errno = why;
     return -1;
   }
-  // Reads and writes of a plain file may wait for the disk as usual.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // Reads and writes of a plain file may wait for the disk as usual (the
+  // status flags asked for are set as asked, without O_NONBLOCK).
+  ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   return fd;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/services.h"
@@ -31,6 +32,24 @@ class TraceFile {
 
  private:
   int fd_ = -1;
+};
+
+// Descriptors of the lock files this workstation made and still holds,
+// by lock name (storage/locks.cpp says why they stay open); closed with
+// the workstation.
+class HeldLockFiles {
+ public:
+  HeldLockFiles() = default;
+  HeldLockFiles(const HeldLockFiles&) = delete;
+  HeldLockFiles& operator=(const HeldLockFiles&) = delete;
+  ~HeldLockFiles();
+  // Keeps fd for name (closing one kept before under it).
+  void keep(std::string_view name, int fd);
+  // Hands over the descriptor kept for name (-1: none); the caller closes it.
+  int take(std::string_view name);
+
+ private:
+  std::map<std::string, int, std::less<>> fds_;
 };
 
 // Names of the locks that guard the shared files (each is the file
@@ -83,6 +102,12 @@ struct LockState {
   // released: a command run inside another one's wait may take a lock that
   // command holds, and its release must leave the lock to that command.
   std::map<std::string, int, std::less<>> Taken;
+  // The lock files made by this workstation's takes, kept open while held.
+  HeldLockFiles HeldFiles;
+  // How lock files are held on the file system of device HeldOnDevice
+  // (storage/locks.cpp): 0 not yet known, else a LockHolding value.
+  std::uint64_t HeldOnDevice = 0;
+  int Holding = 0;
   // Completing an interrupted maintenance run's journal: the takes of its
   // locks do not look for the journal again.
   bool FinishingMaintenance = false;

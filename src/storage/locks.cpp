@@ -9,13 +9,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <system_error>
+#include <utility>
 
 #include "text/notices.h"
 #include "core/waiting.h"
@@ -231,6 +234,56 @@ int createLockFile(FileOps& ops, const std::string& path, int& err) {
   }
 }
 
+// A lock file this workstation made stays open while the lock is held, so
+// that the release can tell from the open file alone whether the lock is
+// still this workstation's, without reading it again (three more round
+// trips to a file server). On a local disk a lock broken by another
+// workstation meanwhile is a file with no name left (link count 0). A
+// Samba or Windows server lets no other client delete or replace a file
+// that is open (it answers "busy", or keeps the name taken until the
+// handle is closed), so there it cannot have been broken at all. Elsewhere
+// the file is closed after writing and read again before it is deleted:
+// an NFS client keeps the written line to itself until the file is closed
+// (the others would find an empty lock file), and other file systems in
+// user space may answer from caches.
+enum LockHolding { kCloseAndReadBack = 1, kHoldAndCheckLinks, kHoldOnServer };
+
+// The file system type of the mount of device dev ("" when not found).
+std::string mountType(dev_t dev) {
+  std::ifstream mounts("/proc/self/mountinfo");
+  const std::string id = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+  std::string line;
+  while (std::getline(mounts, line)) {
+    // "36 35 98:0 /root /mount options - type source options"
+    std::istringstream fields(line);
+    std::string mountId, parentId, device;
+    if (!(fields >> mountId >> parentId >> device) || device != id) continue;
+    const std::size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::istringstream rest(line.substr(dash + 3));
+    std::string type;
+    rest >> type;
+    return type;
+  }
+  return {};
+}
+
+LockHolding lockHolding(Workstation& ws, const struct stat& st) {
+  LockState& L = ws.locks;
+  const auto dev = static_cast<std::uint64_t>(st.st_dev);
+  if (L.Holding == 0 || L.HeldOnDevice != dev) {
+    const std::string type = mountType(st.st_dev);
+    if (type == "cifs" || type == "smb3" || type == "fuse.smbnetfs")
+      L.Holding = kHoldOnServer;
+    else if (type.empty() || type.rfind("nfs", 0) == 0 || type.rfind("fuse", 0) == 0)
+      L.Holding = kCloseAndReadBack;
+    else
+      L.Holding = kHoldAndCheckLinks;
+    L.HeldOnDevice = dev;
+  }
+  return static_cast<LockHolding>(L.Holding);
+}
+
 // A share answers an exclusive create with "busy" or an I/O error while
 // another client's lock is being created or deleted (seen through a file
 // system in user space, for long stretches while the others take turns
@@ -315,7 +368,10 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       constexpr mode_t kReadable = S_IRUSR | S_IRGRP | S_IROTH;
       if (statted && (st.st_mode & kReadable) != kReadable) ::fchmod(fd, (st.st_mode & 07777) | kReadable);
       int result = WriteAll(*ws.files, fd, content.data(), content.size());
-      if (ws.files->close(fd) != 0 && result == io::Ok) result = io::fromErrno(errno);
+      if (result == io::Ok && statted && lockHolding(ws, st) != kCloseAndReadBack)
+        L.HeldFiles.keep(lockName, fd);
+      else if (ws.files->close(fd) != 0 && result == io::Ok)
+        result = io::fromErrno(errno);
       if (result != io::Ok) {
         // An empty or partial lock file would be taken for a dead one by
         // the others, and no lock is no exclusion.
@@ -473,7 +529,28 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
   // share may answer a read or a delete with an error for a moment (the
   // file is still open on another client), so both are tried again.
   int reads = 0, failures = 0, denials = 0;
-  while (reads < kReleaseAttempts && failures < kReleaseAttempts) {
+  // The lock file made by the take, if it was kept open, answers the first
+  // look; a delete that fails looks at the file itself again.
+  bool knownOurs = false, broken = false;
+  if (const int fd = L.HeldFiles.take(lockName); fd >= 0) {
+    struct stat st {};
+    const bool statted = L.Holding == kHoldOnServer || ws.files->fstat(fd, &st) == 0;
+    // Closed before the delete: a file server refuses to delete a file
+    // that is still open.
+    ws.files->close(fd);
+    broken = statted && L.Holding != kHoldOnServer && st.st_nlink == 0;
+    knownOurs = statted && !broken;
+    if (broken) traceLine(ws, ws.ThisUser + " Broken    " + path + " (deleted by another workstation; left alone)");
+  }
+  while (!broken && reads < kReleaseAttempts && failures < kReleaseAttempts) {
+    if (std::exchange(knownOurs, false)) {
+      int result = io::Ok;
+      Removal removal = removeFile(*ws.files, path, result);
+      if (removal == Removal::Deleted || removal == Removal::Gone) break;
+      L.IoResult = result;
+      ++failures;
+      continue;
+    }
     LockRead r = readLockFile(*ws.files, path);
     if (!r.exists) break;
     // A file this account may not read was not made by this workstation,
@@ -546,6 +623,26 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   ws.files->close(fd);
   ws.locks.IoResult = result;
   return result;
+}
+
+HeldLockFiles::~HeldLockFiles() {
+  for (const auto& [name, fd] : fds_) ::close(fd);
+}
+
+void HeldLockFiles::keep(std::string_view name, int fd) {
+  auto [it, added] = fds_.try_emplace(std::string(name), fd);
+  if (!added) {
+    ::close(it->second);
+    it->second = fd;
+  }
+}
+
+int HeldLockFiles::take(std::string_view name) {
+  auto it = fds_.find(name);
+  if (it == fds_.end()) return -1;
+  const int fd = it->second;
+  fds_.erase(it);
+  return fd;
 }
 
 void TraceFile::close() {

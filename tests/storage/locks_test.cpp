@@ -254,6 +254,30 @@ TEST_F(LockTest, BreakingSparesALockCreatedAfresh) {
   EXPECT_EQ(readFile(lockFile()), "QRS BBSL2           3333\r\n");
 }
 
+// A lock held past another workstation's patience is broken by it; the
+// release must then leave whatever stands under the name now, and delete
+// the lock only while it is still this workstation's own.
+TEST_F(LockTest, ReleaseDeletesOnlyThisWorkstationsOwnLock) {
+  const struct {
+    const char* meanwhile;
+    bool broken, replaced;
+  } cases[] = {
+      {"untouched", false, false},
+      {"broken and taken by another", true, true},
+      {"broken and left free", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.meanwhile);
+    ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+    if (c.broken) std::filesystem::remove(lockFile());
+    if (c.replaced) heldBy(kOtherBBSL1);
+    ReleaseLock(ws, "LOCATELK");
+    EXPECT_EQ(std::filesystem::exists(lockFile()), c.replaced);
+    if (c.replaced) EXPECT_EQ(readFile(lockFile()), std::string(kOtherBBSL1) + "\r\n");
+    std::filesystem::remove(lockFile());
+  }
+}
+
 TEST_F(LockTest, TwoWorkstationsTakeTurns) {
   test::FakePlatform otherFake;
   Workstation other(otherFake.platform());
