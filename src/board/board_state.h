@@ -47,6 +47,9 @@ struct BoardState {
   // file as of the last build or own write.
   std::int64_t SavedDataAge = 0;
   std::int64_t SavedIndexAge = 0;
+  // The last change was seen so soon after its file time that another one
+  // may share that time: the files are read once more at the next tick.
+  bool RecheckBoardFiles = false;
 
   // The two lists: BBSlist (board, or unread messages) and BBSoldList
   // (messages sent or already read).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
@@ -57,10 +58,18 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
   return !prefix.empty() && s.substr(0, prefix.size()) == prefix;
 }
 
-std::int64_t NowSecondsOfDay(Workstation& ws) {
+std::int64_t NowNanosecondsOfDay(Workstation& ws) {
   auto t = ws.platform.clock->now();
-  return (t.hour * 60LL + t.minute) * 60 + t.second;
+  return (((t.hour * 60LL + t.minute) * 60 + t.second) * 1000 + t.millisecond) * 1'000'000;
 }
+
+// A file time is stamped by a clock that moves in steps: whole seconds on
+// some file systems (a time without a fraction of a second), up to a
+// hundredth of a second on a local disk. A change seen within one step of
+// its time may be followed by another under that very time.
+constexpr std::int64_t kSecondNs = 1'000'000'000;
+constexpr std::int64_t kFineStampStepNs = 10'000'000;
+std::int64_t stampStepNs(std::int64_t ageNs) { return ageNs % kSecondNs == 0 ? kSecondNs : kFineStampStepNs; }
 
 void SaveBoardPlacement(Workstation& ws, const BoardRect& r) {
   ws.board.SavedPlacement = r;
@@ -72,17 +81,14 @@ void SaveBoardPlacement(Workstation& ws, const BoardRect& r) {
 
 }  // namespace
 
-std::int64_t SecondsIntoToday(Workstation& ws, std::int64_t ageNs) {
+std::int64_t NanosecondsIntoToday(Workstation& ws, std::int64_t ageNs) {
   auto t = ws.platform.clock->now();
   std::tm midnight{};
   midnight.tm_year = t.year - 1900;
   midnight.tm_mon = t.month - 1;
   midnight.tm_mday = t.day;
   midnight.tm_isdst = -1;
-  const std::int64_t start = static_cast<std::int64_t>(std::mktime(&midnight));
-  std::int64_t ageSeconds = ageNs / 1'000'000'000;
-  if (ageNs < 0 && ageNs % 1'000'000'000 != 0) --ageSeconds;
-  return ageSeconds - start;
+  return ageNs - static_cast<std::int64_t>(std::mktime(&midnight)) * kSecondNs;
 }
 
 std::string AutoEntryStamp(Workstation& ws) {
@@ -134,16 +140,21 @@ bool BoardFilesChanged(Workstation& ws) {
   BoardState& b = ws.board;
   const std::int64_t ageD = fileAgeNs(ws.paths.BoardDataPath);
   const std::int64_t ageI = fileAgeNs(ws.paths.BoardIndexPath);
-  if (ageD == b.SavedDataAge && ageI == b.SavedIndexAge) return false;
+  const bool recheck = std::exchange(b.RecheckBoardFiles, false);
+  if (!recheck && ageD == b.SavedDataAge && ageI == b.SavedIndexAge) return false;
   // Times are taken from the start of the workstation's day, so a change
   // made before midnight is due at once after it and one stamped ahead by a
-  // server clock waits until the local clock has passed it.
-  const std::int64_t sD = SecondsIntoToday(ws, ageD);
-  const std::int64_t sI = SecondsIntoToday(ws, ageI);
-  const std::int64_t now = NowSecondsOfDay(ws);
+  // server clock waits until the local clock has passed it. They are
+  // compared as finely as the file system stamps them: a change is due at
+  // the first tick after it, not only once its second has passed.
+  const std::int64_t d = NanosecondsIntoToday(ws, ageD);
+  const std::int64_t i = NanosecondsIntoToday(ws, ageI);
+  const std::int64_t now = NowNanosecondsOfDay(ws);
+  const std::int64_t slot = ws.UserSlot * kSecondNs;
   const bool stagger = ws.mcfg.flag(mcfg::StaggerRefresh);
-  if (!stagger && sD < now) return true;
-  return sD + ws.UserSlot < now || sI + ws.UserSlot < now;
+  const bool due = (!stagger && d < now) || d + slot < now || i + slot < now;
+  if (due) b.RecheckBoardFiles = now - d < stampStepNs(ageD) || now - i < stampStepNs(ageI);
+  return due;
 }
 
 Timer1Result Timer1Timer(Workstation& ws) {
@@ -203,8 +214,8 @@ Timer1Result Timer1Timer(Workstation& ws) {
       traceLine(ws, "FileAge1  TU=" + ws.ThisUser + "  AGE: " + std::to_string(fileAgeNs(ws.paths.BoardDataPath)) +
                         "<>" + std::to_string(b.SavedDataAge) + "  INDXAGE: " +
                         std::to_string(fileAgeNs(ws.paths.BoardIndexPath)) + "<>" + std::to_string(b.SavedIndexAge) +
-                        "  TIMENOW: " + std::to_string(NowSecondsOfDay(ws)) + "  > " +
-                        std::to_string(SecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath))) + "+" +
+                        "  TIMENOW: " + std::to_string(NowNanosecondsOfDay(ws) / kSecondNs) + "  > " +
+                        std::to_string(NanosecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath)) / kSecondNs) + "+" +
                         std::to_string(ws.UserSlot));
     if (EmployeeTablesChanged(ws)) {
       BoardTrace(ws, "FileAge2: ");

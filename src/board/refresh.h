@@ -66,8 +66,8 @@ void PlayNewMessageSound(Workstation& ws);
 void UpdateOutHint(Workstation& ws, int slot);
 // Today's date and the current time as the automatic entries write them.
 std::string AutoEntryStamp(Workstation& ws);
-// Seconds from the start of the clock's current day to a file age
+// Nanoseconds from the start of the clock's current day to a file age
 // (negative for an earlier day).
-std::int64_t SecondsIntoToday(Workstation& ws, std::int64_t ageNs);
+std::int64_t NanosecondsIntoToday(Workstation& ws, std::int64_t ageNs);
 
 }  // namespace egresso

@@ -222,4 +222,18 @@ inline void SetFileTimeToClock(const std::filesystem::path& p, const FakeClock& 
   utimensat(AT_FDCWD, p.c_str(), times, 0);
 }
 
+// The same to the millisecond: the clock's own milliseconds count, and the
+// time is moved by offsetMs.
+inline void SetFileTimeToClockMs(const std::filesystem::path& p, const FakeClock& clock, int offsetMs) {
+  SetFileTimeToClock(p, clock, 0);
+  struct stat st {};
+  ::stat(p.c_str(), &st);
+  const std::int64_t ns = st.st_mtim.tv_sec * 1'000'000'000LL + (clock.current.millisecond + offsetMs) * 1'000'000LL;
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+  times[0].tv_nsec = static_cast<long>(ns % 1'000'000'000);
+  times[1] = times[0];
+  utimensat(AT_FDCWD, p.c_str(), times, 0);
+}
+
 }  // namespace egresso::test

@@ -16,6 +16,7 @@ namespace {
 using test::BoardWorld;
 using test::readFile;
 using test::SetFileTimeToClock;
+using test::SetFileTimeToClockMs;
 using test::writeFile;
 
 std::string Location(const Workstation& w, const std::string& name) {
@@ -70,6 +71,42 @@ TEST(BoardRefresh, ASignOutOnOneWorkstationAppearsOnTheOtherAtItsNextTick) {
   r.setReturnDay(b->Today);
   WriteBoardRecord(*b, 2, "T");
   EXPECT_FALSE(Timer1Timer(*b).listRebuilt);
+}
+
+// File times finer than a second: a change is due at the first tick after
+// it. One seen within a step of its time (a hundredth of a second, or the
+// whole second of a file system that stamps no fraction) is read once more
+// at the next tick, which finds a second change made under the same time.
+TEST(BoardRefresh, AChangeIsDueAtTheFirstTickAfterItHoweverFinelyItIsStamped) {
+  const struct {
+    const char* stamp;
+    int clockMs, stampOffsetMs;
+    bool readAgain;
+  } cases[] = {
+      {"300 ms before the tick", 500, -300, false},
+      {"2 ms before the tick", 500, -2, true},
+      {"a whole second, the tick within it", 400, -400, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    TwoStations w;
+    auto& b = w.b;
+    w.fake.clock.current.millisecond = c.clockMs;
+    auto stamp = [&] {
+      SetFileTimeToClockMs(w.path("LOCATE.DAF"), w.fake.clock, c.stampOffsetMs);
+      SetFileTimeToClockMs(w.path("LOCATE.DAI"), w.fake.clock, c.stampOffsetMs);
+    };
+    w.putLocation(1, "Bank", w.ws.Today, 1000);
+    stamp();
+    EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+    EXPECT_EQ(Location(*b, "Ann Baker"), "Bank");
+    w.putLocation(1, "Post office", w.ws.Today, 1000);
+    stamp();
+    w.fake.clock.advanceMs(5000);
+    EXPECT_EQ(Timer1Timer(*b).listRebuilt, c.readAgain);
+    EXPECT_EQ(Location(*b, "Ann Baker"), c.readAgain ? "Post office" : "Bank");
+    EXPECT_FALSE(Timer1Timer(*b).listRebuilt) << "read once more, not at every tick";
+  }
 }
 
 TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {
