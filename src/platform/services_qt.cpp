@@ -10,18 +10,15 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QApplication>
-#include <QAudioDevice>
-#include <QMediaDevices>
+#include <QLibrary>
 #include <QMimeDatabase>
-#include <QProcess>
-#include <QSoundEffect>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 
 #include "platform/codepage.h"
 #include "platform/help_page.h"
+#include "platform/sound_player_qt.h"
 #include "platform/text_qt.h"
 
 namespace egresso {
@@ -165,24 +162,25 @@ std::string QtClipboard::text() {
   return c ? toRecordText(c->text()) : std::string();
 }
 
-QtSound::QtSound() = default;
+QtSound::QtSound(const std::string& moduleFolder)
+    : moduleFolder_(moduleFolder.empty() ? QCoreApplication::applicationDirPath() : fromPath(moduleFolder)) {}
+
 QtSound::~QtSound() = default;
+
+SoundPlayer* QtSound::player() {
+  if (moduleTried_) return player_.get();
+  moduleTried_ = true;
+  module_ = std::make_unique<QLibrary>(moduleFolder_ + QLatin1Char('/') + QLatin1String(kSoundModuleFile));
+  using Maker = SoundPlayer* (*)();
+  if (auto make = reinterpret_cast<Maker>(module_->resolve(kSoundPlayerMaker))) player_.reset(make());
+  return player_.get();
+}
 
 bool QtSound::play(std::string_view path) {
   const QString file = fromPath(path);
   if (!QFileInfo(file).isFile()) return false;
-  if (QMediaDevices::audioOutputs().isEmpty()) return false;
-  if (!effect_ || source_ != file) {
-    effect_ = std::make_unique<QSoundEffect>();
-    QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(), [effect = effect_.get()] {
-      if (effect->status() == QSoundEffect::Error) QApplication::beep();
-    });
-    effect_->setSource(QUrl::fromLocalFile(file));
-    source_ = file;
-  }
-  if (effect_->status() == QSoundEffect::Error) return false;
-  effect_->play();
-  return true;
+  SoundPlayer* p = player();
+  return p != nullptr && p->play(file);
 }
 
 void QtHelp::request(HelpCommand command, int context, std::string_view keyword) {

@@ -2,15 +2,13 @@
 // responsive window, shell launching, clipboard, sound files and help pages.
 #pragma once
 
-#include <QString>
-
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
 #include <string>
 
-class QSoundEffect;
+class QLibrary;
 
 #include "platform/services.h"
 
@@ -66,20 +64,31 @@ class QtClipboard : public Clipboard {
   std::string text() override;
 };
 
+class SoundPlayer;
+
 // Plays WAV files in the process (Qt Multimedia), so that no sound player
-// program has to be installed. Without an audio output, or with a file that
-// cannot be played, play() says so and the caller beeps instead; a file
-// found unplayable only once loading beeps by itself. Nothing is ever
-// reported in a dialog: a missing sound is not worth interrupting anybody.
+// program has to be installed. Without an audio output, without the player
+// module (platform/sound_player_qt.h), or with a file that cannot be
+// played, play() says so and the caller beeps instead; a file found
+// unplayable only once loading beeps by itself. Nothing is ever reported
+// in a dialog: a missing sound is not worth interrupting anybody.
 class QtSound : public Sound {
  public:
-  QtSound();
+  // moduleFolder holds the player module; empty: the program's folder.
+  explicit QtSound(const std::string& moduleFolder = {});
   ~QtSound() override;
   bool play(std::string_view path) override;
+  // Whether the player module has been loaded (by the first sound played).
+  bool playerLoaded() const { return player_ != nullptr; }
 
  private:
-  std::unique_ptr<QSoundEffect> effect_;
-  QString source_;
+  SoundPlayer* player();
+
+  QString moduleFolder_;
+  bool moduleTried_ = false;
+  // Never unloaded: the audio libraries keep threads of their own.
+  std::unique_ptr<QLibrary> module_;
+  std::unique_ptr<SoundPlayer> player_;
 };
 
 class QtHelp : public Help {

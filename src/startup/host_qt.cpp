@@ -93,7 +93,7 @@ ScreenArea TMonthScreen::screenArea() {
 }
 
 void TMonthScreen::createAlertForm() {
-  auto fresh = std::make_unique<TBeepMssg>(ws_);
+  auto fresh = std::make_unique<OnDemandBeepMssg>(ws_);
   ws_.platform.lockAlert = fresh.get();
   alert_ = std::move(fresh);
 }
