@@ -18,7 +18,6 @@
 
 #include "platform/codepage.h"
 #include "platform/help_page.h"
-#include "platform/sound_player_qt.h"
 #include "platform/text_qt.h"
 
 namespace egresso {
@@ -165,22 +164,25 @@ std::string QtClipboard::text() {
 QtSound::QtSound(const std::string& moduleFolder)
     : moduleFolder_(moduleFolder.empty() ? QCoreApplication::applicationDirPath() : fromPath(moduleFolder)) {}
 
-QtSound::~QtSound() = default;
+QtSound::~QtSound() {
+  if (player_ != nullptr) delete_(player_);
+}
 
-SoundPlayer* QtSound::player() {
-  if (moduleTried_) return player_.get();
+bool QtSound::loadPlayer() {
+  if (moduleTried_) return player_ != nullptr;
   moduleTried_ = true;
   module_ = std::make_unique<QLibrary>(moduleFolder_ + QLatin1Char('/') + QLatin1String(kSoundModuleFile));
-  using Maker = SoundPlayer* (*)();
-  if (auto make = reinterpret_cast<Maker>(module_->resolve(kSoundPlayerMaker))) player_.reset(make());
-  return player_.get();
+  auto make = reinterpret_cast<SoundPlayerNew>(module_->resolve(kSoundPlayerNew));
+  play_ = reinterpret_cast<SoundPlayerPlay>(module_->resolve(kSoundPlayerPlay));
+  delete_ = reinterpret_cast<SoundPlayerDelete>(module_->resolve(kSoundPlayerDelete));
+  if (make != nullptr && play_ != nullptr && delete_ != nullptr) player_ = make();
+  return player_ != nullptr;
 }
 
 bool QtSound::play(std::string_view path) {
   const QString file = fromPath(path);
   if (!QFileInfo(file).isFile()) return false;
-  SoundPlayer* p = player();
-  return p != nullptr && p->play(file);
+  return loadPlayer() && play_(player_, file);
 }
 
 void QtHelp::request(HelpCommand command, int context, std::string_view keyword) {

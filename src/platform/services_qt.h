@@ -11,6 +11,7 @@
 class QLibrary;
 
 #include "platform/services.h"
+#include "platform/sound_player_qt.h"
 
 namespace egresso {
 
@@ -64,8 +65,6 @@ class QtClipboard : public Clipboard {
   std::string text() override;
 };
 
-class SoundPlayer;
-
 // Plays WAV files in the process (Qt Multimedia), so that no sound player
 // program has to be installed. Without an audio output, without the player
 // module (platform/sound_player_qt.h), or with a file that cannot be
@@ -82,13 +81,15 @@ class QtSound : public Sound {
   bool playerLoaded() const { return player_ != nullptr; }
 
  private:
-  SoundPlayer* player();
+  bool loadPlayer();
 
   QString moduleFolder_;
   bool moduleTried_ = false;
   // Never unloaded: the audio libraries keep threads of their own.
   std::unique_ptr<QLibrary> module_;
-  std::unique_ptr<SoundPlayer> player_;
+  void* player_ = nullptr;
+  SoundPlayerPlay play_ = nullptr;
+  SoundPlayerDelete delete_ = nullptr;
 };
 
 class QtHelp : public Help {

@@ -12,9 +12,9 @@
 namespace egresso {
 namespace {
 
-class EffectPlayer : public SoundPlayer {
+class EffectPlayer {
  public:
-  bool play(const QString& file) override {
+  bool play(const QString& file) {
     if (QMediaDevices::audioOutputs().isEmpty()) return false;
     if (!effect_ || source_ != file) {
       effect_ = std::make_unique<QSoundEffect>();
@@ -38,4 +38,13 @@ class EffectPlayer : public SoundPlayer {
 }  // namespace
 }  // namespace egresso
 
-extern "C" Q_DECL_EXPORT egresso::SoundPlayer* egresso_make_sound_player() { return new egresso::EffectPlayer; }
+extern "C" {
+
+Q_DECL_EXPORT void* egresso_sound_player_new() { return new egresso::EffectPlayer; }
+
+Q_DECL_EXPORT bool egresso_sound_player_play(void* player, const QString& file) {
+  return static_cast<egresso::EffectPlayer*>(player)->play(file);
+}
+
+Q_DECL_EXPORT void egresso_sound_player_delete(void* player) { delete static_cast<egresso::EffectPlayer*>(player); }
+}
