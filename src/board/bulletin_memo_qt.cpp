@@ -73,7 +73,16 @@ void TBulBrd::BulBrdInfoMouseUp(QMouseEvent* event) {
 }
 
 void TBulBrd::GetAnnouncement() {
-  memo_->setPlainText(fromRecordText(::egresso::GetAnnouncement(ws_)));
+  const QString text = fromRecordText(::egresso::GetAnnouncement(ws_));
+  // The memo takes the focus when the window is first shown, just after its
+  // text was read: the same text is not laid out again; the cursor and the
+  // undo history are left as a fresh load leaves them.
+  if (memo_->toPlainText() == text) {
+    memo_->moveCursor(QTextCursor::Start);
+    memo_->document()->clearUndoRedoStacks();
+  } else {
+    memo_->setPlainText(text);
+  }
   memo_->document()->setModified(false);
 }
 

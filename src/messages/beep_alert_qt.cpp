@@ -102,6 +102,15 @@ void TBeepMssg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
+OnDemandBeepMssg::~OnDemandBeepMssg() = default;
+
+int OnDemandBeepMssg::takeKeyAnswer() { return TakeBeepKeyAnswer(ws_.locks.beep); }
+
+TBeepMssg& OnDemandBeepMssg::form() {
+  if (!form_) form_ = std::make_unique<TBeepMssg>(ws_);
+  return *form_;
+}
+
 TPopMessage::TPopMessage(QWidget* parent) : QWidget(parent, Qt::Tool) {}
 
 }  // namespace egresso

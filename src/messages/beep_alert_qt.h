@@ -1,13 +1,14 @@
 // The lock-wait note TBeepMssg: a small window that shows a short text for
 // a while without taking the focus, and can be answered with Esc (give up)
 // or Ctrl+F (break the lock). Also the alert form TPopMessage, which this
-// program creates but never shows.
+// program never shows.
 #pragma once
 
 #include <QLabel>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 #include "messages/beep_alert.h"
 #include "platform/services.h"
@@ -46,6 +47,26 @@ class TBeepMssg : public QWidget, public LockAlert {
  private:
   Workstation& ws_;
   QRect reference_;
+};
+
+// The lock-wait alert the program hands to its workstation: the note
+// window is made when a wait first shows it, since most runs never wait.
+// A key answer needs no window (the note's state keeps it).
+class OnDemandBeepMssg : public LockAlert {
+ public:
+  explicit OnDemandBeepMssg(Workstation& ws) : ws_(ws) {}
+  ~OnDemandBeepMssg() override;
+
+  void flash(std::string_view text, int intervalMs) override { form().Flash(text, intervalMs); }
+  int takeKeyAnswer() override;
+
+  // The note window, made now if it was not yet.
+  TBeepMssg& form();
+  bool formMade() const { return form_ != nullptr; }
+
+ private:
+  Workstation& ws_;
+  std::unique_ptr<TBeepMssg> form_;
 };
 
 class TPopMessage : public QWidget {

@@ -2,7 +2,7 @@
 
 namespace egresso {
 
-QtPlatform::QtPlatform(const std::string& programFolder) : help_(programFolder) {}
+QtPlatform::QtPlatform(const std::string& programFolder) : sound_(programFolder), help_(programFolder) {}
 
 Platform QtPlatform::platform() {
   Platform p;

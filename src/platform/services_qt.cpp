@@ -10,12 +10,8 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QApplication>
-#include <QAudioDevice>
-#include <QMediaDevices>
+#include <QLibrary>
 #include <QMimeDatabase>
-#include <QProcess>
-#include <QSoundEffect>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
@@ -165,24 +161,28 @@ std::string QtClipboard::text() {
   return c ? toRecordText(c->text()) : std::string();
 }
 
-QtSound::QtSound() = default;
-QtSound::~QtSound() = default;
+QtSound::QtSound(const std::string& moduleFolder)
+    : moduleFolder_(moduleFolder.empty() ? QCoreApplication::applicationDirPath() : fromPath(moduleFolder)) {}
+
+QtSound::~QtSound() {
+  if (player_ != nullptr) delete_(player_);
+}
+
+bool QtSound::loadPlayer() {
+  if (moduleTried_) return player_ != nullptr;
+  moduleTried_ = true;
+  module_ = std::make_unique<QLibrary>(moduleFolder_ + QLatin1Char('/') + QLatin1String(kSoundModuleFile));
+  auto make = reinterpret_cast<SoundPlayerNew>(module_->resolve(kSoundPlayerNew));
+  play_ = reinterpret_cast<SoundPlayerPlay>(module_->resolve(kSoundPlayerPlay));
+  delete_ = reinterpret_cast<SoundPlayerDelete>(module_->resolve(kSoundPlayerDelete));
+  if (make != nullptr && play_ != nullptr && delete_ != nullptr) player_ = make();
+  return player_ != nullptr;
+}
 
 bool QtSound::play(std::string_view path) {
   const QString file = fromPath(path);
   if (!QFileInfo(file).isFile()) return false;
-  if (QMediaDevices::audioOutputs().isEmpty()) return false;
-  if (!effect_ || source_ != file) {
-    effect_ = std::make_unique<QSoundEffect>();
-    QObject::connect(effect_.get(), &QSoundEffect::statusChanged, effect_.get(), [effect = effect_.get()] {
-      if (effect->status() == QSoundEffect::Error) QApplication::beep();
-    });
-    effect_->setSource(QUrl::fromLocalFile(file));
-    source_ = file;
-  }
-  if (effect_->status() == QSoundEffect::Error) return false;
-  effect_->play();
-  return true;
+  return loadPlayer() && play_(player_, file);
 }
 
 void QtHelp::request(HelpCommand command, int context, std::string_view keyword) {

@@ -2,17 +2,16 @@
 // responsive window, shell launching, clipboard, sound files and help pages.
 #pragma once
 
-#include <QString>
-
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
 #include <string>
 
-class QSoundEffect;
+class QLibrary;
 
 #include "platform/services.h"
+#include "platform/sound_player_qt.h"
 
 namespace egresso {
 
@@ -67,19 +66,30 @@ class QtClipboard : public Clipboard {
 };
 
 // Plays WAV files in the process (Qt Multimedia), so that no sound player
-// program has to be installed. Without an audio output, or with a file that
-// cannot be played, play() says so and the caller beeps instead; a file
-// found unplayable only once loading beeps by itself. Nothing is ever
-// reported in a dialog: a missing sound is not worth interrupting anybody.
+// program has to be installed. Without an audio output, without the player
+// module (platform/sound_player_qt.h), or with a file that cannot be
+// played, play() says so and the caller beeps instead; a file found
+// unplayable only once loading beeps by itself. Nothing is ever reported
+// in a dialog: a missing sound is not worth interrupting anybody.
 class QtSound : public Sound {
  public:
-  QtSound();
+  // moduleFolder holds the player module; empty: the program's folder.
+  explicit QtSound(const std::string& moduleFolder = {});
   ~QtSound() override;
   bool play(std::string_view path) override;
+  // Whether the player module has been loaded (by the first sound played).
+  bool playerLoaded() const { return player_ != nullptr; }
 
  private:
-  std::unique_ptr<QSoundEffect> effect_;
-  QString source_;
+  bool loadPlayer();
+
+  QString moduleFolder_;
+  bool moduleTried_ = false;
+  // Never unloaded: the audio libraries keep threads of their own.
+  std::unique_ptr<QLibrary> module_;
+  void* player_ = nullptr;
+  SoundPlayerPlay play_ = nullptr;
+  SoundPlayerDelete delete_ = nullptr;
 };
 
 class QtHelp : public Help {

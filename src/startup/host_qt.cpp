@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QImageReader>
 #include <QPointer>
 #include <QScreen>
 #include <cmath>
@@ -93,7 +92,7 @@ ScreenArea TMonthScreen::screenArea() {
 }
 
 void TMonthScreen::createAlertForm() {
-  auto fresh = std::make_unique<TBeepMssg>(ws_);
+  auto fresh = std::make_unique<OnDemandBeepMssg>(ws_);
   ws_.platform.lockAlert = fresh.get();
   alert_ = std::move(fresh);
 }
@@ -107,7 +106,9 @@ void TMonthScreen::setApplicationTitle(const std::string& title) {
 
 bool TMonthScreen::loadIcon(const std::string& path) {
   QString file = QFile::decodeName(QByteArray::fromStdString(path));
-  if (file.isEmpty() || !QImageReader(file).canRead()) return false;
+  if (file.isEmpty()) return false;
+  // An icon of a file that cannot be read or is no image is null: the file
+  // is read once.
   QIcon icon(file);
   if (icon.isNull()) return false;
   setWindowIcon(icon);

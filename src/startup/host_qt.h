@@ -16,7 +16,7 @@ namespace egresso {
 
 struct Workstation;
 class QtTray;
-class TBeepMssg;
+class OnDemandBeepMssg;
 class TBulBrd;
 
 class TMonthScreen : public QWidget, public HostWindow {
@@ -33,8 +33,9 @@ class TMonthScreen : public QWidget, public HostWindow {
   bool startMinimised() const { return startMinimised_; }
   QTimer& timer() { return timer_; }
   QMenu& trayMenu() { return menu_; }
-  // The lock-wait alert the program uses, owned by the host.
-  TBeepMssg* alertForm() const { return alert_.get(); }
+  // The lock-wait alert the program uses, owned by the host; its window is
+  // made when a wait first shows it.
+  OnDemandBeepMssg* alert() const { return alert_.get(); }
 
   // HostWindow
   int screenDpi() override;
@@ -64,7 +65,7 @@ class TMonthScreen : public QWidget, public HostWindow {
   TBulBrd& board_;
   QTimer timer_;
   QMenu menu_;
-  std::unique_ptr<TBeepMssg> alert_;
+  std::unique_ptr<OnDemandBeepMssg> alert_;
   QAction* iconRestore_ = nullptr;
   QAction* iconExit_ = nullptr;
   QAction* iconExitMenu_ = nullptr;

@@ -220,6 +220,29 @@ TEST(BoardCommands, TheEnlargedMemoCoversTheListAndExitFirstShrinksIt) {
   EXPECT_FALSE(memo->document()->isModified());
 }
 
+// Entering the memo shows the announcement as it is on disk now; the same
+// text again leaves the memo as a fresh load does.
+TEST(BoardCommands, EnteringTheMemoShowsTheLatestAnnouncement) {
+  CommandBoard b;
+  QPlainTextEdit* memo = b.board->Memo();
+  auto enter = [&] {
+    QFocusEvent in(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(memo, &in);
+  };
+  test::writeFile(b.dir / "EGMEMO.TXT", "Fire drill at 10\r\n");
+  enter();
+  EXPECT_EQ(memo->toPlainText(), "Fire drill at 10");
+  memo->moveCursor(QTextCursor::End);
+  memo->insertPlainText("!");
+  memo->undo();
+  memo->document()->setModified(false);
+  enter();
+  EXPECT_EQ(memo->toPlainText(), "Fire drill at 10");
+  EXPECT_EQ(memo->textCursor().position(), 0);
+  EXPECT_FALSE(memo->document()->isUndoAvailable() || memo->document()->isRedoAvailable());
+  EXPECT_FALSE(memo->document()->isModified());
+}
+
 TEST(BoardCommands, TheRestoreMenuListsTheBackupsThatExist) {
   CommandBoard b;
   std::filesystem::create_directories(b.dir / "BACKUP");

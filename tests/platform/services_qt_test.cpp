@@ -130,6 +130,19 @@ TEST(QtSound, MissingFileCannotBePlayed) {
   EXPECT_FALSE(sound.play("/nonexistent/alarm.wav"));
 }
 
+// The player module is loaded by the first sound, not before; without it
+// nothing plays and the caller beeps.
+TEST(QtSound, FirstSoundLoadsThePlayerModule) {
+  const std::string alarm = std::string(EGRESSO_PROGRAM_DIR) + "/alarm.wav";
+  QtSound sound(EGRESSO_PROGRAM_DIR);
+  EXPECT_FALSE(sound.play("/nonexistent/alarm.wav"));
+  EXPECT_FALSE(sound.playerLoaded());
+  sound.play(alarm);
+  EXPECT_TRUE(sound.playerLoaded());
+  QtSound without(EGRESSO_PROGRAM_DIR "/no-such-folder");
+  EXPECT_FALSE(without.play(alarm));
+}
+
 TEST(QtTray, ModifyWithoutAnIconFails) {
   QtTray tray;
   EXPECT_FALSE(tray.modify(std::string(EGRESSO_PROGRAM_DIR) + "/KESTRA.ICO", "tip"));

@@ -25,8 +25,8 @@ struct HostWindowFixture : ::testing::Test {
 
 TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {
   TMonthScreen host(ws, tray, board, EGRESSO_PROGRAM_DIR, {"/MD=" + data.path().toStdString()});
-  ASSERT_NE(host.alertForm(), nullptr);
-  EXPECT_EQ(ws.platform.lockAlert, host.alertForm());
+  ASSERT_NE(host.alert(), nullptr);
+  EXPECT_EQ(ws.platform.lockAlert, host.alert());
   if (ws.QuitRequested) GTEST_SKIP() << "start-up ended the program";
   EXPECT_TRUE(host.isVisible());
   EXPECT_EQ(host.geometry(), QRect(1, 1, 1, 1));
@@ -37,6 +37,20 @@ TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {
   EXPECT_EQ(fp.tray.calls.front(), "add:" + ws.paths.ProgramFolder + "/KESTRA.ICO");
   host.FormDestroy();
   EXPECT_EQ(fp.tray.calls.back(), "remove");
+}
+
+// The note window of a lock wait is made by the first wait that shows it.
+TEST_F(HostWindowFixture, LockAlertMakesItsNoteWhenFirstShown) {
+  TMonthScreen host(ws, tray, board, EGRESSO_PROGRAM_DIR, {"/MD=" + data.path().toStdString()});
+  ASSERT_EQ(ws.platform.lockAlert, host.alert());
+  EXPECT_FALSE(host.alert()->formMade());
+  EXPECT_EQ(ws.platform.lockAlert->takeKeyAnswer(), 0);
+  ws.platform.lockAlert->flash("Waiting for LOCATELK", 1000);
+  ASSERT_TRUE(host.alert()->formMade());
+  EXPECT_TRUE(host.alert()->form().isVisible());
+  EXPECT_EQ(host.alert()->form().Label1->text(), "Waiting for LOCATELK");
+  host.alert()->form().close();
+  EXPECT_FALSE(ws.locks.beep.BeepShowing);
 }
 
 TEST_F(HostWindowFixture, TrayMenuTakesItsCaptionsWhenOpened) {
