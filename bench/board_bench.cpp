@@ -199,7 +199,9 @@ void BM_MessageListBesideReadingItsBytes(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(board.lines());
 }
 // Many turns: the fastest of many is the one least disturbed by other work.
-BENCHMARK(BM_MessageListBesideReadingItsBytes)->Arg(1024)->Arg(8192)->Arg(32767)->MinTime(2.0)->Unit(benchmark::kMillisecond);
+// The full list is measured five times over, to show how steady it is.
+BENCHMARK(BM_MessageListBesideReadingItsBytes)->Arg(1024)->Arg(8192)->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MessageListBesideReadingItsBytes)->Arg(32767)->MinTime(2.0)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
 // Linear in the count: the time per message of the full list (32,767)
 // beside that of a list of 1,024, built in turns.

@@ -199,6 +199,11 @@ std::vector<std::string> BareArgs(const benchmark::State& state) {
   return state.range(0) == 1 ? std::vector<std::string>{"--label"} : std::vector<std::string>{};
 }
 
+// The aims hold beside the window with a line of text: an empty window
+// never loads the font set-up that any window showing text loads, so the
+// ratio beside it is shown for comparison only.
+double AimBeside(const benchmark::State& state) { return state.range(0) == 1 ? 1.2 : 0; }
+
 // Start-up until the board is shown, beside a bare window shown.
 // cpu_ratio compares the processor time of the two whole runs.
 void BM_StartUpBesideABareWindow(benchmark::State& state) {
@@ -207,7 +212,7 @@ void BM_StartUpBesideABareWindow(benchmark::State& state) {
   const auto [p, b] = Fastest(runs, &StartFigures::shownNs);
   const auto [pc, bc] = Fastest(runs, &StartFigures::processorS);
   state.counters["ratio"] = p / b;
-  state.counters["aim"] = 1.2;
+  state.counters["aim"] = AimBeside(state);
   state.counters["program_ms"] = p / 1e6;
   state.counters["bare_ms"] = b / 1e6;
   state.counters["cpu_ratio"] = bc > 0 ? pc / bc : 0;
@@ -221,7 +226,7 @@ void BM_MemoryBesideABareWindow(benchmark::State& state) {
   if (runs.empty()) return;
   const auto [p, b] = Fastest(runs, &StartFigures::peakKb);
   state.counters["ratio"] = p / b;
-  state.counters["aim"] = 1.2;
+  state.counters["aim"] = AimBeside(state);
   state.counters["program_MB"] = p / 1024;
   state.counters["bare_MB"] = b / 1024;
 }
