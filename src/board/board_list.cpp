@@ -478,23 +478,24 @@ class MessageTexts {
  public:
   explicit MessageTexts(const Workstation& ws) : ws_(ws) {}
   const DayTexts& day(int d) {
-    if (last_ == nullptr || d != lastDay_) {
-      auto it = days_.find(d);
-      if (it == days_.end()) {
-        DayTexts t;
-        t.date = BoardDateText(ws_, d);
-        t.date.erase(0, std::min(t.date.size(), t.date.find_first_not_of(' ')));
-        for (int oldest = 0; oldest < 2; ++oldest) {
-          std::string p;
-          AppendMessageDatePrefix(p, YearOfDay2(d), MonthOfDay(d), DayOfMonth(d), 0, oldest != 0);
-          t.prefix[oldest] = WordAt(p.data()) & ~std::uint64_t{0xFFFF};
-        }
-        it = days_.emplace(d, std::move(t)).first;
+    // Messages of different days follow one another: the days last met are
+    // found without the map's hashing.
+    Recent& recent = recent_[static_cast<std::size_t>(d) % recent_.size()];
+    if (recent.texts != nullptr && recent.day == d) return *recent.texts;
+    auto it = days_.find(d);
+    if (it == days_.end()) {
+      DayTexts t;
+      t.date = BoardDateText(ws_, d);
+      t.date.erase(0, std::min(t.date.size(), t.date.find_first_not_of(' ')));
+      for (int oldest = 0; oldest < 2; ++oldest) {
+        std::string p;
+        AppendMessageDatePrefix(p, YearOfDay2(d), MonthOfDay(d), DayOfMonth(d), 0, oldest != 0);
+        t.prefix[oldest] = WordAt(p.data()) & ~std::uint64_t{0xFFFF};
       }
-      lastDay_ = d;
-      last_ = &it->second;
+      it = days_.emplace(d, std::move(t)).first;
     }
-    return *last_;
+    recent = {d, &it->second};
+    return it->second;
   }
   const TimeTexts& time(int hhmm) {
     // Stored times are 0..2359 (2900: none); others go through the map alone.
@@ -521,8 +522,11 @@ class MessageTexts {
   std::unordered_map<int, DayTexts> days_;
   std::unordered_map<int, TimeTexts> times_;
   std::vector<const TimeTexts*> table_ = std::vector<const TimeTexts*>(2400, nullptr);
-  int lastDay_ = 0;
-  const DayTexts* last_ = nullptr;
+  struct Recent {
+    int day = 0;
+    const DayTexts* texts = nullptr;
+  };
+  std::array<Recent, 64> recent_{};
 };
 
 // A message line while the list is built: its key, and where its text and
@@ -661,35 +665,97 @@ bool KeyBefore(const MessageRow& x, const MessageRow& y) {
   return lt0 | (eq0 & (lt1 | (eq1 & lt2)));
 }
 
-// Sorts rows by their keys, rows of equal keys staying in the order they
-// were made: a merge sort whose every step takes the next row from one side
-// or the other without a branch. A sort that branches on the data makes
-// the processor guess wrong at every other step.
-void SortByKey(std::vector<MessageRow>& rows) {
-  const std::size_t n = rows.size();
-  if (n < 2) return;
-  std::vector<MessageRow> other(n);
-  MessageRow* from = rows.data();
-  MessageRow* to = other.data();
+// Merge sorts n rows at a, tmp as room to work; returns where the sorted
+// rows are (a or tmp). Every step takes the next row from one side or the
+// other without a branch: a sort that branches on the data makes the
+// processor guess wrong at every other step. Rows of equal keys keep their
+// order.
+MessageRow* MergeSort(MessageRow* a, MessageRow* tmp, std::size_t n) {
+  MessageRow* from = a;
+  MessageRow* to = tmp;
   for (std::size_t width = 1; width < n; width *= 2) {
     for (std::size_t lo = 0; lo < n; lo += 2 * width) {
-      const MessageRow* a = from + lo;
-      const MessageRow* const aEnd = from + std::min(n, lo + width);
-      const MessageRow* b = aEnd;
-      const MessageRow* const bEnd = from + std::min(n, lo + 2 * width);
+      const MessageRow* l = from + lo;
+      const MessageRow* const lEnd = from + std::min(n, lo + width);
+      const MessageRow* r = lEnd;
+      const MessageRow* const rEnd = from + std::min(n, lo + 2 * width);
       MessageRow* out = to + lo;
-      while (a != aEnd && b != bEnd) {
-        const bool right = KeyBefore(*b, *a);
-        *out++ = *(right ? b : a);
-        b += right;
-        a += !right;
+      while (l != lEnd && r != rEnd) {
+        const bool right = KeyBefore(*r, *l);
+        *out++ = *(right ? r : l);
+        r += right;
+        l += !right;
       }
-      out = std::copy(a, aEnd, out);
-      std::copy(b, bEnd, out);
+      out = std::copy(l, lEnd, out);
+      std::copy(r, rEnd, out);
     }
     std::swap(from, to);
   }
-  if (from != rows.data()) std::copy(from, from + n, rows.data());
+  return from;
+}
+
+// Sorts rows by their keys, rows of equal keys staying in the order they
+// were made: first spread into parts by the leading bytes of the key in
+// which rows differ (a counting sort), then each part merge sorted. Every
+// byte taken counts from the least value it has in any row, so that the
+// few values a digit or a letter takes make as many parts as they can.
+void SortByKey(std::vector<MessageRow>& rows) {
+  const std::size_t n = rows.size();
+  if (n < 2) return;
+  SortKey same = rows[0].key, seen = rows[0].key;  // bits set in every key, in some key
+  for (const MessageRow& r : rows)
+    for (std::size_t w = 0; w < same.size(); ++w) {
+      same[w] &= r.key[w];
+      seen[w] |= r.key[w];
+    }
+  struct Digit {
+    std::size_t word;
+    int shift;
+    unsigned low, weight;
+  };
+  constexpr std::size_t kParts = 4096;
+  auto byteOf = [](const MessageRow& r, std::size_t word, int shift) {
+    return static_cast<unsigned>(r.key[word] >> shift) & 0xFF;
+  };
+  std::array<Digit, 3> digits{};
+  std::size_t count = 0, parts = 1;
+  for (std::size_t w = 0; w < same.size() && count < digits.size(); ++w) {
+    for (int shift = 56; shift >= 0 && count < digits.size(); shift -= 8) {
+      if ((((same[w] ^ seen[w]) >> shift) & 0xFF) == 0) continue;  // one value in every row
+      unsigned low = 0xFF, high = 0;
+      for (const MessageRow& r : rows) {
+        low = std::min(low, byteOf(r, w, shift));
+        high = std::max(high, byteOf(r, w, shift));
+      }
+      const std::size_t range = high - low + 1;
+      if (parts * range > kParts) break;
+      for (std::size_t d = 0; d < count; ++d) digits[d].weight *= static_cast<unsigned>(range);
+      digits[count++] = {w, shift, low, 1};
+      parts *= range;
+    }
+    if (count > 0 && parts * 2 > kParts) break;
+  }
+  if (count == 0) return;  // one key: the order made stands
+  auto part = [&](const MessageRow& r) {
+    std::size_t k = 0;
+    for (std::size_t d = 0; d < count; ++d) k += (byteOf(r, digits[d].word, digits[d].shift) - digits[d].low) * digits[d].weight;
+    return k;
+  };
+  std::vector<std::uint32_t> start(parts, 0);
+  for (const MessageRow& r : rows) ++start[part(r)];
+  std::uint32_t sum = 0;
+  for (std::uint32_t& c : start) sum += std::exchange(c, sum);
+  std::vector<MessageRow> spread(n);
+  for (const MessageRow& r : rows) spread[start[part(r)]++] = r;
+  // start[k] is now where part k ends.
+  std::size_t from = 0;
+  for (const std::uint32_t end : start) {
+    if (end > from) {
+      const MessageRow* sorted = MergeSort(spread.data() + from, rows.data() + from, end - from);
+      if (sorted != rows.data() + from) std::copy(sorted, sorted + (end - from), rows.data() + from);
+    }
+    from = end;
+  }
 }
 
 // Sorts the rows of one list and makes its lines, each in a line of the
