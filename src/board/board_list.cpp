@@ -279,14 +279,14 @@ std::uint64_t FirstOf(std::uint64_t w, std::size_t n) {
 }
 // A string field of the record (its length byte at off, max characters
 // after it) as the first sixteen characters of its column, in two words.
-std::array<std::uint64_t, 2> FieldWords(const std::uint8_t* record, std::size_t off, std::size_t max) {
+inline std::array<std::uint64_t, 2> FieldWords(const std::uint8_t* record, std::size_t off, std::size_t max) {
   const std::size_t n = std::min<std::size_t>(record[off], max);
   return {FirstOf(WordAt(record + off + 1), n), FirstOf(WordAt(record + off + 9), n > 8 ? n - 8 : 0)};
 }
 // The key of a message line: its sort prefix of ten characters as a word
 // and two more at the top of a second one, followed by the line, whose first
 // sixteen characters are the headline's column.
-SortKey MessageKey(std::uint64_t prefix, std::uint64_t prefixEnd, const std::array<std::uint64_t, 2>& headline) {
+inline SortKey MessageKey(std::uint64_t prefix, std::uint64_t prefixEnd, const std::array<std::uint64_t, 2>& headline) {
   static_assert(kSortPrefixWidth == 10 && kKeyTextWidth == 14);
   return {Folded(prefix), Folded(prefixEnd | (headline[0] >> 16)), Folded((headline[0] << 48) | (headline[1] >> 16))};
 }
@@ -696,9 +696,10 @@ MessageRow* MergeSort(MessageRow* a, MessageRow* tmp, std::size_t n) {
 
 // Sorts rows by their keys, rows of equal keys staying in the order they
 // were made: first spread into parts by the leading bytes of the key in
-// which rows differ (a counting sort), then each part merge sorted. Every
-// byte taken counts from the least value it has in any row, so that the
-// few values a digit or a letter takes make as many parts as they can.
+// which rows differ (a counting sort), then each part merge sorted. Each
+// byte taken counts from the bits set in every row's byte up to the bits set
+// in any, so that the few values a digit or a letter takes make as many
+// parts as they can.
 void SortByKey(std::vector<MessageRow>& rows) {
   const std::size_t n = rows.size();
   if (n < 2) return;
@@ -713,32 +714,28 @@ void SortByKey(std::vector<MessageRow>& rows) {
     int shift;
     unsigned low, weight;
   };
-  constexpr std::size_t kParts = 4096;
-  auto byteOf = [](const MessageRow& r, std::size_t word, int shift) {
-    return static_cast<unsigned>(r.key[word] >> shift) & 0xFF;
-  };
-  std::array<Digit, 3> digits{};
+  constexpr std::size_t kParts = 8192;
+  auto byteOf = [](std::uint64_t word, int shift) { return static_cast<unsigned>(word >> shift) & 0xFF; };
+  std::array<Digit, 6> digits{};
+  // The bytes taken follow one another: after the first byte left out, none.
   std::size_t count = 0, parts = 1;
-  for (std::size_t w = 0; w < same.size() && count < digits.size(); ++w) {
-    for (int shift = 56; shift >= 0 && count < digits.size(); shift -= 8) {
-      if ((((same[w] ^ seen[w]) >> shift) & 0xFF) == 0) continue;  // one value in every row
-      unsigned low = 0xFF, high = 0;
-      for (const MessageRow& r : rows) {
-        low = std::min(low, byteOf(r, w, shift));
-        high = std::max(high, byteOf(r, w, shift));
-      }
+  bool full = false;
+  for (std::size_t w = 0; w < same.size() && !full; ++w) {
+    for (int shift = 56; shift >= 0 && !full; shift -= 8) {
+      const unsigned low = byteOf(same[w], shift), high = byteOf(seen[w], shift);
+      if (low == high) continue;  // one value in every row
       const std::size_t range = high - low + 1;
-      if (parts * range > kParts) break;
+      full = count == digits.size() || parts * range > kParts;
+      if (full) break;
       for (std::size_t d = 0; d < count; ++d) digits[d].weight *= static_cast<unsigned>(range);
       digits[count++] = {w, shift, low, 1};
       parts *= range;
     }
-    if (count > 0 && parts * 2 > kParts) break;
   }
   if (count == 0) return;  // one key: the order made stands
   auto part = [&](const MessageRow& r) {
     std::size_t k = 0;
-    for (std::size_t d = 0; d < count; ++d) k += (byteOf(r, digits[d].word, digits[d].shift) - digits[d].low) * digits[d].weight;
+    for (std::size_t d = 0; d < count; ++d) k += (byteOf(r.key[digits[d].word], digits[d].shift) - digits[d].low) * digits[d].weight;
     return k;
   };
   std::vector<std::uint32_t> start(parts, 0);
