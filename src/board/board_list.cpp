@@ -642,7 +642,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, MessageLin
       }
       MessageFacts& facts = out.facts[out.made];
       facts = {madeDay, madeTime, e.Key, static_cast<std::uint8_t>(who.size()), {}};
-      std::memcpy(facts.who, who.data(), who.size());
+      std::memcpy(facts.who, bytes + brd::Who + 1, sizeof facts.who);  // all three, whatever the length
       (unread ? out.upper : out.lower).push_back({key, out.made});
       ++out.made;
     } catch (const std::exception& ex) {
@@ -739,16 +739,17 @@ void SortByKey(std::vector<MessageRow>& rows) {
     return k;
   };
   std::vector<std::uint32_t> start(parts, 0);
-  for (const MessageRow& r : rows) ++start[part(r)];
+  std::unique_ptr<std::uint32_t[]> partOf(new std::uint32_t[n]);
+  for (std::size_t i = 0; i < n; ++i) ++start[partOf[i] = static_cast<std::uint32_t>(part(rows[i]))];
   std::uint32_t sum = 0;
   for (std::uint32_t& c : start) sum += std::exchange(c, sum);
-  std::vector<MessageRow> spread(n);
-  for (const MessageRow& r : rows) spread[start[part(r)]++] = r;
+  std::unique_ptr<MessageRow[]> spread(new MessageRow[n]);  // every row is written before it is read
+  for (std::size_t i = 0; i < n; ++i) spread[start[partOf[i]]++] = rows[i];
   // start[k] is now where part k ends.
   std::size_t from = 0;
   for (const std::uint32_t end : start) {
     if (end > from) {
-      const MessageRow* sorted = MergeSort(spread.data() + from, rows.data() + from, end - from);
+      const MessageRow* sorted = MergeSort(spread.get() + from, rows.data() + from, end - from);
       if (sorted != rows.data() + from) std::copy(sorted, sorted + (end - from), rows.data() + from);
     }
     from = end;
