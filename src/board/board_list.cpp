@@ -546,6 +546,7 @@ struct MessageRow {
 // What the entry of a message line is known by.
 struct MessageFacts {
   std::int16_t madeDay, madeTime, indexKey;
+  std::uint16_t record;
   std::uint8_t whoLength;
   char who[3];
 };
@@ -649,7 +650,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, MessageLin
         }
       }
       MessageFacts& facts = out.facts[out.made];
-      facts = {madeDay, madeTime, e.Key, static_cast<std::uint8_t>(who.size()), {}};
+      facts = {madeDay, madeTime, e.Key, static_cast<std::uint16_t>(j), static_cast<std::uint8_t>(who.size()), {}};
       std::memcpy(facts.who, bytes + brd::Who + 1, sizeof facts.who);  // all three, whatever the length
       (unread ? out.upper : out.lower).push_back({key, out.made});
       ++out.made;
@@ -678,25 +679,27 @@ bool KeyBefore(const MessageRow& x, const MessageRow& y) {
 // other without a branch: a sort that branches on the data makes the
 // processor guess wrong at every other step. Rows of equal keys keep their
 // order.
+// Merges the sorted runs [l, lEnd) and [r, rEnd) into out, the left one's
+// row first of equals; returns the end of what it wrote.
+MessageRow* Merge(const MessageRow* l, const MessageRow* lEnd, const MessageRow* r, const MessageRow* rEnd,
+                  MessageRow* out) {
+  while (l != lEnd && r != rEnd) {
+    const bool right = KeyBefore(*r, *l);
+    *out++ = *(right ? r : l);
+    r += right;
+    l += !right;
+  }
+  out = std::copy(l, lEnd, out);
+  return std::copy(r, rEnd, out);
+}
+
 MessageRow* MergeSort(MessageRow* a, MessageRow* tmp, std::size_t n) {
   MessageRow* from = a;
   MessageRow* to = tmp;
   for (std::size_t width = 1; width < n; width *= 2) {
-    for (std::size_t lo = 0; lo < n; lo += 2 * width) {
-      const MessageRow* l = from + lo;
-      const MessageRow* const lEnd = from + std::min(n, lo + width);
-      const MessageRow* r = lEnd;
-      const MessageRow* const rEnd = from + std::min(n, lo + 2 * width);
-      MessageRow* out = to + lo;
-      while (l != lEnd && r != rEnd) {
-        const bool right = KeyBefore(*r, *l);
-        *out++ = *(right ? r : l);
-        r += right;
-        l += !right;
-      }
-      out = std::copy(l, lEnd, out);
-      std::copy(r, rEnd, out);
-    }
+    for (std::size_t lo = 0; lo < n; lo += 2 * width)
+      Merge(from + lo, from + std::min(n, lo + width), from + std::min(n, lo + width), from + std::min(n, lo + 2 * width),
+            to + lo);
     std::swap(from, to);
   }
   return from;
@@ -764,11 +767,58 @@ void SortByKey(std::vector<MessageRow>& rows) {
   }
 }
 
+// A refresh mostly finds the messages in the order the list showed them,
+// or nearly: the rows are put in that order (the ones not shown after them)
+// and, when that makes a few runs in key order, merged. False when it does
+// not; the rows are then as they were.
+bool SortAsShown(std::vector<MessageRow>& rows, const MessageLines& lines, const std::vector<BoardLine>& shown) {
+  constexpr std::uint32_t kNone = ~std::uint32_t{0};
+  constexpr std::size_t kFewRuns = 16;
+  const std::size_t n = rows.size();
+  if (n < 2 || shown.empty()) return false;
+  std::vector<std::uint32_t> rowOf(static_cast<std::size_t>(brd::MaxRecords), kNone);
+  for (std::size_t i = 0; i < n; ++i) rowOf[lines.facts[rows[i].at].record] = static_cast<std::uint32_t>(i);
+  std::vector<MessageRow> order;
+  order.reserve(n);
+  for (const BoardLine& line : shown) {
+    const int r = RecordNumberOfLine(line.text);
+    if (r < 0 || r >= brd::MaxRecords) continue;
+    std::uint32_t& i = rowOf[static_cast<std::size_t>(r)];
+    if (i == kNone) continue;
+    order.push_back(rows[i]);
+    i = kNone;  // taken
+  }
+  for (const MessageRow& row : rows)
+    if (rowOf[lines.facts[row.at].record] != kNone) order.push_back(row);
+  std::vector<std::size_t> runs{0};  // where each run starts
+  for (std::size_t i = 1; i < n; ++i)
+    if (KeyBefore(order[i], order[i - 1])) {
+      if (runs.size() == kFewRuns) return false;
+      runs.push_back(i);
+    }
+  runs.push_back(n);
+  std::vector<MessageRow> other(n);
+  MessageRow* from = order.data();
+  MessageRow* to = other.data();
+  while (runs.size() > 2) {
+    std::vector<std::size_t> merged{0};
+    for (std::size_t k = 0; k + 1 < runs.size(); k += 2) {
+      const std::size_t mid = runs[k + 1], end = k + 2 < runs.size() ? runs[k + 2] : mid;
+      Merge(from + runs[k], from + mid, from + mid, from + end, to + runs[k]);
+      merged.push_back(end);
+    }
+    runs = std::move(merged);
+    std::swap(from, to);
+  }
+  std::copy(from, from + n, rows.begin());
+  return true;
+}
+
 // Sorts the rows of one list and makes its lines, each in a line of the
 // list as it was (its text keeps its memory: a refresh asks for none).
 void FinishMessages(std::vector<MessageRow>& rows, const MessageLines& lines, std::uint32_t colour,
                     std::vector<BoardLine>& list) {
-  SortByKey(rows);
+  if (!SortAsShown(rows, lines, list)) SortByKey(rows);
   // Lines of equal keys are told apart by the rest of their texts.
   for (auto run = rows.begin(); run != rows.end();) {
     const auto end = std::find_if(run + 1, rows.end(), [&](const MessageRow& r) { return !SameKey(r.key, run->key); });
