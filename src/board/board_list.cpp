@@ -537,8 +537,7 @@ class MessageTexts {
 };
 
 // A message line while the list is built: its key, and where its text and
-// entry stand in the pass's arrays. Lines are placed in the order they are
-// made, so the place also settles ties as a stable sort would.
+// entry stand in the pass's arrays (in the order the lines were made).
 struct MessageRow {
   SortKey key;
   std::uint32_t at;
@@ -674,13 +673,10 @@ bool KeyBefore(const MessageRow& x, const MessageRow& y) {
   return lt0 | (eq0 & (lt1 | (eq1 & lt2)));
 }
 
-// Merge sorts n rows at a, tmp as room to work; returns where the sorted
-// rows are (a or tmp). Every step takes the next row from one side or the
-// other without a branch: a sort that branches on the data makes the
-// processor guess wrong at every other step. Rows of equal keys keep their
-// order.
 // Merges the sorted runs [l, lEnd) and [r, rEnd) into out, the left one's
-// row first of equals; returns the end of what it wrote.
+// row first of equals; returns the end of what it wrote. Every step takes
+// the next row from one side or the other without a branch: a sort that
+// branches on the data makes the processor guess wrong at every other step.
 MessageRow* Merge(const MessageRow* l, const MessageRow* lEnd, const MessageRow* r, const MessageRow* rEnd,
                   MessageRow* out) {
   while (l != lEnd && r != rEnd) {
@@ -693,6 +689,8 @@ MessageRow* Merge(const MessageRow* l, const MessageRow* lEnd, const MessageRow*
   return std::copy(r, rEnd, out);
 }
 
+// Merge sorts n rows at a, tmp as room to work; returns where the sorted
+// rows are (a or tmp). Rows of equal keys keep their order.
 MessageRow* MergeSort(MessageRow* a, MessageRow* tmp, std::size_t n) {
   MessageRow* from = a;
   MessageRow* to = tmp;
@@ -819,12 +817,16 @@ bool SortAsShown(std::vector<MessageRow>& rows, const MessageLines& lines, const
 void FinishMessages(std::vector<MessageRow>& rows, const MessageLines& lines, std::uint32_t colour,
                     std::vector<BoardLine>& list) {
   if (!SortAsShown(rows, lines, list)) SortByKey(rows);
-  // Lines of equal keys are told apart by the rest of their texts.
+  // Lines of equal keys are told apart by the rest of their texts (and,
+  // were those alike, by the order they were made).
   for (auto run = rows.begin(); run != rows.end();) {
     const auto end = std::find_if(run + 1, rows.end(), [&](const MessageRow& r) { return !SameKey(r.key, run->key); });
     if (end - run > 1)
-      std::stable_sort(run, end, [&lines](const MessageRow& x, const MessageRow& y) {
-        return ListLess(RestOf(lines.line(x.at)), RestOf(lines.line(y.at)));
+      std::sort(run, end, [&lines](const MessageRow& x, const MessageRow& y) {
+        const std::string_view rx = RestOf(lines.line(x.at)), ry = RestOf(lines.line(y.at));
+        if (ListLess(rx, ry)) return true;
+        if (ListLess(ry, rx)) return false;
+        return x.at < y.at;
       });
     run = end;
   }
