@@ -151,17 +151,15 @@ void Put(char* line, int column, int width, std::string_view text, bool right = 
 }
 }  // namespace
 
-void AppendMessageLine(std::string& out, const MessageLine& l) {
-  // Lists of thousands of messages are built from these lines: one buffer,
-  // one append.
-  char line[88];
-  std::memset(line, ' ', sizeof line);
+void WriteMessageLine(char* line, const MessageLine& l) {
+  // Lists of thousands of messages are built from these lines.
+  std::memset(line, ' ', kMessageLineWidth);
   Put(line, 1, 53, l.headline);
   if (l.closed) line[54] = '*';
   // The date stands at the left of its column, the time one blank after
   // it: a full date ("5 DEC 26") and a full time ("11:20A") stay apart.
   std::string_view date = l.dateText;
-  date.remove_prefix(std::min(date.size(), date.find_first_not_of(' ')));
+  while (!date.empty() && date.front() == ' ') date.remove_prefix(1);
   Put(line, 57, kDateWidth, date);
   Put(line, 66, kTimeWidth, l.timeText, true);
   Put(line, 73, 11, l.who);
@@ -170,6 +168,11 @@ void AppendMessageLine(std::string& out, const MessageLine& l) {
     line[i] = static_cast<char>('0' + v % 10);
     v /= 10;
   }
+}
+
+void AppendMessageLine(std::string& out, const MessageLine& l) {
+  char line[kMessageLineWidth];
+  WriteMessageLine(line, l);
   out.append(line, sizeof line);
 }
 

@@ -67,8 +67,11 @@ struct MessageLine {
 
 // 1-53 headline, 54-56 " * " or blanks, 57-64 date (left-aligned), 65-70
 // time, 71-72 blank, 73-83 sender, 84-88 record.
+inline constexpr std::size_t kMessageLineWidth = 88;
 std::string MessageLineText(const MessageLine& l);
 void AppendMessageLine(std::string& out, const MessageLine& l);
+// The same written over kMessageLineWidth characters at line.
+void WriteMessageLine(char* line, const MessageLine& l);
 
 // Appends text cut or padded with blanks to |width| characters, on the
 // right (width > 0) or on the left (width < 0).

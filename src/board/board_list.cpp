@@ -1,12 +1,14 @@
 #include "board/board_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -90,6 +92,13 @@ class DataWindow {
       if (count_ == 0) return nullptr;
     }
     return buffer_.data() + (j - first_) * static_cast<std::int64_t>(brd::Size);
+  }
+  // Asks for the part of record j a list pass reads (up to the read
+  // marks) when the block read last holds it.
+  void prefetch(std::int64_t j) const {
+    if (j < first_ || j >= first_ + count_) return;
+    const std::uint8_t* p = buffer_.data() + (j - first_) * static_cast<std::int64_t>(brd::Size);
+    for (std::size_t at = 0; at < brd::EnteredBy; at += 64) __builtin_prefetch(p + at);
   }
 
   std::int64_t records = 0;
@@ -229,9 +238,7 @@ std::uint32_t PersonColour(const Workstation& ws, int slot) {
 // small letters: a byte is a capital when its low seven bits lie in
 // 'A'..'Z' and its top bit is clear, and folding sets its bit 5. All eight
 // are tested at once; the additions cannot carry from one byte into the next.
-std::uint64_t FoldedWord(const unsigned char* p) {
-  std::uint64_t w = 0;
-  for (int i = 0; i < 8; ++i) w = (w << 8) | p[i];
+std::uint64_t Folded(std::uint64_t w) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kTops = 0x8080808080808080ULL;
   const std::uint64_t low = w & ~kTops;
   const std::uint64_t atLeastA = (low + (0x80 - 'A') * kOnes) & kTops;
@@ -240,31 +247,73 @@ std::uint64_t FoldedWord(const unsigned char* p) {
   return w | (capitals >> 2);
 }
 
-// A list line while the list is built: the line as shown, and the key it
-// is sorted by, the first 24 characters of its sort prefix (padded to
-// kSortPrefixWidth) followed by the line, case folded, as three numbers that
-// order as the characters do (missing characters as 0). Most lines are told
-// apart by the key alone; the line itself is only read for the rest.
+// Eight characters as one number, the first in the highest byte.
+std::uint64_t WordAt(const void* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  if constexpr (std::endian::native == std::endian::little) w = __builtin_bswap64(w);
+  return w;
+}
+
+std::uint64_t FoldedWord(const unsigned char* p) { return Folded(WordAt(p)); }
+
+// The key a list line is sorted by: the first 24 characters of its sort
+// prefix (padded to kSortPrefixWidth) followed by the line, case folded, as
+// three numbers that order as the characters do (missing characters as 0).
+// Most lines are told apart by the key alone; the line itself is only read
+// for the rest.
+using SortKey = std::array<std::uint64_t, 3>;
+constexpr std::size_t kKeyTextWidth = 24 - kSortPrefixWidth;
+
+SortKey KeyOf(std::string_view prefix, std::string_view text) {
+  static_assert(kSortPrefixWidth <= 24);
+  unsigned char lead[24] = {};
+  const std::size_t p = std::min<std::size_t>(prefix.size(), kSortPrefixWidth);
+  std::memcpy(lead, prefix.data(), p);
+  std::memset(lead + p, ' ', kSortPrefixWidth - p);
+  std::memcpy(lead + kSortPrefixWidth, text.data(), std::min(kKeyTextWidth, text.size()));
+  return {FoldedWord(lead), FoldedWord(lead + 8), FoldedWord(lead + 16)};
+}
+
+// Message keys are made from numbers in registers rather than from the
+// line just written: reading back eight characters written a few at a time
+// stalls the processor. The first n characters of a word, blanks after them
+// (n up to 8).
+std::uint64_t FirstOf(std::uint64_t w, std::size_t n) {
+  constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
+  const std::uint64_t keep = n == 0 ? 0 : ~std::uint64_t{0} << (8 * (8 - std::min<std::size_t>(n, 8)));
+  return (w & keep) | (kBlanks & ~keep);
+}
+// A string field of the record (its length byte at off, max characters
+// after it) as the first sixteen characters of its column, in two words.
+inline std::array<std::uint64_t, 2> FieldWords(const std::uint8_t* record, std::size_t off, std::size_t max) {
+  const std::size_t n = std::min<std::size_t>(record[off], max);
+  return {FirstOf(WordAt(record + off + 1), n), FirstOf(WordAt(record + off + 9), n > 8 ? n - 8 : 0)};
+}
+// The key of a message line: its sort prefix of ten characters as a word
+// and two more at the top of a second one, followed by the line, whose first
+// sixteen characters are the headline's column.
+inline SortKey MessageKey(std::uint64_t prefix, std::uint64_t prefixEnd, const std::array<std::uint64_t, 2>& headline) {
+  static_assert(kSortPrefixWidth == 10 && kKeyTextWidth == 14);
+  return {Folded(prefix), Folded(prefixEnd | (headline[0] >> 16)), Folded((headline[0] << 48) | (headline[1] >> 16))};
+}
+constexpr std::uint64_t kTopTwo = 0xFFFF000000000000ULL;
+
+bool SameKey(const SortKey& x, const SortKey& y) { return ((x[0] ^ y[0]) | (x[1] ^ y[1]) | (x[2] ^ y[2])) == 0; }
+
+// The part of a line after the key.
+std::string_view RestOf(std::string_view text) { return text.substr(std::min(kKeyTextWidth, text.size())); }
+
+// A board line while the list is built: the line as shown, and its key.
 struct PendingLine {
   std::string text;
   std::uint32_t colour;
   bool showsReturnTime = false;
-  std::array<std::uint64_t, 3> key{};
+  SortKey key{};
   EntryIdentity entry{};
 
-  void setKey(std::string_view prefix) {
-    static_assert(kSortPrefixWidth <= 24);
-    unsigned char lead[24] = {};
-    const std::size_t p = std::min<std::size_t>(prefix.size(), kSortPrefixWidth);
-    std::memcpy(lead, prefix.data(), p);
-    std::memset(lead + p, ' ', kSortPrefixWidth - p);
-    std::memcpy(lead + kSortPrefixWidth, text.data(), std::min<std::size_t>(24 - kSortPrefixWidth, text.size()));
-    key = {FoldedWord(lead), FoldedWord(lead + 8), FoldedWord(lead + 16)};
-  }
-  // The part of the line after the key.
-  std::string_view rest() const {
-    return std::string_view(text).substr(std::min<std::size_t>(24 - kSortPrefixWidth, text.size()));
-  }
+  void setKey(std::string_view prefix) { key = KeyOf(prefix, text); }
+  std::string_view rest() const { return RestOf(text); }
 };
 
 // Date and time texts repeat across thousands of messages; each is
@@ -292,33 +341,13 @@ class TextCache {
     if (it == times_.end()) it = times_.emplace(hhmm, BoardTimeText(ws_, hhmm)).first;
     return it->second;
   }
-  // The sort prefix of a message: its date part is made once per day and
-  // order, the time part (the last four characters) for each message.
-  void appendDatePrefix(std::string& out, int day, int hhmm, bool oldestFirst) {
-    const std::pair<int, bool> key{day, oldestFirst};
-    if (key != lastPrefixKey_ || lastPrefix_ == nullptr) {
-      auto it = prefixes_.find(day * 2 + (oldestFirst ? 1 : 0));
-      if (it == prefixes_.end()) {
-        std::string whole;
-        AppendMessageDatePrefix(whole, YearOfDay2(day), MonthOfDay(day), DayOfMonth(day), 0, oldestFirst);
-        whole.resize(whole.size() - 4);
-        it = prefixes_.emplace(day * 2 + (oldestFirst ? 1 : 0), std::move(whole)).first;
-      }
-      lastPrefixKey_ = key;
-      lastPrefix_ = &it->second;
-    }
-    out += *lastPrefix_;
-    AppendMessageTimePrefix(out, hhmm, oldestFirst);
-  }
 
  private:
   const Workstation& ws_;
-  std::unordered_map<int, std::string> dates_, times_, prefixes_;
+  std::unordered_map<int, std::string> dates_, times_;
   std::vector<std::string*> timeTable_ = std::vector<std::string*>(2400, nullptr);
   int lastDay_ = 0;
   const std::string* lastDate_ = nullptr;
-  std::pair<int, bool> lastPrefixKey_{-1, false};
-  const std::string* lastPrefix_ = nullptr;
 };
 
 void ReportLineFailure(Workstation& ws, const std::exception& e) {
@@ -439,18 +468,116 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
   }
 }
 
-void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& upper,
-                 std::vector<PendingLine>& lower, std::vector<std::string>& spare) {
+// What the lines of the messages made on one day, or at one time of day,
+// share: the column's text and that part of the sort prefix, in either
+// order ([1] oldest first).
+struct DayTexts {
+  std::string date;  // leading blanks gone
+  std::array<std::uint64_t, 2> prefix{};  // YYMMDD in the top six bytes
+};
+struct TimeTexts {
+  std::string time;
+  std::array<std::uint64_t, 2> prefix{};  // HHMM in the top four bytes
+};
+
+// The day and time texts of one message pass, each made once.
+class MessageTexts {
+ public:
+  explicit MessageTexts(const Workstation& ws) : ws_(ws) {}
+  const DayTexts& day(int d) {
+    // Messages of different days follow one another: the days last met are
+    // found without the map's hashing.
+    Recent& recent = recent_[static_cast<std::size_t>(d) % recent_.size()];
+    if (recent.texts != nullptr && recent.day == d) return *recent.texts;
+    auto it = days_.find(d);
+    if (it == days_.end()) {
+      DayTexts t;
+      t.date = BoardDateText(ws_, d);
+      t.date.erase(0, std::min(t.date.size(), t.date.find_first_not_of(' ')));
+      for (int oldest = 0; oldest < 2; ++oldest) {
+        std::string p;
+        AppendMessageDatePrefix(p, YearOfDay2(d), MonthOfDay(d), DayOfMonth(d), 0, oldest != 0);
+        t.prefix[oldest] = WordAt(p.data()) & ~std::uint64_t{0xFFFF};
+      }
+      it = days_.emplace(d, std::move(t)).first;
+    }
+    recent = {d, &it->second};
+    return it->second;
+  }
+  const TimeTexts& time(int hhmm) {
+    // Stored times are 0..2359 (2900: none); others go through the map alone.
+    const bool inTable = hhmm >= 0 && hhmm < static_cast<int>(table_.size());
+    if (inTable && table_[static_cast<std::size_t>(hhmm)] != nullptr) return *table_[static_cast<std::size_t>(hhmm)];
+    auto it = times_.find(hhmm);
+    if (it == times_.end()) {
+      TimeTexts t;
+      t.time = BoardTimeText(ws_, hhmm);
+      for (int oldest = 0; oldest < 2; ++oldest) {
+        std::string p;
+        AppendMessageTimePrefix(p, hhmm, oldest != 0);
+        p.resize(8, ' ');
+        t.prefix[oldest] = WordAt(p.data()) & ~std::uint64_t{0xFFFFFFFF};
+      }
+      it = times_.emplace(hhmm, std::move(t)).first;
+    }
+    if (inTable) table_[static_cast<std::size_t>(hhmm)] = &it->second;
+    return it->second;
+  }
+
+ private:
+  const Workstation& ws_;
+  std::unordered_map<int, DayTexts> days_;
+  std::unordered_map<int, TimeTexts> times_;
+  std::vector<const TimeTexts*> table_ = std::vector<const TimeTexts*>(2400, nullptr);
+  struct Recent {
+    int day = 0;
+    const DayTexts* texts = nullptr;
+  };
+  std::array<Recent, 64> recent_{};
+};
+
+// A message line while the list is built: its key, and where its text and
+// entry stand in the pass's arrays (in the order the lines were made).
+struct MessageRow {
+  SortKey key;
+  std::uint32_t at;
+};
+// What the entry of a message line is known by.
+struct MessageFacts {
+  std::int16_t madeDay, madeTime, indexKey;
+  std::uint16_t record;
+  std::uint8_t whoLength;
+  char who[3];
+};
+
+// The lines of one message pass: every text made goes in one block, one
+// after another, and only the small rows are sorted.
+struct MessageLines {
+  std::unique_ptr<char[]> text;  // left uninitialised: the pass fills what it uses
+  std::unique_ptr<MessageFacts[]> facts;
+  std::uint32_t made = 0;
+  std::vector<MessageRow> upper, lower;  // unread; sent or read
+
+  explicit MessageLines(std::int64_t records) {
+    const std::size_t n = static_cast<std::size_t>(std::max<std::int64_t>(0, records));
+    text.reset(new char[n * kMessageLineWidth]);
+    facts.reset(new MessageFacts[n]);
+    upper.reserve(n);
+    lower.reserve(n);
+  }
+  char* textAt(std::uint32_t at) const { return text.get() + static_cast<std::size_t>(at) * kMessageLineWidth; }
+  std::string_view line(std::uint32_t at) const { return {textAt(at), kMessageLineWidth}; }
+};
+
+void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, MessageLines& out) {
   BoardState& b = ws.board;
   PassLock lock(ws);
-  TextCache texts(ws);
-  const std::uint32_t colour = ListTextColour(ws);
+  MessageTexts texts(ws);
   // A keeping period below 0 would close today's messages and the ones dated
   // ahead; none keeps fewer than 0 days.
   const std::int64_t expiryLimit = static_cast<std::int64_t>(ws.Today) - std::max(0, ws.options.KeepDays);
   const InitialsMatch user(ws.ThisUser);
   const InitialsMatch recipient(ws.ThisUser, false);
-  std::string prefix;
   for (std::int64_t j = 0; j < index.records; ++j) {
     try {
       const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
@@ -481,6 +608,7 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
         }
       }
       if (e.closed() != b.TaggedView) continue;
+      data.prefetch(j + 4);
       const std::uint8_t* bytes = data.record(j);
       if (bytes == nullptr) continue;
       const BoardRecordView rec{bytes};
@@ -493,37 +621,237 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, std::vecto
       const bool unread = !own && mark != 1;
       if (unread && (mark & 2) != 0) continue;  // tagged for deletion by this user
 
-      const int madeDay = rec.madeDay();
-      const int madeTime = rec.madeTime();
-      const MessageLine line{rec.headlineView(), rec.closed() != 0, texts.date(madeDay), texts.time(madeTime),
-                             rec.whoView(), static_cast<int>(j)};
-      prefix.clear();
+      const std::int16_t madeDay = rec.madeDay();
+      const std::int16_t madeTime = rec.madeTime();
+      const DayTexts& day = texts.day(madeDay);
+      const TimeTexts& clock = texts.time(madeTime);
+      const std::string_view who = rec.whoView();
+      char* text = out.textAt(out.made);
+      WriteMessageLine(text, {rec.headlineView(), rec.closed() != 0, day.date, clock.time, who, static_cast<int>(j)});
+      // The record holds the sixty characters of its headline and the three
+      // of its sender whatever their lengths: the words never read past it.
+      static_assert(brd::Headline + 17 <= brd::Size && brd::Who + 17 <= brd::Size);
+      const std::array<std::uint64_t, 2> headline = FieldWords(bytes, brd::Headline, 53);
+      SortKey key;
       switch (b.ListSortColumn) {
-        case 2:
-          AppendField(prefix, line.headline, kSortPrefixWidth);
+        case 2:  // the headline cut or padded to the prefix's width
+          key = MessageKey(headline[0], headline[1] & kTopTwo, headline);
           break;
-        case 3:
-          AppendField(prefix, line.who, 3);
-          AppendField(prefix, line.headline, kSortPrefixWidth - 3);
+        case 3: {  // the sender in three characters, then the headline
+          const std::uint64_t sender = FieldWords(bytes, brd::Who, 3)[0] & ~std::uint64_t{0} << 40;
+          key = MessageKey(sender | (headline[0] >> 24), (headline[0] << 40) & kTopTwo, headline);
           break;
-        default:
-          texts.appendDatePrefix(prefix, madeDay, madeTime, unread);
+        }
+        default: {
+          const int order = unread ? 1 : 0;
+          key = MessageKey(day.prefix[order] | (clock.prefix[order] >> 48), (clock.prefix[order] << 16) & kTopTwo, headline);
           break;
+        }
       }
-      PendingLine pending{{}, colour};
-      if (!spare.empty()) {
-        pending.text = std::move(spare.back());
-        spare.pop_back();
-        pending.text.clear();
-      }
-      pending.text.reserve(88);
-      AppendMessageLine(pending.text, line);
-      pending.setKey(prefix);
-      pending.entry = IdentityOf(rec, e.Key);
-      (unread ? upper : lower).push_back(std::move(pending));
+      MessageFacts& facts = out.facts[out.made];
+      facts = {madeDay, madeTime, e.Key, static_cast<std::uint16_t>(j), static_cast<std::uint8_t>(who.size()), {}};
+      std::memcpy(facts.who, bytes + brd::Who + 1, sizeof facts.who);  // all three, whatever the length
+      (unread ? out.upper : out.lower).push_back({key, out.made});
+      ++out.made;
     } catch (const std::exception& ex) {
       ReportLineFailure(ws, ex);
     }
+  }
+}
+
+// Text copied over a string's own, in the memory it has.
+void CopyInto(std::string& to, std::string_view text) {
+  if (to.size() != text.size()) to.resize(text.size());
+  std::memcpy(to.data(), text.data(), text.size());
+}
+
+// Whether row x goes before row y by their keys, without a branch.
+bool KeyBefore(const MessageRow& x, const MessageRow& y) {
+  const bool lt0 = x.key[0] < y.key[0], eq0 = x.key[0] == y.key[0];
+  const bool lt1 = x.key[1] < y.key[1], eq1 = x.key[1] == y.key[1];
+  const bool lt2 = x.key[2] < y.key[2];
+  return lt0 | (eq0 & (lt1 | (eq1 & lt2)));
+}
+
+// Merges the sorted runs [l, lEnd) and [r, rEnd) into out, the left one's
+// row first of equals; returns the end of what it wrote. Every step takes
+// the next row from one side or the other without a branch: a sort that
+// branches on the data makes the processor guess wrong at every other step.
+MessageRow* Merge(const MessageRow* l, const MessageRow* lEnd, const MessageRow* r, const MessageRow* rEnd,
+                  MessageRow* out) {
+  while (l != lEnd && r != rEnd) {
+    const bool right = KeyBefore(*r, *l);
+    *out++ = *(right ? r : l);
+    r += right;
+    l += !right;
+  }
+  out = std::copy(l, lEnd, out);
+  return std::copy(r, rEnd, out);
+}
+
+// Merge sorts n rows at a, tmp as room to work; returns where the sorted
+// rows are (a or tmp). Rows of equal keys keep their order.
+MessageRow* MergeSort(MessageRow* a, MessageRow* tmp, std::size_t n) {
+  MessageRow* from = a;
+  MessageRow* to = tmp;
+  for (std::size_t width = 1; width < n; width *= 2) {
+    for (std::size_t lo = 0; lo < n; lo += 2 * width)
+      Merge(from + lo, from + std::min(n, lo + width), from + std::min(n, lo + width), from + std::min(n, lo + 2 * width),
+            to + lo);
+    std::swap(from, to);
+  }
+  return from;
+}
+
+// Sorts rows by their keys, rows of equal keys staying in the order they
+// were made: first spread into parts by the leading bytes of the key in
+// which rows differ (a counting sort), then each part merge sorted. Each
+// byte taken counts from the bits set in every row's byte up to the bits set
+// in any, so that the few values a digit or a letter takes make as many
+// parts as they can.
+void SortByKey(std::vector<MessageRow>& rows) {
+  const std::size_t n = rows.size();
+  if (n < 2) return;
+  SortKey same = rows[0].key, seen = rows[0].key;  // bits set in every key, in some key
+  for (const MessageRow& r : rows)
+    for (std::size_t w = 0; w < same.size(); ++w) {
+      same[w] &= r.key[w];
+      seen[w] |= r.key[w];
+    }
+  struct Digit {
+    std::size_t word;
+    int shift;
+    unsigned low, weight;
+  };
+  constexpr std::size_t kParts = 8192;
+  auto byteOf = [](std::uint64_t word, int shift) { return static_cast<unsigned>(word >> shift) & 0xFF; };
+  std::array<Digit, 6> digits{};
+  // The bytes taken follow one another: after the first byte left out, none.
+  std::size_t count = 0, parts = 1;
+  bool full = false;
+  for (std::size_t w = 0; w < same.size() && !full; ++w) {
+    for (int shift = 56; shift >= 0 && !full; shift -= 8) {
+      const unsigned low = byteOf(same[w], shift), high = byteOf(seen[w], shift);
+      if (low == high) continue;  // one value in every row
+      const std::size_t range = high - low + 1;
+      full = count == digits.size() || parts * range > kParts;
+      if (full) break;
+      for (std::size_t d = 0; d < count; ++d) digits[d].weight *= static_cast<unsigned>(range);
+      digits[count++] = {w, shift, low, 1};
+      parts *= range;
+    }
+  }
+  if (count == 0) return;  // one key: the order made stands
+  auto part = [&](const MessageRow& r) {
+    std::size_t k = 0;
+    for (std::size_t d = 0; d < count; ++d) k += (byteOf(r.key[digits[d].word], digits[d].shift) - digits[d].low) * digits[d].weight;
+    return k;
+  };
+  std::vector<std::uint32_t> start(parts, 0);
+  std::unique_ptr<std::uint32_t[]> partOf(new std::uint32_t[n]);
+  for (std::size_t i = 0; i < n; ++i) ++start[partOf[i] = static_cast<std::uint32_t>(part(rows[i]))];
+  std::uint32_t sum = 0;
+  for (std::uint32_t& c : start) sum += std::exchange(c, sum);
+  std::unique_ptr<MessageRow[]> spread(new MessageRow[n]);  // every row is written before it is read
+  for (std::size_t i = 0; i < n; ++i) spread[start[partOf[i]]++] = rows[i];
+  // start[k] is now where part k ends.
+  std::size_t from = 0;
+  for (const std::uint32_t end : start) {
+    if (end > from) {
+      const MessageRow* sorted = MergeSort(spread.get() + from, rows.data() + from, end - from);
+      if (sorted != rows.data() + from) std::copy(sorted, sorted + (end - from), rows.data() + from);
+    }
+    from = end;
+  }
+}
+
+// A refresh mostly finds the messages in the order the list showed them,
+// or nearly: the rows are put in that order (the ones not shown after them)
+// and, when that makes a few runs in key order, merged. False when it does
+// not; the rows are then as they were.
+bool SortAsShown(std::vector<MessageRow>& rows, const MessageLines& lines, const std::vector<BoardLine>& shown) {
+  constexpr std::uint32_t kNone = ~std::uint32_t{0};
+  constexpr std::size_t kFewRuns = 16;
+  const std::size_t n = rows.size();
+  if (n < 2 || shown.empty()) return false;
+  std::vector<std::uint32_t> rowOf(static_cast<std::size_t>(brd::MaxRecords), kNone);
+  for (std::size_t i = 0; i < n; ++i) rowOf[lines.facts[rows[i].at].record] = static_cast<std::uint32_t>(i);
+  std::vector<MessageRow> order;
+  order.reserve(n);
+  for (const BoardLine& line : shown) {
+    const int r = RecordNumberOfLine(line.text);
+    if (r < 0 || r >= brd::MaxRecords) continue;
+    std::uint32_t& i = rowOf[static_cast<std::size_t>(r)];
+    if (i == kNone) continue;
+    order.push_back(rows[i]);
+    i = kNone;  // taken
+  }
+  for (const MessageRow& row : rows)
+    if (rowOf[lines.facts[row.at].record] != kNone) order.push_back(row);
+  std::vector<std::size_t> runs{0};  // where each run starts
+  for (std::size_t i = 1; i < n; ++i)
+    if (KeyBefore(order[i], order[i - 1])) {
+      if (runs.size() == kFewRuns) return false;
+      runs.push_back(i);
+    }
+  runs.push_back(n);
+  std::vector<MessageRow> other(n);
+  MessageRow* from = order.data();
+  MessageRow* to = other.data();
+  while (runs.size() > 2) {
+    std::vector<std::size_t> merged{0};
+    for (std::size_t k = 0; k + 1 < runs.size(); k += 2) {
+      const std::size_t mid = runs[k + 1], end = k + 2 < runs.size() ? runs[k + 2] : mid;
+      Merge(from + runs[k], from + mid, from + mid, from + end, to + runs[k]);
+      merged.push_back(end);
+    }
+    runs = std::move(merged);
+    std::swap(from, to);
+  }
+  std::copy(from, from + n, rows.begin());
+  return true;
+}
+
+// Sorts the rows of one list and makes its lines, each in a line of the
+// list as it was (its text keeps its memory: a refresh asks for none).
+void FinishMessages(std::vector<MessageRow>& rows, const MessageLines& lines, std::uint32_t colour,
+                    std::vector<BoardLine>& list) {
+  if (!SortAsShown(rows, lines, list)) SortByKey(rows);
+  // Lines of equal keys are told apart by the rest of their texts (and,
+  // were those alike, by the order they were made).
+  for (auto run = rows.begin(); run != rows.end();) {
+    const auto end = std::find_if(run + 1, rows.end(), [&](const MessageRow& r) { return !SameKey(r.key, run->key); });
+    if (end - run > 1)
+      std::sort(run, end, [&lines](const MessageRow& x, const MessageRow& y) {
+        const std::string_view rx = RestOf(lines.line(x.at)), ry = RestOf(lines.line(y.at));
+        if (ListLess(rx, ry)) return true;
+        if (ListLess(ry, rx)) return false;
+        return x.at < y.at;
+      });
+    run = end;
+  }
+  list.resize(rows.size());
+  // The texts are read in the order of the list, from all over the block:
+  // each is asked for a few lines ahead of its use.
+  constexpr std::size_t kAhead = 8;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i + kAhead < rows.size()) {
+      const char* ahead = lines.textAt(rows[i + kAhead].at);
+      __builtin_prefetch(ahead);
+      __builtin_prefetch(ahead + kMessageLineWidth - 1);
+      __builtin_prefetch(&lines.facts[rows[i + kAhead].at]);
+    }
+    BoardLine& line = list[i];
+    const std::uint32_t at = rows[i].at;
+    const MessageFacts& facts = lines.facts[at];
+    CopyInto(line.text, {lines.textAt(at), kMessageLineWidth});
+    line.colour = colour;
+    line.showsReturnTime = false;
+    line.entry.known = true;
+    CopyInto(line.entry.who, {facts.who, facts.whoLength});
+    line.entry.madeDay = facts.madeDay;
+    line.entry.madeTime = facts.madeTime;
+    line.entry.key = facts.indexKey;
   }
 }
 
@@ -581,14 +909,11 @@ HiddenButtons ButtonsHiddenInMode(const Workstation& ws) {
 
 void BuildBoardList(Workstation& ws) {
   BoardState& b = ws.board;
-  // The texts of the lists shown so far lend their memory to the new lines:
-  // a refresh of thousands of messages then asks for none.
-  std::vector<std::string> spare;
-  spare.reserve(b.BBSlist.size() + b.BBSoldList.size());
-  for (auto* list : {&b.BBSlist, &b.BBSoldList})
-    for (BoardLine& line : *list) spare.push_back(std::move(line.text));
-  b.BBSlist.clear();
-  b.BBSoldList.clear();
+  // The lines shown so far are made over into the new ones, their texts
+  // keeping their memory; the lists are empty while the pass runs.
+  std::vector<BoardLine> upperLines, lowerLines;
+  upperLines.swap(b.BBSlist);
+  lowerLines.swap(b.BBSoldList);
   ws.MessageRefreshRequest = false;
   const bool boardMode = ws.ListMode == 1;
 
@@ -614,15 +939,20 @@ void BuildBoardList(Workstation& ws) {
                       "  -->   attempt 100");
   }
 
-  std::vector<PendingLine> upper, lower;
-  if (index.ok) {
-    if (boardMode)
-      BoardPass(ws, index, data, upper);
-    else
-      MessagePass(ws, index, data, upper, lower, spare);
+  if (boardMode) {
+    std::vector<PendingLine> pending;
+    if (index.ok) BoardPass(ws, index, data, pending);
+    Finish(pending, upperLines, ws.options.SortedBoard);
+    lowerLines.clear();
+  } else {
+    MessageLines lines(index.ok ? index.records : 0);
+    if (index.ok) MessagePass(ws, index, data, lines);
+    const std::uint32_t colour = ListTextColour(ws);
+    FinishMessages(lines.upper, lines, colour, upperLines);
+    FinishMessages(lines.lower, lines, colour, lowerLines);
   }
-  Finish(upper, b.BBSlist, !boardMode || ws.options.SortedBoard);
-  Finish(lower, b.BBSoldList, true);
+  b.BBSlist.swap(upperLines);
+  b.BBSoldList.swap(lowerLines);
   RememberBoardAges(ws);
   b.ReadOnlyRefresh = false;
 }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
 
 #include "config/startup_routine.h"
 #include "board/board_lines.h"
@@ -334,6 +335,61 @@ TEST(MessageList, SortingFoldsCapitalsOnlyAndLooksPastTheLeadingCharacters) {
   EXPECT_EQ(Subjects(w.lines()),
             (std::vector<std::string>{"[bracket", "_under", "apple", "Mango", "Quarterly figures a", "Quarterly figures B",
                                       "ZEBRA", "Zebra crossing", "\xC4pfel"}));
+}
+
+// Many messages alike in their leading characters, days and times, in
+// every sort column: each list stands in the order of its sort prefix and
+// line compared as ListLess compares them, equal ones in record order; so
+// too when it is built again over the list shown, after new messages, and
+// in another column.
+TEST(MessageList, EveryColumnSortsAsItsPrefixAndLineCompare) {
+  const char* const pieces[] = {"a", "A", "b", "Z", "0", "9", " ", "_", "\xC4", "ab", "AB "};
+  const char* const senders[] = {"BOB", "CLA", "bo", "D"};
+  for (const int column : {1, 2, 3}) {
+    SCOPED_TRACE(column);
+    BoardWorld w;
+    const int t = w.ws.Today;
+    std::map<int, std::pair<int, int>> made;  // record: day, time
+    std::uint32_t seed = 7u + static_cast<std::uint32_t>(column);
+    auto next = [&seed](std::uint32_t n) { return (seed = seed * 1103515245u + 12345u) / 65536u % n; };
+    auto put = [&](int count) {
+      for (int k = 0; k < count; ++k) {
+        std::string subject;
+        for (std::uint32_t len = next(9); len > 0; --len) subject += pieces[next(std::size(pieces))];
+        const int day = t - static_cast<int>(next(3));
+        const int time = std::array{0, 900, 959, 1000, 2359, 2900}[next(6)];
+        const int r = w.putMessage({senders[next(4)], {"ANN"}, subject, day, time, {{"ANN", next(3) == 0 ? 1 : 0}}});
+        made[r] = {day, time};
+      }
+    };
+    auto check = [&](int sortColumn) {
+      w.ws.board.ListSortColumn = sortColumn;
+      Build(w, 0);
+      for (const bool old : {false, true}) {
+        const std::vector<std::string> lines = w.lines(old);
+        auto prefixed = [&](const std::string& line) {
+          const auto [day, time] = made.at(RecordNumberOfLine(line));
+          if (sortColumn == 2) return line.substr(0, 10) + line;
+          if (sortColumn == 3) return line.substr(72, 3) + line.substr(0, 7) + line;
+          return MessageDatePrefix(day, time, !old) + line;
+        };
+        std::vector<std::string> expected = lines;
+        std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+          return RecordNumberOfLine(a) < RecordNumberOfLine(b);
+        });
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](const std::string& a, const std::string& b) { return ListLess(prefixed(a), prefixed(b)); });
+        EXPECT_GT(lines.size(), 20u);
+        EXPECT_EQ(lines, expected) << (old ? "sent or read" : "unread") << " in column " << sortColumn;
+      }
+    };
+    put(160);
+    check(column);
+    check(column);
+    put(3);
+    check(column);
+    check(column % 3 + 1);
+  }
 }
 
 TEST(MessageList, TaggedAndClosedMessagesAreHidden) {
