@@ -86,7 +86,9 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                                : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     // The record number past the columns is the program's, not the reader's.
-    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
+    // One line at the top of the row: drawn at its baseline, without the
+    // layout that a rectangle's alignment would ask for.
+    painter->drawText(QPoint(option.rect.left(), option.rect.top() + painter->fontMetrics().ascent()),
                       fromRecordText(VisibleLineText(line.text)));
     if (!oldList_ && ws_.ListMode == 1) {
       const int h = option.rect.height();
