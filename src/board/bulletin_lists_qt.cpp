@@ -7,7 +7,6 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QFrame>
 #include <QGuiApplication>
@@ -71,11 +70,13 @@ void bulletin::DrawFixedPitchLine(QPainter& painter, const QPoint& baseline, con
   const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint() && !c.isMark(); });
   const QRawFont raw = plain ? QRawFont::fromFont(painter.font()) : QRawFont();
   const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(text) : QList<quint32>();
-  if (glyphs.size() != text.size() || glyphs.contains(0u)) {
+  const QList<quint32> space = raw.isValid() ? raw.glyphIndexesForString(" ") : QList<quint32>();
+  const QList<QPointF> step = space.value(0) != 0 ? raw.advancesForGlyphIndexes(space) : QList<QPointF>();
+  const qreal advance = step.isEmpty() ? 0 : step.front().x();
+  if (glyphs.size() != text.size() || glyphs.contains(0u) || advance <= 0) {
     painter.drawText(baseline, text);
     return;
   }
-  const qreal advance = QFontMetricsF(painter.font()).horizontalAdvance(QLatin1Char(' '));
   QList<QPointF> positions;
   positions.reserve(glyphs.size());
   for (qsizetype i = 0; i < glyphs.size(); ++i) positions.append(QPointF(advance * static_cast<qreal>(i), 0));
