@@ -7,6 +7,7 @@
 #include <QDrag>
 #include <QDropEvent>
 #include <QFontDatabase>
+#include <QGlyphRun>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRawFont>
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <exception>
 
 #include "board/board_lines.h"
@@ -61,6 +64,29 @@ namespace egresso {
 
 using namespace bulletin;
 
+void bulletin::DrawFixedPitchLine(QPainter& painter, const QPoint& baseline, const QString& text) {
+  // Text drawing gives controls, format characters (a soft hyphen shows only
+  // at a break) and marks no advance of their own.
+  const bool plain = std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint() && !c.isMark(); });
+  const QRawFont raw = plain ? QRawFont::fromFont(painter.font()) : QRawFont();
+  const QList<quint32> glyphs = raw.isValid() ? raw.glyphIndexesForString(text) : QList<quint32>();
+  const QList<quint32> space = raw.isValid() ? raw.glyphIndexesForString(" ") : QList<quint32>();
+  const QList<QPointF> step = space.value(0) != 0 ? raw.advancesForGlyphIndexes(space) : QList<QPointF>();
+  const qreal advance = step.isEmpty() ? 0 : step.front().x();
+  if (glyphs.size() != text.size() || glyphs.contains(0u) || advance <= 0) {
+    painter.drawText(baseline, text);
+    return;
+  }
+  QList<QPointF> positions;
+  positions.reserve(glyphs.size());
+  for (qsizetype i = 0; i < glyphs.size(); ++i) positions.append(QPointF(advance * static_cast<qreal>(i), 0));
+  QGlyphRun run;
+  run.setRawFont(raw);
+  run.setGlyphIndexes(glyphs);
+  run.setPositions(positions);
+  painter.drawGlyphRun(baseline, run);
+}
+
 BoardLineDelegate::BoardLineDelegate(TBulBrd& board, Workstation& ws, bool oldList)
     : QStyledItemDelegate(&board), board_(board), ws_(ws), oldList_(oldList) {}
 
@@ -86,8 +112,10 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                                : LineColour(ws_, option.palette, oldList_ ? line.colour : LineDrawColour(ws_, line)));
     painter->setFont(board_.listFont());
     // The record number past the columns is the program's, not the reader's.
-    painter->drawText(option.rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip,
-                      fromRecordText(VisibleLineText(line.text)));
+    // One line at the top of the row: drawn at its baseline, without the
+    // layout that a rectangle's alignment would ask for.
+    DrawFixedPitchLine(*painter, QPoint(option.rect.left(), option.rect.top() + painter->fontMetrics().ascent()),
+                       fromRecordText(VisibleLineText(line.text)));
     if (!oldList_ && ws_.ListMode == 1) {
       const int h = option.rect.height();
       QRect square(option.rect.right() - h + 1, option.rect.top() + 1, h, h - 1);
@@ -133,7 +161,8 @@ void TBulBrd::DrawBoardHeading() {
   p.setFont(f);
   p.setPen(palette().color(QPalette::ButtonText));
   const int x = bbsList_->x() + bbsList_->frameWidth();
-  p.drawText(QPoint(x, scaled(81) + p.fontMetrics().ascent()), fromRecordText(MessageText(ws_, HeadingNotice(ws_))));
+  DrawFixedPitchLine(p, QPoint(x, scaled(81) + p.fontMetrics().ascent()),
+                     fromRecordText(MessageText(ws_, HeadingNotice(ws_))));
   p.end();
   bulBrdInfo_->setPixmap(pm);
 }

@@ -26,6 +26,13 @@ inline QColor ListBackground(Workstation& ws, const QPalette& pal) {
   return OwnListColours(ws) ? FromBgr(ListColour(ws)) : pal.color(QPalette::Base);
 }
 
+// Draws a line in the painter's fixed-pitch face at its baseline, its glyphs
+// one advance apart. Measuring the advances glyph by glyph, as text drawing
+// does, loads every glyph twice (once for its width, once for its image);
+// placed here they are loaded once, to the same pixels. A character the
+// face lacks is left to text drawing, which finds a face that has it.
+void DrawFixedPitchLine(QPainter& painter, const QPoint& baseline, const QString& text);
+
 // The drag of a list line carries its record number and its list.
 inline constexpr const char* kLineMime = "application/x-egresso-line";
 inline QColor LineColour(Workstation& ws, const QPalette& pal, std::uint32_t colour) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <memory>
 
 #include "core/workstation.h"
 #include "platform/codepage.h"
@@ -30,6 +30,7 @@ std::filesystem::path findIgnoringCase(const std::filesystem::path& wanted) {
 
 std::vector<std::string> splitLines(const std::string& text) {
   std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -37,7 +38,7 @@ std::vector<std::string> splitLines(const std::string& text) {
     if (end == std::string::npos) end = text.size();
     std::size_t stop = end;
     if (stop > start && text[stop - 1] == '\r') --stop;
-    lines.emplace_back(text.substr(start, stop - start));
+    lines.emplace_back(text, start, stop - start);
     start = next;
   }
   return lines;
@@ -72,17 +73,21 @@ std::string rawLine(const NoticeTable& t, int number) {
 bool LoadNotices(Workstation& ws) {
   auto path = findIgnoringCase(ws.paths.NoticesPath);
   if (path.empty()) return false;
-  std::ifstream in(path, std::ios::binary);
+  // Read at start-up by every program: plain stdio, without the set-up of
+  // a stream.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!in) return false;
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) return false;
-  std::string text = buf.str();
+  std::string text;
+  char chunk[16384];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) text.append(chunk, n);
+  if (std::ferror(in.get())) return false;
   if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
   // A file with no text in it (empty, or only blanks and line ends) holds no
   // notices: taken for missing rather than as thousands of blank texts.
   if (text.find_first_not_of(" \t\r\n\x1A") == std::string::npos) return false;
-  if (isValidUtf8(text)) text = utf8ToCp1252(text);
+  // Plain ASCII reads the same in either code page.
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii && isValidUtf8(text)) text = utf8ToCp1252(text);
 
   NoticeTable& t = ws.notices;
   t.lines = splitLines(text);

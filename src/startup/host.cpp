@@ -169,7 +169,12 @@ void StartProg(Workstation& ws, HostWindow& window, const std::string& programFo
   if (ws.QuitRequested) return;
   ws.host.AppTitle = ws.paths.ProductTitle;
   window.setApplicationTitle(ws.paths.ProductTitle);
-  loadHostIcon(ws, window, normalIcon(ws), "\"EMSICO\"");
+  // The icon is read once the board is painted, unless the program starts
+  // minimised or in the tray: then the icon is all that shows of it.
+  if (ws.options.StartMinimised || TrayEnabled(ws))
+    loadHostIcon(ws, window, normalIcon(ws), "\"EMSICO\"");
+  else
+    window.afterFirstPainting([&ws, &window] { loadHostIcon(ws, window, normalIcon(ws), "\"EMSICO\""); });
   window.setHostCaption(ws.paths.ProductTitle);
   window.showHost();
   HostFormShow(ws, window);

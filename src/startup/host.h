@@ -4,6 +4,7 @@
 // HostWindow, so the logic runs without a display.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ class HostWindow {
   // Shows the board modally; returns the error message when it cannot.
   virtual std::string showBoardModally() = 0;
   virtual void signOutOnExit(int slot) = 0;  // the board's automatic signing out
+  // Runs the task once the windows shown so far are painted; a window that
+  // paints nothing runs it at once.
+  virtual void afterFirstPainting(std::function<void()> task) { task(); }
 };
 
 // The host timer's period: (HostTimerSeconds + 1) seconds.

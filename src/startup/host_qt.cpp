@@ -7,7 +7,10 @@
 #include <QIcon>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "board/bulletin_qt.h"
 #include "board/refresh.h"
@@ -30,6 +33,25 @@ class HideWatcher : public QObject {
 
  private:
   QEventLoop& loop_;
+};
+
+// Runs a task just after the watched window's first painting, once.
+class FirstPaintWatcher : public QObject {
+ public:
+  FirstPaintWatcher(QWidget& window, QObject& context, std::function<void()> task)
+      : QObject(&window), context_(&context), task_(std::move(task)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && task_) {
+      watched->removeEventFilter(this);
+      if (context_) QTimer::singleShot(0, context_, std::exchange(task_, nullptr));
+      deleteLater();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPointer<QObject> context_;
+  std::function<void()> task_;
 };
 
 }  // namespace
@@ -118,6 +140,12 @@ bool TMonthScreen::loadIcon(const std::string& path) {
     appIconSet_ = true;
   }
   return true;
+}
+
+// The task waits for the board's first paint event and then for the rest of
+// that painting pass; it is dropped when the host is gone first.
+void TMonthScreen::afterFirstPainting(std::function<void()> task) {
+  board_.installEventFilter(new FirstPaintWatcher(board_, *this, std::move(task)));
 }
 
 void TMonthScreen::setHostCaption(const std::string& caption) { setWindowTitle(fromRecordText(caption)); }

@@ -56,6 +56,7 @@ class TMonthScreen : public QWidget, public HostWindow {
   void switchBoard() override;
   std::string showBoardModally() override;
   void signOutOnExit(int slot) override;
+  void afterFirstPainting(std::function<void()> task) override;
 
  private:
   void TrayIconMenuPopup();

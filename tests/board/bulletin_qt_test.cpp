@@ -16,11 +16,13 @@
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QToolButton>
 
 #include <functional>
 
+#include "board/bulletin_parts_qt.h"
 #include "board/demo.h"
 #include "platform/codepage.h"
 #include "core/workstation.h"
@@ -148,6 +150,34 @@ TEST(BoardWindow, SwitchingShowsBothMessageLists) {
   EXPECT_NE(subjects.find("Team meeting moved to Thursday 10:00|"), std::string::npos);
   board.SwitchClick();
   EXPECT_EQ(board.BBSlist()->count(), 7);
+}
+
+// A line drawn glyph by glyph gives the pixels of text drawing: every
+// printable character of the code page, a soft hyphen, a character the face
+// lacks, in the list's two sizes.
+TEST(BoardWindow, FixedPitchLinesDrawAsText) {
+  QString cp1252;
+  for (int c = 0x20; c <= 0xFF; ++c)
+    if (std::string_view("\x7F\x81\x8D\x8F\x90\x9D\xAD").find(static_cast<char>(c)) == std::string_view::npos)
+      cp1252 += fromRecordText(std::string(1, static_cast<char>(c)));
+  DemoBoard d;
+  for (bool compact : {false, true}) {
+    d.ws.options.CompactMode = compact;
+    const QFont font = TBulBrd(d.ws).listFont();
+    for (const QString& text :
+         {cp1252, "Ann Baker " + QString(QChar(0x4E2D)), "co" + QString(QChar(0xAD)) + "op", QString()}) {
+      auto draw = [&](bool glyphs) {
+        QImage image(1900, 40, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setFont(font);
+        glyphs ? bulletin::DrawFixedPitchLine(p, QPoint(3, 20), text) : p.drawText(QPoint(3, 20), text);
+        p.end();
+        return image;
+      };
+      EXPECT_EQ(draw(false), draw(true)) << compact << " " << text.toStdString();
+    }
+  }
 }
 
 // The first column of a list line's first row whose pixels differ from the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,6 +38,18 @@ TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {
   EXPECT_EQ(fp.tray.calls.front(), "add:" + ws.paths.ProgramFolder + "/KESTRA.ICO");
   host.FormDestroy();
   EXPECT_EQ(fp.tray.calls.back(), "remove");
+}
+
+// Without a tray the host icon waits until the board is first painted.
+TEST_F(HostWindowFixture, HostIconIsReadAfterTheBoardsFirstPainting) {
+  fp.tray.present = false;
+  TMonthScreen host(ws, tray, board, EGRESSO_PROGRAM_DIR, {"/MD=" + data.path().toStdString()});
+  if (ws.QuitRequested) GTEST_SKIP() << "start-up ended the program";
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(ws.host.IconPath.empty());
+  board.show();
+  for (int i = 0; i < 50 && ws.host.IconPath.empty(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(ws.host.IconPath, ws.paths.ProgramFolder + "/KESTRA.ICO");
 }
 
 // The note window of a lock wait is made by the first wait that shows it.
