@@ -148,7 +148,8 @@ TEST(StatusServer, HoldsUnderAbuse) {
     const long before = ResidentKb(server.pid());
     c.abuse();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(StatusOf(Exchange(server.port(), kGood)), c.status) << c.what;
+    const std::string reply = Exchange(server.port(), kGood);
+    EXPECT_EQ(StatusOf(reply), c.status) << c.what << "\n" << reply.substr(0, 2000);
     EXPECT_LE(since(start).count(), c.withinMs) << c.what;
     if (c.growthKb > 0) EXPECT_LT(ResidentKb(server.pid()) - before, c.growthKb) << c.what;
     for (int fd : open) close(fd);
