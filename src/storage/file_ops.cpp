@@ -62,7 +62,7 @@ int openFolderBeneath(const std::string& root, std::string& rel) {
 
 }  // namespace
 
-int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string& root) {
+int OpenPlainFile(const char* path, int flags, unsigned mode, std::string_view root) {
   flags |= O_CLOEXEC;
   // A folder is asked for by name (the data folder, to make a rename last).
   if ((flags & O_DIRECTORY) != 0) {
@@ -71,15 +71,15 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
     while (fd < 0 && errno == EINTR);
     return fd;
   }
-  const std::filesystem::path p(path);
-  const std::string name = p.filename().string();
+  const std::string_view full(path);
+  // The last name of the path; it ends the path, so it is a C string too.
+  const std::string_view name = full.substr(full.rfind('/') + 1);
   if (name.empty() || name == "." || name == "..") {
     errno = EISDIR;
     return -1;
   }
-  std::string rel;
-  const std::string full(path);
-  if (!root.empty() && full.size() > root.size() + 1 && full.compare(0, root.size(), root) == 0 &&
+  std::string_view rel;
+  if (!root.empty() && full.size() > root.size() + 1 && full.substr(0, root.size()) == root &&
       full[root.size()] == '/')
     rel = full.substr(root.size() + 1);
   // An exclusive create fails on whatever stands under the name, so it
@@ -94,12 +94,13 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string&
     do fd = ::open(path, flags | O_NOFOLLOW | nonBlocking, static_cast<mode_t>(mode));
     while (fd < 0 && errno == EINTR);
   } else {
-    const int dir = openFolderBeneath(root, rel);
+    std::string below(rel);
+    const int dir = openFolderBeneath(std::string(root), below);
     if (dir < 0) {
       if (errno == ELOOP || errno == EXDEV) errno = ELOOP;
       return -1;
     }
-    do fd = openBeneath(dir, name.c_str(), flags | O_NOFOLLOW | nonBlocking, static_cast<mode_t>(mode));
+    do fd = openBeneath(dir, name.data(), flags | O_NOFOLLOW | nonBlocking, static_cast<mode_t>(mode));
     while (fd < 0 && errno == EINTR);
     const int err = errno;
     ::close(dir);
@@ -141,17 +142,17 @@ int FileOps::noteIfRefused(const char* path, int fd) {
 namespace {
 
 // The data folder as configured, without a trailing slash ("" for none).
-std::string rootFolder(const std::string* root) {
+std::string_view rootFolder(const std::string* root) {
   if (root == nullptr) return {};
-  std::string base = *root;
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::string_view base = *root;
+  while (base.size() > 1 && base.back() == '/') base.remove_suffix(1);
   return base;
 }
 
 // The part of path below base ("" when path is not below it).
-std::string belowRoot(const std::string& base, const char* path) {
+std::string belowRoot(std::string_view base, const char* path) {
   const std::string full(path);
-  if (base.empty() || full.size() <= base.size() + 1 || full.compare(0, base.size(), base) != 0 ||
+  if (base.empty() || full.size() <= base.size() + 1 || std::string_view(full).substr(0, base.size()) != base ||
       full[base.size()] != '/')
     return {};
   return full.substr(base.size() + 1);
@@ -160,7 +161,7 @@ std::string belowRoot(const std::string& base, const char* path) {
 }  // namespace
 
 int StationFileOps::mkdir(const char* path, unsigned mode) {
-  const std::string base = rootFolder(root);
+  const std::string base(rootFolder(root));
   std::string rel = belowRoot(base, path);
   while (!rel.empty() && rel.back() == '/') rel.pop_back();
   if (rel.empty()) return FileOps::mkdir(path, mode);
@@ -176,7 +177,7 @@ int StationFileOps::mkdir(const char* path, unsigned mode) {
 }
 
 int StationFileOps::open(const char* path, int flags, unsigned mode) {
-  const std::string base = rootFolder(root);
+  const std::string_view base = rootFolder(root);
   if (base.empty() || (flags & O_DIRECTORY) != 0) return FileOps::open(path, flags, mode);
   return noteIfRefused(path, OpenPlainFile(path, flags, mode, base));
 }

@@ -72,7 +72,7 @@ int CopyAll(FileOps& ops, int in, int out);
 // above does (the base of it; exposed for callers outside the seam).
 // With a root folder, a path below it is resolved beneath it, so no link on
 // the way from the root down to the file is followed.
-int OpenPlainFile(const char* path, int flags, unsigned mode, const std::string& root = {});
+int OpenPlainFile(const char* path, int flags, unsigned mode, std::string_view root = {});
 
 // Reads the whole of path, but never more than limit bytes (a caller that
 // allows n bytes asks for n + 1 to tell a file that holds too much); returns

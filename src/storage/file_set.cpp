@@ -20,7 +20,11 @@ namespace {
 constexpr const char* kJournalEnd = "END";
 constexpr std::size_t kJournalMax = 1u << 20;
 
-std::string journalPath(const std::string& folder) { return folder + "/" + kSwitchJournal; }
+std::string journalPath(const std::string& folder) {
+  std::string path;
+  path.reserve(folder.size() + 1 + std::char_traits<char>::length(kSwitchJournal));
+  return path.append(folder).append(1, '/').append(kSwitchJournal);
+}
 
 // Flushes a folder's entries to the disk; a crash afterwards
 // cannot undo what was written.

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -49,7 +50,8 @@ class HeldLockFiles {
   int take(std::string_view name);
 
  private:
-  std::map<std::string, int, std::less<>> fds_;
+  // Few at a time: a list, so a take and release ask for no memory.
+  std::vector<std::pair<std::string, int>> fds_;
 };
 
 // Names of the locks that guard the shared files (each is the file

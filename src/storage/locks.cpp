@@ -39,6 +39,7 @@ constexpr int kCreateRounds = 4;
 constexpr int kReleaseAttempts = 10000;
 constexpr int kReleaseTraceEvery = 1000;
 constexpr int kDeniedReads = 3;
+constexpr int kBusyRetries = 200;
 constexpr int kKeyEsc = 27;
 constexpr int kKeyBreak = 6;  // Ctrl+F
 
@@ -340,7 +341,9 @@ int waitPauseMs(Workstation& ws, int round) {
 }  // namespace
 
 std::string LockFilePath(const Workstation& ws, std::string_view lockName) {
-  return ws.paths.DataFolder + "/" + std::string(lockName) + ".LOK";
+  std::string path;
+  path.reserve(ws.paths.DataFolder.size() + lockName.size() + 5);
+  return path.append(ws.paths.DataFolder).append(1, '/').append(lockName).append(".LOK");
 }
 
 bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
@@ -353,8 +356,11 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
   if (traceLogOn(ws)) traceLine(ws, "Locking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
 
   const std::string path = LockFilePath(ws, lockName);
-  const std::string line = PadText(ws.ThisUser, 3) + " " + PadText(tag, 15) + " " + ws.StationId;
-  const std::string content = line + "\r\n";
+  std::string content;
+  content.reserve(3 + 1 + 15 + 1 + ws.StationId.size() + 2);
+  content.append(PadText(ws.ThisUser, 3)).append(1, ' ').append(PadText(tag, 15)).append(1, ' ').append(ws.StationId);
+  content.append("\r\n");
+  const std::string_view line = std::string_view(content).substr(0, content.size() - 2);
   for (int round = 0; round < kCreateRounds; ++round) {
     // Creating the file exclusively is the one step that decides between
     // workstations racing for a free lock (network shares honour it too).
@@ -543,12 +549,18 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     if (broken) traceLine(ws, ws.ThisUser + " Broken    " + path + " (deleted by another workstation; left alone)");
   }
   while (!broken && reads < kReleaseAttempts && failures < kReleaseAttempts) {
-    if (std::exchange(knownOurs, false)) {
+    if (knownOurs) {
       int result = io::Ok;
       Removal removal = removeFile(*ws.files, path, result);
+      const bool busy = errno == EBUSY;
       if (removal == Removal::Deleted || removal == Removal::Gone) break;
       L.IoResult = result;
       ++failures;
+      // A file server answers "busy" while it still closes this
+      // workstation's own handle (closing returns before the server is
+      // told), and while another client reads the lock: either way the
+      // file is still ours. Anything else is looked at afresh.
+      knownOurs = busy && failures < kBusyRetries;
       continue;
     }
     LockRead r = readLockFile(*ws.files, path);
@@ -630,19 +642,23 @@ HeldLockFiles::~HeldLockFiles() {
 }
 
 void HeldLockFiles::keep(std::string_view name, int fd) {
-  auto [it, added] = fds_.try_emplace(std::string(name), fd);
-  if (!added) {
-    ::close(it->second);
-    it->second = fd;
-  }
+  for (auto& [held, old] : fds_)
+    if (held == name) {
+      ::close(old);
+      old = fd;
+      return;
+    }
+  fds_.emplace_back(std::string(name), fd);
 }
 
 int HeldLockFiles::take(std::string_view name) {
-  auto it = fds_.find(name);
-  if (it == fds_.end()) return -1;
-  const int fd = it->second;
-  fds_.erase(it);
-  return fd;
+  for (auto it = fds_.begin(); it != fds_.end(); ++it)
+    if (it->first == name) {
+      const int fd = it->second;
+      fds_.erase(it);
+      return fd;
+    }
+  return -1;
 }
 
 void TraceFile::close() {

@@ -9,14 +9,18 @@ namespace egresso {
 namespace {
 
 std::string padWith(std::string_view s, int n, char fill, int maxWidth) {
-  std::size_t width = static_cast<std::size_t>(std::min(n < 0 ? -static_cast<long long>(n) : n,
-                                                        static_cast<long long>(maxWidth)));
-  std::string r(s);
-  if (r.size() < width) {
-    std::string pad(width - r.size(), fill);
-    r = n >= 1 ? r + pad : pad + r;
+  const auto width = static_cast<std::size_t>(std::min(n < 0 ? -static_cast<long long>(n) : n,
+                                                       static_cast<long long>(maxWidth)));
+  if (s.size() >= width) return std::string(s.substr(0, width));
+  std::string r;
+  r.reserve(width);
+  if (n >= 1) {
+    r.append(s);
+    r.append(width - s.size(), fill);
+  } else {
+    r.append(width - s.size(), fill);
+    r.append(s);
   }
-  r.resize(std::min(r.size(), width));
   return r;
 }
 
