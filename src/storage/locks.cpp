@@ -13,11 +13,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "text/notices.h"
@@ -561,6 +563,8 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
       // told), and while another client reads the lock: either way the
       // file is still ours. Anything else is looked at afresh.
       knownOurs = busy && failures < kBusyRetries;
+      // Asking again at once only keeps the server from closing it.
+      if (knownOurs) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
     LockRead r = readLockFile(*ws.files, path);
