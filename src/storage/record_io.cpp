@@ -153,6 +153,11 @@ std::int64_t RecordFile::readRecords(std::int64_t first, std::span<std::uint8_t>
   return static_cast<std::int64_t>(static_cast<std::size_t>(got) / recordSize_);
 }
 
+int RecordFile::stampNow() {
+  if (fd_ < 0) return io::FileNotOpen;
+  return ::futimens(fd_, nullptr) == 0 ? io::Ok : io::fromErrno(errno);
+}
+
 int AppendAt(FileOps& ops, int fd, std::string_view bytes) {
   struct stat st;
   if (::fstat(fd, &st) != 0) return io::fromErrno(errno);

@@ -68,6 +68,9 @@ class RecordFile {
   // in one go; returns how many whole records were read (0 at or past the
   // end), or -1 when the file is not open or the read fails.
   std::int64_t readRecords(std::int64_t first, std::span<std::uint8_t> buf);
+  // Gives the file the present time as its modification time, as a write
+  // would, without writing.
+  int stampNow();
 
  private:
   int fd_ = -1;

@@ -199,6 +199,26 @@ TEST_F(ConfigStoreTest, WritingWaitsForTheConfigurationLockAndSkipsWhenGivenUp) 
   EXPECT_TRUE(leftovers().empty());
 }
 
+// Whether the bytes on disk match or not, a write leaves the record in
+// memory there and the file stamped with the present time.
+TEST_F(ConfigStoreTest, AWriteLeavesTheRecordStampedWhetherOrNotItsBytesChanged) {
+  struct Case {
+    const char* name;
+    std::string onDisk;
+  };
+  ws.mcfg.setEmpInitials(1, "MEM");
+  const std::string mem(ws.mcfg.bytes.begin(), ws.mcfg.bytes.end());
+  for (const Case& c : {Case{"the same bytes", mem}, Case{"other bytes", configRecord("DSK")},
+                        Case{"a short file", mem.substr(0, 100)}, Case{"a longer file", mem + "tail"}}) {
+    writeFile(dat(), c.onDisk);
+    setFileDay(dat(), 1);
+    WriteMainConfig(ws, "T5");
+    EXPECT_EQ(readFile(dat()), mem) << c.name;
+    EXPECT_GT(fs::last_write_time(dat()), fs::file_time_type::clock::now() - std::chrono::hours(1)) << c.name;
+    EXPECT_TRUE(leftovers().empty()) << c.name;
+  }
+}
+
 TEST_F(ConfigStoreTest, LockedReadsReleaseExactlyTheLockTheyTook) {
   writeFile(dat(), configRecord("DSK"));  // its LockedConfigReads flag is clear
   ws.mcfg.setU8(mcfg::LockedConfigReads, 1);
