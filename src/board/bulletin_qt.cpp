@@ -257,6 +257,10 @@ QFont FixedPitchFont(double points, double scale) {
   // The board's lines are Latin text in one fixed pitch: no shaping alters
   // them, and skipping it saves most of the cost of drawing a line.
   f.setStyleStrategy(QFont::PreferNoShaping);
+  // Unhinted outlines cost a sixth of hinted ones to load, and a first
+  // painting of the board loads a hundred of them; at these sizes the two
+  // differ by a shade on some horizontal edges.
+  f.setHintingPreference(QFont::PreferNoHinting);
   f.setPointSizeF(points * (scale > 0 ? scale : 1.0));
   return f;
 }
