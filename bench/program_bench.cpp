@@ -194,14 +194,23 @@ std::pair<double, double> Fastest(const std::vector<std::pair<StartFigures, Star
   return {bench::Turns::Fastest(p), bench::Turns::Fastest(b)};
 }
 
-// The bare window empty (argument 0) or with a line of text (argument 1).
+// The bare window empty (argument 0), with a line of text (argument 1), or
+// with the texts of the demo board's first screen in stock controls (2).
 std::vector<std::string> BareArgs(const benchmark::State& state) {
-  return state.range(0) == 1 ? std::vector<std::string>{"--label"} : std::vector<std::string>{};
+  switch (state.range(0)) {
+    case 1:
+      return {"--label"};
+    case 2:
+      return {"--board-texts"};
+    default:
+      return {};
+  }
 }
 
-// The aims hold beside the window with a line of text: an empty window
-// never loads the font set-up that any window showing text loads, so the
-// ratio beside it is shown for comparison only.
+// The aims hold beside the window with a line of text. An empty window
+// never loads the font set-up that any window showing text loads, and the
+// window with the board's texts shows what those texts alone cost: both
+// ratios are shown for comparison only.
 double AimBeside(const benchmark::State& state) { return state.range(0) == 1 ? 1.2 : 0; }
 
 // Start-up until the board is shown, beside a bare window shown.
@@ -217,7 +226,7 @@ void BM_StartUpBesideABareWindow(benchmark::State& state) {
   state.counters["bare_ms"] = b / 1e6;
   state.counters["cpu_ratio"] = bc > 0 ? pc / bc : 0;
 }
-BENCHMARK(BM_StartUpBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Iterations(12)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUpBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Arg(2)->Iterations(12)->Unit(benchmark::kMillisecond);
 
 // Peak memory (VmHWM, as getrusage reports it for a child) of the program
 // once its board is shown, beside the bare window's.
@@ -230,7 +239,7 @@ void BM_MemoryBesideABareWindow(benchmark::State& state) {
   state.counters["program_MB"] = p / 1024;
   state.counters["bare_MB"] = b / 1024;
 }
-BENCHMARK(BM_MemoryBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryBesideABareWindow)->ArgName("label")->Arg(0)->Arg(1)->Arg(2)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The program left idle with its board shown, for a minute (or
 // EGRESSO_BENCH_IDLE_SECONDS), the bare window beside it: the processor
