@@ -7,8 +7,8 @@
 set(EGRESSO_PROGRAM_DEST lib/egresso)
 
 install(TARGETS egresso RUNTIME DESTINATION ${EGRESSO_PROGRAM_DEST})
-# The sound player module, which the program loads from its own folder.
-install(TARGETS egresso_sound LIBRARY DESTINATION ${EGRESSO_PROGRAM_DEST})
+# The sound player and print modules, which the program loads from its own folder.
+install(TARGETS egresso_sound egresso_print LIBRARY DESTINATION ${EGRESSO_PROGRAM_DEST})
 if(TARGET egresso-cli)
   install(TARGETS egresso-cli RUNTIME DESTINATION ${EGRESSO_PROGRAM_DEST})
 endif()

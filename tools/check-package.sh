@@ -23,6 +23,7 @@ fail() { echo "check-package: $*" >&2; failures=$((failures + 1)); }
 listing=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 expect=(./usr/bin/egresso ./usr/bin/egresso-cli
         ./usr/lib/egresso/egresso ./usr/lib/egresso/egresso-cli ./usr/lib/egresso/libegresso_sound.so
+        ./usr/lib/egresso/libegresso_print.so
         ./usr/share/applications/egresso.desktop
         ./usr/share/man/man1/egresso.1.gz ./usr/share/man/man1/egresso-cli.1.gz)
 for f in data/* data/help/*; do

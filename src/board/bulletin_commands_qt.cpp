@@ -19,8 +19,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>

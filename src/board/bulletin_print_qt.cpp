@@ -18,8 +18,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -43,6 +41,7 @@
 #include "board/work_clock.h"
 #include "core/waiting.h"
 #include "platform/colour_qt.h"
+#include "platform/printing_qt.h"
 #include "platform/text_qt.h"
 #include "startup/host.h"
 #include "text/notices.h"
@@ -63,14 +62,14 @@ using namespace bulletin;
 
 void TBulBrd::PrintDetailClick() {
   if (!CommandMayStart(ws_)) return;
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, this);
-  dialog.setOption(QAbstractPrintDialog::PrintSelection, SelectedRecordOf(bbsList_) >= 0);
-  if (dialog.exec() != QDialog::Accepted) return;
-  PrintDetail(printer, dialog.printRange() == QAbstractPrintDialog::Selection);
+  PrintRequest request;
+  request.highResolution = true;
+  request.offerSelection = SelectedRecordOf(bbsList_) >= 0;
+  const ChosenPrinter chosen = Printing(ws_.platform.dialogs).ask(this, request);
+  if (chosen.printer) PrintDetail(*chosen.printer, chosen.selectionOnly);
 }
 
-bool TBulBrd::PrintDetail(QPrinter& printer, bool selectionOnly) {
+bool TBulBrd::PrintDetail(QPagedPaintDevice& printer, bool selectionOnly) {
   try {
     std::vector<std::string> lines;
     for (int i = 0; i < static_cast<int>(ws_.board.BBSlist.size()); ++i) {
@@ -87,14 +86,15 @@ bool TBulBrd::PrintDetail(QPrinter& printer, bool selectionOnly) {
 
 void TBulBrd::RollCallClick() {
   if (!CommandMayStart(ws_)) return;
-  QPrinter printer(QPrinter::HighResolution);
-  QPrintDialog dialog(&printer, this);
-  dialog.setWindowTitle("Roll Call");
-  if (dialog.exec() != QDialog::Accepted) return;
-  PrintRollCallTo(printer);
+  PrintRequest request;
+  request.title = QStringLiteral("Roll Call");
+  request.documentName = QStringLiteral("Roll call");
+  request.highResolution = true;
+  const ChosenPrinter chosen = Printing(ws_.platform.dialogs).ask(this, request);
+  if (chosen.printer) PrintRollCallTo(*chosen.printer);
 }
 
-bool TBulBrd::PrintRollCallTo(QPrinter& printer) {
+bool TBulBrd::PrintRollCallTo(QPagedPaintDevice& printer) {
   try {
     // Taken after the dialog, so that the paper says who is in now.
     if (PrintRollCall(ws_, printer, TakeRollCall(ws_))) return true;

@@ -18,7 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QPlainTextEdit;
-class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 class QTimer;
 class QToolButton;
@@ -85,11 +85,11 @@ class TBulBrd : public QMainWindow {
   void FindClick();
   void PrintDetailClick();
   // Prints the list (only its selected line when selectionOnly).
-  bool PrintDetail(QPrinter& printer, bool selectionOnly = false);
+  bool PrintDetail(QPagedPaintDevice& printer, bool selectionOnly = false);
   // File > Roll Call: every employee, in or out, to the printer (or a PDF)
   // chosen in the print dialog.
   void RollCallClick();
-  bool PrintRollCallTo(QPrinter& printer);
+  bool PrintRollCallTo(QPagedPaintDevice& printer);
   void FillRestoreMenu();
 
   // The dialogs of other parts that the commands open; each hook left

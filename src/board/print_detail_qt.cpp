@@ -2,9 +2,9 @@
 
 #include <QFont>
 #include <QPainter>
-#include <QPrinter>
 
 #include "board/print_detail.h"
+#include "platform/printing_qt.h"
 #include "platform/text_qt.h"
 
 namespace egresso {
@@ -49,11 +49,11 @@ void DrawPrintedHeading(QPainter& p, const PrintHeading& h, int pageWidth, int p
 
 }  // namespace
 
-bool PrintBoardLines(Workstation& ws, QPrinter& printer, const std::vector<std::string>& lines) {
+bool PrintBoardLines(Workstation& ws, QPagedPaintDevice& printer, const std::vector<std::string>& lines) {
   printer.setPageOrientation(QPageLayout::Portrait);
   QPainter p;
   if (!p.begin(&printer)) return false;
-  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const QRect page = PrintableArea(printer);
   const int w = page.width();
   const int h = page.height();
   const auto pages = PrintDetailPages(lines);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace egresso {
 
@@ -13,6 +13,6 @@ struct Workstation;
 
 // Prints the lines (in the records' code page) portrait on the printer;
 // false when the printer cannot be drawn on.
-bool PrintBoardLines(Workstation& ws, QPrinter& printer, const std::vector<std::string>& lines);
+bool PrintBoardLines(Workstation& ws, QPagedPaintDevice& printer, const std::vector<std::string>& lines);
 
 }  // namespace egresso

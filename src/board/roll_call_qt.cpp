@@ -2,12 +2,12 @@
 
 #include <QFont>
 #include <QPainter>
-#include <QPrinter>
 
 #include <algorithm>
 #include <array>
 
 #include "board/board_data.h"
+#include "platform/printing_qt.h"
 
 namespace egresso {
 
@@ -28,12 +28,11 @@ constexpr std::array<double, 6> kColumns{0.0, 0.04, 0.30, 0.38, 0.68, 0.84};
 
 }  // namespace
 
-bool PrintRollCall(Workstation& ws, QPrinter& printer, const BoardSnapshot& s) {
+bool PrintRollCall(Workstation& ws, QPagedPaintDevice& printer, const BoardSnapshot& s) {
   printer.setPageOrientation(QPageLayout::Portrait);
-  printer.setDocName("Roll call");
   QPainter p;
   if (!p.begin(&printer)) return false;
-  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const QRect page = PrintableArea(printer);
   const int w = page.width();
   const int h = page.height();
   const int count = static_cast<int>(s.entries.size());

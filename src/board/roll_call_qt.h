@@ -2,13 +2,13 @@
 // page with the time the roll call was taken.
 #pragma once
 
-class QPrinter;
+class QPagedPaintDevice;
 
 namespace egresso {
 
 struct Workstation;
 struct BoardSnapshot;
 
-bool PrintRollCall(Workstation& ws, QPrinter& printer, const BoardSnapshot& snapshot);
+bool PrintRollCall(Workstation& ws, QPagedPaintDevice& printer, const BoardSnapshot& snapshot);
 
 }  // namespace egresso

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrinter>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -23,6 +22,7 @@
 #include "config/custom.h"
 #include "core/workstation.h"
 #include "platform/colour_qt.h"
+#include "platform/printing_qt.h"
 #include "platform/text_qt.h"
 #include "text/notices.h"
 #include "storage/record_files.h"
@@ -299,8 +299,7 @@ void TCustom::focusPastGrid() {
 
 void TCustom::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Print) {
-    QPrinter printer;
-    printForm(printer);
+    if (const auto printer = Printing(ws_.platform.dialogs).named(QString())) printForm(*printer);
     return;
   }
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && CancelBtn->hasFocus()) {
@@ -310,7 +309,7 @@ void TCustom::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void TCustom::printForm(QPrinter& printer) {
+void TCustom::printForm(QPaintDevice& printer) {
   if (!CheckDataFolder(ws_)) return;
   const QPixmap image = grab();
   image.save(QString::fromStdString(ws_.paths.DataFolder + "/prntscrn.bmp"), "BMP");

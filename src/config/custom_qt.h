@@ -9,7 +9,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
-class QPrinter;
+class QPaintDevice;
 class QPushButton;
 class QTableWidget;
 
@@ -41,7 +41,7 @@ class TCustom : public QDialog {
 
  public:
   // Print Screen: the form's image into the data folder and onto printer.
-  void printForm(QPrinter& printer);
+  void printForm(QPaintDevice& printer);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

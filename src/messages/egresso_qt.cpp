@@ -14,8 +14,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTextBlock>
@@ -30,6 +28,7 @@
 #include <functional>
 
 #include "core/workstation.h"
+#include "platform/printing_qt.h"
 #include "platform/text_qt.h"
 #include "text/notices.h"
 #include "storage/record_files.h"
@@ -530,14 +529,14 @@ void TEgressoBrd::dialBtnClick() {
 void TEgressoBrd::MenuPrintClick() {
   if (!CheckDataFolder(ws_)) return;
   pull();
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setPageOrientation(QPageLayout::Portrait);
-  QPrintDialog dialog(&printer, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  printTo(printer);
+  PrintRequest request;
+  request.highResolution = true;
+  request.portrait = true;
+  const ChosenPrinter chosen = Printing(ws_.platform.dialogs).ask(this, request);
+  if (chosen.printer) printTo(*chosen.printer);
 }
 
-bool TEgressoBrd::printTo(QPrinter& printer) {
+bool TEgressoBrd::printTo(QPagedPaintDevice& printer) {
   try {
     pull();
     const bool landscape = printer.pageLayout().orientation() == QPageLayout::Landscape;
@@ -550,7 +549,7 @@ bool TEgressoBrd::printTo(QPrinter& printer) {
     f.setBold(false);
     f.setPointSize(9);
     p.setFont(f);
-    const int height = printer.pageLayout().paintRectPixels(printer.resolution()).height();
+    const int height = PrintableArea(printer).height();
     const int lineHeight = std::max(1, height / 54);
     int page = 0;
     for (const auto& r : rows) {

@@ -16,7 +16,7 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 class QPlainTextEdit;
-class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 class QToolButton;
 
@@ -53,7 +53,7 @@ class TEgressoBrd : public QDialog {
 
   EgressoForm& logic() { return logic_; }
   // Prints the record on a printer already set up (a PDF file, say).
-  bool printTo(QPrinter& printer);
+  bool printTo(QPagedPaintDevice& printer);
   // A click on the calendar at (x, y) in its own coordinates.
   void calendarClicked(int x, int y, bool& startDrag);
 

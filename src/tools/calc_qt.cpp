@@ -11,15 +11,13 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTimer>
 
 #include <exception>
 
 #include "core/workstation.h"
+#include "platform/printing_qt.h"
 #include "platform/text_qt.h"
 #include "text/notices.h"
 #include "config/config_store.h"
@@ -335,16 +333,17 @@ void TCalculator::Timer1Timer() {
 
 void TCalculator::calcPrintClick() {
   try {
-    QPrinter printer;
-    printer.setPageOrientation(QPageLayout::Portrait);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    PrintRequest request;
+    request.portrait = true;
+    const ChosenPrinter chosen = Printing(ws_.platform.dialogs).ask(this, request);
+    if (!chosen.printer) return;
+    QPagedPaintDevice& printer = *chosen.printer;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QPainter p;
     if (p.begin(&printer)) {
       p.setFont(TapeFont(false));
       int page = 0;
-      for (const TapePrintLine& line : logic_.PrintLayout(printer.pageRect(QPrinter::DevicePixel).toRect().height())) {
+      for (const TapePrintLine& line : logic_.PrintLayout(PrintableArea(printer).height())) {
         if (line.page != page) {
           printer.newPage();
           page = line.page;
@@ -376,15 +375,15 @@ void TCalculator::ToggleLivePrinting() {
     tapePrinter_.reset();
     return;
   }
-  const QStringList printers = QPrinterInfo::availablePrinterNames();
+  Printing printing(ws_.platform.dialogs);
+  const QStringList printers = printing.names();
   if (ws_.options.CalcPrinter >= printers.size()) {
     logic_.ToggleLivePrinting();
     return;
   }
-  tapePrinter_ = std::make_unique<QPrinter>();
-  tapePrinter_->setPrinterName(printers[ws_.options.CalcPrinter]);
+  tapePrinter_ = printing.named(printers[ws_.options.CalcPrinter]);
   tapePainter_ = std::make_unique<QPainter>();
-  if (!tapePainter_->begin(tapePrinter_.get())) {
+  if (!tapePrinter_ || !tapePainter_->begin(tapePrinter_.get())) {
     tapePainter_.reset();
     tapePrinter_.reset();
     logic_.ToggleLivePrinting();
@@ -400,7 +399,7 @@ void TCalculator::LivePrint() {
     return;
   }
   const int step = tapePainter_->fontMetrics().height();
-  const int pageHeight = tapePrinter_->pageRect(QPrinter::DevicePixel).toRect().height();
+  const int pageHeight = PrintableArea(*tapePrinter_).height();
   for (const std::string& line : logic_.LivePrintQueue) {
     if ((tapeLine_ + 1) * step > pageHeight) {
       tapePrinter_->newPage();

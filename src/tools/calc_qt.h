@@ -12,7 +12,7 @@ class QAction;
 class QLabel;
 class QMenuBar;
 class QPainter;
-class QPrinter;
+class QPagedPaintDevice;
 class QPushButton;
 class QTimer;
 
@@ -120,7 +120,7 @@ class TCalculator : public QDialog {
   TapeCalculator& logic_;
   QRect lastBounds_;
   bool closing_ = false;
-  std::unique_ptr<QPrinter> tapePrinter_;
+  std::unique_ptr<QPagedPaintDevice> tapePrinter_;
   std::unique_ptr<QPainter> tapePainter_;
   int tapeLine_ = 0;
 };

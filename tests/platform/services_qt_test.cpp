@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPainter>
+#include <QPrinter>
 #include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "core/waiting.h"
+#include "platform/printing_qt.h"
 #include "platform/tray_qt.h"
 #include "storage/locks.h"
 #include "storage/workstation_fixture.h"
@@ -141,6 +144,32 @@ TEST(QtSound, FirstSoundLoadsThePlayerModule) {
   EXPECT_TRUE(sound.playerLoaded());
   QtSound without(EGRESSO_PROGRAM_DIR "/no-such-folder");
   EXPECT_FALSE(without.play(alarm));
+}
+
+// Printers come from the module beside the program; without it every call
+// says so and prints nothing.
+TEST(Printing, PrintersComeFromTheModuleBesideTheProgram) {
+  test::FakeDialogs dialogs;
+  test::TempDir dir;
+  auto printer = Printing(&dialogs, EGRESSO_PROGRAM_DIR).named(QString());
+  ASSERT_NE(printer, nullptr);
+  auto* pdf = dynamic_cast<QPrinter*>(printer.get());
+  ASSERT_NE(pdf, nullptr);
+  const QString file = QString::fromStdString((dir.path() / "page.pdf").string());
+  pdf->setOutputFileName(file);
+  EXPECT_FALSE(PrintableArea(*printer).isEmpty());
+  QPainter p;
+  ASSERT_TRUE(p.begin(printer.get()));
+  p.drawText(10, 10, "page");
+  p.end();
+  EXPECT_GT(std::filesystem::file_size(file.toStdString()), 0u);
+  EXPECT_TRUE(dialogs.boxes.empty());
+
+  Printing without(&dialogs, EGRESSO_PROGRAM_DIR "/no-such-folder");
+  EXPECT_EQ(without.named(QString()), nullptr);
+  EXPECT_TRUE(without.names().isEmpty());
+  ASSERT_EQ(dialogs.boxes.size(), 2u);
+  EXPECT_NE(dialogs.boxes[0].find("Printing is not available"), std::string::npos);
 }
 
 TEST(QtTray, ModifyWithoutAnIconFails) {
