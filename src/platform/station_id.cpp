@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "platform/services.h"
+#include "platform/system_file.h"
 
 namespace egresso {
 
@@ -25,10 +25,9 @@ std::string readStationId() {
   // the same station counts as one's own, and on a Linux computer several
   // people may each run a copy at once (the single-instance guard is per
   // user), so they must not share an identity.
-  std::ifstream in("/etc/machine-id");
-  std::string machine;
-  if (!(in && std::getline(in, machine) && machine.size() >= 8))
-    machine = std::to_string(static_cast<std::uint32_t>(gethostid()));
+  std::string machine = ReadSystemFile("/etc/machine-id", 256);
+  machine = machine.substr(0, machine.find('\n'));
+  if (machine.size() < 8) machine = std::to_string(static_cast<std::uint32_t>(gethostid()));
   std::uint32_t v = fnv1a(2166136261u, machine);
   v = fnv1a(v, "/" + std::to_string(static_cast<unsigned long>(getuid())));
   return std::to_string(v);

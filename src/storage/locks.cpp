@@ -16,14 +16,13 @@
 #include <chrono>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "text/notices.h"
 #include "core/waiting.h"
+#include "platform/system_file.h"
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "storage/file_report.h"
@@ -208,18 +207,13 @@ void restoreExamined(LockState& L, const ExaminedLock& e) {
 // Umask of this process, which an office share's set-up uses to keep
 // outsiders out; read without changing it.
 mode_t readUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) {
-      try {
-        return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-      } catch (...) {
-        break;
-      }
-    }
-  }
-  return 022;
+  const std::string status = ReadSystemFile("/proc/self/status");
+  const std::size_t at = status.find("\nUmask:");
+  if (at == std::string::npos) return 022;
+  const char* digits = status.c_str() + at + 7;
+  char* end = nullptr;
+  const unsigned long mask = std::strtoul(digits, &end, 8);
+  return end != digits ? static_cast<mode_t>(mask & 0777) : 022;
 }
 
 // Creates the lock file exclusively. A share does not always say "exists"
@@ -253,20 +247,22 @@ enum LockHolding { kCloseAndReadBack = 1, kHoldAndCheckLinks, kHoldOnServer };
 
 // The file system type of the mount of device dev ("" when not found).
 std::string mountType(dev_t dev) {
-  std::ifstream mounts("/proc/self/mountinfo");
+  const std::string mounts = ReadSystemFile("/proc/self/mountinfo");
   const std::string id = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
-  std::string line;
-  while (std::getline(mounts, line)) {
-    // "36 35 98:0 /root /mount options - type source options"
-    std::istringstream fields(line);
-    std::string mountId, parentId, device;
-    if (!(fields >> mountId >> parentId >> device) || device != id) continue;
+  std::string_view rest(mounts);
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    // "36 35 98:0 /root /mount options - type source options": the device
+    // is the third field, the type the first after the dash.
+    const std::size_t first = line.find(' ');
+    const std::size_t second = first == std::string_view::npos ? first : line.find(' ', first + 1);
+    if (second == std::string_view::npos || line.substr(second + 1, id.size() + 1) != id + " ") continue;
     const std::size_t dash = line.find(" - ");
-    if (dash == std::string::npos) continue;
-    std::istringstream rest(line.substr(dash + 3));
-    std::string type;
-    rest >> type;
-    return type;
+    if (dash == std::string_view::npos) continue;
+    const std::string_view type = line.substr(dash + 3);
+    return std::string(type.substr(0, type.find(' ')));
   }
   return {};
 }
