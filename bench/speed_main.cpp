@@ -16,6 +16,7 @@ struct Row {
   double ratio, aim;
   double lowest = 0;
   int runs = 1;
+  double floor = 0;  // the same ratio for the floor alone, when measured
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -35,7 +36,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ++row.runs;
         continue;
       }
-      rows.push_back({r.benchmark_name(), value, aim->second.value, value});
+      const auto floor = r.counters.find("floor_ratio");
+      rows.push_back({r.benchmark_name(), value, aim->second.value, value, 1,
+                      floor == r.counters.end() ? 0 : floor->second.value});
     }
   }
   std::vector<Row> rows;
@@ -54,6 +57,7 @@ int main(int argc, char** argv) {
       std::printf("%-66s %8.3f %6.2f  %s", row.name.c_str(), row.ratio, row.aim,
                   row.aim <= 0 ? "info" : row.ratio <= row.aim ? "met" : "MISSED");
       if (row.runs > 1) std::printf("  (worst of %d runs; spread %.3f-%.3f)", row.runs, row.lowest, row.ratio);
+      if (row.floor > 0) std::printf("  (reading the bytes alone: %.3f)", row.floor);
       std::printf("\n");
     }
   }
