@@ -227,6 +227,8 @@ void BM_MessageListPerMessage32767Beside1024(benchmark::State& state) {
   state.counters["per_message_ns_32767"] = turns.productNs() / 32767;
   state.counters["per_message_ns_1024"] = turns.baselineNs() / 1024;
   state.counters["floor_ratio"] = (floor.productNs() / 32767) / (floor.baselineNs() / 1024);
+  state.counters["floor_ns_32767"] = floor.productNs() / 32767;
+  state.counters["floor_ns_1024"] = floor.baselineNs() / 1024;
 }
 BENCHMARK(BM_MessageListPerMessage32767Beside1024)->MinTime(2.0)->Unit(benchmark::kMillisecond);
 
