@@ -29,7 +29,7 @@ std::string readStationId() {
   machine = machine.substr(0, machine.find('\n'));
   if (machine.size() < 8) machine = std::to_string(static_cast<std::uint32_t>(gethostid()));
   std::uint32_t v = fnv1a(2166136261u, machine);
-  v = fnv1a(v, "/" + std::to_string(static_cast<unsigned long>(getuid())));
+  v = fnv1a(v, std::string(1, '/').append(std::to_string(static_cast<unsigned long>(getuid()))));
   return std::to_string(v);
 }
 
