@@ -38,6 +38,13 @@ int openBeneath(int dir, const char* name, int flags, mode_t mode) {
 
 namespace {
 
+// The part of full below root ("" when full is not below it).
+std::string_view BelowRoot(std::string_view root, std::string_view full) {
+  if (root.empty() || full.size() <= root.size() + 1 || full.substr(0, root.size()) != root || full[root.size()] != '/')
+    return {};
+  return full.substr(root.size() + 1);
+}
+
 // Opens the folder that holds the file named by rel beneath root, one name
 // at a time and following no link; rel is left as the file's own name.
 int openFolderBeneath(const std::string& root, std::string& rel) {
@@ -78,10 +85,7 @@ int OpenPlainFile(const char* path, int flags, unsigned mode, std::string_view r
     errno = EISDIR;
     return -1;
   }
-  std::string_view rel;
-  if (!root.empty() && full.size() > root.size() + 1 && full.substr(0, root.size()) == root &&
-      full[root.size()] == '/')
-    rel = full.substr(root.size() + 1);
+  const std::string_view rel = BelowRoot(root, full);
   // An exclusive create fails on whatever stands under the name, so it
   // never opens a FIFO and makes nothing but a new plain file.
   const bool creates = (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL);
@@ -149,20 +153,11 @@ std::string_view rootFolder(const std::string* root) {
   return base;
 }
 
-// The part of path below base ("" when path is not below it).
-std::string belowRoot(std::string_view base, const char* path) {
-  const std::string full(path);
-  if (base.empty() || full.size() <= base.size() + 1 || std::string_view(full).substr(0, base.size()) != base ||
-      full[base.size()] != '/')
-    return {};
-  return full.substr(base.size() + 1);
-}
-
 }  // namespace
 
 int StationFileOps::mkdir(const char* path, unsigned mode) {
   const std::string base(rootFolder(root));
-  std::string rel = belowRoot(base, path);
+  std::string rel(BelowRoot(base, path));
   while (!rel.empty() && rel.back() == '/') rel.pop_back();
   if (rel.empty()) return FileOps::mkdir(path, mode);
   // A folder made inside the data folder is made beneath it: a link planted
