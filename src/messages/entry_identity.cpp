@@ -6,6 +6,10 @@
 #include "messages/board_record.h"
 #include "text/notices.h"
 #include "storage/record_io.h"
+#include "core/waiting.h"
+
+#include <algorithm>
+#include <array>
 
 namespace egresso {
 
@@ -21,24 +25,100 @@ EntryIdentity IdentityOf(const BoardRecordView& rec, std::int16_t indexKey, cons
   return id;
 }
 
-EntryIdentity CurrentEntry(Workstation& ws, int r) {
+namespace {
+
+// One look at record r and its index entry, each through the station's file
+// layer.
+struct StoredPair {
+  bool ok = true;       // false: a file was there but could not be read
+  bool inData = false;  // the record lies within the data file
+  bool indexed = false;  // the index holds an entry for it
   BulBrdRcrd rec;
-  rec.clear();
+  BoardIndexEntry index;
+};
+
+StoredPair ReadPair(Workstation& ws, int r) {
+  StoredPair p;
+  p.rec.clear();
+  if (r < 0) return p;
   {
     RecordFile f;
-    if (r >= 0 && f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
-        r < f.recordCount() && f.read(r, rec.bytes) != io::Ok)
-      rec.clear();
+    const int rc = f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
+    if (rc == io::Ok && r < f.recordCount()) {
+      p.inData = true;
+      if (f.read(r, p.rec.bytes) != io::Ok) {
+        p.rec.clear();
+        p.ok = false;
+      }
+    } else if (rc != io::Ok && rc != io::FileNotFound) {
+      p.ok = false;
+    }
   }
-  BoardIndexEntry e;
-  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, r, e)) e = BoardIndexEntry{};
+  RecordFile index;
+  const int rc = index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly, *ws.files);
+  if (rc == io::Ok && r < index.recordCount()) {
+    std::array<std::uint8_t, brd::IndexSize> b{};
+    if (index.read(r, b) == io::Ok) {
+      p.index = BoardIndexEntry::decode(b);
+      p.indexed = true;
+    } else {
+      p.ok = false;
+    }
+  } else if (rc != io::Ok && rc != io::FileNotFound) {
+    p.ok = false;
+  }
+  return p;
+}
+
+// Every writer puts a record and its index entry in place one after the
+// other under the board lock. A look without that lock may fall between
+// the two: the record new and its entry old, or missing. Such a pair names
+// no entry anybody wrote.
+bool PairAgrees(const StoredPair& p, bool locations) {
+  if (!p.ok) return false;
+  if (!p.inData || !p.indexed) return p.inData == p.indexed;
+  const std::int16_t key = locations ? p.rec.returnDay() : p.rec.madeDay();
+  return p.index.Key == key && p.index.closed() == (p.rec.closed() != 0);
+}
+
+EntryIdentity IdentityOfPair(const Workstation& ws, int r, const StoredPair& p) {
   const bool locations = ws.ListMode == 1;
   const std::string slotInitials = locations && r >= 1 && r <= brd::Slots ? ws.mcfg.empInitials(r) : std::string();
-  return IdentityOf(rec.view(), e.Key, slotInitials);
+  return IdentityOf(p.rec.view(), p.indexed ? p.index.Key : BoardIndexEntry{}.Key, slotInitials);
+}
+
+// How long a look outside the lock waits for a write in progress to end:
+// a save on a busy file server puts the index entry in place some tens of
+// milliseconds after the record.
+constexpr int kSettleRounds = 24;
+constexpr int kSettleFirstPauseMs = 5;
+constexpr int kSettleMaxPauseMs = 100;
+
+}  // namespace
+
+EntryIdentity CurrentEntry(Workstation& ws, int r) {
+  StoredPair p = ReadPair(ws, r);
+  // A pair that still disagrees after the wait (a writer that died between
+  // the two, or a failing file) is taken as it is: the same look under the
+  // lock then finds the same pair.
+  for (int round = 0, pause = kSettleFirstPauseMs; round < kSettleRounds && !PairAgrees(p, ws.ListMode == 1);
+       ++round, pause = std::min(pause * 2, kSettleMaxPauseMs)) {
+    PauseMs(ws, pause);
+    p = ReadPair(ws, r);
+  }
+  return IdentityOfPair(ws, r, p);
 }
 
 bool SameEntry(Workstation& ws, int r, const EntryIdentity& expected) {
-  return !expected.known || CurrentEntry(ws, r) == expected;
+  if (!expected.known) return true;
+  // Under the board lock no writer is at work: one look decides, unless
+  // the file server failed a read for a moment.
+  StoredPair p = ReadPair(ws, r);
+  for (int retry = 0; retry < 3 && !p.ok; ++retry) {
+    PauseMs(ws, 10);
+    p = ReadPair(ws, r);
+  }
+  return p.ok && IdentityOfPair(ws, r, p) == expected;
 }
 
 EntryIdentity ListedEntry(const Workstation& ws, int r) {
