@@ -349,6 +349,9 @@ class Command {
     ws_.form.FormCommand = ExistingEntryLetter(ws_);
     ws_.form.OpenRecordNumber = slot;
     ws_.form.PreselectedSlot = slot;
+    // The command showed nobody the entry: it signs out over whatever is
+    // there when it saves.
+    ws_.form.ActOnStored = true;
     EgressoForm form(ws_);
     form.FormShow();
     FormFields& f = form.f;
@@ -512,11 +515,6 @@ class Command {
   std::ostream& err_;
 };
 
-std::uint32_t Fnv1a(std::uint32_t v, std::string_view text) {
-  for (char c : text) v = (v ^ static_cast<std::uint8_t>(c)) * 16777619u;
-  return v;
-}
-
 }  // namespace
 
 bool IsWriteCommand(std::string_view command) {
@@ -525,10 +523,7 @@ bool IsWriteCommand(std::string_view command) {
   return false;
 }
 
-std::string CommandLineStationId() {
-  const std::string computer = readStationId();
-  return "C" + std::to_string(Fnv1a(Fnv1a(2166136261u, computer), "/" + std::to_string(::getpid())));
-}
+std::string CommandLineStationId() { return readStationId(); }
 
 std::string WriteCommandsHelp() {
   return "Commands that change the board (as the board window does, under its locks;\n"

@@ -39,9 +39,11 @@ std::string WriteCommandsHelp();
 int RunWriteCommand(const std::vector<std::string>& args, const std::string& programFolder, Platform platform,
                     std::ostream& out, std::ostream& err);
 
-// The station identity of one run of the command line: the computer's, made
-// unique to the process, so that a lock held by a board window of the same
-// computer and account is not taken for the command's own.
+// The station identity of the command line: the computer's and account's,
+// as the board window's (EGRESSO_STATION sets it for both). Its lock lines
+// name the process too, so a lock held by a board window of the same
+// station is never taken for the command's own, and a lock the command
+// left when it was killed is the station's own at its next run.
 std::string CommandLineStationId();
 
 }  // namespace egresso

@@ -118,6 +118,8 @@ void EgressoForm::FormShow() {
   entryGone_ = false;
   openedEntry_ = {};
   openedNumber_ = -1;
+  actOnStored_ = in.ActOnStored;
+  in.ActOnStored = false;
   const bool openRequest = in.FormCommand == kOpenRecordCommand;
   auto startNew = [&](const std::string& who) {
     rec.clearKeepingClock();
@@ -143,7 +145,7 @@ void EgressoForm::FormShow() {
     // The line the form was opened from may be older than the files: its
     // record number may name another entry by now, or none.
     entryGone_ = !SameEntry(ws_, n, in.OpenEntry);
-    openedEntry_ = CurrentEntry(ws_, n);
+    if (!actOnStored_) openedEntry_ = CurrentEntry(ws_, n);
     openedNumber_ = n;
     if (!loc) f.showReply = !entryGone_;
     ClearRecord(ws_);
@@ -392,6 +394,7 @@ void EgressoForm::Save() {
     // The slot the form was opened on must still hold that entry.
     changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
               !SameEntry(ws_, recordNumber_, openedEntry_);
+    if (loc && !changed && actOnStored_) TakeStoredEntry();
     if (loc && !changed) TakeStoredClock();
     if (!isNew_ && !loc && !changed) KeepStoredChanges();
     bool written = false;
@@ -431,6 +434,31 @@ void EgressoForm::Save() {
     entryGone_ = true;
   }
   Close();
+}
+
+// A sign-out nobody was shown is made over what the slot holds now: a new
+// entry when the employee is in by now, else the entry there with its
+// author and time. Only the destination, the return and the text are the
+// caller's.
+void EgressoForm::TakeStoredEntry() {
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  BulBrdRcrd stored;
+  RecordFile file;
+  if (recordNumber_ < 1 || file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok ||
+      recordNumber_ >= file.recordCount() || file.read(recordNumber_, stored.bytes) != io::Ok)
+    stored.clear();
+  const bool open = stored.who() == rec.who() && stored.closed() == 0 && stored.returnDay() != 0;
+  if (open) {
+    rec.setMadeDay(stored.madeDay());
+    rec.setMadeTime(stored.madeTime());
+    rec.setEnteredBy(stored.enteredBy());
+    for (int i = 1; i <= brd::Slots; ++i) rec.setReadMark(i, stored.readMark(i));
+  } else {
+    rec.setMadeDay(ws_.Today);
+    rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+    rec.setEnteredBy(ws_.ThisUser);
+    for (int i = 1; i <= brd::Slots; ++i) rec.setReadMark(i, 0);
+  }
 }
 
 // The work clock lives in the employee's own entry: whatever this form read

@@ -134,6 +134,7 @@ class EgressoForm {
   std::string DescFile() const;
   void WriteJournalLines();
   void TakeStoredClock();
+  void TakeStoredEntry();
   void MarkAnsweredRead();
   void Notify();
 
@@ -154,6 +155,7 @@ class EgressoForm {
   bool entryGone_ = false;
   EntryIdentity openedEntry_;  // of the record opened, as read when the form opened
   int openedNumber_ = -1;
+  bool actOnStored_ = false;  // see FormState::ActOnStored
 };
 
 }  // namespace egresso

@@ -29,6 +29,10 @@ struct FormState {
   int PreselectedSlot = 0;  // employee slot chosen on the board, 0 none
   // The entry of the line the form is opened from (unknown: none).
   EntryIdentity OpenEntry;
+  // Nobody was shown the entry (the command line): the form writes over
+  // whatever the slot holds when it saves, taken under the lock, and never
+  // refuses it as changed by another workstation.
+  bool ActOnStored = false;
 
   // Reply and forward carry-over for the next form.
   std::string ReplyTo;       // at most 3

@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <functional>
+#include <utility>
+
 #include "board/board_commands.h"
 #include "board/board_lines.h"
+#include "board/board_list.h"
 #include "config/custom.h"
 #include "messages/form_world.h"
+#include "storage/dates.h"
+#include "platform/services.h"
 #include "support/child_process.h"
 
 namespace egresso {
@@ -72,6 +78,129 @@ TEST(StaleEntry, NothingIsWrittenThroughALineOrFormOlderThanTheFiles) {
     EXPECT_NE((w.fake.dialogs.allText() + said).find(MessageText(w.ws, kEntryChangedNotice)), std::string::npos);
     for (const auto& line : w.ws.board.BBSlist)  // built again from the files
       EXPECT_EQ(line.entry, CurrentEntry(w.ws, RecordNumberOfLine(line.text))) << line.text;
+  }
+}
+
+// Another workstation's save that finishes while this one waits: until the
+// first pause the folder holds the record new and its index entry old, as a
+// look between the two writes finds it.
+class FinishedWhileWaiting : public EventPump {
+ public:
+  FinishedWhileWaiting(EventPump& inner, std::function<void()> finish) : inner_(inner), finish_(std::move(finish)) {}
+  int processEvents() override { return inner_.processEvents(); }
+  void sleepMs(int ms) override {
+    finish();
+    inner_.sleepMs(ms);
+  }
+  // The save is over by the time this one goes on, waited for or not.
+  void finish() {
+    if (finish_) std::exchange(finish_, nullptr)();
+  }
+
+ private:
+  EventPump& inner_;
+  std::function<void()> finish_;
+};
+
+TEST(StaleEntry, AFormOpenedWhileAnotherWorkstationSavesIsNoStaleView) {
+  // A message saved at the end, one saved into a deleted message's slot,
+  // and a sign-out: each caught between its record and its index entry.
+  enum Where { Appended, ReusedSlot, SignOut };
+  for (const Where where : {Appended, ReusedSlot, SignOut}) {
+    SCOPED_TRACE(where);
+    FormWorld w;
+    w.ws.options.QuietBoard = true;
+    w.putMessage({"BOB", {"ANN"}, "first", w.ws.Today, 900});
+    if (where == ReusedSlot) {
+      w.putMessage({"BOB", {"ANN"}, "gone", w.ws.Today - 1, 800});
+      w.ws.board.RecordBuffer = w.record("MESSAGE.DAF", 1);
+      w.ws.board.RecordBuffer.setClosed(1);
+      WriteBoardRecord(w.ws, 1, "TEST");
+    }
+    const bool loc = where == SignOut;
+    const std::string index = loc ? "LOCATE.DAI" : "MESSAGE.DAI";
+    const std::string before = test::readFile(w.dir / index);
+    auto bob = w.other("BOB");
+    int r = 2;
+    if (loc) {
+      auto form = FormWorld::show(*bob, 1, 'N');
+      form->f.Location = "Dentist";
+      form->f.ReturnDate = FormatDay(*bob, bob->Today + 2);
+      form->f.ReturnTime = "3P";
+      form->OKbtnClick();
+      ASSERT_TRUE(form->saved());
+      r = bob->UserSlot;
+    } else {
+      ASSERT_EQ(FormWorld::send(*bob, "ANN", "Call Mrs. Lindqvist", "About the lease"), 1);
+      r = 1;
+    }
+    const std::string after = test::readFile(w.dir / index);
+    test::writeFile(w.dir / index, before);
+    FinishedWhileWaiting pump(*w.ws.platform.events, [&] { test::writeFile(w.dir / index, after); });
+    EventPump* own = w.ws.platform.events;
+    w.ws.platform.events = &pump;
+    auto form = FormWorld::show(w.ws, loc ? 1 : 0, kOpenRecordCommand, r);
+    w.ws.platform.events = own;
+    pump.finish();
+    if (loc) {
+      form->f.Location = "Dentist, then home";
+    } else {
+      form->f.ReadBtn = true;
+    }
+    form->OKbtnClick();
+    EXPECT_TRUE(form->saved());
+    EXPECT_EQ(w.fake.dialogs.allText().find(MessageText(w.ws, kEntryChangedNotice)), std::string::npos);
+    const BulBrdRcrd stored = w.record(loc ? "LOCATE.DAF" : "MESSAGE.DAF", r);
+    if (loc) {
+      EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, BoardSet::Locations, r)), "Dentist, then home");
+    } else {
+      EXPECT_EQ(stored.readMark(w.ws.UserSlot) & 1, 1);
+    }
+  }
+}
+
+TEST(StaleEntry, ASignOutNobodySawIsMadeOverWhatTheSlotHoldsWhenSaved) {
+  // BOB is out when the form opens; meanwhile another workstation signs
+  // him in, or changes his sign-out.
+  enum Meanwhile { SignedIn, Changed };
+  for (const Meanwhile meanwhile : {SignedIn, Changed}) {
+    for (const bool seen : {true, false}) {
+      if (seen && meanwhile == Changed) continue;
+      SCOPED_TRACE(std::to_string(meanwhile) + (seen ? " seen" : " not seen"));
+      FormWorld w;
+      w.ws.options.QuietBoard = true;
+      const int slot = w.ws.mcfg.slotOf("BOB");
+      w.putLocation(slot, "Bank", w.ws.Today + 1, 1000);
+      w.mode(1);
+      w.ws.form.ActOnStored = !seen;
+      auto form = FormWorld::show(w.ws, 1, kOpenRecordCommand, slot, slot);
+      auto cla = w.other("CLA");
+      FormWorld::mode(*cla, 1);
+      if (meanwhile == SignedIn) {
+        ASSERT_EQ(CloseEntry(*cla, slot, BoardSource::OutButton), CloseResult::Closed);
+      } else {
+        auto other = FormWorld::show(*cla, 1, kOpenRecordCommand, slot, slot);
+        other->f.Location = "Bank";
+        other->f.ReturnTime = "11A";
+        other->OKbtnClick();
+        ASSERT_TRUE(other->saved());
+      }
+      const BulBrdRcrd between = w.record("LOCATE.DAF", slot);
+      form->f.Location = "Client visit";
+      form->OKbtnClick();
+      EXPECT_EQ(form->saved(), !seen);
+      const BulBrdRcrd stored = w.record("LOCATE.DAF", slot);
+      if (seen) {
+        EXPECT_EQ(stored.bytes, between.bytes) << "a form the user saw writes nothing over a change";
+        continue;
+      }
+      EXPECT_EQ(stored.closed(), 0);
+      EXPECT_EQ(stored.headline(), "Client visit");
+      EXPECT_EQ(w.index("LOCATE.DAI", slot).Key, stored.returnDay());
+      // Signed in meanwhile: a new sign-out, made now by this workstation.
+      EXPECT_EQ(stored.enteredBy(), meanwhile == SignedIn ? "ANN" : between.enteredBy());
+      EXPECT_EQ(stored.madeTime(), meanwhile == SignedIn ? CurrentTimeHHMM(w.ws) : between.madeTime());
+    }
   }
 }
 
