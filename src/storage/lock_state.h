@@ -150,6 +150,16 @@ struct LockState {
   // one lock (0 = not yet seeded).
   std::uint32_t WaitJitter = 0;
 
+  // This process as its lock lines name it after the station ("P<pid>@<computer
+  // and boot>"): a waiter on the same computer whose holder's process is
+  // gone takes the lock at once, and two copies of one station (the window
+  // and the command line) never take each other's lock for their own.
+  // Empty: not yet made.
+  std::string ProcessTag;
+  // Counts the takes, so that every lock file this workstation makes has a
+  // line of its own: a waiter tells a lock taken again from one held long.
+  std::uint32_t Takes = 0;
+
   // Folder of the trace file "TEST"; empty = the process's current folder.
   std::string TraceFolder;
   TraceFile Trace;

@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 #include <thread>
@@ -132,6 +134,77 @@ LockRead readLockFile(FileOps& ops, const std::string& path) {
 void parseHolder(LockState& L, const std::string& line) {
   L.HolderInitials = trimBlanks(std::string_view(line).substr(0, 3));
   if (line.size() > 20) L.HolderStation = trimBlanks(std::string_view(line).substr(20, 15));
+}
+
+// Characters 21..35 hold the station; what follows column 36 is this
+// program's own and other readers of the line ignore it.
+constexpr std::size_t kProcessColumn = 36;
+
+// The computer and its current boot: a process number means something only
+// there. The host name and machine id keep apart containers that share a
+// kernel (and so a boot id) but not their process numbers.
+std::string computerBootKey() {
+  std::string key = ReadSystemFile("/proc/sys/kernel/random/boot_id", 64);
+  key += '/';
+  key += ReadSystemFile("/etc/machine-id", 64);
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) == 0) key += host;
+  std::uint32_t v = 2166136261u;
+  for (char c : key) v = (v ^ static_cast<std::uint8_t>(c)) * 16777619u;
+  char text[9];
+  std::snprintf(text, sizeof text, "%08x", v);
+  return text;
+}
+
+const std::string& processTag(LockState& L) {
+  if (L.ProcessTag.empty()) L.ProcessTag = "P" + std::to_string(::getpid()) + "@" + computerBootKey();
+  return L.ProcessTag;
+}
+
+// The holder's process as its line names it; unknown for a line written
+// without one.
+struct HolderProcess {
+  bool known = false;
+  long pid = 0;
+  std::string computer;
+};
+
+HolderProcess holderProcess(std::string_view line) {
+  HolderProcess h;
+  if (line.size() <= kProcessColumn) return h;
+  std::string_view rest = line.substr(kProcessColumn);
+  rest = rest.substr(0, rest.find(' '));
+  const std::size_t at = rest.find('@');
+  if (rest.size() < 4 || rest[0] != 'P' || at == std::string_view::npos || at < 2) return h;
+  long pid = 0;
+  for (char c : rest.substr(1, at - 1)) {
+    if (c < '0' || c > '9' || pid > 99999999) return h;
+    pid = pid * 10 + (c - '0');
+  }
+  h.known = pid > 0;
+  h.pid = pid;
+  h.computer = std::string(rest.substr(at + 1));
+  return h;
+}
+
+bool sameComputer(LockState& L, const HolderProcess& h) {
+  const std::string& own = processTag(L);
+  return h.known && own.compare(own.find('@') + 1, std::string::npos, h.computer) == 0;
+}
+
+// A holder on this computer whose process has ended holds nothing.
+bool holderGone(LockState& L, const HolderProcess& h) {
+  if (!sameComputer(L, h) || h.pid == ::getpid()) return false;
+  return ::kill(static_cast<pid_t>(h.pid), 0) != 0 && errno == ESRCH;
+}
+
+// The line was written by this very workstation: its station, and this
+// process or none (a line of a copy that ended, or of a writer that names
+// no process, as the lock protocol lets a station take its lock again).
+bool ownLine(LockState& L, std::string_view station, std::string_view ownStation, const HolderProcess& h) {
+  if (station != ownStation) return false;
+  if (!h.known || !sameComputer(L, h)) return true;
+  return h.pid == ::getpid();
 }
 
 enum class Removal { Deleted, Gone, Replaced, Failed };
@@ -356,7 +429,9 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
   const std::string path = LockFilePath(ws, lockName);
   std::string content;
   content.reserve(3 + 1 + 15 + 1 + ws.StationId.size() + 2);
-  content.append(PadText(ws.ThisUser, 3)).append(1, ' ').append(PadText(tag, 15)).append(1, ' ').append(ws.StationId);
+  content.append(PadText(ws.ThisUser, 3)).append(1, ' ').append(PadText(tag, 15)).append(1, ' ');
+  content.append(PadText(ws.StationId, 15)).append(1, ' ').append(processTag(L));
+  content.append(" N").append(std::to_string(++L.Takes));
   content.append("\r\n");
   const std::string_view line = std::string_view(content).substr(0, content.size() - 2);
   for (int round = 0; round < kCreateRounds; ++round) {
@@ -420,8 +495,17 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     parseHolder(L, r.line);
     if (r.result == io::Ok && !L.HolderInitials.empty()) {
       L.Unreadable = {};
+      const HolderProcess holder = holderProcess(r.line);
+      if (holderGone(L, holder)) {
+        int result = io::Ok;
+        const Removal removal = removeIfUnchanged(*ws.files, path, r.identity, result);
+        traceLine(ws, ws.ThisUser + " Orphaned  " + path + " (" + r.line.substr(0, kLineMax) + ")" +
+                          (removal == Removal::Deleted ? " removed" : " left"));
+        L.IoResult = result;
+        continue;
+      }
       // A lock left by this same workstation counts as taken again.
-      L.LockBusy = L.HolderStation != ws.StationId;
+      L.LockBusy = !ownLine(L, L.HolderStation, ws.StationId, holder);
       return !L.LockBusy;
     }
     L.IoResult = r.result;
@@ -462,7 +546,7 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     // note after an earlier wait ended, nor one typed during a pause.
     if (ws.platform.lockAlert) ws.platform.lockAlert->takeKeyAnswer();
     if (ws.platform.events) ws.platform.events->forgetTypedKeys();
-    std::string prevStation = "---";
+    LockFileIdentity prevHolding;
     std::int64_t waitStartMs = ws.platform.clock->monotonicMs();
     bool restart = false;
     int busyRounds = 0;
@@ -489,14 +573,16 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
         }
       }
       // Stale-lock timeout, measured on the monotonic clock; the wait
-      // starts again whenever the holder changes. Only a lock held by
-      // another workstation is broken, never the one just taken.
+      // starts again whenever the lock file is another one (another file,
+      // or another line in it): a station that takes the lock again and
+      // again is not one long hold. Only a lock held by another
+      // workstation is broken, never the one just taken.
       int timeout = ws.mcfg.i16(mcfg::LockTimeout);
       if (timeout > 0 && L.LockBusy) {
         std::int64_t now = ws.platform.clock->monotonicMs();
-        if (L.HolderStation != prevStation) waitStartMs = now;
+        if (!(L.Examined == prevHolding)) waitStartMs = now;
+        prevHolding = L.Examined;
         if (now - waitStartMs >= timeout * 1000LL && L.LockLine.find("!!") == std::string::npos) BreakLock(ws);
-        prevStation = L.HolderStation;
       }
       if (!L.LockBusy) {
         L.Taken.emplace(std::string(lockName), 1);
@@ -579,8 +665,9 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     L.HolderInitials.clear();
     L.HolderStation.clear();
     parseHolder(L, r.line);
-    // A lock held by another workstation is left alone.
-    if (L.HolderStation != ws.StationId) break;
+    // A lock held by another workstation, or another copy of this one, is
+    // left alone.
+    if (!ownLine(L, L.HolderStation, ws.StationId, holderProcess(r.line))) break;
     // The file was read an instant ago: reading it once more before the
     // delete would leave a gap as wide as this one.
     int result = io::Ok;

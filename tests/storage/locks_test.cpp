@@ -29,6 +29,17 @@ class LockTest : public test::WorkstationTest {
   std::string lockFile(const std::string& name = "LOCATELK") const { return path(name + ".LOK"); }
   // A lock file as another workstation writes it.
   void heldBy(const std::string& line, const std::string& name = "LOCATELK") { writeFile(lockFile(name), line + "\r\n"); }
+  // The lock file's line as the lock protocol's columns give it (initials,
+  // tag, station), without the process this program names after them.
+  std::string lockLine(const std::string& name = "LOCATELK") const {
+    std::string line = readFile(lockFile(name));
+    if (line.size() > 37 && line.compare(35, 2, " P") == 0) {
+      line.resize(35);
+      line.resize(std::max<std::size_t>(20, line.find_last_not_of(' ') + 1));
+      line += "\r\n";
+    }
+    return line;
+  }
   void typeAfterRounds(int rounds, int key) {
     for (int i = 0; i < rounds; ++i) fake.events.keys.push_back(0);
     fake.events.keys.push_back(key);
@@ -52,7 +63,7 @@ TEST_F(LockTest, SingleUserModeTakesNoLockFile) {
 TEST_F(LockTest, TakingWritesTheHolderLineAndReleasingRemovesIt) {
   ws.ThisUser = "AB";
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "A-TAG-LONGER-THAN-FIFTEEN"));
-  EXPECT_EQ(readFile(lockFile()), "AB  A-TAG-LONGER-TH 1111\r\n");
+  EXPECT_EQ(lockLine(), "AB  A-TAG-LONGER-TH 1111\r\n");
   EXPECT_EQ(ws.locks.HolderInitials, "AB");
   EXPECT_EQ(ws.locks.HolderStation, "1111");
   ReleaseLock(ws, "LOCATELK");
@@ -117,13 +128,13 @@ TEST_F(LockTest, CtrlFBreaksTheLockAndTakesIt) {
   heldBy(kOtherMaintenance);
   typeAfterRounds(2, 6);
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n");
 
   ReleaseLock(ws, "LOCATELK");
   heldBy(kOtherBBSL1);
   fake.lockAlert.keyAnswer = 6;
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n");
 }
 
 TEST_F(LockTest, StaleTimeoutBreaksAnOrdinaryLockAfterItsSeconds) {
@@ -132,7 +143,7 @@ TEST_F(LockTest, StaleTimeoutBreaksAnOrdinaryLockAfterItsSeconds) {
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
   EXPECT_GE(fake.events.slept, 10000);
   EXPECT_LE(fake.events.slept, 10000 + 2 * ws.locks.MaxWaitRoundMs);
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n");
 }
 
 TEST_F(LockTest, StaleTimeoutOfAMinuteOrMoreStillBreaks) {
@@ -187,7 +198,7 @@ TEST_F(LockTest, AnEmptyLockFileIsTakenOnlyAfterTheGracePeriod) {
   EXPECT_EQ(readFile(lockFile()), "");
   fake.clock.advanceMs(1);
   EXPECT_TRUE(TryLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n") << "taken, not merely deleted";
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n") << "taken, not merely deleted";
 }
 
 TEST_F(LockTest, AnEmptyLockFileThatGetsWrittenIsNotTakenForDead) {
@@ -232,7 +243,7 @@ TEST_F(LockTest, ALockFileOfRandomBytesCountsAsDamaged) {
   EXPECT_LE(ws.locks.LockLine.size(), 120u);
   fake.clock.advanceMs(ws.locks.DeadLockGraceMs);
   EXPECT_TRUE(TryLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n");
 }
 
 TEST_F(LockTest, ALongPrintableLineIsReadUpTo120Characters) {
@@ -448,7 +459,7 @@ TEST_F(LockTest, ALockTakenByAHandlerDuringTheWaitDoesNotEndIt) {
   pump.rounds = 0;
   pump.typed = 6;
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           1111\r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           1111\r\n");
 }
 
 // A handler run inside a command that holds a lock (from its lock wait or
@@ -457,7 +468,7 @@ TEST_F(LockTest, AnInnerTakeAndReleaseLeaveTheOuterCommandsLock) {
   ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBOT"));
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBMSI"));
   ReleaseLock(ws, "LOCATELK");
-  EXPECT_EQ(readFile(lockFile()), "ABC BBOT            1111\r\n") << "still the outer command's lock";
+  EXPECT_EQ(lockLine(), "ABC BBOT            1111\r\n") << "still the outer command's lock";
   ReleaseLock(ws, "LOCATELK");
   EXPECT_FALSE(std::filesystem::exists(lockFile())) << "the outermost release removes it";
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
@@ -487,7 +498,7 @@ TEST_F(LockTest, TheStaleTimeoutNeverBreaksTheLockJustTaken) {
   ws.mcfg.setI16(mcfg::LockTimeout, 1);
   writeFile(lockFile(), "");
   EXPECT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
-  EXPECT_EQ(readFile(lockFile()), "ABC BBSL1           \r\n");
+  EXPECT_EQ(lockLine(), "ABC BBSL1           \r\n");
 }
 
 TEST_F(LockTest, LockingIsTracedOnlyWithTheTraceFlag) {
@@ -566,6 +577,83 @@ TEST_F(ErrorReportTest, FileNotOpenTellsWhetherTheDataFolderCanBeReached) {
   EXPECT_EQ(fake.dialogs.dialogs[1].message, "The file \"" + dir.str() + "/GONE\" could not be read or written: "
                                              "no such file or folder.\r\rCheck the network drive.");
   EXPECT_EQ(fake.dialogs.dialogs[1].detail, "File not open (RBR-x)\"");
+}
+
+// Whose lock a lock file is, by the station and the process its line names
+// after the protocol's columns: a process of this computer that has ended
+// holds nothing, another copy of this station holds its own, and a line
+// without a process keeps the protocol's rule.
+TEST_F(LockTest, AHolderIsJudgedByItsStationAndItsProcess) {
+  ws.ThisUser = "ABC";
+  ASSERT_TRUE(AcquireLock(ws, "LOCATELK", "BBSL1"));
+  const std::string own = readFile(lockFile());
+  ReleaseLock(ws, "LOCATELK");
+  ASSERT_GT(own.size(), 40u) << own;
+  const std::string computer = own.substr(own.find('@') + 1, 8);
+  EXPECT_EQ(own.substr(0, 36), "ABC BBSL1           1111            ") << "the protocol's columns, then the process";
+  // A process number that has certainly ended.
+  const pid_t gone = test::SpawnChild("/bin/true", {});
+  int status = 0;
+  ASSERT_EQ(::waitpid(gone, &status, 0), gone);
+  const std::string alive = std::to_string(::getppid()), dead = std::to_string(gone);
+  const std::string self = std::to_string(::getpid());
+  auto line = [](const std::string& station, const std::string& process) {
+    return "XYZ BBSL1           " + (station + std::string(16, ' ')).substr(0, 16) + process;
+  };
+  const struct { std::string held; bool taken; bool left; } cases[] = {
+      {line("2222", ""), false, true},                                   // another station
+      {line("1111", ""), true, false},                                   // this station, no process named
+      {line("1111", "P" + self + "@" + computer + " N7"), true, false},  // this very process
+      {line("1111", "P" + alive + "@" + computer + " N7"), false, true},  // another copy of this station
+      {line("1111", "P" + dead + "@" + computer + " N7"), true, false},  // a copy of this station that ended
+      {line("2222", "P" + dead + "@" + computer + " N7"), true, false},  // anyone on this computer, ended
+      {line("2222", "P" + alive + "@" + computer + " N7"), false, true},
+      {line("2222", "P" + dead + "@0badf00d N7"), false, true},            // a process of another computer
+      {line("1111", "P" + alive + "@0badf00d N7"), true, false},          // this station, before a restart
+      {line("2222", "Pxyz@" + computer), false, true},                    // no process number
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.held);
+    heldBy(c.held);
+    EXPECT_EQ(TryLock(ws, "LOCATELK", "BBSL1"), c.taken);
+    if (c.taken) {
+      ws.locks.Taken.emplace("LOCATELK", 1);
+      ReleaseLock(ws, "LOCATELK");
+    } else {
+      ReleaseLock(ws, "LOCATELK");
+    }
+    EXPECT_EQ(std::filesystem::exists(lockFile()), c.left) << "a lock held elsewhere stays; a taken one goes";
+    std::filesystem::remove(lockFile());
+  }
+}
+
+// Two stations that take one lock in quick succession, each hold lasting
+// near the stale-lock timeout: a waiter that saw the same station at every
+// look took the station's many holds for one long one and broke the lock
+// while it was held. Every hold is alone.
+TEST(LockProcesses, HoldsInQuickSuccessionNearTheTimeoutNeverOverlap) {
+  test::TempDir dir("");
+  {
+    RecordFile f;
+    ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::Create), 0);
+    std::array<std::uint8_t, 4> zero{};
+    ASSERT_EQ(f.write(0, zero), 0);
+  }
+  const std::string program = test::ChildProgram("lock_counter_child");
+  std::vector<pid_t> children;
+  for (int i = 0; i < 2; ++i) children.push_back(test::SpawnChild(program, {dir.str(), std::to_string(1000 + i), "8", "450", "1"}));
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "OVERLAPS")) << readFile(dir.path() / "OVERLAPS").size()
+                                                                  << " holds overlapped";
+  RecordFile f;
+  ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::ReadOnly), 0);
+  std::array<std::uint8_t, 4> value{};
+  ASSERT_EQ(f.read(0, value), 0);
+  EXPECT_EQ(getI32(value, 0), 16);
 }
 
 // Eight workstations, each on its own process, add one to a shared counter
