@@ -22,6 +22,7 @@
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
+#include "text/shown_text.h"
 
 namespace egresso {
 
@@ -151,14 +152,47 @@ std::string Padded(std::string text, std::size_t width) {
   return text;
 }
 
+// A spreadsheet takes a cell that begins with one of these as a formula: a
+// destination of "=HYPERLINK(...)" would become a live link. The apostrophe
+// in front makes it text, and the spreadsheet does not show it.
+bool ReadsAsFormula(std::string_view text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
+}
+
 std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string cell = TerminalText(text);
+  if (ReadsAsFormula(text)) cell.insert(0, 1, '\'');
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
   std::string out = "\"";
-  for (char c : text) {
+  for (char c : cell) {
     if (c == '"') out += '"';
     out += c;
   }
   return out + "\"";
+}
+
+// JSON lets DEL and the C1 controls stand unescaped in a string, where a
+// terminal showing the document would obey them (U+009B is CSI): written
+// as \u escapes, which keep the text as it is for the program that reads it.
+// Outside strings the document holds only ASCII.
+std::string EscapeTerminalControls(const std::string& json) {
+  std::string out;
+  out.reserve(json.size());
+  char escape[8];
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    const auto c = static_cast<unsigned char>(json[i]);
+    const auto next = i + 1 < json.size() ? static_cast<unsigned char>(json[i + 1]) : 0;
+    if (c == 0x7F) {
+      out += "\\u007f";
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      std::snprintf(escape, sizeof escape, "\\u%04x", next);
+      out += escape;
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -282,7 +316,7 @@ std::string BoardJson(const BoardSnapshot& s) {
   };
   // Text that is not UTF-8 (it cannot come from the records, which are
   // converted) would throw: replaced instead.
-  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return EscapeTerminalControls(doc.dump(2, ' ', false, Json::error_handler_t::replace)) + "\n";
 }
 
 std::string ShownDate(Workstation& ws, int day) { return IsDay(day) ? cp1252ToUtf8(TrimText(FormatDay(ws, day))) : ""; }
@@ -303,13 +337,14 @@ std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
   std::vector<std::string> lines{RollCallTitle(ws, s), InBuildingText(s), ""};
   lines.push_back(Padded("Name", 22) + Padded("", 5) + Padded("Where", 37) + Padded("Back", 18) + "Last change");
   for (const BoardEntry& e : s.entries) {
-    std::string where = e.out ? e.destination : (e.stale ? staleText : "");
+    // The texts are the folder's, on their way to a terminal.
+    std::string where = TerminalText(e.out ? e.destination : (e.stale ? staleText : ""));
     std::string back = TrimText(ShownDate(ws, e.returnDay) + " " + ShownTime(ws, e.returnTime));
     std::string changed =
         e.changedBy.empty() && e.changedDay == 0
             ? std::string()
-            : TrimText(e.changedBy + " " + ShownDate(ws, e.changedDay) + " " + ShownTime(ws, e.changedTime));
-    std::string line = Padded(e.name, 21) + " " + Padded(e.out ? "out" : "in", 5) + Padded(where, 36) + " " +
+            : TrimText(TerminalText(e.changedBy) + " " + ShownDate(ws, e.changedDay) + " " + ShownTime(ws, e.changedTime));
+    std::string line = Padded(TerminalText(e.name), 21) + " " + Padded(e.out ? "out" : "in", 5) + Padded(where, 36) + " " +
                        Padded(back, 18) + changed;
     while (!line.empty() && line.back() == ' ') line.pop_back();
     lines.push_back(std::move(line));
@@ -318,7 +353,10 @@ std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s) {
 }
 
 std::string RollCallCsv(const BoardSnapshot& s) {
-  std::string out = "initials,name,status,destination,return_date,return_time,stale,changed_by,changed\r\n";
+  // The byte-order mark tells a spreadsheet the file is UTF-8: without it
+  // the usual import reads the accents of the names in the local code page.
+  std::string out = "\xEF\xBB\xBF"
+                    "initials,name,status,destination,return_date,return_time,stale,changed_by,changed\r\n";
   for (const BoardEntry& e : s.entries) {
     out += CsvField(e.initials) + "," + CsvField(e.name) + "," + (e.out ? "out" : "in") + "," +
            CsvField(e.destination) + "," + IsoDate(e.returnDay) + "," + IsoTime(e.returnTime) + "," +

@@ -58,12 +58,16 @@ std::string IsoTime(int hhmm);
 std::string IsoDateTime(int day, int hhmm);
 
 // The JSON document: {"taken", "inBuilding", "employees", "entries": [...]}.
+// Every control character of a text is escaped, DEL and C1 included.
 std::string BoardJson(const BoardSnapshot& s);
 
 // The roll call as text: a title with the time taken, "In the building: N
 // of M", then one line per employee with the board's date and time texts.
 std::vector<std::string> RollCallText(Workstation& ws, const BoardSnapshot& s);
-// The same as CSV (RFC 4180, ISO dates), one header line.
+// The same as CSV (RFC 4180, ISO dates), one header line, a UTF-8 byte-order
+// mark in front. A text cell that a spreadsheet would take for a formula
+// (=, +, -, @, tab, CR first) gets an apostrophe in front; control
+// characters are shown as U+FFFD, a tab as a blank.
 std::string RollCallCsv(const BoardSnapshot& s);
 // The title line: "Roll call 07.12.26 20:15".
 std::string RollCallTitle(Workstation& ws, const BoardSnapshot& s);

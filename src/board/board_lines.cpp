@@ -7,6 +7,7 @@
 #include "core/workstation.h"
 #include "storage/dates.h"
 #include "text/fixed_width.h"
+#include "text/shown_text.h"
 
 namespace egresso {
 
@@ -119,12 +120,16 @@ std::string CompactLocationText(const LocationLine& l) {
 }
 
 std::string LocationText(const LocationLine& l, LocationLayout layout, std::string_view staleText) {
+  std::string s;
   switch (layout) {
-    case LocationLayout::ReturnFirst: return ReturnFirstLocationText(l, staleText);
-    case LocationLayout::Compact: return CompactLocationText(l);
-    case LocationLayout::Default: break;
+    case LocationLayout::ReturnFirst: s = ReturnFirstLocationText(l, staleText); break;
+    case LocationLayout::Compact: s = CompactLocationText(l); break;
+    case LocationLayout::Default: s = DefaultLocationText(l); break;
   }
-  return DefaultLocationText(l);
+  // A name or location holding a tab or an escape would shift the columns
+  // after it, in the window and on a terminal.
+  BlankControls(s.data(), s.size());
+  return s;
 }
 
 bool LocationShowsReturnTime(const LocationLine& l, LocationLayout layout, std::string_view staleText) {
@@ -163,6 +168,10 @@ void WriteMessageLine(char* line, const MessageLine& l) {
   Put(line, 57, kDateWidth, date);
   Put(line, 66, kTimeWidth, l.timeText, true);
   Put(line, 73, 11, l.who);
+  // The headline and the sender are as typed (or planted): a control byte
+  // among them would shift the columns after it.
+  BlankControls(line, 53);
+  BlankControls(line + 72, 11);
   unsigned v = static_cast<unsigned>(std::max(0, l.record));
   for (int i = 87; i >= 83; --i) {
     line[i] = static_cast<char>('0' + v % 10);

@@ -158,6 +158,12 @@ std::string CalendarFeed(const BoardSnapshot& s, bool withProtected, const Calen
     // make the whole feed unreadable to a strict reader.
     std::string summary = e.name + ": " + e.destination;
     std::replace_if(summary.begin(), summary.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
+    // Nor C1 controls (U+0080..U+009F), which a terminal showing the feed
+    // would obey.
+    for (std::size_t i = 0; i + 1 < summary.size(); ++i)
+      if (summary[i] == '\xC2' && static_cast<unsigned char>(summary[i + 1]) <= 0x9F &&
+          static_cast<unsigned char>(summary[i + 1]) >= 0x80)
+        summary.replace(i, 2, " ");
     icalcomponent_add_property(ev, icalproperty_new_summary(summary.c_str()));
     if (!e.changedBy.empty()) {
       const std::string description = "Signed out by " + e.changedBy;

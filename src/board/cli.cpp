@@ -22,6 +22,7 @@
 #include "storage/dates.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
+#include "text/shown_text.h"
 
 namespace egresso {
 
@@ -49,10 +50,12 @@ bool FoldersExist(const std::vector<std::string>& switches, std::string& error) 
   return true;
 }
 
+// The lines are on their way to a terminal, which obeys what the folder's
+// texts may hold.
 std::vector<std::string> ToUtf8(const std::vector<BoardLine>& lines) {
   std::vector<std::string> out;
   out.reserve(lines.size());
-  for (const auto& l : lines) out.push_back(cp1252ToUtf8(l.text));
+  for (const auto& l : lines) out.push_back(TerminalText(cp1252ToUtf8(l.text)));
   return out;
 }
 
@@ -99,7 +102,7 @@ std::vector<std::string> MessageListing(Workstation& ws) {
   BuildBoardList(ws);
   std::vector<std::string> out = ToUtf8(ws.board.BBSlist);
   out.emplace_back();
-  out.push_back(cp1252ToUtf8(MessageText(ws, 1443) + " " + ws.ThisUser + ":"));
+  out.push_back(TerminalText(cp1252ToUtf8(MessageText(ws, 1443) + " " + ws.ThisUser + ":")));
   for (auto& l : ToUtf8(ws.board.BBSoldList)) out.push_back(std::move(l));
   return out;
 }
@@ -188,7 +191,7 @@ int RunCli(const std::vector<std::string>& args, const std::string& programFolde
     return 1;
   }
   if (command == "main-user") {
-    out << ws.mcfg.mainUserInitials() << "\n";
+    out << TerminalText(cp1252ToUtf8(ws.mcfg.mainUserInitials())) << "\n";
     return 0;
   }
   std::vector<std::string> lines;

@@ -29,6 +29,7 @@
 #include "storage/record_files.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
+#include "text/shown_text.h"
 
 namespace egresso {
 
@@ -201,17 +202,27 @@ bool HasUserSwitch(const std::vector<std::string>& switches) {
 }
 
 // Text for the console: the records' code page to UTF-8, line ends as the
-// console has them.
+// console has them (the dialogs' texts break lines with a CR alone), every
+// other control marked.
 std::string ConsoleText(std::string_view text) {
-  std::string s = cp1252ToUtf8(text), out;
+  std::string s = cp1252ToUtf8(text), lines;
   for (std::size_t i = 0; i < s.size(); ++i) {
     if (s[i] == '\r') {
       if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
-      out += '\n';
+      lines += '\n';
     } else {
-      out += s[i];
+      lines += s[i];
     }
   }
+  std::string out = TerminalText(lines, true);
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+// A message's text as the console shows it: its line breaks kept, but a CR
+// alone marked, as it would let a later line overwrite an earlier one.
+std::string BodyConsoleText(std::string_view text) {
+  std::string out = TerminalText(cp1252ToUtf8(text), true);
   while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
 }
@@ -492,8 +503,8 @@ class Command {
         return false;
       }
       const std::vector<std::string> lines = form.PrintLines();
-      for (std::size_t i = 0; i < 3 && i < lines.size(); ++i) out_ << ConsoleText(lines[i]) << "\n";
-      out_ << "\n" << ConsoleText(form.f.Location) << "\n";
+      for (std::size_t i = 0; i < 3 && i < lines.size(); ++i) out_ << TerminalText(cp1252ToUtf8(lines[i])) << "\n";
+      out_ << "\n" << BodyConsoleText(form.f.Location) << "\n";
       shown = true;
       // Closing the message is what counts it as read.
       form.CancelBtnClick();

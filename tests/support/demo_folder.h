@@ -56,4 +56,15 @@ inline void SignOutTo(Workstation& w, int slot, const std::string& text) {
   ASSERT_EQ(WriteBoardRecord(w, slot, "T"), 0);
 }
 
+// Puts subject and body into message n of the folder as a colleague with a
+// text editor could: the bytes as they are, no form between to clean them.
+inline void PlantMessage(Workstation& w, int n, const std::string& subject, const std::string& body) {
+  w.ListMode = 0;
+  SelectBoardFiles(w);
+  ASSERT_EQ(ReadBoardRecord(w, n, "T"), 0);
+  w.board.RecordBuffer.setHeadline(subject);
+  ASSERT_EQ(WriteBoardRecord(w, n, "T"), 0);
+  writeFile(BodyFilePath(w, BoardSet::Messages, n), body);
+}
+
 }  // namespace egresso::test
