@@ -1,11 +1,14 @@
 // Lock-protocol state, trace-file and configuration-storage state of one workstation.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -37,7 +40,10 @@ class TraceFile {
 
 // Descriptors of the lock files this workstation made and still holds,
 // by lock name (storage/locks.cpp says why they stay open); closed with
-// the workstation.
+// the workstation. While any is held, a thread of its own gives each the
+// present time every RefreshMs: the others see that its holder still runs,
+// whatever this workstation is busy with meanwhile, and take a lock left
+// unrefreshed for a dead one.
 class HeldLockFiles {
  public:
   HeldLockFiles() = default;
@@ -49,7 +55,15 @@ class HeldLockFiles {
   // Hands over the descriptor kept for name (-1: none); the caller closes it.
   int take(std::string_view name);
 
+  static constexpr int RefreshMs = 4000;
+
  private:
+  void refreshLoop();
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::thread refresher_;
+  bool stopping_ = false;
   // Few at a time: a list, so a take and release ask for no memory.
   std::vector<std::pair<std::string, int>> fds_;
 };
@@ -142,6 +156,18 @@ struct LockState {
   std::string UnreadablePath;
   std::int64_t UnreadableSinceMs = 0;
   int DeadLockGraceMs = 2000;
+  // A lock whose holder promises to refresh its file (the line says so)
+  // and whose file has stayed the very same, time included, this long is
+  // taken to be left by a workstation that died or froze: it is broken
+  // without anyone's word, whatever the stale-lock timeout. Maintenance
+  // locks ("!!") are never broken so.
+  int UnrefreshedMs = 15000;
+  // The lock file and its time at the first look that found them so.
+  LockFileIdentity Unrefreshed;
+  std::int64_t UnrefreshedTimeNs = 0;
+  std::int64_t UnrefreshedSinceMs = 0;
+  // The time of the lock file last examined (nanoseconds since the epoch).
+  std::int64_t ExaminedTimeNs = 0;
   // Pause between two looks at a busy lock: the first, and the most it
   // grows to while the lock stays busy.
   int WaitRoundMs = 25;

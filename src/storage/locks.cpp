@@ -78,6 +78,7 @@ struct LockRead {
   int result = io::Ok;  // non-zero: the file could not be read as a lock line
   std::string line;
   LockFileIdentity identity;  // known when the file was read
+  std::int64_t timeNs = 0;     // its modification time
 };
 
 // Reads the start of a lock file and its first line. A line holding
@@ -128,6 +129,7 @@ LockRead readLockFile(FileOps& ops, const std::string& path) {
   }
   if (r.result == io::Ok) r.line = std::string(text);
   r.identity = identityOf(st, std::move(content));
+  r.timeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return r;
 }
 
@@ -185,6 +187,33 @@ HolderProcess holderProcess(std::string_view line) {
   h.pid = pid;
   h.computer = std::string(rest.substr(at + 1));
   return h;
+}
+
+// The holder keeps its lock file's time fresh while it holds it (its line
+// ends in the word R).
+bool refreshingHolder(std::string_view line) {
+  if (line.size() <= kProcessColumn || !holderProcess(line).known) return false;
+  const std::string_view rest = line.substr(kProcessColumn);
+  return rest.ends_with(" R") || rest.find(" R ") != std::string_view::npos;
+}
+
+// True once the lock file examined, a refreshing holder's, has stood still
+// (the same file, the same line, the same time) for UnrefreshedMs.
+bool unrefreshedLock(Workstation& ws) {
+  LockState& L = ws.locks;
+  if (!L.LockBusy || !L.Examined.known || !refreshingHolder(L.LockLine) ||
+      L.LockLine.find("!!") != std::string::npos) {
+    L.Unrefreshed = {};
+    return false;
+  }
+  const std::int64_t now = ws.platform.clock->monotonicMs();
+  if (!(L.Unrefreshed == L.Examined) || L.UnrefreshedTimeNs != L.ExaminedTimeNs) {
+    L.Unrefreshed = L.Examined;
+    L.UnrefreshedTimeNs = L.ExaminedTimeNs;
+    L.UnrefreshedSinceMs = now;
+    return false;
+  }
+  return now - L.UnrefreshedSinceMs >= L.UnrefreshedMs;
 }
 
 bool sameComputer(LockState& L, const HolderProcess& h) {
@@ -257,12 +286,12 @@ struct ExaminedLock {
   std::string initials, station, line, path;
   LockFileIdentity identity, unreadable;
   std::string unreadablePath;
-  std::int64_t unreadableSinceMs;
+  std::int64_t unreadableSinceMs, timeNs;
 };
 
 ExaminedLock examinedLock(const LockState& L) {
-  return {L.LockBusy,   L.HolderInitials, L.HolderStation, L.LockLine,      L.ExaminedPath,
-          L.Examined,   L.Unreadable,     L.UnreadablePath, L.UnreadableSinceMs};
+  return {L.LockBusy,   L.HolderInitials, L.HolderStation,  L.LockLine,          L.ExaminedPath,
+          L.Examined,   L.Unreadable,     L.UnreadablePath, L.UnreadableSinceMs, L.ExaminedTimeNs};
 }
 
 void restoreExamined(LockState& L, const ExaminedLock& e) {
@@ -275,6 +304,7 @@ void restoreExamined(LockState& L, const ExaminedLock& e) {
   L.Unreadable = e.unreadable;
   L.UnreadablePath = e.unreadablePath;
   L.UnreadableSinceMs = e.unreadableSinceMs;
+  L.ExaminedTimeNs = e.timeNs;
 }
 
 // Umask of this process, which an office share's set-up uses to keep
@@ -427,13 +457,12 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
   if (traceLogOn(ws)) traceLine(ws, "Locking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
 
   const std::string path = LockFilePath(ws, lockName);
+  std::string base;
+  base.reserve(3 + 1 + 15 + 1 + 15 + 1 + 32);
+  base.append(PadText(ws.ThisUser, 3)).append(1, ' ').append(PadText(tag, 15)).append(1, ' ');
+  base.append(PadText(ws.StationId, 15)).append(1, ' ').append(processTag(L));
+  base.append(" N").append(std::to_string(++L.Takes));
   std::string content;
-  content.reserve(3 + 1 + 15 + 1 + ws.StationId.size() + 2);
-  content.append(PadText(ws.ThisUser, 3)).append(1, ' ').append(PadText(tag, 15)).append(1, ' ');
-  content.append(PadText(ws.StationId, 15)).append(1, ' ').append(processTag(L));
-  content.append(" N").append(std::to_string(++L.Takes));
-  content.append("\r\n");
-  const std::string_view line = std::string_view(content).substr(0, content.size() - 2);
   for (int round = 0; round < kCreateRounds; ++round) {
     // Creating the file exclusively is the one step that decides between
     // workstations racing for a free lock (network shares honour it too).
@@ -446,8 +475,13 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       // umask: a lock another user cannot read tells him nothing.
       constexpr mode_t kReadable = S_IRUSR | S_IRGRP | S_IROTH;
       if (statted && (st.st_mode & kReadable) != kReadable) ::fchmod(fd, (st.st_mode & 07777) | kReadable);
+      // A file kept open is refreshed while held (HeldLockFiles), and its
+      // line says so: only then may the others take its standing still for
+      // a holder that is gone.
+      const bool kept = statted && lockHolding(ws, st) != kCloseAndReadBack;
+      content = base + (kept ? " R\r\n" : "\r\n");
       int result = WriteAll(*ws.files, fd, content.data(), content.size());
-      if (result == io::Ok && statted && lockHolding(ws, st) != kCloseAndReadBack)
+      if (result == io::Ok && kept)
         L.HeldFiles.keep(lockName, fd);
       else if (ws.files->close(fd) != 0 && result == io::Ok)
         result = io::fromErrno(errno);
@@ -457,6 +491,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
         ws.files->unlink(path.c_str());
         return failedTake(ws, tag, result);
       }
+      const std::string_view line = std::string_view(content).substr(0, content.size() - 2);
       L.IoResult = io::Ok;
       L.ReportedFailure = 0;
       L.TransientSinceMs = -1;
@@ -491,6 +526,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     }
     L.LockLine = r.line;
     L.Examined = r.identity;
+    L.ExaminedTimeNs = r.timeNs;
     L.ExaminedPath = path;
     parseHolder(L, r.line);
     if (r.result == io::Ok && !L.HolderInitials.empty()) {
@@ -583,6 +619,13 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
         if (!(L.Examined == prevHolding)) waitStartMs = now;
         prevHolding = L.Examined;
         if (now - waitStartMs >= timeout * 1000LL && L.LockLine.find("!!") == std::string::npos) BreakLock(ws);
+      }
+      // A holder that stopped refreshing its lock is gone: nobody has to
+      // press a key, nor set a timeout, for the office to go on.
+      if (unrefreshedLock(ws)) {
+        traceLine(ws, ws.ThisUser + " Unrefreshed " + L.ExaminedPath + " (" + L.LockLine + ")");
+        BreakLock(ws);
+        L.Unrefreshed = {};
       }
       if (!L.LockBusy) {
         L.Taken.emplace(std::string(lockName), 1);
@@ -725,10 +768,18 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
 }
 
 HeldLockFiles::~HeldLockFiles() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (refresher_.joinable()) refresher_.join();
   for (const auto& [name, fd] : fds_) ::close(fd);
 }
 
 void HeldLockFiles::keep(std::string_view name, int fd) {
+  std::lock_guard lock(mutex_);
+  if (!refresher_.joinable()) refresher_ = std::thread([this] { refreshLoop(); });
   for (auto& [held, old] : fds_)
     if (held == name) {
       ::close(old);
@@ -739,6 +790,9 @@ void HeldLockFiles::keep(std::string_view name, int fd) {
 }
 
 int HeldLockFiles::take(std::string_view name) {
+  // Under the mutex: the refresher never touches a descriptor once handed
+  // over, so it cannot give the time to a file that reused the number.
+  std::lock_guard lock(mutex_);
   for (auto it = fds_.begin(); it != fds_.end(); ++it)
     if (it->first == name) {
       const int fd = it->second;
@@ -746,6 +800,17 @@ int HeldLockFiles::take(std::string_view name) {
       return fd;
     }
   return -1;
+}
+
+void HeldLockFiles::refreshLoop() {
+  std::unique_lock lock(mutex_);
+  while (!stopping_) {
+    wake_.wait_for(lock, std::chrono::milliseconds(RefreshMs), [this] { return stopping_; });
+    if (stopping_) break;
+    // A refresh that fails (a server that keeps times to itself) only
+    // makes the lock look older; the holder's release is unaffected.
+    for (const auto& [name, fd] : fds_) ::futimens(fd, nullptr);
+  }
 }
 
 void TraceFile::close() {

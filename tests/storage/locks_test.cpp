@@ -627,6 +627,63 @@ TEST_F(LockTest, AHolderIsJudgedByItsStationAndItsProcess) {
   }
 }
 
+// A holder that keeps its lock file's time fresh is alive while it does;
+// one whose file stands still for the set time is gone, and its lock is
+// broken without a word from anyone. Maintenance locks, and lines of
+// writers that do not refresh, are never broken so.
+TEST_F(LockTest, ALockItsHolderStoppedRefreshingIsBroken) {
+  ws.locks.UnrefreshedMs = 15000;
+  const std::string refreshing = "XYZ BBSL1           2222            P123@0badf00d N4 R";
+  const struct {
+    std::string line;
+    std::int64_t refreshUntilMs;  // the holder refreshes until then (0: never)
+    std::int64_t releaseAtMs;     // then deletes its file (0: never; the wait is given up at 60 s)
+    bool broken;
+  } cases[] = {
+      {refreshing, 0, 0, true},
+      {refreshing, 30000, 0, true},        // froze after 30 s
+      {refreshing, 40000, 40000, false},   // released after 40 s
+      {"XYZ FMAE1 !!        2222            P123@0badf00d N4 R", 0, 0, false},
+      {"XYZ BBSL1           2222            P123@0badf00d N4", 0, 0, false},
+      {kOtherBBSL1, 0, 0, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line + " refreshed until " + std::to_string(c.refreshUntilMs));
+    fake.clock.mono = 0;
+    heldBy(c.line);
+    class Holder : public EventPump {
+     public:
+      Holder(test::FakePlatform& f, std::string file, std::int64_t until, std::int64_t release)
+          : fake(f), file(std::move(file)), until(until), release(release) {}
+      int processEvents() override {
+        const std::int64_t now = fake.clock.mono;
+        if (release && now >= release) std::filesystem::remove(file);
+        if (now < until && now - refreshed >= 4000 && std::filesystem::exists(file)) {
+          std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::now());
+          refreshed = now;
+        }
+        return now >= 60000 ? 27 : 0;
+      }
+      void sleepMs(int ms) override { fake.events.sleepMs(ms); }
+      test::FakePlatform& fake;
+      std::string file;
+      std::int64_t until, release, refreshed = 0;
+    } holder(fake, lockFile(), c.refreshUntilMs, c.releaseAtMs);
+    ws.platform.events = &holder;
+    const bool taken = AcquireLock(ws, "LOCATELK", "BBSL1");
+    ws.platform.events = &fake.events;
+    EXPECT_EQ(taken, c.broken || c.releaseAtMs > 0);
+    if (c.broken) {
+      // Broken at the first look a full period after the last refresh.
+      EXPECT_GE(fake.clock.mono, c.refreshUntilMs + 15000 - 4000);
+      EXPECT_LE(fake.clock.mono, c.refreshUntilMs + 15000 + 3 * ws.locks.MaxWaitRoundMs);
+    }
+    if (c.releaseAtMs) EXPECT_GE(fake.clock.mono, c.releaseAtMs);
+    if (taken) ReleaseLock(ws, "LOCATELK");
+    std::filesystem::remove(lockFile());
+  }
+}
+
 // Two stations that take one lock in quick succession, each hold lasting
 // near the stale-lock timeout: a waiter that saw the same station at every
 // look took the station's many holds for one long one and broke the lock
