@@ -157,8 +157,10 @@ void EgressoForm::FormShow() {
   f.EmployeeInItems = PickListItems(ws_, true);
   f.EmployeeOutItems = PickListItems(ws_, false);
   if (!loc) {
+    // A new message names nobody until the user does: a save straight away
+    // must not reach the whole office.
     f.EmpIn = RecipientText(rec);
-    if (f.EmpIn.empty()) f.EmpIn = EveryoneWord(ws_);
+    if (!isNew_ && f.EmpIn.empty() && rec.toList(1).empty()) f.EmpIn = EveryoneWord(ws_);
   }
 
   const std::string who = rec.who(), enteredBy = rec.enteredBy();
@@ -335,17 +337,9 @@ void EgressoForm::Save() {
   toEveryone_ = false;
   if (isNew_ && !loc) {
     const RecipientResult r = ResolveRecipients(ws_, f.EmpIn, rec);
+    if (r.none) return StopAt(1428, FormField::EmpIn);
     if (!r.ok) return StopAt(215, FormField::EmpIn, r.badToken);
     toEveryone_ = r.everyone;
-    if (Trim(f.EmpIn).empty()) {
-      const int answer = UltimateDialog(ws_, MessageText(ws_, 1428) + MessageText(ws_, 1429), -1,
-                                        MessageText(ws_, 407), MessageText(ws_, 408), "", 2);
-      if (answer != 1) {
-        f.focus = FormField::EmpIn;
-        return;
-      }
-      toEveryone_ = true;
-    }
     if (toEveryone_)
       for (int i = 1; i <= brd::Slots; ++i) rec.setToList(i, "");
   }
