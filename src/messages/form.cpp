@@ -27,6 +27,7 @@ constexpr std::size_t kMaxBody = kBodyCap;  // a larger body file is shown cut
 constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
 constexpr int kNoticeNotATime = 1938;        // "... is not a time."
+constexpr int kNoticeFormerMembers = 1933;   // group members left out of a pick: "...: OLD, XYZ."
 
 
 std::string Trim(std::string_view s) {
@@ -704,8 +705,15 @@ void EgressoForm::LocAbbChange(int index) {
 
 void EgressoForm::EmployeeInClick(int index) {
   if (!CheckFolder() || index < 0 || index >= static_cast<int>(f.EmployeeInItems.size())) return;
-  f.EmpIn = PickRecipient(f.EmpIn, f.EmployeeInItems[static_cast<std::size_t>(index)], ws_);
+  std::vector<std::string> former;
+  f.EmpIn = PickRecipient(f.EmpIn, f.EmployeeInItems[static_cast<std::size_t>(index)], ws_, &former);
   dirty_ = true;
+  if (!former.empty()) {
+    std::string text = MessageText(ws_, kNoticeFormerMembers);
+    if (text.empty()) text = "Left out, no longer in the employee table: ";
+    for (std::size_t i = 0; i < former.size(); ++i) text += (i ? ", " : "") + former[i];
+    UltimateDialog(ws_, text + ".", -1, "", "", MessageText(ws_, 29), 3);
+  }
 }
 
 void EgressoForm::EmployeeOutClick(int index) {

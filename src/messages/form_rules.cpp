@@ -253,15 +253,22 @@ std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone) {
   return items;
 }
 
-std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws) {
+std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws,
+                          std::vector<std::string>* leftOut) {
   const std::size_t colon = item.find(':');
   if (colon != std::string_view::npos && item.find(',', colon) != std::string_view::npos) {
-    // A group item: its members, all of them.
+    // A group item: its members who still work here. A former member the
+    // group still names would make the save refuse the whole list.
     const int g = GroupOf(ws, Trim(item.substr(0, colon)));
     std::string members;
     for (int m = 1; g && m <= mcfg::GroupSize; ++m) {
       const std::string who = ws.mcfg.groupMember(g, m);
-      if (!who.empty()) members += (members.empty() ? "" : ",") + who;
+      if (who.empty()) continue;
+      if (ws.mcfg.slotOf(who) == 0) {
+        if (leftOut) leftOut->push_back(who);
+        continue;
+      }
+      members += (members.empty() ? "" : ",") + who;
     }
     if (!members.empty()) return members;
   }
@@ -270,8 +277,8 @@ std::string PickRecipient(std::string_view empIn, std::string_view item, Worksta
     if ((c >= '!' && c <= '+') || (c >= '0' && c <= '9') || (c >= '<' && c <= 'Z')) code += c;
   if (code.empty()) return std::string(empIn);
   if (std::string_view(empIn).find(code) != std::string_view::npos) return code;
-  // The everyone word the field starts with is a default, not a choice: a
-  // name chosen beside it would still send the message to everyone.
+  // A name chosen beside the everyone word would still send the message to
+  // everyone: the choice replaces it.
   if (UpperText(Trim(empIn)) == EveryoneWord(ws)) return code;
   return empIn.empty() ? code : std::string(empIn) + "," + code;
 }
