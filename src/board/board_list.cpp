@@ -1101,13 +1101,15 @@ int FindWhoLine(const Workstation& ws, std::string_view input, int& slot) {
   if (up.empty()) return -1;
   for (int s = 1; s <= mcfg::Employees && slot == 0; ++s)
     if (ws.mcfg.empInitials(s) == up) slot = s;
-  if (slot == 0) return -1;
-  const std::string name = ws.mcfg.empName(slot);
-  if (name.empty()) return -1;
-  int found = -1;
-  for (std::size_t i = 0; i < ws.board.BBSlist.size(); ++i)
-    if (ws.board.BBSlist[i].text.find(name) != std::string::npos) found = static_cast<int>(i);
-  return found;
+  if (slot == 0 || ws.ListMode != 1) return -1;
+  // The employee's own line is the one made from the employee's entry: a
+  // name is no key, it may stand in a colleague's destination ("Lunch with
+  // Eva Fischer") or belong to two people.
+  for (std::size_t i = 0; i < ws.board.BBSlist.size(); ++i) {
+    const BoardLine& line = ws.board.BBSlist[i];
+    if (line.entry.known ? line.entry.who == up : RecordNumberOfLine(line.text) == slot) return static_cast<int>(i);
+  }
+  return -1;
 }
 
 HintPlacement MemoHintFor(Workstation& ws, int x, int y, int lineIndex, int listTop, int listWidth, int listHeight,

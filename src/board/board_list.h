@@ -56,10 +56,10 @@ std::uint32_t ListTextColour(const Workstation& ws);  // default text colour
 // Colour a board line is drawn in when not selected.
 std::uint32_t LineDrawColour(const Workstation& ws, const BoardLine& line);
 
-// The "Who are you?" lookup: the index of the BBSlist line of the employee
-// with these initials (the last line carrying the name), -1 when the
-// initials are unknown or no line shows the employee; slot receives the
-// employee's slot (0 when unknown).
+// The "Who are you?" lookup: the index of the BBSlist line made from the
+// location entry of the employee with these initials, -1 when the
+// initials are unknown or no line of the board shows the employee; slot
+// receives the employee's slot (0 when unknown).
 int FindWhoLine(const Workstation& ws, std::string_view input, int& slot);
 
 // Where the personal-memo hint goes for the pointer at (x, y) over the list;

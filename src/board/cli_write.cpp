@@ -444,6 +444,9 @@ class Command {
       // The form would stop at the recipient; say which one is unknown.
       BulBrdRcrd scratch;
       const RecipientResult r = ResolveRecipients(ws_, Option("to"), scratch);
+      if (r.none)
+        return Fail(cli_exit::Error, "no recipient in --to \"" + ConsoleText(Option("to")) +
+                                         "\": initials, group names or " + EveryoneWord(ws_));
       if (!r.ok)
         return Fail(cli_exit::Error, "unknown initials or group \"" + ConsoleText(r.badToken) + "\"");
     }

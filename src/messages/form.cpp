@@ -27,6 +27,7 @@ constexpr std::size_t kMaxBody = kBodyCap;  // a larger body file is shown cut
 constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body file
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
 constexpr int kNoticeNotATime = 1938;        // "... is not a time."
+constexpr int kNoticeFormerMembers = 1933;   // group members left out of a pick: "...: OLD, XYZ."
 
 
 std::string Trim(std::string_view s) {
@@ -159,8 +160,10 @@ void EgressoForm::FormShow() {
   f.EmployeeInItems = PickListItems(ws_, true);
   f.EmployeeOutItems = PickListItems(ws_, false);
   if (!loc) {
+    // A new message names nobody until the user does: a save straight away
+    // must not reach the whole office.
     f.EmpIn = RecipientText(rec);
-    if (f.EmpIn.empty()) f.EmpIn = EveryoneWord(ws_);
+    if (!isNew_ && f.EmpIn.empty() && rec.toList(1).empty()) f.EmpIn = EveryoneWord(ws_);
   }
 
   const std::string who = rec.who(), enteredBy = rec.enteredBy();
@@ -337,17 +340,9 @@ void EgressoForm::Save() {
   toEveryone_ = false;
   if (isNew_ && !loc) {
     const RecipientResult r = ResolveRecipients(ws_, f.EmpIn, rec);
+    if (r.none) return StopAt(1428, FormField::EmpIn);
     if (!r.ok) return StopAt(215, FormField::EmpIn, r.badToken);
     toEveryone_ = r.everyone;
-    if (Trim(f.EmpIn).empty()) {
-      const int answer = UltimateDialog(ws_, MessageText(ws_, 1428) + MessageText(ws_, 1429), -1,
-                                        MessageText(ws_, 407), MessageText(ws_, 408), "", 2);
-      if (answer != 1) {
-        f.focus = FormField::EmpIn;
-        return;
-      }
-      toEveryone_ = true;
-    }
     if (toEveryone_)
       for (int i = 1; i <= brd::Slots; ++i) rec.setToList(i, "");
   }
@@ -738,8 +733,15 @@ void EgressoForm::LocAbbChange(int index) {
 
 void EgressoForm::EmployeeInClick(int index) {
   if (!CheckFolder() || index < 0 || index >= static_cast<int>(f.EmployeeInItems.size())) return;
-  f.EmpIn = PickRecipient(f.EmpIn, f.EmployeeInItems[static_cast<std::size_t>(index)], ws_);
+  std::vector<std::string> former;
+  f.EmpIn = PickRecipient(f.EmpIn, f.EmployeeInItems[static_cast<std::size_t>(index)], ws_, &former);
   dirty_ = true;
+  if (!former.empty()) {
+    std::string text = MessageText(ws_, kNoticeFormerMembers);
+    if (text.empty()) text = "Left out, no longer in the employee table: ";
+    for (std::size_t i = 0; i < former.size(); ++i) text += (i ? ", " : "") + former[i];
+    UltimateDialog(ws_, text + ".", -1, "", "", MessageText(ws_, 29), 3);
+  }
 }
 
 void EgressoForm::EmployeeOutClick(int index) {

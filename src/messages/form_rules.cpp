@@ -75,6 +75,29 @@ int GroupOf(const Workstation& ws, std::string_view code) {
   return 0;
 }
 
+// The words of a recipient list: runs of characters between blanks, commas
+// and semicolons. A word is taken whole, so "SALLY" is one unknown word and
+// never the initials SAL followed by LY.
+std::vector<std::string> RecipientTokens(std::string_view codes) {
+  std::vector<std::string> tokens;
+  std::size_t i = 0;
+  while (i < codes.size()) {
+    const std::size_t end = std::min(codes.find_first_of(" ,;\t", i), codes.size());
+    if (end > i) tokens.emplace_back(codes.substr(i, end - i));
+    i = end + 1;
+  }
+  return tokens;
+}
+
+// The everyone word stands alone: the first three characters of its notice
+// (as the form shows it) or the notice's whole first word.
+bool IsEveryoneToken(Workstation& ws, std::string_view token) {
+  if (token == EveryoneWord(ws)) return true;
+  const std::string notice = UpperText(Trim(MessageText(ws, kNoticeEveryone)));
+  const std::string word = notice.substr(0, notice.find_first_of(" :,;\t"));
+  return !word.empty() && token == word;
+}
+
 }  // namespace
 
 ClockStep AddMinutes(int hhmm, long long minutes) {
@@ -230,15 +253,22 @@ std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone) {
   return items;
 }
 
-std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws) {
+std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws,
+                          std::vector<std::string>* leftOut) {
   const std::size_t colon = item.find(':');
   if (colon != std::string_view::npos && item.find(',', colon) != std::string_view::npos) {
-    // A group item: its members, all of them.
+    // A group item: its members who still work here. A former member the
+    // group still names would make the save refuse the whole list.
     const int g = GroupOf(ws, Trim(item.substr(0, colon)));
     std::string members;
     for (int m = 1; g && m <= mcfg::GroupSize; ++m) {
       const std::string who = ws.mcfg.groupMember(g, m);
-      if (!who.empty()) members += (members.empty() ? "" : ",") + who;
+      if (who.empty()) continue;
+      if (ws.mcfg.slotOf(who) == 0) {
+        if (leftOut) leftOut->push_back(who);
+        continue;
+      }
+      members += (members.empty() ? "" : ",") + who;
     }
     if (!members.empty()) return members;
   }
@@ -247,8 +277,8 @@ std::string PickRecipient(std::string_view empIn, std::string_view item, Worksta
     if ((c >= '!' && c <= '+') || (c >= '0' && c <= '9') || (c >= '<' && c <= 'Z')) code += c;
   if (code.empty()) return std::string(empIn);
   if (std::string_view(empIn).find(code) != std::string_view::npos) return code;
-  // The everyone word the field starts with is a default, not a choice: a
-  // name chosen beside it would still send the message to everyone.
+  // A name chosen beside the everyone word would still send the message to
+  // everyone: the choice replaces it.
   if (UpperText(Trim(empIn)) == EveryoneWord(ws)) return code;
   return empIn.empty() ? code : std::string(empIn) + "," + code;
 }
@@ -271,37 +301,45 @@ RecipientResult ResolveRecipients(Workstation& ws, std::string_view empIn, BulBr
   // beside them are checked as usual. Only addresses: nobody here is a
   // recipient, and the message is not shown to everyone either.
   const std::string codes = WithoutMailAddresses(text);
-  if (codes.find(EveryoneWord(ws)) != std::string::npos) {
-    r.everyone = true;
+  const bool addresses = codes.size() != text.size();
+  const std::vector<std::string> tokens = RecipientTokens(codes);
+  if (tokens.empty() && !addresses) {
+    r.ok = false;
+    r.none = true;
     return r;
   }
-  if (codes.size() != text.size()) rec.setToList(1, "nul");
-  std::size_t i = 0;
-  while (i < codes.size()) {
-    if (!IsTokenChar(codes[i])) {
-      ++i;
+  // Every word is checked before any of them counts: "ALL,Sally" is a
+  // typing slip, not a message to everyone.
+  for (const std::string& token : tokens) {
+    if (IsEveryoneToken(ws, token)) {
+      r.everyone = true;
       continue;
     }
-    std::string token;
-    while (i < codes.size() && IsTokenChar(codes[i]) && token.size() < 3) token += codes[i++];
-    const int slot = ws.mcfg.slotOf(token);
-    const int group = GroupOf(ws, token);
-    if (slot == 0 && group == 0) {
+    if (ws.mcfg.slotOf(token) == 0 && GroupOf(ws, token) == 0) {
       r.ok = false;
+      r.everyone = false;
       r.badToken = token;
       return r;
     }
-    if (slot != 0) rec.setToList(slot, token);
-    if (slot == 0 && group != 0) {
-      for (int m = 1; m <= mcfg::GroupSize; ++m) {
-        const std::string who = ws.mcfg.groupMember(group, m);
-        if (who.empty()) continue;
-        for (int s = 1; s <= mcfg::Employees; ++s)
-          if (ws.mcfg.empInitials(s) == who) rec.setToList(s, who);
-      }
-    }
-    if (rec.toList(1).empty()) rec.setToList(1, "nul");
   }
+  if (r.everyone) return r;
+  if (addresses) rec.setToList(1, "nul");
+  for (const std::string& token : tokens) {
+    const int slot = ws.mcfg.slotOf(token);
+    if (slot != 0) {
+      rec.setToList(slot, token);
+      continue;
+    }
+    // Members who have left the employee table are nobody to write to.
+    const int group = GroupOf(ws, token);
+    for (int m = 1; m <= mcfg::GroupSize; ++m) {
+      const std::string who = ws.mcfg.groupMember(group, m);
+      const int s = who.empty() ? 0 : ws.mcfg.slotOf(who);
+      if (s != 0) rec.setToList(s, who);
+    }
+  }
+  // A first entry left empty would read as "everyone".
+  if (rec.toList(1).empty()) rec.setToList(1, "nul");
   return r;
 }
 

@@ -62,16 +62,21 @@ std::string LeaveReturnTime(Workstation& ws, std::string_view text, int returnDa
 // The items of the pick lists: employees ("AB: Ann Baker"), then groups
 // ("GRP: AB,CD,EF,GH..."); with everyone, the everyone item last.
 std::vector<std::string> PickListItems(Workstation& ws, bool withEveryone);
-// EmpIn after choosing a pick-list item.
-std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws);
+// EmpIn after choosing a pick-list item. A group gives its members that
+// are in the employee table; leftOut receives the others.
+std::string PickRecipient(std::string_view empIn, std::string_view item, Workstation& ws,
+                          std::vector<std::string>* leftOut = nullptr);
 // EmpOut after choosing an item: the text before ":".
 std::string PickSender(std::string_view item);
 
-// The recipient check: fills ToList from the recipient text. ok false with
-// the token that is neither an employee nor a group.
+// The recipient check: fills ToList from the recipient text, a list of
+// initials, group names, mail addresses and the everyone word, each a whole
+// word between blanks, commas or semicolons. ok false with the word that is
+// none of these, or with none set when the list names nobody at all.
 struct RecipientResult {
   bool ok = true;
   bool everyone = false;
+  bool none = false;
   std::string badToken;
 };
 RecipientResult ResolveRecipients(Workstation& ws, std::string_view empIn, BulBrdRcrd& rec);

@@ -788,7 +788,7 @@ TEST(BoardHeading, ColumnsAndSortChoice) {
   EXPECT_EQ(SortColumnForClick(10, 100, 1), 1);
 }
 
-TEST(BoardList, WhoAreYouFindsTheLastLineOfTheEmployee) {
+TEST(BoardList, WhoAreYouFindsTheEmployeesOwnLine) {
   BoardWorld w;
   w.ws.mcfg.setEmpName(4, "Bob Carter");  // two employees of one name
   w.allIn();
@@ -797,10 +797,47 @@ TEST(BoardList, WhoAreYouFindsTheLastLineOfTheEmployee) {
   const int line = FindWhoLine(w.ws, " bob", slot);
   EXPECT_EQ(slot, 2);
   ASSERT_GE(line, 0);
-  EXPECT_EQ(line, 2) << "the later of the two lines";
+  EXPECT_EQ(RecordNumberOfLine(w.ws.board.BBSlist[static_cast<std::size_t>(line)].text), 2)
+      << "Bob's line, not the other Bob Carter's";
   EXPECT_EQ(FindWhoLine(w.ws, "XYZ", slot), -1);
   EXPECT_EQ(slot, 0);
   EXPECT_EQ(FindWhoLine(w.ws, "", slot), -1);
+}
+
+// The kiosk signs in whoever's initials were typed, whatever names the
+// other lines' destinations carry.
+TEST(BoardList, WhoAreYouMatchesTheEmployeeNotTheTextOfOtherLines) {
+  struct Row {
+    const char* input;
+    bool returnFirst;
+    int slot;    // 0: unknown initials
+    int record;  // the record of the line found; -1: no line
+  };
+  const Row rows[] = {
+      {"eva", false, 5, 5},       // her name stands in Frank's destination, a line below hers
+      {"eva", true, 5, 5},        // the same with the return column first
+      {" bob ", false, 2, 2},     // Bob Carter is named in Claire's destination
+      {"fra", false, 6, 6},
+      {"Fischer", false, 0, -1},  // a name is not initials
+      {"Claire", false, 0, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.input) + (row.returnFirst ? " (return first)" : ""));
+    BoardWorld w;
+    w.ws.mcfg.setEmpInitials(6, "FRA");
+    w.ws.mcfg.setEmpName(6, "Frank Gruber");
+    w.saveConfig();
+    w.allIn();
+    w.putLocation(3, "Call Bob Carter", w.ws.Today, 1500);
+    w.putLocation(6, "Lunch with Eva Fischer", w.ws.Today, 1330);
+    w.ws.options.ReturnFirst = row.returnFirst;
+    Build(w, 1);
+    int slot = -1;
+    const int line = FindWhoLine(w.ws, row.input, slot);
+    EXPECT_EQ(slot, row.slot);
+    const int record = line < 0 ? -1 : RecordNumberOfLine(w.ws.board.BBSlist[static_cast<std::size_t>(line)].text);
+    EXPECT_EQ(record, row.record);
+  }
 }
 
 TEST(BoardList, MemoHintAtTheRightMargin) {

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "board/cli.h"
+#include "messages/form_rules.h"
 #include "messages/form_world.h"
 #include "platform/console_platform.h"
 #include "storage/locks.h"
@@ -95,6 +96,71 @@ TEST(CommandLineWrites, SendToGroupsIsTheFormsMessageWithOneLetterPerMember) {
   ASSERT_EQ(w.run({"send", "--to=ALL", "--subject=Fire drill", "/TU=ANN"}).code, 0);
   EXPECT_EQ(w.letters(), "ANN: BOB:" + m + "CLA:" + m + "DAN:" + m + "EVA:" + m);
   EXPECT_EQ(test::readFile(w.dir / "BULLETIN/2.DA0"), "Fire drill") << "the subject is the text";
+}
+
+// A recipient list means what its words say, the same typed into the form
+// or given to --to: a word is taken whole, and a word that names nobody
+// stops the message instead of widening it to the office.
+TEST(CommandLineWrites, RecipientListsMeanTheSameInTheFormAndOnTheCommandLine) {
+  enum class Kind { To, Everyone, Outside, Unknown, Nobody };
+  struct Row {
+    std::string to;
+    Kind kind;
+    std::string expected;  // recipients (To) or the word named (Unknown)
+  };
+  const std::vector<Row> rows = {
+      {"Sally", Kind::Unknown, "SALLY"},  // holds ALL, starts with the group SAL
+      {"ALLISON", Kind::Unknown, "ALLISON"},
+      {"BOB,Sally", Kind::Unknown, "SALLY"},
+      {"ALL,Sally", Kind::Unknown, "SALLY"},
+      {"B.O.B", Kind::Unknown, "B.O.B"},
+      {",", Kind::Nobody, ""},
+      {"  ", Kind::Nobody, ""},
+      {"ALL", Kind::Everyone, ""},
+      {"all", Kind::Everyone, ""},
+      {"BOB", Kind::To, "BOB"},
+      {"eva; dan", Kind::To, "DAN,EVA"},
+      {"MGT", Kind::To, "BOB,DAN"},
+      {"sal", Kind::To, "BOB,CLA"},  // the group still names OLD, who left
+      {"CLA <claire@example.com>", Kind::To, "CLA"},
+      {"ann@hall.example.com", Kind::Outside, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE("to \"" + row.to + "\"");
+    CliWorld w;
+    const int n = test::FormWorld::send(w.ws, row.to, "Budget", "Numbers");
+    const Result r = w.run({"send", "--to", row.to, "--subject", "Budget", "/TU=ANN"});
+    switch (row.kind) {
+      case Kind::Unknown:
+      case Kind::Nobody: {
+        EXPECT_EQ(n, -1);
+        ASSERT_FALSE(w.fake.dialogs.dialogs.empty());
+        EXPECT_EQ(w.fake.dialogs.dialogs.back().message,
+                  row.kind == Kind::Nobody ? "No recipient was given. "
+                                           : "There is no employee or group with the initials " + row.expected);
+        EXPECT_EQ(r.code, 1) << r.out;
+        EXPECT_NE(r.err.find(row.kind == Kind::Nobody ? "no recipient" : "\"" + row.expected + "\""),
+                  std::string::npos)
+            << r.err;
+        EXPECT_FALSE(std::filesystem::exists(w.dir / "MESSAGE.DAF"));
+        EXPECT_EQ(w.letters(), "ANN: BOB: CLA: DAN: EVA: ");
+        break;
+      }
+      case Kind::To:
+      case Kind::Everyone:
+      case Kind::Outside: {
+        ASSERT_EQ(n, 0);
+        const BulBrdRcrd rec = w.read(0, n);
+        EXPECT_EQ(RecipientText(rec), row.expected);
+        EXPECT_EQ(rec.toList(1) == "", row.kind == Kind::Everyone) << "an empty first entry means everyone";
+        EXPECT_EQ(r.code, 0) << r.err;
+        const std::string shown = row.kind == Kind::To ? row.expected : row.kind == Kind::Everyone ? "ALL" : row.to;
+        EXPECT_EQ(r.out, "Message 1 sent to " + shown + ".\n");
+        EXPECT_EQ(w.read(0, 1).toList(1), rec.toList(1)) << "the same record either way";
+        break;
+      }
+    }
+  }
 }
 
 TEST(CommandLineWrites, OutAndInAsTheBoardAndTheFormDo) {

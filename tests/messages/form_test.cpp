@@ -97,7 +97,9 @@ TEST(FormRules, SubjectNumberingAndPickLists) {
   EXPECT_EQ(PickRecipient("", items[1], w.ws), "BOB");
   EXPECT_EQ(PickRecipient("BOB", items[2], w.ws), "BOB,CLA");
   EXPECT_EQ(PickRecipient("BOB,CLA", items[2], w.ws), "CLA");
-  EXPECT_EQ(PickRecipient("DAN", items[5], w.ws), "BOB,CLA,OLD");
+  std::vector<std::string> former;
+  EXPECT_EQ(PickRecipient("DAN", items[5], w.ws, &former), "BOB,CLA");  // OLD has left
+  EXPECT_EQ(former, std::vector<std::string>{"OLD"});
   EXPECT_EQ(PickSender(items[3]), "DAN");
 }
 
@@ -133,7 +135,7 @@ TEST(FormRules, RecipientsGroupsUnknownCodesAndManyCodes) {
 // What the user chose or typed is taken as meant.
 TEST(FormRules, ChoicesAndTypedTextAreTakenAsMeant) {
   FormWorld w;
-  EXPECT_EQ(PickRecipient(" all ", PickListItems(w.ws, true)[1], w.ws), "BOB");  // replaces the default ALL
+  EXPECT_EQ(PickRecipient(" all ", PickListItems(w.ws, true)[1], w.ws), "BOB");  // replaces ALL
   BulBrdRcrd r;
   EXPECT_TRUE(ResolveRecipients(w.ws, "BOB, bob.smith@example.com", r).ok);
   EXPECT_EQ(RecipientText(r), "BOB");
@@ -262,12 +264,11 @@ TEST(Form, MessagesToOneAGroupAndEveryoneNotifyEachRecipientOnce) {
   EXPECT_EQ(r.headline(), "Cake in the kitchen");
   EXPECT_EQ(w.timer("EVA"), std::to_string(w.ws.Today) + "M");
   EXPECT_EQ(w.timer("ANN"), "");
+  EXPECT_EQ(FormWorld::show(w.ws, 0, 'E', all)->f.EmpIn, "ALL") << "an open message shows whom it went to";
 
-  // No recipient: asked first; "No" keeps the form open.
-  w.fake.dialogs.answers = {2};
+  // No recipient: the save stops and asks for one; it never means everyone.
   EXPECT_EQ(FormWorld::send(w.ws, "", "Nobody", "x"), -1);
-  w.fake.dialogs.answers = {1};
-  EXPECT_EQ(FormWorld::send(w.ws, "", "Everybody", "x"), 4);
+  EXPECT_EQ(w.fake.dialogs.dialogs.back().message, "No recipient was given. ");
 }
 
 TEST(Form, AnUnknownRecipientStopsTheSaveWithItsCode) {
@@ -384,6 +385,14 @@ TEST(Form, ReplyNumbersTheSubjectAndForwardQuotesTheText) {
   EXPECT_EQ(forward->f.focus, FormField::EmpIn);
   EXPECT_EQ(forward->f.Location,
             "On 7 DEC 26 at 9:00A, Ann Baker wrote to BOB: \r\n\r\n<<\r\nLine one\r\nLine two\r\n>>\r\n\r\n");
+  // Saved at once, a forward reaches nobody: it waits for a recipient.
+  EXPECT_EQ(forward->f.EmpIn, "");
+  const int written = static_cast<int>(std::filesystem::file_size(w.dir / "MESSAGE.DAF") / brd::Size);
+  forward->OKbtnClick();
+  EXPECT_FALSE(forward->closed());
+  EXPECT_EQ(forward->f.focus, FormField::EmpIn);
+  EXPECT_EQ(std::filesystem::file_size(w.dir / "MESSAGE.DAF") / brd::Size, static_cast<std::uintmax_t>(written));
+  EXPECT_EQ(FormWorld::show(w.ws, 0, 'N')->f.EmpIn, "") << "a new message too";
 }
 
 TEST(Form, DeletingAsSenderArchivesAndAsRecipientTags) {
