@@ -332,8 +332,8 @@ bool MorningSignIn(Workstation& ws, int slot, const EntryIdentity& expected) {
     }
     BoardTrace(ws, "MornSignIn Write3: ");
     WriteBoardRecord(ws, slot, "BBMSI");
-    WriteJournal(ws, 'I');
     ReleaseLock(ws, "LOCATELK");
+    WriteJournal(ws, 'I');
   }
   UpdateOutHint(ws, slot);
   UpdateWorkClockButton(ws, slot);
@@ -372,8 +372,10 @@ void EgressoOnExit(Workstation& ws, int slot) {
   rec.setWho(ws.mcfg.empInitials(slot));
   BoardTrace(ws, "AutoEgresso Write: ");
   WriteBoardRecord(ws, slot, "BBAEG2");
-  WriteJournal(ws, 'O');
+  // The journal's lock is never waited for while the board's is held: the
+  // others' sign-outs would wait behind this workstation's wait.
   ReleaseLock(ws, "LOCATELK");
+  WriteJournal(ws, 'O');
   UpdateOutHint(ws, slot);
 }
 

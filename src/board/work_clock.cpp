@@ -157,25 +157,43 @@ ClockResult WorkClockBtnClick(Workstation& ws) {
   CheckEmployeeTables(ws);
   const int k = ws.UserSlot;
   if (k < 1 || k > brd::Slots) return ClockResult::NotRun;
-  BoardIndexEntry e;
-  // A slot without an entry yet stands for an employee who is in.
-  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, k, e)) e.Flags = BoardIndexEntry::ClosedBit;
+  // The question comes before the locks: the others must not wait for
+  // this user to answer it.
+  bool running = false;
+  {
+    BulBrdRcrd seen;
+    RecordFile f;
+    if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files) == io::Ok &&
+        k < f.recordCount() && f.read(k, seen.bytes) == io::Ok)
+      running = seen.clockDay() != 0;
+  }
+  const int answer = UltimateDialog(ws, MessageText(ws, running ? 1696 : 1695), 3, MessageText(ws, 407),
+                                    MessageText(ws, 408), "", 1);
+  if (answer != 1) return ClockResult::Cancelled;
   const std::string lock = ws.board.BoardLockName;
   if (!AcquireLock(ws, lock, "BBWC1")) return ClockResult::Busy;
   if (!AcquireLock(ws, "LOG", "BBWC2")) {
     ReleaseLock(ws, lock);
     return ClockResult::Busy;
   }
+  BoardIndexEntry e;
+  // A slot without an entry yet stands for an employee who is in.
+  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, k, e)) e.Flags = BoardIndexEntry::ClosedBit;
   ClearRecord(ws);
   ReadBoardRecord(ws, k, "BBWC");
   BulBrdRcrd& rec = ws.board.RecordBuffer;
   // An employee's slot gets a record of its own even before the first entry.
   rec.setWho(ws.mcfg.empInitials(k));
   ClockResult result = ClockResult::Cancelled;
-  const bool running = rec.clockDay() != 0;
-  const int answer = UltimateDialog(ws, MessageText(ws, running ? 1696 : 1695), 3, MessageText(ws, 407),
-                                    MessageText(ws, 408), "", 1);
-  if (answer == 1 && !running) {
+  // Another workstation of this user started or stopped the clock while
+  // the question stood: the answer was to another question.
+  if (running != (rec.clockDay() != 0)) {
+    ReleaseLock(ws, "LOG");
+    ReleaseLock(ws, lock);
+    UpdateWorkClockButton(ws, k);
+    return ClockResult::Cancelled;
+  }
+  if (!running) {
     const std::int32_t n = StartEntry(ws);
     if (n > 0) {
       rec.setClockEntry(n);
@@ -185,7 +203,7 @@ ClockResult WorkClockBtnClick(Workstation& ws) {
     } else {
       result = ClockResult::Busy;
     }
-  } else if (answer == 1) {
+  } else {
     StopEntry(ws, rec.clockDay(), rec.clockEntry());
     rec.setClockStart(0);
     rec.setClockDay(0);

@@ -492,6 +492,38 @@ TEST(TimersDuringAWait, CloseEntryWaitingForTheJournalKeepsItsLockAndItsRecord) 
   w.expectWorkLeftToTheNextTick();
 }
 
+// The departure at exit and the morning sign-in write the board record,
+// give "LOCATELK" back and only then wait for the journal's lock: a
+// workstation never waits for one lock while the others wait for its other.
+TEST(TimersDuringAWait, NoBoardWriterWaitsForTheJournalWhileHoldingTheBoard) {
+  const struct {
+    const char* what;
+    void (*run)(Workstation&);
+    const char* journal;
+  } cases[] = {
+      {"departure at exit", [](Workstation& ws) { EgressoOnExit(ws, 1); }, "INOUTANN.DAF"},
+      {"morning sign-in", [](Workstation& ws) { MorningSignIn(ws, 2, {}); }, "INOUTBOB.DAF"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TimerWorkPending w;
+    w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+    w.putLocation(2, "Dentist", w.ws.Today - 1, 1500);
+    writeFile(w.path("EGLOG.LOK"), "XYZ EGOK2           2222\r\n");
+    bool boardFree = true;
+    w.pump.afterTick = [&](int tick) {
+      boardFree = boardFree && !std::filesystem::exists(w.path("LOCATELK.LOK"));
+      if (tick == 4) std::filesystem::remove(w.path("EGLOG.LOK"));
+    };
+    c.run(w.ws);
+    EXPECT_EQ(w.pump.ticks, 4) << "the journal was waited for";
+    EXPECT_TRUE(boardFree);
+    EXPECT_FALSE(readFile(w.path(c.journal)).empty());
+    for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
+      EXPECT_NE(e.path().extension(), ".LOK") << e.path();
+  }
+}
+
 // A record write that has to retry opening the data file pauses between the
 // attempts; the ticks in the pauses must not fill RecordBuffer with another
 // employee's record before the write.

@@ -4,6 +4,7 @@
 
 #include "board/board_world.h"
 #include "board/refresh.h"
+#include "messages/board_files.h"
 #include "storage/bytes.h"
 
 namespace egresso {
@@ -107,6 +108,46 @@ TEST(WorkClock, ACancelledStartOrAnotherStationsClockChangesNothing) {
   EXPECT_FALSE(std::filesystem::exists(c.dir / "DEC26LOG.DAF"));
   c.ws.options.WorkClock = false;
   EXPECT_EQ(WorkClockBtnClick(c.ws), ClockResult::NotRun);
+}
+
+// "Start the work clock now?" and "Stop ...?" are asked before the board
+// and log locks are taken; a clock that another workstation of the user
+// started or stopped while the question stood is left as it is now.
+TEST(WorkClock, TheQuestionIsAskedBeforeTheLocks) {
+  enum Meanwhile { Nothing, OtherStarted };
+  const struct { bool running; Meanwhile meanwhile; ClockResult result; } cases[] = {
+      {false, Nothing, ClockResult::Started},
+      {true, Nothing, ClockResult::Stopped},
+      {false, OtherStarted, ClockResult::Cancelled},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.running) + " " + std::to_string(c.meanwhile));
+    Clocked w;
+    if (c.running) ASSERT_EQ(WorkClockBtnClick(w.ws), ClockResult::Started);
+    bool lockHeld = false;
+    BulBrdRcrd meanwhile;
+    w.fake.dialogs.whileShown = [&](const DialogRequest&) {
+      for (const auto& e : std::filesystem::directory_iterator(w.dir.path()))
+        lockHeld = lockHeld || e.path().extension() == ".LOK";
+      if (c.meanwhile != OtherStarted) return;
+      auto other = w.station("ANN");
+      other->ListMode = 1;
+      SelectBoardFiles(*other);
+      other->board.RecordBuffer = w.record("LOCATE.DAF", 1);
+      other->board.RecordBuffer.setClockDay(w.ws.Today);
+      other->board.RecordBuffer.setClockStart(3600);
+      other->board.RecordBuffer.setClockEntry(7);
+      WriteBoardRecord(*other, 1, "TEST");
+      meanwhile = w.record("LOCATE.DAF", 1);
+    };
+    EXPECT_EQ(WorkClockBtnClick(w.ws), c.result);
+    EXPECT_EQ(w.fake.dialogs.dialogs.size(), c.running ? 2u : 1u);
+    EXPECT_FALSE(lockHeld) << "a lock was held while the question stood";
+    if (c.meanwhile == OtherStarted) {
+      EXPECT_TRUE(w.record("LOCATE.DAF", 1).bytes == meanwhile.bytes) << "the other's clock stays";
+      EXPECT_FALSE(std::filesystem::exists(w.dir / "DEC26LOG.DAF"));
+    }
+  }
 }
 
 }  // namespace
