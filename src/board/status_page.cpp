@@ -375,6 +375,7 @@ StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const
   }
 
   Workstation ws(platform);
+  if (site.files != nullptr) ws.files = site.files;
   std::string error;
   if (!LoadViewer(ws, site.programFolder, site.switches, error))
     return StatusProblem(503, "The data folder cannot be read.", nonce);
@@ -385,6 +386,7 @@ StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const
   std::vector<std::string> switches = site.switches;
   switches.push_back("/TU=" + user);
   Workstation reader(platform);
+  if (site.files != nullptr) reader.files = site.files;
   if (!LoadViewer(reader, site.programFolder, switches, error))
     return StatusProblem(503, "The data folder cannot be read.", nonce);
   if (!site.protectedHeadlines && (reader.pcfg.flag(pcfg::RequestPassword) || reader.mcfg.flag(mcfg::PasswordForAll)))

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "storage/file_ops.h"
 
 namespace egresso {
 
@@ -29,6 +30,9 @@ struct StatusSite {
   // The message headlines of employees whose entry asks for a password are
   // shown only when the administrator has said so.
   bool protectedHeadlines = false;
+  // The file calls every page's viewer makes; none: the workstation's own.
+  // Shared by the threads that make pages, so it must hold no state.
+  FileOps* files = nullptr;
 };
 
 struct StatusRequest {
