@@ -148,6 +148,7 @@ bool AnswerDataRoute(Platform platform, const StatusSite& site, const StatusRequ
       reply.headers = SafeHeaders("application/json; charset=utf-8");
     }
     reply.status = 200;
+    reply = WithSources(std::move(reply), site, ws);
   } catch (const std::exception&) {
     reply = StatusProblem(500, "The board could not be read.", request.nonce);
   }
