@@ -46,21 +46,26 @@ StoredEntry ReadStoredEntry(RecordFile& index, RecordFile& data, int r) {
   return s;
 }
 
+}  // namespace
+
 bool AsksForPassword(const Workstation& ws, const std::string& initials) {
   if (ws.mcfg.flag(mcfg::PasswordForAll)) return true;
-  if (initials.empty() || initials.find_first_of("/\\") != std::string::npos) return false;
-  // Only a plain file is opened: a pipe planted under the name would
-  // keep the page waiting.
-  const std::string path = DataFile(ws, "CFG" + initials + ".DAF");
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) return false;
+  if (initials.empty()) return false;
+  // Initials no file name can hold have no personal file to say no.
+  if (initials.find_first_of("/\\") != std::string::npos) return true;
+  // Only a personal file that is not there says no: one this account may
+  // not read, or a link, a FIFO or a folder planted under the name, may
+  // stand for one that asks. The seam opens plain files only and never
+  // waits on a FIFO.
   RecordFile f;
   std::array<std::uint8_t, pcfg::Size> bytes{};
-  if (f.open(path, pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
-      f.read(0, bytes) != io::Ok)
-    return false;
+  const int opened = f.open(DataFile(ws, "CFG" + initials + ".DAF"), pcfg::Size, RecordFile::Mode::ReadOnly, *ws.files);
+  if (opened == io::FileNotFound) return false;
+  if (opened != io::Ok || f.read(0, bytes) != io::Ok) return true;
   return bytes[pcfg::RequestPassword] != 0;
 }
+
+namespace {
 
 // Who signed an employee in and when, from the last line of the in/out
 // journal that names him, when the office keeps one: a sign-in leaves no

@@ -46,6 +46,13 @@ struct BoardSnapshot {
 // ws comes from LoadViewer.
 BoardSnapshot TakeBoardSnapshot(Workstation& ws, bool everyone);
 
+// Whether the employee with these initials signs in with a password, as far
+// as a viewer can tell: the main configuration's setting for everybody, else
+// the personal file's. Only a personal file that is not there counts as no
+// password; one that cannot be read whole (refused to this account, a link,
+// a FIFO, a folder, too short) counts as one.
+bool AsksForPassword(const Workstation& ws, const std::string& initials);
+
 // The roll call of a running workstation, taken by a viewer of its own so
 // that the board's lists and settings stay as they are.
 BoardSnapshot TakeRollCall(const Workstation& ws);

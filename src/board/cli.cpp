@@ -28,10 +28,12 @@ namespace egresso {
 
 namespace {
 
+// Record 0 of path; an I/O result.
 template <std::size_t N>
-bool ReadRecordFile(const std::string& path, std::array<std::uint8_t, N>& bytes) {
+int ReadRecordFile(FileOps& ops, const std::string& path, std::array<std::uint8_t, N>& bytes) {
   RecordFile f;
-  return f.open(path, N, RecordFile::Mode::ReadOnly) == io::Ok && f.read(0, bytes) == io::Ok;
+  const int opened = f.open(path, N, RecordFile::Mode::ReadOnly, ops);
+  return opened != io::Ok ? opened : f.read(0, bytes);
 }
 
 // The folders the switches name must be there: the viewer creates nothing.
@@ -76,8 +78,24 @@ bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::ve
   BuildDataPaths(ws);
   LoadNotices(ws);
   ws.Today = DayNumber(ws.platform.clock->now());
-  if (!ReadRecordFile(ws.paths.MainConfigPath, ws.mcfg.bytes)) InitMainConfig(ws);
-  if (!ReadRecordFile(ws.paths.PersonalConfigPath, ws.pcfg.bytes)) InitPersonalConfig(ws);
+  // A folder without a main configuration is an empty board; one whose
+  // configuration is there but cannot be read (refused, planted, cut short)
+  // cannot be shown as if it had none: its employees and their password
+  // settings are in it.
+  if (const int main = ReadRecordFile(*ws.files, ws.paths.MainConfigPath, ws.mcfg.bytes); main != io::Ok) {
+    if (main != io::FileNotFound) {
+      error = "the main configuration " + ws.paths.MainConfigPath + " cannot be read";
+      return false;
+    }
+    InitMainConfig(ws);
+  }
+  if (const int personal = ReadRecordFile(*ws.files, ws.paths.PersonalConfigPath, ws.pcfg.bytes); personal != io::Ok) {
+    InitPersonalConfig(ws);
+    // Only a personal file that is not there says the user has no password:
+    // one this account may not read, or something planted in its place, may
+    // stand for one that asks.
+    if (personal != io::FileNotFound) ws.pcfg.setU8(pcfg::RequestPassword, 1);
+  }
   // A viewer writes nothing, not even the trace file the site may have on.
   if (writable)
     ApplyMainConfigSwitches(ws);

@@ -16,7 +16,9 @@ struct Workstation;
 // files of the data folder): notice texts from the program folder, the
 // configuration records as stored (defaults when missing), today's date.
 // Nothing is written; false, with the reason, when a folder named by a
-// switch does not exist. writable: prepared for the commands that change
+// switch does not exist or the main configuration is there but cannot be
+// read. A personal configuration that is there but cannot be read counts as
+// asking for a password. writable: prepared for the commands that change
 // the board (still no folder is created), the switches applied to the
 // configuration as the program applies them.
 bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,

@@ -129,6 +129,7 @@ bool AnswerDataRoute(Platform platform, const StatusSite& site, const StatusRequ
   const std::string& path = request.path;
   if (path != "/roll-call" && path != "/calendar.ics" && path != "/board.json") return false;
   Workstation ws(platform);
+  if (site.files != nullptr) ws.files = site.files;
   std::string error;
   if (!LoadViewer(ws, site.programFolder, site.switches, error)) {
     reply = StatusProblem(503, "The data folder cannot be read.", request.nonce);
@@ -147,6 +148,7 @@ bool AnswerDataRoute(Platform platform, const StatusSite& site, const StatusRequ
       reply.headers = SafeHeaders("application/json; charset=utf-8");
     }
     reply.status = 200;
+    reply = WithSources(std::move(reply), site, ws);
   } catch (const std::exception&) {
     reply = StatusProblem(500, "The board could not be read.", request.nonce);
   }

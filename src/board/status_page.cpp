@@ -1,5 +1,9 @@
 #include "board/status_page.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -8,6 +12,7 @@
 #include <cstdio>
 #include <map>
 #include <random>
+#include <vector>
 
 #include "board/board_lines.h"
 #include "board/board_list.h"
@@ -302,6 +307,29 @@ bool HostAccepted(const StatusSite& site, std::string_view header) {
 
 }  // namespace
 
+StatusReply WithSources(StatusReply reply, const StatusSite& site, const Workstation& ws, const Workstation* reader) {
+  std::vector<std::string>& out = reply.sources;
+  auto add = [&out](std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (!path.empty() && std::find(out.begin(), out.end(), path) == out.end()) out.push_back(std::move(path));
+  };
+  // The folders the site starts in (the program folder unless it names
+  // others), whose switch files may send the viewer on to another, and the
+  // ones it ended in.
+  for (const std::string& s : site.switches) {
+    const std::string key = UpperText(s.substr(0, std::min<std::size_t>(4, s.size())));
+    if (key == "/MD=" || key == "/RD=") add(s.substr(4));
+  }
+  if (out.empty()) add(site.programFolder);
+  for (const Workstation* w : {&ws, reader}) {
+    if (w == nullptr) continue;
+    add(w->paths.DataFolder);
+    add(w->paths.AltDataFolder);
+    add(w->paths.NoticesPath);
+  }
+  return reply;
+}
+
 bool AddHostNames(std::string_view text, std::vector<std::string>& names, std::string& error) {
   std::size_t from = 0;
   while (from <= text.size()) {
@@ -354,6 +382,40 @@ bool IsLoopbackName(std::string_view host) {
          name.find("..") == std::string::npos;
 }
 
+std::string SourcesStamp(const std::vector<std::string>& sources, std::int64_t& newestNs) {
+  std::string stamp;
+  auto add = [&](const std::string& name, const struct stat& st) {
+    const std::int64_t ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    newestNs = std::max(newestNs, ns);
+    stamp += name;
+    stamp += '\0';
+    stamp += std::to_string(st.st_mode) + ' ' + std::to_string(st.st_ino) + ' ' + std::to_string(st.st_size) + ' ' +
+             std::to_string(ns) + '\n';
+  };
+  for (const std::string& source : sources) {
+    struct stat st {};
+    if (::lstat(source.c_str(), &st) != 0) {
+      stamp += source + "\0-\n";
+      continue;
+    }
+    add(source, st);
+    if (!S_ISDIR(st.st_mode)) continue;
+    DIR* dir = ::opendir(source.c_str());
+    if (dir == nullptr) continue;
+    std::vector<std::pair<std::string, struct stat>> entries;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name == "." || name == "..") continue;
+      struct stat entry {};
+      if (::fstatat(::dirfd(dir), e->d_name, &entry, AT_SYMLINK_NOFOLLOW) == 0) entries.emplace_back(name, entry);
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [name, entry] : entries) add(name, entry);
+  }
+  return stamp;
+}
+
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request) {
   const std::string& nonce = request.nonce;
   if (!request.host.empty() && !HostAccepted(site, request.host))
@@ -375,21 +437,24 @@ StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const
   }
 
   Workstation ws(platform);
+  if (site.files != nullptr) ws.files = site.files;
   std::string error;
   if (!LoadViewer(ws, site.programFolder, site.switches, error))
     return StatusProblem(503, "The data folder cannot be read.", nonce);
-  if (!messages) return BoardPage(ws, nonce);
+  if (!messages) return WithSources(BoardPage(ws, nonce), site, ws);
 
-  if (FindUserSlot(ws, user) == 0) return StatusProblem(404, "No employee has these initials.", nonce);
+  if (FindUserSlot(ws, user) == 0)
+    return WithSources(StatusProblem(404, "No employee has these initials.", nonce), site, ws);
   // The initials are the employee table's own, so they make a safe switch.
   std::vector<std::string> switches = site.switches;
   switches.push_back("/TU=" + user);
   Workstation reader(platform);
+  if (site.files != nullptr) reader.files = site.files;
   if (!LoadViewer(reader, site.programFolder, switches, error))
     return StatusProblem(503, "The data folder cannot be read.", nonce);
   if (!site.protectedHeadlines && (reader.pcfg.flag(pcfg::RequestPassword) || reader.mcfg.flag(mcfg::PasswordForAll)))
-    return StatusProblem(403, "These messages are protected by a password.", nonce);
-  return MessagePage(reader, nonce);
+    return WithSources(StatusProblem(403, "These messages are protected by a password.", nonce), site, ws, &reader);
+  return WithSources(MessagePage(reader, nonce), site, ws, &reader);
 }
 
 bool ParseListenAddress(std::string_view text, ListenAddress& out, std::string& error) {

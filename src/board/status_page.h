@@ -6,14 +6,18 @@
 // hands each request to AnswerStatusRequest.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "platform/services.h"
+#include "storage/file_ops.h"
 
 namespace egresso {
+
+struct Workstation;
 
 // What every page is made from: the program folder and the program's
 // switches (data folder, layout, ...), taken as egresso-cli takes them.
@@ -29,6 +33,9 @@ struct StatusSite {
   // The message headlines of employees whose entry asks for a password are
   // shown only when the administrator has said so.
   bool protectedHeadlines = false;
+  // The file calls every page's viewer makes; none: the workstation's own.
+  // Shared by the threads that make pages, so it must hold no state.
+  FileOps* files = nullptr;
 };
 
 struct StatusRequest {
@@ -43,6 +50,10 @@ struct StatusReply {
   int status = 200;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;  // UTF-8
+  // What the reply was made from: the data folders (their own files, not
+  // their subfolders' files) and the notice file. Empty for a reply that
+  // read nothing.
+  std::vector<std::string> sources;
 };
 
 // The routes: "/" the board; "/roll-call", "/calendar.ics" and
@@ -53,6 +64,18 @@ struct StatusReply {
 // headlines of an employee whose entry asks for a password 403 unless the
 // site shows them; a data folder that cannot be read gives 503.
 StatusReply AnswerStatusRequest(Platform platform, const StatusSite& site, const StatusRequest& request);
+
+// reply with its sources: the site's folders, and the data folders and the
+// notice file of the viewers it was made by (reader: the one of the user).
+StatusReply WithSources(StatusReply reply, const StatusSite& site, const Workstation& ws,
+                        const Workstation* reader = nullptr);
+
+// The state of a reply's sources as a text that changes whenever one of
+// them does, as far as the file system tells: for each source and each file
+// directly in a source folder, its name, kind, size and modification time
+// (a file added, removed or renamed changes its folder's time). newestNs:
+// the latest modification time met, in nanoseconds since the Unix epoch.
+std::string SourcesStamp(const std::vector<std::string>& sources, std::int64_t& newestNs);
 
 // A short page for a refused request (status 400 and up), with the same
 // safe headers as every page.

@@ -7,12 +7,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -41,22 +44,29 @@ constexpr unsigned kMaxConnections = 4000;
 constexpr unsigned kMaxConnectionsPerAddress = 2000;
 // A connection that sends nothing for this long is closed.
 constexpr unsigned kIdleSeconds = 5;
-// A page is made on a thread of its own, so a read that hangs on a planted
-// file holds that thread only; the request is answered 503 after this long
-// and the next one starts afresh.
+// Pages are made by a few threads of their own, so a read that hangs on a
+// planted file holds that thread only; a request still unanswered after
+// this long (its page hanging, or waiting behind pages that hang) is
+// answered 503.
 constexpr auto kRenderLimit = std::chrono::milliseconds(4000);
-// Pages being made at once; a request beyond them is answered 503 at once
-// (the surplus can only be reads that hang). Threads stuck in a read past
-// their time limit no longer count, up to a bound of their own.
+// Threads making pages. One stuck in a read past its time limit no longer
+// counts and another takes its place, up to a bound of stuck ones.
 constexpr int kMaxRenders = 8;
 constexpr int kMaxStuckRenders = 64;
+// Requests waiting for a thread; beyond them a request is answered 503 at
+// once (only pages that hang keep this many waiting).
+constexpr std::size_t kMaxQueued = 2000;
+// Pages kept, one per route, user and host name asked for; when they are
+// all taken the kept ones are dropped and made again as asked.
+constexpr std::size_t kMaxKeptPages = 256;
 
-// One request on its way: filled in by the rendering thread or by the
+// One request on its way: filled in by a rendering thread or by the
 // watchdog, whichever comes first, then handed back to the event loop.
 struct Job {
   MHD_Connection* connection = nullptr;
   StatusRequest request;
   Clock::time_point deadline;
+  bool started = false;  // a thread is making its page
   bool answered = false;
   bool overdue = false;  // answered by the watchdog while still being made
   StatusReply reply;
@@ -67,47 +77,86 @@ struct RequestState {
   std::shared_ptr<Job> job;
 };
 
-// The rendering threads, the watchdog and the jobs they share. Shared with
-// every rendering thread, so one that is still stuck in a read when the
-// server stops finds it alive.
+// A page as made for one request, kept for the next ones while the files it
+// was made from stay as they were.
+struct KeptPage {
+  StatusReply reply;  // its nonce is token
+  std::string token;
+  std::string stamp;  // SourcesStamp of reply.sources and the minute, when it may be reused
+};
+
+std::int64_t WallClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// A file time moves in steps: whole seconds on some file systems (a time
+// without a fraction), a hundredth of a second at most on others. A file
+// stamped within one step before a page was begun may be written again
+// under the very same time, unseen.
+std::int64_t StampStepNs(std::int64_t ns) { return ns % 1'000'000'000 == 0 ? 1'000'000'000 : 10'000'000; }
+
+// The page's minute: its time and the board's "stale" marks move with it.
+std::string Minute(Platform platform) {
+  const LocalDateTime t = platform.clock->now();
+  return std::to_string(t.year) + '-' + std::to_string(t.month) + '-' + std::to_string(t.day) + ' ' +
+         std::to_string(t.hour) + ':' + std::to_string(t.minute) + '\n';
+}
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+  if (from.empty() || from == to) return;
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+// The rendering threads, the watchdog, the jobs and the kept pages they
+// share. Shared with every rendering thread, so one that is still stuck in
+// a read when the server stops finds it alive.
 class Renderer {
  public:
   explicit Renderer(StatusSite site) : site_(std::move(site)) {}
 
   // Suspends the job's connection until a thread or the watchdog has
-  // answered it; false, with the job answered 503, when too many pages are
-  // being made already.
+  // answered it; false, with the job answered 503, when the server stops or
+  // too many requests are waiting already.
   bool start(const std::shared_ptr<Renderer>& self, const std::shared_ptr<Job>& job) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_ || running_ - stuck_ >= kMaxRenders || stuck_ >= kMaxStuckRenders) {
+    if (stopping_ || queue_.size() >= kMaxQueued) {
       job->reply = StatusProblem(503, "The data folder cannot be read just now.", job->request.nonce);
       job->answered = true;
       return false;
     }
-    ++running_;
     job->deadline = Clock::now() + kRenderLimit;
     pending_.push_back(job);
+    queue_.push_back(job);
     MHD_suspend_connection(job->connection);
-    std::thread([self, job] { self->render(job); }).detach();
+    hireLocked(self);
+    work_.notify_one();
     wake_.notify_all();
     return true;
   }
 
   // Answers what has waited too long, until stop().
-  void watch() {
+  void watch(const std::shared_ptr<Renderer>& self) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
       const auto now = Clock::now();
       for (auto it = pending_.begin(); it != pending_.end();) {
         if ((*it)->deadline <= now) {
-          (*it)->overdue = true;
-          ++stuck_;
-          answerLocked(*it, StatusProblem(503, "The data folder cannot be read just now.", (*it)->request.nonce));
+          const std::shared_ptr<Job> job = *it;
+          if (job->started) {
+            job->overdue = true;
+            ++stuck_;
+          } else {
+            queue_.erase(std::find(queue_.begin(), queue_.end(), job));
+          }
+          answerLocked(job, StatusProblem(503, "The data folder cannot be read just now.", job->request.nonce));
           it = pending_.erase(it);
         } else {
           ++it;
         }
       }
+      hireLocked(self);
       auto next = now + std::chrono::seconds(1);
       for (const auto& job : pending_) next = std::min(next, job->deadline);
       wake_.wait_until(lock, next);
@@ -115,26 +164,94 @@ class Renderer {
   }
 
   // Answers every waiting request (the daemon stops only with none
-  // suspended); true when no page is still being made.
+  // suspended) and lets the idle threads go; true when no page is still
+  // being made.
   bool stop() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     stopping_ = true;
     for (const auto& job : pending_) answerLocked(job, StatusProblem(503, "The server is stopping.", job->request.nonce));
     pending_.clear();
+    queue_.clear();
     wake_.notify_all();
-    return running_ == 0;
+    work_.notify_all();
+    // A page being made from a healthy folder is done well within a second.
+    gone_.wait_for(lock, std::chrono::seconds(1), [this] { return threads_ == stuck_; });
+    return threads_ == 0;
   }
 
  private:
-  void render(const std::shared_ptr<Job>& job) {
+  // Another thread when requests wait and none is free.
+  void hireLocked(const std::shared_ptr<Renderer>& self) {
+    if (stopping_ || queue_.size() <= idle_ || threads_ - stuck_ >= kMaxRenders || stuck_ >= kMaxStuckRenders) return;
+    ++threads_;
+    std::thread([self] { self->work(); }).detach();
+  }
+
+  void work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      ++idle_;
+      work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      --idle_;
+      if (stopping_) break;
+      const std::shared_ptr<Job> job = queue_.front();
+      queue_.pop_front();
+      job->started = true;
+      lock.unlock();
+      StatusReply reply = answer(job->request);
+      lock.lock();
+      if (job->overdue) --stuck_;
+      if (!job->answered) {
+        pending_.remove(job);
+        answerLocked(job, std::move(reply));
+      }
+      // One back from a read that hung may find its place taken.
+      if (threads_ - stuck_ > kMaxRenders) break;
+    }
+    --threads_;
+    gone_.notify_all();
+  }
+
+  // The kept page when nothing it was made from has changed since; else
+  // the page made afresh, kept when the files stood still while it was made.
+  StatusReply answer(const StatusRequest& request) {
     ConsolePlatform console;
-    StatusReply reply = AnswerStatusRequest(console.platform(), site_, job->request);
+    const std::string key = request.method + '\n' + request.path + '\n' + request.user + '\n' + request.host;
+    std::shared_ptr<const KeptPage> kept;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (const auto it = kept_.find(key); it != kept_.end()) kept = it->second;
+    }
+    std::string before;
+    if (kept) {
+      std::int64_t newest = 0;
+      before = Minute(console.platform()) + SourcesStamp(kept->reply.sources, newest);
+      if (!kept->stamp.empty() && before == kept->stamp) {
+        StatusReply reply = kept->reply;
+        ReplaceAll(reply.body, kept->token, request.nonce);
+        for (auto& header : reply.headers) ReplaceAll(header.second, kept->token, request.nonce);
+        return reply;
+      }
+    }
+    const std::int64_t begun = WallClockNs();
+    const std::string minute = Minute(console.platform());
+    StatusReply reply = AnswerStatusRequest(console.platform(), site_, request);
+    // A page of a folder that cannot be read is made again for the next request.
+    if (reply.status >= 500 || reply.sources.empty()) return reply;
+    auto page = std::make_shared<KeptPage>();
+    page->reply = reply;
+    page->token = request.nonce;
+    std::int64_t newest = 0;
+    const std::string after = minute + SourcesStamp(reply.sources, newest);
+    // Not reused when a source changed while the page was being made, or
+    // may still change unseen under the time it has.
+    const bool stoodStill = !kept || kept->reply.sources != reply.sources ||
+                            before.compare(before.find('\n'), std::string::npos, after, after.find('\n')) == 0;
+    if (stoodStill && newest + StampStepNs(newest) <= begun) page->stamp = after;
     std::lock_guard<std::mutex> lock(mutex_);
-    --running_;
-    if (job->overdue) --stuck_;
-    if (job->answered) return;
-    pending_.remove(job);
-    answerLocked(job, std::move(reply));
+    if (kept_.size() >= kMaxKeptPages && kept_.find(key) == kept_.end()) kept_.clear();
+    kept_[key] = std::move(page);
+    return reply;
   }
 
   void answerLocked(const std::shared_ptr<Job>& job, StatusReply reply) {
@@ -145,9 +262,14 @@ class Renderer {
 
   const StatusSite site_;
   std::mutex mutex_;
-  std::condition_variable wake_;
-  std::list<std::shared_ptr<Job>> pending_;
-  int running_ = 0;
+  std::condition_variable wake_;  // the watchdog
+  std::condition_variable work_;  // the rendering threads
+  std::condition_variable gone_;  // a rendering thread ended
+  std::list<std::shared_ptr<Job>> pending_;  // not yet answered
+  std::deque<std::shared_ptr<Job>> queue_;   // waiting for a thread
+  std::map<std::string, std::shared_ptr<const KeptPage>> kept_;
+  std::size_t idle_ = 0;
+  int threads_ = 0;
   int stuck_ = 0;
   bool stopping_ = false;
 };
@@ -379,7 +501,7 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
     err << "egresso-cli serve: the web server could not be started\n";
     return 1;
   }
-  std::thread watchdog([renderer = server.renderer] { renderer->watch(); });
+  std::thread watchdog([renderer = server.renderer] { renderer->watch(renderer); });
   out << "Serving the status page on " << Url(where, port) << " (Ctrl+C stops)" << std::endl;
 
   int sig = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace egresso {
 
@@ -76,6 +77,9 @@ struct Options {
   int EeValue = -99;              // "/EE="
   bool FlagLogMode = false;       // "/FL"
   bool NormalDataPresent = false; // "/RD=": the normal data folder held a configuration
+  // "/ED=" and "/BD=" texts of a switch file that named a folder outside the
+  // data folder, refused (shown once at start).
+  std::vector<std::string> RefusedFolderSwitches;
   // Keys of the office suite that this program accepts without acting on
   // them, each with its value text ("" for keys without "=").
   std::map<std::string, std::string> SuiteOptions;

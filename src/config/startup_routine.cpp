@@ -242,6 +242,8 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   ws.options.MainConfigCreated = !hadMainConfig && fileExists(mainPath);
   if (ws.options.TracePlus) ws.mcfg.setU8(mcfg::TraceLog, 1);
   if (ws.options.TraceMinus) ws.mcfg.setU8(mcfg::TraceLog, 0);
+  // Told once the trace setting is known.
+  ReportRefusedSwitches(ws);
   if (ws.QuitRequested) return;  // the configuration is lost: nothing more is written
 
   // Step 12.

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <sstream>
 #include <functional>
 #include <limits>
 #include <optional>
 
 #include "core/workstation.h"
+#include "storage/locks.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
 
@@ -22,6 +24,9 @@ constexpr std::size_t kSwitchFileMax = 1u << 20;
 struct SwitchText {
   std::string upper;
   std::string given;
+  // From a switch file of the data folder, which every account of the
+  // office can write, rather than from this workstation's command line.
+  bool fromFolderFile = false;
 };
 
 using Handler = std::function<void(Workstation&, const SwitchText&, std::string_view key)>;
@@ -60,6 +65,32 @@ std::string folderOf(const SwitchText& t, std::string_view key) {
   v = v.substr(0, v.find('\0'));
   while (!v.empty() && v.back() == '/') v.pop_back();
   return v;
+}
+
+// Whether folder is the data folder or lies below it, once both are made
+// absolute, ".." taken out and every link that exists followed: a link
+// planted inside that points outside counts as outside.
+bool insideDataFolder(const Workstation& ws, const std::string& folder) {
+  namespace fs = std::filesystem;
+  if (folder.empty() || ws.paths.DataFolder.empty()) return false;
+  std::error_code ec;
+  const fs::path root = fs::weakly_canonical(fs::absolute(ws.paths.DataFolder, ec), ec);
+  if (ec) return false;
+  const fs::path target = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+  if (ec) return false;
+  const fs::path rel = target.lexically_normal().lexically_relative(root.lexically_normal());
+  return !rel.empty() && *rel.begin() != "..";
+}
+
+// A folder the workstation writes to ("/ED=", "/BD="): a switch file of the
+// data folder may name one only inside it, or any colleague could have this
+// workstation create folders and copy the office's files wherever this
+// account may write. Outside ones are taken from the command line only; a
+// refused one leaves the folder as it was and is noted for the start.
+bool folderAllowed(Workstation& ws, const SwitchText& t, std::string_view key, const std::string& folder) {
+  if (!t.fromFolderFile || insideDataFolder(ws, folder)) return true;
+  ws.options.RefusedFolderSwitches.push_back(std::string(key) + folder);
+  return false;
 }
 
 void setNumber(const SwitchText& t, std::string_view key, std::size_t width, int& target) {
@@ -131,10 +162,13 @@ std::vector<Key> buildKeys() {
                  }
                }});
   k.push_back({"/ED=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
-                 ws.paths.ExtraFolder = folderOf(t, key);
+                 std::string folder = folderOf(t, key);
+                 // Empty is the default: no extra folder.
+                 if (folder.empty() || folderAllowed(ws, t, key, folder)) ws.paths.ExtraFolder = std::move(folder);
                }});
   k.push_back({"/BD=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
-                 ws.paths.BackupFolder = folderOf(t, key);
+                 std::string folder = folderOf(t, key);
+                 if (folderAllowed(ws, t, key, folder)) ws.paths.BackupFolder = std::move(folder);
                }});
   k.push_back({"/LP=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
                  std::string v = valueOf(t, key);
@@ -270,6 +304,20 @@ const std::vector<Key>& keys() {
   return kKeys;
 }
 
+int applySwitch(Workstation& ws, std::string_view text, bool fromFolderFile) {
+  SwitchText t;
+  t.given = std::string(text.substr(0, kSwitchTextMax));
+  t.upper = UpperText(t.given);
+  t.fromFolderFile = fromFolderFile;
+  int matched = 0;
+  for (const Key& k : keys()) {
+    if (!t.upper.starts_with(k.key)) continue;
+    ++matched;
+    k.apply(ws, t, k.key);
+  }
+  return matched;
+}
+
 // Applies every line of a switch file; a file that cannot be opened is
 // skipped. Only the first 254 characters of a line count; the rest of an
 // over-long line is passed over, never taken for a line of its own.
@@ -283,7 +331,7 @@ void applySwitchFile(Workstation& ws, const std::string& path) {
   bool pending = false;
   auto apply = [&] {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    ApplySwitch(ws, line);
+    applySwitch(ws, line, true);
     line.clear();
     pending = false;
   };
@@ -302,18 +350,7 @@ void applySwitchFile(Workstation& ws, const std::string& path) {
 
 }  // namespace
 
-int ApplySwitch(Workstation& ws, std::string_view text) {
-  SwitchText t;
-  t.given = std::string(text.substr(0, kSwitchTextMax));
-  t.upper = UpperText(t.given);
-  int matched = 0;
-  for (const Key& k : keys()) {
-    if (!t.upper.starts_with(k.key)) continue;
-    ++matched;
-    k.apply(ws, t, k.key);
-  }
-  return matched;
-}
+int ApplySwitch(Workstation& ws, std::string_view text) { return applySwitch(ws, text, false); }
 
 void LoadSwitches(Workstation& ws, const std::vector<std::string>& args) {
   Options fresh;
@@ -327,6 +364,20 @@ void LoadSwitches(Workstation& ws, const std::vector<std::string>& args) {
   // first file decides where the second is looked for.
   applySwitchFile(ws, ws.paths.DataFolder + "/F" + ws.ThisUser + ".DAF");
   applySwitchFile(ws, ws.paths.DataFolder + "/FALL.DAF");
+}
+
+void ReportRefusedSwitches(Workstation& ws) {
+  std::vector<std::string> refused;
+  refused.swap(ws.options.RefusedFolderSwitches);
+  if (refused.empty()) return;
+  std::string text =
+      "A switch file of the data folder names a folder outside the data folder; only this workstation's "
+      "command line may do that. The default folder is used instead of:";
+  for (const std::string& s : refused) {
+    if (ws.mcfg.flag(mcfg::TraceLog)) traceLine(ws, "Switch refused: " + s + traceSuffix(ws));
+    text += "\n" + s;
+  }
+  if (ws.platform.dialogs) ws.platform.dialogs->messageBox(text, BoxKind::Warning);
 }
 
 }  // namespace egresso

@@ -1,16 +1,21 @@
 #include "board/status_page.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "board/board_list.h"
 #include "config/records.h"
 #include "storage/record_io.h"
 #include "support/demo_folder.h"
+#include "support/faulty_file_ops.h"
 
 namespace egresso {
 namespace {
@@ -205,6 +210,59 @@ TEST(StatusPage, ProtectedHeadlinesOnlyWhenAsked) {
     std::filesystem::remove(personal);
     test::writeFile(main, mainBefore);
   }
+}
+
+// Only a personal file that is not there means no password: whatever stands
+// in its place that cannot be read whole may be one that asks, so the
+// headlines are refused and the sign-out is left out of the calendar.
+TEST(StatusPage, APersonalFileThatCannotBeReadCountsAsProtected) {
+  DemoFolder d;
+  test::SignOutTo(d.writer, 1, "Visiting the harbour");
+  const auto personal = d.dir.path() / "CFGANN.DAF";
+  test::TempDir outside;
+  test::writeFile(outside.path() / "plain.DAF", std::string(pcfg::Size, '\0'));
+  test::RefusingFileOps refusing("CFGANN.DAF", EACCES);
+  struct Row {
+    const char* what;
+    std::function<void()> plant;
+    FileOps* files;
+    bool isProtected;
+  };
+  const std::string asks = [] {
+    std::string b(pcfg::Size, '\0');
+    b[pcfg::RequestPassword] = 1;
+    return b;
+  }();
+  const std::vector<Row> rows{
+      {"missing", [] {}, nullptr, false},
+      {"readable, no password", [&] { test::writeFile(personal, std::string(pcfg::Size, '\0')); }, nullptr, false},
+      {"readable, password", [&] { test::writeFile(personal, asks); }, nullptr, true},
+      {"too short", [&] { test::writeFile(personal, "\0\0\0"); }, nullptr, true},
+      {"mode 000", [&] {
+         test::writeFile(personal, std::string(pcfg::Size, '\0'));
+         std::filesystem::permissions(personal, std::filesystem::perms::none);
+       }, nullptr, true},
+      {"refused to this account", [&] { test::writeFile(personal, std::string(pcfg::Size, '\0')); }, &refusing, true},
+      {"link to a file without password", [&] { std::filesystem::create_symlink(outside.path() / "plain.DAF", personal); },
+       nullptr, true},
+      {"FIFO", [&] { ASSERT_EQ(::mkfifo(personal.c_str(), 0666), 0); }, nullptr, true},
+      {"folder", [&] { std::filesystem::create_directory(personal); }, nullptr, true},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove_all(personal);
+    row.plant();
+    // root reads a file of mode 000 all the same; the seam's row stands for it.
+    if (std::string(row.what) == "mode 000" && ::geteuid() == 0) continue;
+    const StatusSite site{EGRESSO_PROGRAM_DIR, {"/MD=" + d.dir.str()}, {}, false, row.files};
+    const StatusReply headlines = AnswerStatusRequest(d.fake.platform(), site, {"GET", "/messages/ANN", "", "", "x"});
+    EXPECT_EQ(headlines.status, row.isProtected ? 403 : 200) << row.what;
+    EXPECT_EQ(headlines.body.find("Team meeting") == std::string::npos, row.isProtected) << row.what;
+    const StatusReply calendar = AnswerStatusRequest(d.fake.platform(), site, {"GET", "/calendar.ics", "", "", "x"});
+    ASSERT_EQ(calendar.status, 200) << row.what;
+    EXPECT_EQ(calendar.body.find("Visiting the harbour") == std::string::npos, row.isProtected) << row.what;
+    EXPECT_NE(calendar.body.find("Client visit"), std::string::npos) << row.what << ": the others stay";
+  }
+  std::filesystem::remove_all(personal);
 }
 
 TEST(StatusPage, ListenAddresses) {

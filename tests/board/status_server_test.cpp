@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -211,6 +212,49 @@ TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {
       Exchange(server.port(), "GET /messages?user=ann HTTP/1.1\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(StatusOf(messages), 200);
   EXPECT_NE(messages.find("Team meeting moved to Thursday"), std::string::npos);
+}
+
+// Fifty browsers at once on a healthy folder are all served (each page is
+// made once per change of the files and handed to all), and a change shows
+// on the very next request, also one that keeps the file's size and comes
+// within the file system's time step.
+TEST(StatusServer, AFloodIsServedAndEachChangeShowsAtOnce) {
+  ServedDemo site;
+  Workstation& w = site.demo.writer;
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  constexpr int kClients = 50, kEach = 40;
+  const std::array<std::string, 4> paths{"/", "/board.json", "/messages/ANN", "/roll-call"};
+  std::vector<std::vector<int>> statuses(kClients);
+  std::vector<std::thread> clients;
+  for (int c = 0; c < kClients; ++c)
+    clients.emplace_back([&, c] {
+      for (int i = 0; i < kEach; ++i)
+        statuses[c].push_back(StatusOf(Exchange(
+            server.port(), "GET " + paths[(c + i) % paths.size()] + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")));
+    });
+  for (auto& t : clients) t.join();
+  std::map<int, int> counts;
+  for (const auto& each : statuses)
+    for (int status : each) ++counts[status];
+  EXPECT_EQ(counts, (std::map<int, int>{{200, kClients * kEach}}));
+
+  for (const std::string text : {"Gone fishing", "Gone sailing", "Gone hiking!"}) {
+    SignOutTo(w, 5, text);
+    const std::string page = Exchange(server.port(), kGood);
+    EXPECT_NE(page.find(text), std::string::npos) << "the change shows on the next request";
+    const std::string json = Exchange(server.port(), "GET /board.json HTTP/1.1\r\nConnection: close\r\n\r\n");
+    EXPECT_NE(json.find(text), std::string::npos);
+  }
+  // Each reply has a nonce of its own, also when the page was made before.
+  const std::string first = Exchange(server.port(), kGood), second = Exchange(server.port(), kGood);
+  auto nonce = [](const std::string& reply) {
+    const std::size_t at = reply.find("nonce=\"");
+    return at == std::string::npos ? std::string() : reply.substr(at + 7, reply.find('"', at + 7) - at - 7);
+  };
+  ASSERT_FALSE(nonce(first).empty());
+  EXPECT_NE(nonce(first), nonce(second));
+  EXPECT_NE(second.find("style-src 'nonce-" + nonce(second) + "'"), std::string::npos);
 }
 
 TEST(StatusServer, CommandLineAndStopSignals) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <list>
@@ -277,6 +278,53 @@ TEST_F(FreshStart, ExtraFolderIsCreated) {
   start({"/ED=" + data.str() + "/EXTRA/"});
   EXPECT_TRUE(fs::is_directory(data / "EXTRA"));
   EXPECT_EQ(ws->paths.ExtraFolder, data.str() + "/EXTRA");
+}
+
+// The extra and the backup folder are written to: a switch file of the data
+// folder, which any colleague can write, may put them only inside the data
+// folder; the command line anywhere. A refused one keeps the default and is
+// told once.
+TEST_F(FreshStart, FoldersOutsideTheDataFolderOnlyFromTheCommandLine) {
+  test::TempDir outside;
+  fs::create_directory_symlink(outside.path(), data / "LINK");
+  const std::string escaping = fs::relative(outside.path(), fs::current_path()).string();
+  ASSERT_EQ(escaping.substr(0, 3), "../");
+  struct Row {
+    const char* what;
+    std::string base;
+    bool inside;
+  };
+  const std::vector<Row> rows{{"inside", data.str() + "/SAFE", true},
+                              {"outside", outside.str(), false},
+                              {"relative with ..", escaping, false},
+                              {"absolute with ..", data.str() + "/../" + outside.path().filename().string(), false},
+                              {"link inside to outside", data.str() + "/LINK", false}};
+  for (const Row& row : rows) {
+    for (const bool fromFile : {false, true}) {
+      const std::string what = std::string(row.what) + (fromFile ? " from FALL.DAF" : " from the command line");
+      fs::remove_all(outside / "EXTRA");
+      fs::remove_all(outside / "BACK");
+      const std::string extra = "/ED=" + row.base + "/EXTRA", backup = "/BD=" + row.base + "/BACK";
+      std::vector<std::string> args;
+      if (fromFile)
+        test::writeFile(data / "FALL.DAF", extra + "\r\n" + backup + "\r\n");
+      else
+        args = {extra, backup};
+      if (!fromFile) fs::remove(data / "FALL.DAF");
+      ws = fresh();
+      fake.dialogs.boxes.clear();
+      start(args);
+      const bool taken = !fromFile || row.inside;
+      EXPECT_EQ(ws->paths.ExtraFolder, taken ? row.base + "/EXTRA" : "") << what;
+      EXPECT_EQ(ws->paths.BackupFolder, taken ? row.base + "/BACK" : data.str() + "/BACKUP") << what;
+      EXPECT_EQ(fs::exists(outside / "EXTRA"), taken && !row.inside) << what;
+      if (!taken) EXPECT_FALSE(fs::exists(outside / "BACK")) << what;
+      const auto notes = std::count_if(fake.dialogs.boxes.begin(), fake.dialogs.boxes.end(), [&](const std::string& b) {
+        return b.find(extra) != std::string::npos && b.find(backup) != std::string::npos;
+      });
+      EXPECT_EQ(notes, taken ? 0 : 1) << what;
+    }
+  }
 }
 
 TEST_F(FreshStart, DecimalSeparatorFromTheNoticesOrTheSwitch) {

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "storage/file_ops.h"
 
@@ -116,6 +117,27 @@ class FaultyFileOps : public FileOps {
   unsigned kinds_ = Any;
   bool persistent_ = false;
   int shortFd_ = -1;
+};
+
+// Refuses every open of a file with one name (in any folder) with a chosen
+// error, as the file of another account with mode 0600 refuses this one;
+// everything else is passed on. Holds no state, so threads may share it.
+class RefusingFileOps : public FileOps {
+ public:
+  RefusingFileOps(std::string name, int err) : name_(std::move(name)), err_(err) {}
+  int open(const char* path, int flags, unsigned mode) override {
+    const std::string p(path);
+    if (p.size() >= name_.size() && p.compare(p.size() - name_.size(), name_.size(), name_) == 0 &&
+        (p.size() == name_.size() || p[p.size() - name_.size() - 1] == '/')) {
+      errno = err_;
+      return -1;
+    }
+    return FileOps::open(path, flags, mode);
+  }
+
+ private:
+  std::string name_;
+  int err_;
 };
 
 }  // namespace egresso::test
