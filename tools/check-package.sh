@@ -52,13 +52,15 @@ for page in egresso egresso-cli; do
   gz="$T/root/usr/share/man/man1/$page.1.gz"
   warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$gz" 2>&1 >/dev/null || echo "man failed")
   [ -z "$warnings" ] || fail "manual page $page: $warnings"
-  zcat "$gz" | grep -q "^\.SH NAME" || fail "manual page $page has no NAME section"
+  # Read whole before the search: grep -q stops at the first match, and the
+  # writer cut off then would fail the pipe.
+  grep -q "^\.SH NAME" <<<"$(zcat "$gz")" || fail "manual page $page has no NAME section"
 done
 
 # The unpacked programs find their data beside them; without /MD= the
 # command line reads the per-user data folder.
 cli="$T/root/usr/bin/egresso-cli"
-"$cli" --help | grep -q "^Usage: egresso-cli" || fail "egresso-cli --help"
+grep -q "^Usage: egresso-cli" <<<"$("$cli" --help)" || fail "egresso-cli --help"
 export HOME="$T/home" XDG_DATA_HOME="$T/home/.local/share"
 mkdir -p "$XDG_DATA_HOME"
 "$cli" demo "$XDG_DATA_HOME/egresso" >/dev/null || fail "egresso-cli demo"

@@ -50,8 +50,6 @@ bool AllDigits(std::string_view s) {
   return !s.empty() && s.size() <= 9 && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool IsTokenChar(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
-
 // The recipient text with every word that holds an "@" and a "." (a mail
 // address) taken out; words end at blanks, commas and semicolons.
 std::string WithoutMailAddresses(const std::string& text) {
