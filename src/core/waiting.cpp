@@ -15,6 +15,8 @@ bool CommandInProgress(const Workstation& ws) { return ws.WaitDepth > 0 || !ws.l
 
 void PauseMs(Workstation& ws, int ms) {
   WaitScope waiting(ws);
+  // The locks this workstation holds stay fresh through its waits.
+  ws.locks.HeldFiles.refresh(ws.platform.clock->monotonicMs());
   if (ws.platform.events)
     ws.platform.events->sleepMs(ms);
   else

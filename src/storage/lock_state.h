@@ -1,14 +1,11 @@
 // Lock-protocol state, trace-file and configuration-storage state of one workstation.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,32 +37,35 @@ class TraceFile {
 
 // Descriptors of the lock files this workstation made and still holds,
 // by lock name (storage/locks.cpp says why they stay open); closed with
-// the workstation. While any is held, a thread of its own gives each the
-// present time every RefreshMs: the others see that its holder still runs,
-// whatever this workstation is busy with meanwhile, and take a lock left
-// unrefreshed for a dead one.
+// the workstation. Every wait of the workstation (a pause, a wait for
+// another lock) gives those held for RefreshMs the present time: the
+// others see that their holder still runs and take a lock left
+// unrefreshed for a dead one. No thread does it, so a workstation that
+// hangs outside a wait looks dead too, and a copy of the process made by
+// fork has no other thread to deadlock with.
 class HeldLockFiles {
  public:
   HeldLockFiles() = default;
   HeldLockFiles(const HeldLockFiles&) = delete;
   HeldLockFiles& operator=(const HeldLockFiles&) = delete;
   ~HeldLockFiles();
-  // Keeps fd for name (closing one kept before under it).
-  void keep(std::string_view name, int fd);
+  // Keeps fd for name (closing one kept before under it), refreshed at nowMs.
+  void keep(std::string_view name, int fd, std::int64_t nowMs = 0);
   // Hands over the descriptor kept for name (-1: none); the caller closes it.
   int take(std::string_view name);
+  // Gives the present time to every file refreshed RefreshMs or more ago.
+  void refresh(std::int64_t nowMs);
 
   static constexpr int RefreshMs = 4000;
 
  private:
-  void refreshLoop();
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::thread refresher_;
-  bool stopping_ = false;
+  struct Held {
+    std::string name;
+    int fd;
+    std::int64_t refreshedMs;
+  };
   // Few at a time: a list, so a take and release ask for no memory.
-  std::vector<std::pair<std::string, int>> fds_;
+  std::vector<Held> fds_;
 };
 
 // Names of the locks that guard the shared files (each is the file

@@ -482,7 +482,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       content = base + (kept ? " R\r\n" : "\r\n");
       int result = WriteAll(*ws.files, fd, content.data(), content.size());
       if (result == io::Ok && kept)
-        L.HeldFiles.keep(lockName, fd);
+        L.HeldFiles.keep(lockName, fd, ws.platform.clock->monotonicMs());
       else if (ws.files->close(fd) != 0 && result == io::Ok)
         result = io::fromErrno(errno);
       if (result != io::Ok) {
@@ -768,49 +768,38 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
 }
 
 HeldLockFiles::~HeldLockFiles() {
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  wake_.notify_all();
-  if (refresher_.joinable()) refresher_.join();
-  for (const auto& [name, fd] : fds_) ::close(fd);
+  for (const Held& h : fds_) ::close(h.fd);
 }
 
-void HeldLockFiles::keep(std::string_view name, int fd) {
-  std::lock_guard lock(mutex_);
-  if (!refresher_.joinable()) refresher_ = std::thread([this] { refreshLoop(); });
-  for (auto& [held, old] : fds_)
-    if (held == name) {
-      ::close(old);
-      old = fd;
+void HeldLockFiles::keep(std::string_view name, int fd, std::int64_t nowMs) {
+  for (Held& h : fds_)
+    if (h.name == name) {
+      ::close(h.fd);
+      h.fd = fd;
+      h.refreshedMs = nowMs;
       return;
     }
-  fds_.emplace_back(std::string(name), fd);
+  fds_.push_back({std::string(name), fd, nowMs});
 }
 
 int HeldLockFiles::take(std::string_view name) {
-  // Under the mutex: the refresher never touches a descriptor once handed
-  // over, so it cannot give the time to a file that reused the number.
-  std::lock_guard lock(mutex_);
   for (auto it = fds_.begin(); it != fds_.end(); ++it)
-    if (it->first == name) {
-      const int fd = it->second;
+    if (it->name == name) {
+      const int fd = it->fd;
       fds_.erase(it);
       return fd;
     }
   return -1;
 }
 
-void HeldLockFiles::refreshLoop() {
-  std::unique_lock lock(mutex_);
-  while (!stopping_) {
-    wake_.wait_for(lock, std::chrono::milliseconds(RefreshMs), [this] { return stopping_; });
-    if (stopping_) break;
-    // A refresh that fails (a server that keeps times to itself) only
-    // makes the lock look older; the holder's release is unaffected.
-    for (const auto& [name, fd] : fds_) ::futimens(fd, nullptr);
-  }
+void HeldLockFiles::refresh(std::int64_t nowMs) {
+  // A refresh that fails (a server that keeps times to itself) only makes
+  // the lock look older; the holder's release is unaffected.
+  for (Held& h : fds_)
+    if (nowMs - h.refreshedMs >= RefreshMs) {
+      ::futimens(h.fd, nullptr);
+      h.refreshedMs = nowMs;
+    }
 }
 
 void TraceFile::close() {
