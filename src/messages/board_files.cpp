@@ -260,14 +260,20 @@ void ArchiveMessage(Workstation& ws, int n) {
 int NextMessageNumber(Workstation& ws) {
   const BoardSet set = SetOfPath(ws, ws.paths.BoardDataPath);
   if (set == BoardSet::Locations) return ws.UserSlot;
+  // Past the last number a record can have there is no room: a number
+  // handed out anyway would be a message already there, overwritten.
   auto dataCount = [&]() -> int {
     RecordFile d;
     if (d.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return 0;
-    return static_cast<int>(std::min<std::int64_t>(d.recordCount(), INT16_MAX));
+    const std::int64_t records = d.recordCount();
+    return records >= brd::MaxRecords ? kStoreFull : static_cast<int>(records);
   };
+  const int held = dataCount();
   RecordFile index;
-  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return dataCount();
-  const std::int64_t count = std::min(index.recordCount(), brd::MaxRecords);
+  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return held;
+  // Entries beyond the end of the data file stand for no message: the first
+  // of them is the next record anyway.
+  const std::int64_t count = std::min(index.recordCount(), held == kStoreFull ? brd::MaxRecords : held);
   // One read of the whole index: a message saved on a file server would
   // otherwise ask the server once for every entry.
   std::vector<std::uint8_t> all(static_cast<std::size_t>(count) * brd::IndexSize);
