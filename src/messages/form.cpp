@@ -350,9 +350,11 @@ void EgressoForm::Save() {
 
   if (loc) {
     if (Trim(f.ReturnDate).empty()) return StopAt(1415, FormField::ReturnDate);
-    const std::int16_t day = ParseDay(ws_, f.ReturnDate, "", false);
+    const std::int16_t day = ParseDay(ws_, f.ReturnDate, "", false, DaySense::Ahead);
     if (day <= 0 || day >= kNoDateFrom) return StopAt(1415, FormField::ReturnDate);
-    if (isNew_ && day < ws_.Today) return StopAt(1426, FormField::ReturnDate);
+    // An entry saved with a day gone by would be signed in by the next list
+    // pass without a word; only coming back in leaves the date unused.
+    if (day < ws_.Today && !f.DeleteBtn) return StopAt(1426, FormField::ReturnDate);
     if (Trim(f.ReturnTime).empty() && !ws_.options.ReturnDateTime) return StopAt(1415, FormField::ReturnTime);
     const int at = Trim(f.ReturnTime).empty() ? 0 : ParseTime(ws_, FieldText(f.ReturnTime, 60));
     if (ws_.options.ReturnDateTime && isNew_ && day == ws_.Today && at != 0 && at <= CurrentTimeHHMM(ws_))
