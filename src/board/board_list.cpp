@@ -582,6 +582,13 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, MessageLin
     try {
       const std::size_t at = static_cast<std::size_t>(j) * brd::IndexSize;
       BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), at);
+      if (!e.closed()) {
+        // An entry past the end of the data file, or over the empty closed
+        // record that fills a gap, stands for no message: listed, it would
+        // be a blank unread message to everyone.
+        const std::uint8_t* bytes = data.record(j);
+        if (bytes == nullptr || (bytes[brd::Closed] != 0 && bytes[brd::Who] == 0)) continue;
+      }
       auto tooOld = [&](const BoardIndexEntry& x) { return !x.closed() && x.Key < expiryLimit; };
       if (tooOld(e) && !ws.ArchiveView && !b.ReadOnlyRefresh) {
         if (b.ReadOnlyView) {

@@ -196,11 +196,26 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   RecordFile index;
   rc = OpenRecordFileCreating(index, indexPath, brd::IndexSize, nullptr, ops);
   if (rc == io::Ok) {
-    // Index entries missing before n are made from their records, so the
-    // index never claims anything the data file does not hold.
-    std::int64_t icount = index.recordCount();
+    // An index of messages longer than the data file (one of them restored
+    // or cut short) has entries that stand for no record: the data file is
+    // filled up to the index's end with closed records as well. Locations
+    // are left alone: the list pass signs such an entry in by itself, and
+    // a slot of no employee gets no record.
+    const std::int64_t icount = index.recordCount();
+    const std::int64_t indexEnd = set == BoardSet::Locations ? 0 : std::min(icount, brd::MaxRecords);
+    // Should the filling fail, the entries past the records stay as they
+    // are; readers take them for closed, and record n gets its entry still.
+    int fillRc = io::Ok;
+    for (std::int64_t j = std::max<std::int64_t>(count, n + 1); j < indexEnd && fillRc == io::Ok; ++j)
+      fillRc = WriteRecordKeepingTail(data, j, filler);
+    ReportIoError(ws, fillRc, tag1, dataPath);
+    // Every entry whose record this write made, and every one missing,
+    // is made from its record, so the index never claims anything the data
+    // file does not hold: a closed filler is no unread blank message.
+    const std::int64_t dataEnd = std::min(data.recordCount(), brd::MaxRecords);
     BulBrdRcrd rec;
-    for (std::int64_t j = icount; j < n && rc == io::Ok; ++j) {
+    for (std::int64_t j = std::min(count, icount); j < dataEnd && rc == io::Ok; ++j) {
+      if (j == n) continue;
       rec.clear();
       if (data.read(j, rec.bytes) != io::Ok) rec.bytes = filler;
       rc = WriteEntry(index, j, EntryFor(rec.view(), set, -1));
@@ -260,14 +275,20 @@ void ArchiveMessage(Workstation& ws, int n) {
 int NextMessageNumber(Workstation& ws) {
   const BoardSet set = SetOfPath(ws, ws.paths.BoardDataPath);
   if (set == BoardSet::Locations) return ws.UserSlot;
+  // Past the last number a record can have there is no room: a number
+  // handed out anyway would be a message already there, overwritten.
   auto dataCount = [&]() -> int {
     RecordFile d;
     if (d.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return 0;
-    return static_cast<int>(std::min<std::int64_t>(d.recordCount(), INT16_MAX));
+    const std::int64_t records = d.recordCount();
+    return records >= brd::MaxRecords ? kStoreFull : static_cast<int>(records);
   };
+  const int held = dataCount();
   RecordFile index;
-  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return dataCount();
-  const std::int64_t count = std::min(index.recordCount(), brd::MaxRecords);
+  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return held;
+  // Entries beyond the end of the data file stand for no message: the first
+  // of them is the next record anyway.
+  const std::int64_t count = std::min(index.recordCount(), held == kStoreFull ? brd::MaxRecords : held);
   // One read of the whole index: a message saved on a file server would
   // otherwise ask the server once for every entry.
   std::vector<std::uint8_t> all(static_cast<std::size_t>(count) * brd::IndexSize);
@@ -280,7 +301,7 @@ int NextMessageNumber(Workstation& ws) {
       return static_cast<int>(j);
     }
   }
-  return dataCount();
+  return held;
 }
 
 void SignAllOut(Workstation& ws) {

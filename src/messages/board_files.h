@@ -49,7 +49,9 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag);
 // Appends RecordBuffer (message n) to the archive when archiving is on, and
 // removes the message's body file in any case.
 void ArchiveMessage(Workstation& ws, int n);
-// The record number for a new record of the current board.
+// The record number for a new record of the current board; kStoreFull when
+// every message number is taken.
+inline constexpr int kStoreFull = -1;
 int NextMessageNumber(Workstation& ws);
 // Marks every location entry of an earlier day as stale (daily processing).
 void SignAllOut(Workstation& ws);

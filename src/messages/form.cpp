@@ -28,6 +28,7 @@ constexpr int kNoticeTextUnreadable = 1931;  // characters left out of a body fi
 constexpr int kNoticeTextCut = 1932;         // a body file too large to show whole
 constexpr int kNoticeNotATime = 1938;        // "... is not a time."
 constexpr int kNoticeFormerMembers = 1933;   // group members left out of a pick: "...: OLD, XYZ."
+constexpr int kNoticeStoreFull = 1939;       // every message number is taken
 
 
 std::string Trim(std::string_view s) {
@@ -349,9 +350,11 @@ void EgressoForm::Save() {
 
   if (loc) {
     if (Trim(f.ReturnDate).empty()) return StopAt(1415, FormField::ReturnDate);
-    const std::int16_t day = ParseDay(ws_, f.ReturnDate, "", false);
+    const std::int16_t day = ParseDay(ws_, f.ReturnDate, "", false, DaySense::Ahead);
     if (day <= 0 || day >= kNoDateFrom) return StopAt(1415, FormField::ReturnDate);
-    if (isNew_ && day < ws_.Today) return StopAt(1426, FormField::ReturnDate);
+    // An entry saved with a day gone by would be signed in by the next list
+    // pass without a word; only coming back in leaves the date unused.
+    if (day < ws_.Today && !f.DeleteBtn) return StopAt(1426, FormField::ReturnDate);
     if (Trim(f.ReturnTime).empty() && !ws_.options.ReturnDateTime) return StopAt(1415, FormField::ReturnTime);
     const int at = Trim(f.ReturnTime).empty() ? 0 : ParseTime(ws_, FieldText(f.ReturnTime, 60));
     if (ws_.options.ReturnDateTime && isNew_ && day == ws_.Today && at != 0 && at <= CurrentTimeHHMM(ws_))
@@ -383,8 +386,10 @@ void EgressoForm::Save() {
 
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
   bool changed = false;
+  bool full = false;
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
+    full = isNew_ && !loc && recordNumber_ == kStoreFull;
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
     // The slot the form was opened on must still hold that entry.
     changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
@@ -395,6 +400,14 @@ void EgressoForm::Save() {
     bool written = false;
     if (changed) {
       // Nothing is written; the user is told once the lock is released.
+    } else if (full) {
+      // Nothing is written either; the form stays open with what was typed,
+      // so the message can go once others have deleted some of theirs.
+      std::string text = MessageText(ws_, kNoticeStoreFull);
+      if (text.empty())
+        text = "There is no room for another message: every message number is taken. "
+               "Delete messages no longer needed, then send it again.";
+      ShowReport(ws_, MakeDialogRequest(text, -1, "", "", MessageText(ws_, 29), 3));
     } else if (loc && ws_.board.EmployeeTablesReloaded) {
       // Shown once the board lock is released: the others need not wait for
       // this user to read it.
@@ -428,6 +441,7 @@ void EgressoForm::Save() {
     TellEntryChanged(ws_);
     entryGone_ = true;
   }
+  if (full) return;
   Close();
 }
 

@@ -210,7 +210,7 @@ ReturnDateResult LeaveReturnDate(Workstation& ws, std::string_view text, std::st
   if (!t.empty() && (t[0] == '+' || t[0] == '-')) t = ShiftDay(ws, FormatDay(ws, calendarDay, false, true), t);
   if (t.empty()) t = Trim(snapshot);
   if (t == "S" || t == "s") t = ws.form.LastDateEntered;
-  const std::int16_t day = ParseDay(ws, t, snapshot, true);
+  const std::int16_t day = ParseDay(ws, t, snapshot, true, DaySense::Ahead);
   if (day == kBadDate || day < 0 || day >= kNoDateFrom) {
     r.ok = false;
     r.text = std::string(snapshot);

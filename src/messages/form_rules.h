@@ -47,7 +47,8 @@ std::vector<std::string> ReturnTimeList(Workstation& ws, int returnDay);
 
 // Leaving the return date: "+n", "-n", "+nW" move from the day shown in the
 // calendar, "S" brings back the date entered last, anything else is parsed
-// against the snapshot. ok false: an invalid date (the snapshot stays).
+// against the snapshot as a day to come (a date without its year is the
+// next such day). ok false: an invalid date (the snapshot stays).
 struct ReturnDateResult {
   bool ok = true;
   std::string text;  // what the field shows afterwards

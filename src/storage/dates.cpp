@@ -66,6 +66,15 @@ std::string trimAll(std::string_view s) {
   return std::string(s);
 }
 
+// Two numbers that can stand for a day and a month in the given order.
+bool isDayAndMonth(const std::vector<std::string>& tok, bool dayFirst) {
+  const std::string& d = dayFirst ? tok[0] : tok[1];
+  const std::string& m = dayFirst ? tok[1] : tok[0];
+  if (d.size() > 2 || m.size() > 2) return false;
+  const int day = digitsValue(d), month = digitsValue(m);
+  return day >= 1 && day <= 31 && month >= 1 && month <= 12;
+}
+
 std::vector<std::string> dateTokens(std::string_view s) {
   std::vector<std::string> tokens;
   std::string current;
@@ -216,7 +225,8 @@ std::string FormatDay(const Workstation& ws, int day, bool longMonth, bool withC
   return result;
 }
 
-std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors) {
+std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors,
+                      DaySense sense) {
   std::string t = trimAll(text);
   if (t.empty()) return 0;
   auto fail = [&]() -> std::int16_t {
@@ -251,6 +261,14 @@ std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view r
       } else {
         return fail();
       }
+    } else if (tok.size() == 2 && sense == DaySense::Ahead && tok[1].size() <= 2 &&
+               isDayAndMonth(tok, dayFirstNumbers(ws))) {
+      // "12/5" as a return date is a day to come, not the first of a
+      // month some twenty years ago.
+      const bool dayFirst = dayFirstNumbers(ws);
+      dayText = dayFirst ? tok[0] : tok[1];
+      month = digitsValue(dayFirst ? tok[1] : tok[0]);
+      needYear = true;
     } else if (tok.size() == 2) {  // month and year
       if (tok[0].size() > 2) return fail();
       month = digitsValue(tok[0]);
@@ -288,10 +306,23 @@ std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view r
   if (needMonth || needYear) {
     std::string ref = trimAll(reference);
     int refDay = ref.empty() ? 0 : ParseDay(ws, ref, "", false);
+    if (sense == DaySense::Ahead && (!needMonth || refDay <= 0 || refDay >= kNoDateFrom)) refDay = ws.Today;
     if (refDay <= 0 || refDay >= kNoDateFrom) return fail();
     CalendarDate r = SplitDay(refDay);
     if (needMonth) month = r.month;
     year = r.year;
+    if (sense == DaySense::Ahead && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+        DayNumber(year, month, day) < ws.Today) {
+      // A day to come: the next such day from today, never one gone by.
+      const CalendarDate now = SplitDay(ws.Today);
+      year = now.year;
+      if (needMonth) month = now.month;
+      if (DayNumber(year, month, day) < ws.Today) {
+        if (!needMonth) ++year;
+        else if (month < 12) ++month;
+        else month = 1, ++year;
+      }
+    }
   } else {
     year = yearOfToken(yearText);
   }

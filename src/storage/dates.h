@@ -47,9 +47,17 @@ int FileDay(const std::string& path);
 
 // At most 20 characters; nine blanks for no date.
 std::string FormatDay(const Workstation& ws, int day, bool longMonth = false, bool withCentury = false);
+// How a date typed without its year is read. AsWritten takes the missing
+// parts from the reference, and two numbers as month and year. Ahead is for
+// a day still to come (a return date): two numbers are a day and a month in
+// the order dates are shown, and a date without a year is the next such day
+// from today, never one of a year gone by.
+enum class DaySense { AsWritten, Ahead };
+
 // 0 for an empty text; kBadDate (after telling the user when showErrors is
 // set) for a text that is not a date from 1985 to 2072.
-std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors);
+std::int16_t ParseDay(Workstation& ws, std::string_view text, std::string_view reference, bool showErrors,
+                      DaySense sense = DaySense::AsWritten);
 // The entry itself, or the base date moved by "+n", "-n" (days) or "+nW",
 // "-nW" (working days); at most 15 characters.
 std::string ShiftDay(Workstation& ws, std::string_view baseDate, std::string_view entry);

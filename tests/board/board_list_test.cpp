@@ -13,6 +13,7 @@
 #include "platform/codepage.h"
 #include "storage/locks.h"
 #include "support/faulty_file_ops.h"
+#include "support/message_files.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
@@ -482,6 +483,53 @@ TEST(MessageList, AFileWithAPartialRecordIsReadToItsLastWholeRecord) {
   }
   Build(w, 0);
   EXPECT_EQ(Subjects(w.lines()), (std::vector<std::string>{"one", "two"}));
+}
+
+// An index and a data file of different lengths (one restored from a
+// backup, or cut short): entries without a real record behind them are no
+// messages, and the next message written makes the two files agree.
+TEST(MessageList, EntriesWithoutARealRecordAreNoMessagesAndTheNextWriteClosesThem) {
+  struct Case {
+    const char* what;
+    int records, entries;
+    int closedEntry;       // -1: none
+    int fillers;           // closed empty records added under open entries
+    std::vector<std::string> before;
+    bool entriesMatchRecords;  // after the write
+  };
+  const std::vector<std::string> three{"m0", "m1", "m2"};
+  const Case cases[] = {
+      {"index longer by one", 3, 4, -1, 0, three, true},
+      {"index longer by several, the last closed", 3, 6, 5, 0, three, true},
+      {"data longer than index", 3, 2, -1, 0, {"m0", "m1"}, true},
+      {"fillers under open entries", 3, 5, -1, 2, three, false},
+  };
+  for (const Case& c : cases) {
+    BoardWorld w;
+    for (int i = 0; i < 3; ++i) w.putMessage({"BOB", {"ANN"}, "m" + std::to_string(i), w.ws.Today, 900 + i, {}});
+    test::SizeMessageFiles(w.dir.path(), c.records, c.entries, w.ws.Today);
+    if (c.closedEntry >= 0) test::CloseMessageEntry(w.dir.path(), c.closedEntry);
+    std::string filler(brd::Size, '\0');
+    filler[brd::Closed] = 1;
+    for (int i = 0; i < c.fillers; ++i) writeFile(w.path("MESSAGE.DAF"), readFile(w.path("MESSAGE.DAF")) + filler);
+    Build(w, 0);
+    EXPECT_EQ(Subjects(w.lines()), c.before) << c.what;
+
+    const int n = w.putMessage({"BOB", {"ANN"}, "new", w.ws.Today, 1000, {}});
+    Build(w, 0);
+    std::vector<std::string> after{"m0", "m1", "m2", "new"};
+    if (c.fillers == 0) {
+      EXPECT_EQ(n, 3) << c.what << ": the first number without a record";
+    }
+    EXPECT_EQ(Subjects(w.lines()), after) << c.what;
+    const auto records = std::filesystem::file_size(w.path("MESSAGE.DAF")) / brd::Size;
+    EXPECT_EQ(std::filesystem::file_size(w.path("MESSAGE.DAI")) / brd::IndexSize, records) << c.what;
+    if (!c.entriesMatchRecords) continue;
+    for (std::uintmax_t j = 0; j < records; ++j)
+      EXPECT_EQ(w.index("MESSAGE.DAI", static_cast<int>(j)).closed(),
+                w.record("MESSAGE.DAF", static_cast<int>(j)).closed() != 0)
+          << c.what << ": entry " << j;
+  }
 }
 
 TEST(MessageList, InvalidBytesInTextsAndBodiesAreShownWithoutHarm) {

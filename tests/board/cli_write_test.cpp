@@ -21,6 +21,7 @@
 #include "platform/console_platform.h"
 #include "storage/locks.h"
 #include "support/child_process.h"
+#include "support/message_files.h"
 #include "support/share_folder.h"
 
 namespace egresso {
@@ -231,6 +232,36 @@ TEST(CommandLineWrites, RefusalsSayWhyAndChangeNothing) {
   }
   EXPECT_EQ(test::readFile(w.dir / "LOCATE.DAF") + test::readFile(w.dir / "MESSAGE.DAF"), before);
   EXPECT_TRUE(std::filesystem::is_empty(empty.path())) << "nothing started in a folder that is not a data folder";
+}
+
+// Message numbers are record numbers up to 32767: with every one taken a
+// new message has no number left, and one handed out would overwrite.
+TEST(CommandLineWrites, AFullMessageStoreRefusesANewMessageAndWritesNothing) {
+  struct Case {
+    std::int64_t messages;
+    int closedSlot;  // -1: none
+    int code;
+    std::string says;
+  };
+  const Case cases[] = {
+      {brd::MaxRecords, -1, 1, "There is no room for another message"},
+      {brd::MaxRecords - 1, -1, 0, "Message 32767 sent"},
+      {brd::MaxRecords, 40, 0, "Message 40 sent"},
+  };
+  for (const Case& c : cases) {
+    CliWorld w;
+    test::SizeMessageFiles(w.dir.path(), c.messages, c.messages, w.ws.Today);
+    if (c.closedSlot >= 0) test::CloseMessageEntry(w.dir.path(), c.closedSlot);
+    const std::string index = test::readFile(w.dir / "MESSAGE.DAI");
+    const Result r = w.run({"send", "--to", "BOB", "--subject", "One more", "/TU=ANN"});
+    EXPECT_EQ(r.code, c.code) << c.messages << "\n" << r.err;
+    EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+    if (c.code == 0) continue;
+    EXPECT_EQ(test::readFile(w.dir / "MESSAGE.DAI"), index) << "nothing written";
+    EXPECT_EQ(std::filesystem::file_size(w.dir / "MESSAGE.DAF"), static_cast<std::uintmax_t>(c.messages) * brd::Size);
+    EXPECT_EQ(w.record("MESSAGE.DAF", 32767), std::string(brd::Size, '\0')) << "message 32767 is kept";
+    EXPECT_FALSE(std::filesystem::exists(w.dir / "BULLETIN" / "32767.DA0"));
+  }
 }
 
 TEST(CommandLineWrites, ABusyLockIsWaitedForThenGivenUp) {

@@ -224,6 +224,55 @@ TEST(Form, SigningOutChecksWhatWasTyped) {
   EXPECT_NE(shown.find("ZZ"), std::string::npos);
 }
 
+// A typed return date is a day to come: one without its year is the next
+// such day, and a day gone by stops the save of a new entry and of an
+// edited one alike (the next list pass would sign it in unseen).
+TEST(Form, TypedReturnDatesAreDaysToComeAndAPastOneStopsTheSave) {
+  struct Case {
+    bool edit;
+    const char* typed;
+    int day;  // 0: stopped with "in the past"
+    bool signingIn = false;
+  };
+  const Case cases[] = {
+      {false, "12/5", Day(2027, 12, 5)},  {false, "12/8", Day(2026, 12, 8)},
+      {false, "5 dec", Day(2027, 12, 5)}, {false, "5", Day(2027, 1, 5)},
+      {false, "+2", Day(2026, 12, 9)},    {false, "12/31/26", Day(2026, 12, 31)},
+      {false, "6 dec 26", 0},             {false, "-1", 0},
+      {true, "12/5", Day(2027, 12, 5)},   {true, "6 dec 26", 0},
+      {true, "12/06/26", 0},              {true, "6 dec 26", 0, true},
+  };
+  for (const Case& c : cases) {
+    FormWorld w;
+    w.fake.clock.set(2026, 12, 7, 10, 0);
+    w.ws.Today = Day(2026, 12, 7);
+    if (c.edit) w.putLocation(1, "Lunch", w.ws.Today + 1, 1300);
+    auto form = FormWorld::show(w.ws, 1, c.edit ? 'E' : 'N', c.edit ? 1 : 0);
+    ASSERT_EQ(form->isNew(), !c.edit);
+    form->f.ReturnTime = "3:00P";
+    form->f.Location = "Out";
+    form->Enter(FormField::ReturnDate);
+    form->f.ReturnDate = c.typed;
+    form->f.DeleteBtn = c.signingIn;
+    EXPECT_TRUE(form->Exit(FormField::ReturnDate)) << c.typed;
+    form->OKbtnClick();
+    const BulBrdRcrd r = w.record("LOCATE.DAF", 1);
+    const std::string shown = w.fake.dialogs.allText();
+    if (c.signingIn) {
+      EXPECT_TRUE(form->closed()) << c.typed << ": coming back in needs no return date";
+      EXPECT_EQ(r.closed(), 1);
+    } else if (c.day != 0) {
+      EXPECT_TRUE(form->closed()) << c.typed << "\n" << shown;
+      EXPECT_EQ(r.returnDay(), c.day) << c.typed << " read as " << FormatDay(w.ws, r.returnDay());
+    } else {
+      EXPECT_FALSE(form->closed()) << c.typed << " saved as " << FormatDay(w.ws, r.returnDay());
+      EXPECT_EQ(form->f.focus, FormField::ReturnDate) << c.typed;
+      EXPECT_NE(shown.find("That return date is in the past."), std::string::npos) << c.typed;
+      EXPECT_EQ(r.returnDay(), c.edit ? w.ws.Today + 1 : 0) << c.typed << ": nothing written";
+    }
+  }
+}
+
 TEST(Form, AnEntrySignedInStartsAfreshAndLosesItsOldText) {
   FormWorld w;
   w.putLocation(5, "Old trip", w.ws.Today + 3, 900, true);
