@@ -379,6 +379,24 @@ std::string FieldText(std::string_view text, std::size_t max) {
   return out;
 }
 
+std::string DestinationHeadline(std::string_view text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first != std::string_view::npos) {
+      line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+      if (!out.empty()) out += ' ';
+      out += line;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
 std::string BodyText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
