@@ -21,33 +21,36 @@ std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr
 
 // Direct-read mode: text N is line N of the notice file, read again at each
 // request, so that a file changed while the program runs shows at once. The
-// file is decoded as at start; a file or line that cannot be read gives no
-// text.
+// file is read only as far as that line. A line that is UTF-8 is taken as
+// such, else as Windows-1252 (a Windows-1252 text is almost never valid
+// UTF-8). A file or line that cannot be read gives nothing.
 std::optional<std::string> readDirect(const std::string& path, int number) {
   if (number < 1) return std::nullopt;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   std::string text;
-  char chunk[16384];
-  for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(n));
-  ::close(fd);
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-  std::size_t start = 0;
-  for (int line = 1; line < number; ++line) {
-    const std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) return std::nullopt;
-    start = end + 1;
+  std::size_t start = 0;  // where line `line` begins in text
+  int line = 1;
+  bool atEnd = false;
+  char chunk[8192];
+  for (;;) {
+    for (std::size_t end; line < number && (end = text.find('\n', start)) != std::string::npos; ++line) start = end + 1;
+    if (line == number && text.find('\n', start) != std::string::npos) break;
+    if (atEnd) break;
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got <= 0) atEnd = true;
+    else text.append(chunk, static_cast<std::size_t>(got));
   }
-  if (start >= text.size()) return std::nullopt;
+  ::close(fd);
+  if (number == 1 && text.rfind("\xEF\xBB\xBF", 0) == 0) start = 3;
+  if (line < number || start >= text.size()) return std::nullopt;
   std::size_t stop = text.find('\n', start);
   if (stop == std::string::npos) stop = text.size();
   if (stop > start && text[stop - 1] == '\r') --stop;
-  std::string line = text.substr(start, stop - start);
-  // A file saved as UTF-8 reads as at start: one line alone may be plain
-  // ASCII while the file is not, so the whole file decides.
-  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (!ascii && isValidUtf8(text)) line = utf8ToCp1252(line);
-  return line;
+  std::string found = text.substr(start, stop - start);
+  const bool ascii = std::all_of(found.begin(), found.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii && isValidUtf8(found)) found = utf8ToCp1252(found);
+  return found;
 }
 
 constexpr int kFirstBuiltIn = 2069;
