@@ -278,7 +278,8 @@ void TBulBrd::showEvent(QShowEvent* event) {
   } else if (event->spontaneous()) {
     return;  // restored by the window system: nothing to build again
   }
-  FormShow();
+  // A board shown minimised ("/IM") stays so until its user opens it.
+  FormShow(false);
   timer1_->setInterval(ws_.board.Timer1PeriodMs);
   timer1_->start();
   timer2_->start();
@@ -357,9 +358,9 @@ void TBulBrd::ApplyCaptions() {
   }
 }
 
-void TBulBrd::FormShow() {
+void TBulBrd::FormShow(bool restore) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  if (isMinimized()) showNormal();
+  if (restore && isMinimized()) showNormal();
   ApplyCaptions();
 
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
@@ -458,7 +459,7 @@ void TBulBrd::Timer1Timer() {
   }
   if (r.folderChanged) ShowFolderState(r.folder);
   if (r.modeChanged)
-    FormShow();
+    FormShow(false);
   else if (r.listRebuilt)
     FillLists();
   // An announcement being edited here is not replaced under the writer's

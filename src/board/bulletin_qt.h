@@ -56,7 +56,9 @@ class TBulBrd : public QMainWindow {
   // Edit > Copy: the announcement's selection, or the chosen line.
   void EditCopyClick();
   // Prepares the window for the current mode and builds the lists.
-  void FormShow();
+  // restore: a minimised board comes back to normal, as a command of the
+  // user's wants; the board's own show and its ticks leave it minimised.
+  void FormShow(bool restore = true);
   // Shows the lists of the workstation's board state.
   void FillLists();
   // Draws the heading image (column headings, search text).

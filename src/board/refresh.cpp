@@ -325,6 +325,9 @@ bool MorningSignIn(Workstation& ws, int slot, const EntryIdentity& expected) {
       rec.setReturnAt(0);
       rec.setMadeDay(ws.Today);
       rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws)));
+      // The program signs its user in: the entry is the user's own, and
+      // every later view of it (the form, the journal) says so.
+      rec.setEnteredBy(ws.ThisUser);
     } else {
       rec.setClosed(1);
       rec.setHeadline("");

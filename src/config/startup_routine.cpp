@@ -205,6 +205,11 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
     ws.QuitRequested = true;
     return;
   }
+  // An office's own or a translated file may stop before the newest texts;
+  // those then come from the program. Said once here rather than at every
+  // lookup, so the user learns why some texts read differently.
+  if (NoticesOlderThanProgram(ws.notices))
+    ws.platform.dialogs->messageBox(MessageText(ws, kNoticesOlderNote), BoxKind::Information);
 
   // Step 4.
   LoadSwitches(ws, args);

@@ -364,7 +364,9 @@ void EgressoForm::Save() {
   } else if (Trim(FirstLine()).empty() && !Trim(f.ReturnTime).empty()) {
     f.Location = FieldText(f.ReturnTime, 60) + (f.Location.empty() ? "" : "\r\n" + f.Location);
   }
-  if (Trim(FirstLine()).empty()) return StopAt(loc ? 1416 : 1417, FormField::Location);
+  // A destination is all its lines; a message's subject is its first.
+  const std::string headline = loc ? DestinationHeadline(f.Location) : FirstLine();
+  if (Trim(headline).empty()) return StopAt(loc ? 1416 : 1417, FormField::Location);
 
   if (isNew_) {
     rec.setMadeTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
@@ -382,7 +384,7 @@ void EgressoForm::Save() {
     for (int i = 1; i <= brd::Slots; ++i) rec.setReadMark(i, 0);
   if (isNew_) rec.setEnteredBy(ws_.ThisUser);
   const std::string subject = Trim(FieldText(f.ReturnTime, 60));
-  rec.setHeadline(FieldText(loc || subject.empty() ? FirstLine() : f.ReturnTime, 60));
+  rec.setHeadline(FieldText(loc || subject.empty() ? headline : f.ReturnTime, 60));
 
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
   bool changed = false;

@@ -379,6 +379,29 @@ std::string FieldText(std::string_view text, std::size_t max) {
   return out;
 }
 
+std::string DestinationHeadline(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.find_first_not_of(" \t\r") != std::string_view::npos) lines.push_back(line);
+    start = end + 1;
+  }
+  // One line is the headline as typed, blanks and all (an abbreviation's
+  // text keeps its own).
+  if (lines.size() == 1) return std::string(lines[0]);
+  std::string out;
+  for (std::string_view line : lines) {
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (!out.empty()) out += ' ';
+    out += line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+  }
+  return out;
+}
+
 std::string BodyText(std::string_view text) {
   std::string out;
   out.reserve(text.size());

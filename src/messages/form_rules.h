@@ -98,6 +98,10 @@ int PostNotification(Workstation& ws, std::string_view initials, char letter);
 // Text for a single-line field: control characters become blanks, at most
 // max characters.
 std::string FieldText(std::string_view text, std::size_t max);
+// The headline of a destination: its lines joined by a blank, empty lines
+// left out, so that a destination typed over two lines reads whole on the
+// board (its body file keeps the lines).
+std::string DestinationHeadline(std::string_view text);
 // Text for a body file: line breaks and tabs kept, other control
 // characters removed.
 std::string BodyText(std::string_view text);

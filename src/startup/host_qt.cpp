@@ -160,6 +160,13 @@ void TMonthScreen::setTimerPeriod(int ms) { timer_.start(ms); }
 
 void TMonthScreen::minimiseHost() { startMinimised_ = true; }
 
+void TMonthScreen::showBoardAtStart() {
+  if (startMinimised_)
+    board_.showMinimized();
+  else
+    board_.show();
+}
+
 bool TMonthScreen::isApplicationActive() { return QGuiApplication::applicationState() == Qt::ApplicationActive; }
 
 void TMonthScreen::minimiseApplication() { board_.showMinimized(); }

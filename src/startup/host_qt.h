@@ -31,6 +31,8 @@ class TMonthScreen : public QWidget, public HostWindow {
   void FormDestroy();
   // The "/IM" switch asked for a minimised start.
   bool startMinimised() const { return startMinimised_; }
+  // Shows the board for the first time, minimised when the start asked so.
+  void showBoardAtStart();
   QTimer& timer() { return timer_; }
   QMenu& trayMenu() { return menu_; }
   // The lock-wait alert the program uses, owned by the host; its window is

@@ -123,11 +123,7 @@ int main(int argc, char** argv) {
   int result = 0;
   ShownNote shownNote(board);
   if (!ws.QuitRequested) {
-    if (host.startMinimised()) {
-      board.showMinimized();
-    } else {
-      board.show();
-    }
+    host.showBoardAtStart();
     if (testHooks()) std::fprintf(stderr, "[running] %s\n", board.windowTitle().toUtf8().constData());
     result = QApplication::exec();
   }

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 
 #include "core/workstation.h"
+#include "platform/codepage.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
@@ -16,21 +19,79 @@ constexpr std::size_t kMaxText = 254;
 
 std::string cut(std::string_view s, std::size_t n) { return std::string(s.substr(0, std::min(s.size(), n))); }
 
-// Direct-read mode: text N is record N-1 of the notice file, a length byte
-// and up to 90 characters. A file that cannot be read leaves the text empty.
-std::string readDirect(const std::string& path, int number) {
-  constexpr std::size_t kDirectRecord = 91;
-  if (number < 1) return {};
+// Direct-read mode: text N is line N of the notice file, read again at each
+// request, so that a file changed while the program runs shows at once. The
+// file is read only as far as that line. A line that is UTF-8 is taken as
+// such, else as Windows-1252 (a Windows-1252 text is almost never valid
+// UTF-8). A file or line that cannot be read gives nothing.
+std::optional<std::string> readDirect(const std::string& path, int number) {
+  if (number < 1) return std::nullopt;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  unsigned char rec[kDirectRecord];
-  const ssize_t got = ::pread(fd, rec, sizeof rec, static_cast<off_t>(number - 1) * static_cast<off_t>(kDirectRecord));
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  std::size_t start = 0;  // where line `line` begins in text
+  int line = 1;
+  bool atEnd = false;
+  char chunk[8192];
+  for (;;) {
+    for (std::size_t end; line < number && (end = text.find('\n', start)) != std::string::npos; ++line) start = end + 1;
+    if (line == number && text.find('\n', start) != std::string::npos) break;
+    if (atEnd) break;
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got <= 0) atEnd = true;
+    else text.append(chunk, static_cast<std::size_t>(got));
+  }
   ::close(fd);
-  if (got != static_cast<ssize_t>(kDirectRecord)) return {};
-  return std::string(reinterpret_cast<const char*>(rec + 1), std::min<std::size_t>(rec[0], kDirectRecord - 1));
+  if (number == 1 && text.rfind("\xEF\xBB\xBF", 0) == 0) start = 3;
+  if (line < number || start >= text.size()) return std::nullopt;
+  std::size_t stop = text.find('\n', start);
+  if (stop == std::string::npos) stop = text.size();
+  if (stop > start && text[stop - 1] == '\r') --stop;
+  std::string found = text.substr(start, stop - start);
+  const bool ascii = std::all_of(found.begin(), found.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!ascii && isValidUtf8(found)) found = utf8ToCp1252(found);
+  return found;
 }
 
+constexpr int kFirstBuiltIn = 2069;
+constexpr const char* kBuiltIn[] = {
+    "The file \"",  // 2069
+    "\" could not be read or written: ",  // 2070
+    "read-only file system",  // 2071
+    "permission denied",  // 2072
+    "no such file or folder",  // 2073
+    "input/output error",  // 2074
+    "no space left on the disk",  // 2075
+    "The data folder is read-only. Ask whoever looks after it to make it writable again; until then nothing can be saved.",  // 2076
+    "Ask whoever looks after the data folder to give your account write access to it.",  // 2077
+    "Check that the network drive is connected and the data folder is there, then try again.",  // 2078
+    "Check the network connection and try again; if it keeps failing, tell whoever looks after the data folder.",  // 2079
+    "Make room on the disk of the data folder, then try again.",  // 2080
+    "Not done: ",  // 2081
+    "the change to the in/out board was not saved",  // 2082
+    "the message was not saved",  // 2083
+    "the line of the in/out journal was not written",  // 2084
+    "the change was not saved",  // 2085
+    "The data folder cannot be reached. The lists show what was last read; they come back by themselves when the folder is back.",  // 2086
+    "The data folder is read-only: nothing can be saved until it is writable again.",  // 2087
+    "read-only folder (permission denied)",  // 2088
+    "not a plain file (a link, a folder or a device stands in its place); it was left alone",  // 2089
+    "Ask whoever looks after the data folder to remove what stands in the file's place.",  // 2090
+    "New message for ",  // 2091
+    "The notice file NOTICES.TXT is older than this program: the texts it lacks are shown as the program has them.",  // 2092
+};
+constexpr int kLastBuiltIn = kFirstBuiltIn + static_cast<int>(std::size(kBuiltIn)) - 1;
+
 }  // namespace
+
+std::string_view BuiltInNotice(int number) {
+  if (number < kFirstBuiltIn || number > kLastBuiltIn) return {};
+  return kBuiltIn[number - kFirstBuiltIn];
+}
+
+bool NoticesOlderThanProgram(const NoticeTable& table) {
+  return table.lines.size() < static_cast<std::size_t>(kLastBuiltIn);
+}
 
 std::string NoticesMissingText(std::string_view programFolder) {
   return "Because the " + std::string(programFolder) +
@@ -65,9 +126,11 @@ std::string ExpandNotice(const NoticeTable& t, std::string_view raw) {
 std::string MessageText(Workstation& ws, int number) {
   std::string raw;
   if (ws.options.NoticesFromFile) {
-    raw = readDirect(ws.paths.NoticesPath, number);
+    raw = readDirect(ws.paths.NoticesPath, number).value_or(std::string(BuiltInNotice(number)));
   } else if (number >= 1 && static_cast<std::size_t>(number) <= ws.notices.lines.size()) {
     raw = ws.notices.lines[number - 1];
+  } else if (const std::string_view own = BuiltInNotice(number); !own.empty()) {
+    raw = own;
   } else {
     const std::string className = "EStringListError";
     ReportException(ws, className, "List index out of bounds (" + std::to_string(number - 1) + ")", "\"EMF\"");

@@ -34,7 +34,20 @@ class NoticeTable {
 // programFolder is missing.
 std::string NoticesMissingText(std::string_view programFolder);
 
-// Text number n, expanded; never fails (a failing lookup is reported).
+// The texts this program added after the numbers every notice file has: an
+// office's own or a translated NOTICES.TXT may end before them, and their
+// wording is then the program's own (empty for any other number).
+std::string_view BuiltInNotice(int number);
+
+// The note, shown once at start, that the notice file lacks some of the
+// program's texts.
+constexpr int kNoticesOlderNote = 2092;
+
+// Whether the loaded table ends before the program's last own text.
+bool NoticesOlderThanProgram(const NoticeTable& table);
+
+// Text number n, expanded; never fails (a failing lookup is reported). A
+// number the file lacks but the program knows takes the built-in text.
 std::string MessageText(Workstation& ws, int number);
 
 // Expands the placeholder characters 3, 5, 16, 17, 18, 19 and 24 of a raw

@@ -93,6 +93,7 @@ FormPosition PasswordDialog::Position(int formWidth, int formHeight) const {
     // The panel area is stored as height, width, top, left.
     return {p.panelArea(3), p.panelArea(2)};
   }
+  if (p.homePlacement(2) <= 0 || p.homePlacement(3) <= 0) return {0, 0, true};
   return {std::max(0, p.homePlacement(0) + (p.homePlacement(2) - formWidth) / 2),
           std::max(0, p.homePlacement(1) + (p.homePlacement(3) - formHeight) / 2)};
 }

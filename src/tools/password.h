@@ -38,6 +38,9 @@ struct PasswordView {
 struct FormPosition {
   int left = 0;
   int top = 0;
+  // No home area is known yet (no personal record): the window centres the
+  // form on the screen it has, which only it can measure.
+  bool centred = false;
 };
 
 class PasswordDialog {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "platform/codepage.h"
 #include "tools/password.h"
@@ -53,7 +54,14 @@ TPWDlg::TPWDlg(PasswordDialog& logic, QWidget* parent)
   connect(ChoiceBtn2, &QRadioButton::clicked, PasWrd, [this] { PasWrd->setFocus(); });
   showView();
   const FormPosition at = logic_.Position(width(), height());
-  move(at.left, at.top);
+  if (at.centred) {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    QRect frame = frameGeometry();
+    if (screen) frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  } else {
+    move(at.left, at.top);
+  }
 }
 
 void TPWDlg::showView() {

@@ -184,6 +184,12 @@ TEST(CommandLineWrites, OutAndInAsTheBoardAndTheFormDo) {
   ASSERT_EQ(w.run({"out", "--who", "DAN", "--abbrev", "lunch", "/TU=ANN"}).code, 0);
   EXPECT_EQ(w.read(1, 4).headline(), "Lunch ");
   EXPECT_EQ(w.read(1, 4).returnAt(), 1000);
+  // A destination given over two lines heads the entry whole.
+  const Result two = w.run({"out", "--who", "EVA", "--to", "Bank\nthen lunch", "--back", "3P", "/TU=ANN"});
+  ASSERT_EQ(two.code, 0) << two.err;
+  EXPECT_EQ(w.read(1, 5).headline(), "Bank then lunch");
+  EXPECT_NE(two.out.find("EVA out: Bank then lunch (back"), std::string::npos) << two.out;
+  EXPECT_EQ(test::readFile(w.dir / "BULLETIN/5.DA1"), "Bank\r\nthen lunch");
 
   Result r = w.run({"in", "--who", "BOB", "/TU=ANN"});
   EXPECT_EQ(r.out, "BOB in.\n");

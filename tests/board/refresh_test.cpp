@@ -319,6 +319,7 @@ TEST(AutoInOut, ArrivalAtStartDepartureAtExit) {
   EXPECT_EQ(arrival.headline(), "Arrived with Egresso " + stamp);
   EXPECT_EQ(arrival.closed(), 0);
   EXPECT_EQ(arrival.who(), "ANN");
+  EXPECT_EQ(arrival.enteredBy(), "ANN");
   EXPECT_EQ(arrival.returnDay(), w.ws.Today);
   EXPECT_EQ(Location(w.ws, "Ann Baker"), "Arrived with Egresso " + stamp) << "it stays on the board today";
   EXPECT_NE(readFile(w.path("INOUTANN.DAF")).find("came in"), std::string::npos);

@@ -78,6 +78,27 @@ TEST_F(FreshStart, EmptyOrUnreadableNoticeFileCountsAsMissing) {
   EXPECT_TRUE(ws->StartupFinished);
 }
 
+// An office's own or a translated notice file that stops before the
+// program's newest numbers: those texts come from the program, and the user
+// hears of it once, not once per lookup.
+TEST_F(FreshStart, NoticeFileEndingBeforeTheProgramsTextsIsNotedOnce) {
+  lines.resize(2068);
+  writeNotices();
+  ws = fresh();
+  start();
+  ASSERT_FALSE(ws->QuitRequested);
+  EXPECT_EQ(MessageText(*ws, 2069), "The file \"");
+  EXPECT_EQ(MessageText(*ws, 2091), "New message for ");
+  for (int n = 2069; n <= 2092; ++n) EXPECT_FALSE(MessageText(*ws, n).empty()) << n;
+  int notes = 0, exceptions = 0;
+  for (const auto& box : fake.dialogs.boxes) {
+    notes += box.find("older than this program") != std::string::npos;
+    exceptions += box.find("EStringListError") != std::string::npos;
+  }
+  EXPECT_EQ(notes, 1);
+  EXPECT_EQ(exceptions, 0);
+}
+
 TEST_F(FreshStart, NoticeFileIsFoundWhateverItsCase) {
   fs::rename(program / "NOTICES.TXT", program / "Notices.txt");
   start();

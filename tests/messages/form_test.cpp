@@ -6,6 +6,7 @@
 
 #include "messages/form_rules.h"
 #include "board/board_commands.h"
+#include "board/refresh.h"
 #include "messages/form_world.h"
 #include "text/fixed_width.h"
 
@@ -161,7 +162,7 @@ TEST(Form, SigningOutOneselfAndAnotherAndBackIn) {
   ASSERT_TRUE(form->closed());
   BulBrdRcrd r = w.record("LOCATE.DAF", 1);
   EXPECT_EQ(r.who(), "ANN");
-  EXPECT_EQ(r.headline(), "Dentist");
+  EXPECT_EQ(r.headline(), "Dentist Call 555-1234 if urgent");
   EXPECT_EQ(r.returnDay(), w.ws.Today);
   EXPECT_EQ(r.returnAt(), 1630);
   EXPECT_EQ(r.closed(), 0);
@@ -198,6 +199,50 @@ TEST(Form, SigningOutOneselfAndAnotherAndBackIn) {
   EXPECT_NE(journal.find("  BOB    OUT"), std::string::npos);
   EXPECT_NE(journal.find("entered by ANN)"), std::string::npos);
   EXPECT_NE(journal.find("  ANN    IN\r\n"), std::string::npos) << journal;
+}
+
+// A destination over several lines is read whole on the board; its body
+// file keeps the lines as typed.
+TEST(Form, ADestinationTypedOverLinesHeadsTheEntryWhole) {
+  const struct {
+    const char* typed;
+    const char* headline;
+    const char* body;  // line ends as body files have them
+  } cases[] = {
+      {"Bank\nthen lunch", "Bank then lunch", "Bank\r\nthen lunch"},
+      {"\nBank", "Bank", "\r\nBank"},
+      {"Bank\r\n", "Bank", "Bank\r\n"},
+      {"Bank\r\n\r\n  then lunch  \r\n", "Bank then lunch", "Bank\r\n\r\n  then lunch  \r\n"},
+  };
+  for (const auto& c : cases) {
+    FormWorld w;
+    auto form = FormWorld::show(w.ws, 1, 'N');
+    form->f.ReturnTime = "4:30P";
+    form->f.Location = c.typed;
+    form->OKbtnClick();
+    ASSERT_TRUE(form->closed()) << c.typed;
+    EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), c.headline) << c.typed;
+    EXPECT_EQ(test::readFile(w.dir / "BULLETIN" / "1.DA1"), c.body) << c.typed;
+  }
+}
+
+// The arrival the program enters at start is the user's own: changed later
+// in the form, its journal line names nobody else as its author.
+TEST(Form, TheAutomaticArrivalIsEnteredByTheUser) {
+  FormWorld w;
+  w.ws.mcfg.setU8(mcfg::InOutLog, 1);
+  w.ws.board.AutoSignInPending = true;
+  ASSERT_TRUE(MorningSignIn(w.ws, 1));
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).enteredBy(), "ANN");
+  auto form = FormWorld::show(w.ws, 1, 'E', 1);
+  ASSERT_FALSE(form->isNew());
+  form->f.ReturnTime = "5:00P";
+  form->f.Location = "At the desk";
+  form->OKbtnClick();
+  ASSERT_TRUE(form->closed()) << w.fake.dialogs.allText();
+  const std::string journal = test::readFile(w.dir / "INOUTANN.DAF");
+  EXPECT_NE(journal.find("  ANN    OUT"), std::string::npos) << journal;
+  EXPECT_EQ(journal.find("entered by"), std::string::npos) << journal;
 }
 
 TEST(Form, SigningOutChecksWhatWasTyped) {

@@ -40,6 +40,17 @@ TEST_F(HostWindowFixture, HostIsATinyWindowWithTimerAndTray) {
   EXPECT_EQ(fp.tray.calls.back(), "remove");
 }
 
+// "/IM": the board's first show builds it without bringing it up.
+TEST_F(HostWindowFixture, StartMinimisedLeavesTheBoardMinimised) {
+  TMonthScreen host(ws, tray, board, EGRESSO_PROGRAM_DIR, {"/MD=" + data.path().toStdString(), "/IM"});
+  if (ws.QuitRequested) GTEST_SKIP() << "start-up ended the program";
+  host.showBoardAtStart();
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+  EXPECT_TRUE(board.windowState() & Qt::WindowMinimized);
+  EXPECT_FALSE(board.isHidden());
+  host.FormDestroy();
+}
+
 // Without a tray the host icon waits until the board is first painted.
 TEST_F(HostWindowFixture, HostIconIsReadAfterTheBoardsFirstPainting) {
   fp.tray.present = false;

@@ -102,27 +102,29 @@ TEST_F(NoticeFixture, FailingLookupIsReportedAndGivesTheClassName) {
   EXPECT_EQ(fp.dialogs.boxes.size(), 3u);
 }
 
-TEST_F(NoticeFixture, DirectReadModeReadsFixedRecordsFromTheFile) {
+// "/MF": text N is line N of the notice file, read at each request.
+TEST_F(NoticeFixture, DirectReadModeReadsTheLineOfTheFile) {
   TempDir dir;
-  std::string file;
-  auto record = [](const std::string& text) {
-    std::array<std::uint8_t, 91> r{};
-    putPString(r, 0, 90, text);
-    return std::string(r.begin(), r.end());
-  };
-  file += record("First");
-  file += record(std::string("Second \x10"));
-  file += record(std::string(90, 'z'));
-  writeFile(dir / "NOTICES.TXT", file);
+  writeFile(dir / "NOTICES.TXT", std::string("First\r\nSecond \x10\r\n\r\n") + std::string(120, 'z') + "\nLast");
   ws.paths.NoticesPath = (dir / "NOTICES.TXT").string();
   ws.options.NoticesFromFile = true;
   ws.notices.Terms[0] = "Client";
   EXPECT_EQ(MessageText(ws, 1), "First");
   EXPECT_EQ(MessageText(ws, 2), "Second Client");
-  EXPECT_EQ(MessageText(ws, 3), std::string(90, 'z'));
-  // Past the end and a missing file give an empty text, without a report.
-  EXPECT_EQ(MessageText(ws, 4), "");
+  EXPECT_EQ(MessageText(ws, 3), "");
+  EXPECT_EQ(MessageText(ws, 4), std::string(120, 'z'));
+  EXPECT_EQ(MessageText(ws, 5), "Last");
+  // The file is read again: a change shows at the next request.
+  writeFile(dir / "NOTICES.TXT", "Changed\r\n");
+  EXPECT_EQ(MessageText(ws, 1), "Changed");
+  // A UTF-8 file reads in the program's code page, as at start.
+  writeFile(dir / "NOTICES.TXT", "caf\xC3\xA9\r\nplain\r\n");
+  EXPECT_EQ(MessageText(ws, 1), "caf\xE9");
+  // Past the end and a missing file give an empty text, without a report,
+  // unless the program has its own text for the number.
+  EXPECT_EQ(MessageText(ws, 6), "");
   EXPECT_EQ(MessageText(ws, 0), "");
+  EXPECT_EQ(MessageText(ws, 2091), "New message for ");
   ws.paths.NoticesPath = (dir / "GONE.TXT").string();
   EXPECT_EQ(MessageText(ws, 1), "");
   EXPECT_TRUE(fp.dialogs.boxes.empty());

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -110,6 +111,19 @@ TEST_F(PasswordWindow, IdentificationTakesThreeVisibleCharacters) {
       [&] { IdentifyUser(ws); });
   EXPECT_EQ(ws.ThisUser, "ABC");
   EXPECT_FALSE(ws.QuitRequested);
+}
+
+// Before this workstation has a personal record there is no home area to
+// centre on: the box asking for the initials stands in the screen's middle.
+TEST_F(PasswordWindow, IdentificationWithoutAPersonalRecordIsCentredOnTheScreen) {
+  ASSERT_EQ(ws.pcfg.homePlacement(2), 0);
+  withDialog(
+      [&](TPWDlg& dlg) {
+        const QPoint middle = dlg.screen()->availableGeometry().center();
+        const QPoint centre = dlg.geometry().center();
+        EXPECT_LE((centre - middle).manhattanLength(), 6) << centre.x() << "," << centre.y();
+      },
+      [&] { IdentifyUser(ws); });
 }
 
 TEST_F(PasswordWindow, NewPasswordIsShownAfterItIsStored) {
