@@ -396,7 +396,6 @@ void EgressoForm::Save() {
     // The slot the form was opened on must still hold that entry.
     changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
               !SameEntry(ws_, recordNumber_, openedEntry_);
-    if (loc && !changed && actOnStored_) TakeStoredEntry();
     if (loc && !changed) TakeStoredClock();
     if (!isNew_ && !loc && !changed) KeepStoredChanges();
     bool written = false;
@@ -451,13 +450,8 @@ void EgressoForm::Save() {
 // entry when the employee is in by now, else the entry there with its
 // author and time. Only the destination, the return and the text are the
 // caller's.
-void EgressoForm::TakeStoredEntry() {
+void EgressoForm::TakeStoredEntry(const BulBrdRcrd& stored) {
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
-  BulBrdRcrd stored;
-  RecordFile file;
-  if (recordNumber_ < 1 || file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok ||
-      recordNumber_ >= file.recordCount() || file.read(recordNumber_, stored.bytes) != io::Ok)
-    stored.clear();
   const bool open = stored.who() == rec.who() && stored.closed() == 0 && stored.returnDay() != 0;
   if (open) {
     rec.setMadeDay(stored.madeDay());
@@ -479,10 +473,12 @@ void EgressoForm::TakeStoredClock() {
   BulBrdRcrd& rec = ws_.board.RecordBuffer;
   BulBrdRcrd stored;
   RecordFile file;
-  if (recordNumber_ < 1 || file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (recordNumber_ < 1 || file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok ||
       recordNumber_ >= file.recordCount() || file.read(recordNumber_, stored.bytes) != io::Ok ||
       stored.who() != rec.who())
     stored.clear();
+  // The one read of the slot under the lock serves a sign-out nobody saw too.
+  if (actOnStored_) TakeStoredEntry(stored);
   rec.setClockStart(stored.clockStart());
   rec.setClockDay(stored.clockDay());
   rec.setClockEntry(stored.clockEntry());

@@ -15,6 +15,7 @@
 namespace egresso {
 
 struct Workstation;
+class BulBrdRcrd;
 
 enum class FormField { None, EmpOut, EmployeeOut, EmpIn, EmployeeIn, ReturnDate, ReturnTime, LocAbb, Location, OKbtn, CancelBtn };
 
@@ -134,7 +135,7 @@ class EgressoForm {
   std::string DescFile() const;
   void WriteJournalLines();
   void TakeStoredClock();
-  void TakeStoredEntry();
+  void TakeStoredEntry(const BulBrdRcrd& stored);
   void MarkAnsweredRead();
   void Notify();
 
