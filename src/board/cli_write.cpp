@@ -90,24 +90,47 @@ class HeldSignals {
   sigset_t previous_;
 };
 
-// The lock wait ends as a user would end it, with Esc, once the deadline
-// has passed or a signal asks the command to stop; pauses are the platform's.
+// The lock wait ends as a user would end it, with Esc, once the wait has
+// passed or a signal asks the command to stop; pauses are the platform's.
+// The wait counts from the last time the lock changed hands: a lock taken
+// by one workstation after another is an office at work, and a command
+// that waits its turn there goes through. Only one holder keeping the lock
+// for the whole wait stops it, or the office staying that busy for
+// kBusyOfficeWaits waits in all, so that a script always ends.
 class DeadlineEvents : public EventPump {
  public:
-  DeadlineEvents(Clock& clock, EventPump* inner, std::int64_t deadlineMs, const HeldSignals& signals)
-      : clock_(clock), inner_(inner), deadlineMs_(deadlineMs), signals_(signals) {}
+  DeadlineEvents(Clock& clock, EventPump* inner, std::int64_t waitMs, const HeldSignals& signals)
+      : clock_(clock),
+        inner_(inner),
+        waitMs_(waitMs),
+        startMs_(clock.monotonicMs()),
+        deadlineMs_(startMs_ + waitMs),
+        signals_(signals) {}
+  // The locks whose holders the wait follows.
+  void follow(const LockState& locks) { locks_ = &locks; }
   int processEvents() override {
-    return clock_.monotonicMs() >= deadlineMs_ || signals_.pending() ? kKeyEsc : 0;
+    const std::int64_t now = clock_.monotonicMs();
+    if (locks_ != nullptr && locks_->Examined.known && !(locks_->Examined == seen_)) {
+      seen_ = locks_->Examined;
+      deadlineMs_ = std::min(std::max(deadlineMs_, now + waitMs_), startMs_ + kBusyOfficeWaits * waitMs_);
+    }
+    return now >= deadlineMs_ || signals_.pending() ? kKeyEsc : 0;
   }
   void sleepMs(int ms) override {
     if (inner_) inner_->sleepMs(ms);
   }
+  // The wait ended because the office stayed busy, not one holder.
+  bool busyOffice() const { return deadlineMs_ >= startMs_ + kBusyOfficeWaits * waitMs_; }
+
+  static constexpr int kBusyOfficeWaits = 6;
 
  private:
   Clock& clock_;
   EventPump* inner_;
-  std::int64_t deadlineMs_;
+  std::int64_t waitMs_, startMs_, deadlineMs_;
   const HeldSignals& signals_;
+  const LockState* locks_ = nullptr;
+  LockFileIdentity seen_;
 };
 
 struct CommandSpec {
@@ -229,8 +252,9 @@ std::string BodyConsoleText(std::string_view text) {
 
 class Command {
  public:
-  Command(Workstation& ws, CollectedDialogs& dialogs, const Parsed& p, std::ostream& out, std::ostream& err)
-      : ws_(ws), dialogs_(dialogs), p_(p), out_(out), err_(err) {}
+  Command(Workstation& ws, CollectedDialogs& dialogs, const Parsed& p, std::ostream& out, std::ostream& err,
+          const DeadlineEvents& wait)
+      : ws_(ws), dialogs_(dialogs), p_(p), out_(out), err_(err), wait_(wait) {}
 
   int Run() {
     if (p_.command == "out") return Out();
@@ -274,6 +298,11 @@ class Command {
     const LockState& L = ws_.locks;
     std::string holder = L.HolderInitials.empty() ? std::string("another workstation") : L.HolderInitials;
     if (!L.HolderStation.empty()) holder += " (station " + L.HolderStation + ")";
+    if (wait_.busyOffice())
+      return Fail(cli_exit::LockBusy, "the lock " + LockFilePath(ws_, L.LastLockName) + " stayed busy for " +
+                                          std::to_string(p_.waitSeconds * DeadlineEvents::kBusyOfficeWaits) +
+                                          " s, taken by one workstation after another (last by " + holder +
+                                          "); nothing was changed");
     return Fail(cli_exit::LockBusy, "the lock " + LockFilePath(ws_, L.LastLockName) + " stayed busy for " +
                                         std::to_string(p_.waitSeconds) + " s, held by " + holder +
                                         "; nothing was changed");
@@ -527,6 +556,7 @@ class Command {
   const Parsed& p_;
   std::ostream& out_;
   std::ostream& err_;
+  const DeadlineEvents& wait_;
 };
 
 }  // namespace
@@ -560,7 +590,9 @@ std::string WriteCommandsHelp() {
          "  read NUMBER       show message NUMBER (the number the messages command\n"
          "                    lists) and count it as read, as opening it does\n"
          "  Each of them takes --wait SECONDS: how long a lock held by another\n"
-         "  workstation is waited for (default 10). Options may also be written\n"
+         "  workstation is waited for (default 10). A lock that passes from one\n"
+         "  workstation to another meanwhile is waited for anew each time, up to\n"
+         "  six times as long in all. Options may also be written\n"
          "  --name=VALUE. Without /TU=, out and in act as the employee of --who.\n"
          "\n"
          "Exit codes: 0 done, 1 error (unknown initials, bad date or time, data\n"
@@ -584,13 +616,13 @@ int RunWriteCommand(const std::vector<std::string>& args, const std::string& pro
   CollectedDialogs dialogs;
   NoLockAlert alert;
   HeldSignals signals;
-  DeadlineEvents events(*platform.clock, platform.events,
-                        platform.clock->monotonicMs() + static_cast<std::int64_t>(p.waitSeconds) * 1000, signals);
+  DeadlineEvents events(*platform.clock, platform.events, static_cast<std::int64_t>(p.waitSeconds) * 1000, signals);
   platform.dialogs = &dialogs;
   platform.events = &events;
   platform.lockAlert = &alert;
   Workstation ws(platform);
-  Command command(ws, dialogs, p, out, err);
+  events.follow(ws.locks);
+  Command command(ws, dialogs, p, out, err, events);
 
   if (!LoadViewer(ws, programFolder, p.switches, error, true)) return command.Fail(cli_exit::Error, error);
   // A folder without the office's configuration is not a data folder: no

@@ -1,5 +1,6 @@
 #include "messages/beep_alert_qt.h"
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
@@ -15,6 +16,9 @@ namespace {
 QString fromCp1252(std::string_view text) { return QString::fromStdString(cp1252ToUtf8(text)); }
 
 // Texts carry Windows line breaks; the label wants plain newlines.
+constexpr int kButtonRow = 30;
+constexpr int kButtonsWidth = 276;
+
 QString labelText(std::string_view text) {
   QString s = fromCp1252(text);
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -37,6 +41,44 @@ TBeepMssg::TBeepMssg(Workstation& ws, QWidget* parent)
   Timer = new QTimer(this);
   Timer->setInterval(1000);
   connect(Timer, &QTimer::timeout, this, &TBeepMssg::TimerTimer);
+  // Buttons take no focus from the board either: a click answers, a key
+  // typed at the board still goes to the board.
+  auto button = [this](int notice) {
+    auto* b = new QPushButton(fromCp1252(MessageText(ws_, notice)), this);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setAutoDefault(false);
+    return b;
+  };
+  KeepWaiting = button(kNoticeKeepWaiting);
+  GiveUp = button(kNoticeGiveUp);
+  FreeLock = button(kNoticeFreeLock);
+  // Keep waiting puts the note away; the next look at the lock shows it again.
+  connect(KeepWaiting, &QPushButton::clicked, this, [this] { close(); });
+  connect(GiveUp, &QPushButton::clicked, this, [this] { answer(kBeepKeyEsc, false); });
+  connect(FreeLock, &QPushButton::clicked, this, [this] { answer(kBeepVirtualF, true); });
+}
+
+void TBeepMssg::answer(int key, bool ctrl) {
+  if (BeepFormKeyDown(ws_.locks.beep, key, ctrl)) close();
+}
+
+bool TBeepMssg::aloneOnScreen() const {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible() && !w->isMinimized() && !(w->windowFlags() & Qt::WindowDoesNotAcceptFocus) &&
+        w->windowType() != Qt::ToolTip && w->windowType() != Qt::Popup)
+      return false;
+  return true;
+}
+
+void TBeepMssg::placeControls() {
+  const int textHeight = std::max(0, height() - kButtonRow);
+  Label1->setGeometry(0, 0, width(), textHeight);
+  const int each = (width() - 8) / 3;
+  int x = 2;
+  for (QPushButton* b : {KeepWaiting, GiveUp, FreeLock}) {
+    b->setGeometry(x, textHeight + 2, each, kButtonRow - 6);
+    x += each + 2;
+  }
 }
 
 QRect TBeepMssg::referenceArea() const {
@@ -53,9 +95,20 @@ void TBeepMssg::Flash(std::string_view text, int interval) {
   setWindowTitle(fromCp1252(caption));
   QRect area = referenceArea();
   FlashGeometry g = FlashGeometryFor(text, caption, AlertArea{area.left(), area.top(), area.width(), area.height()});
-  resize(g.width, g.height);
-  move(g.left, g.top);
+  // The text keeps its own room; the buttons go below it.
+  const int width = std::max(g.width, kButtonsWidth);
+  resize(width, g.height + kButtonRow);
+  move(g.left - (width - g.width) / 2, g.top - kButtonRow / 2);
   Label1->setText(labelText(text));
+  // Alone, the note takes the keys: otherwise Esc and Ctrl+F reach nothing.
+  const bool alone = aloneOnScreen();
+  if (alone == testAttribute(Qt::WA_ShowWithoutActivating)) {
+    const bool shown = isVisible();
+    if (shown) hide();
+    setWindowFlag(Qt::WindowDoesNotAcceptFocus, !alone);
+    setAttribute(Qt::WA_ShowWithoutActivating, !alone);
+    setFocusPolicy(alone ? Qt::StrongFocus : Qt::NoFocus);
+  }
   Timer->stop();
   // An interval of 1 keeps the note until it is closed otherwise.
   if (interval != 1) {
@@ -63,6 +116,11 @@ void TBeepMssg::Flash(std::string_view text, int interval) {
     Timer->start();
   }
   show();
+  if (alone) {
+    raise();
+    activateWindow();
+    setFocus(Qt::ActiveWindowFocusReason);
+  }
 }
 
 int TBeepMssg::takeKeyAnswer() { return TakeBeepKeyAnswer(ws_.locks.beep); }
@@ -73,7 +131,7 @@ void TBeepMssg::TimerTimer() {
 
 void TBeepMssg::showEvent(QShowEvent* event) {
   BeepFormShow(ws_.locks.beep);
-  Label1->setGeometry(rect());
+  placeControls();
   QWidget::showEvent(event);
 }
 
@@ -90,15 +148,15 @@ void TBeepMssg::keyPressEvent(QKeyEvent* event) {
     key = kBeepKeyEsc;
   else if (event->key() == Qt::Key_F)
     key = kBeepVirtualF;
-  if (key && BeepFormKeyDown(ws_.locks.beep, key, event->modifiers() & Qt::ControlModifier)) {
-    close();
+  if (key) {
+    answer(key, event->modifiers() & Qt::ControlModifier);
     return;
   }
   QWidget::keyPressEvent(event);
 }
 
 void TBeepMssg::resizeEvent(QResizeEvent* event) {
-  Label1->setGeometry(rect());
+  placeControls();
   QWidget::resizeEvent(event);
 }
 

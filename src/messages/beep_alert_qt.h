@@ -1,10 +1,13 @@
 // The lock-wait note TBeepMssg: a small window that shows a short text for
-// a while without taking the focus, and can be answered with Esc (give up)
-// or Ctrl+F (break the lock). Also the alert form TPopMessage, which this
-// program never shows.
+// a while, and can be answered with Esc (give up) or Ctrl+F (break the
+// lock), or with its buttons. It takes no focus from another window of the
+// program; when none is shown (at start-up, after the board closed at
+// exit) it takes the keys itself, or nothing could answer it. Also the alert
+// form TPopMessage, which this program never shows.
 #pragma once
 
 #include <QLabel>
+#include <QPushButton>
 #include <QRect>
 #include <QTimer>
 #include <QWidget>
@@ -34,6 +37,9 @@ class TBeepMssg : public QWidget, public LockAlert {
 
   QLabel* Label1 = nullptr;
   QTimer* Timer = nullptr;
+  QPushButton* KeepWaiting = nullptr;
+  QPushButton* GiveUp = nullptr;
+  QPushButton* FreeLock = nullptr;
 
  public slots:
   void TimerTimer();
@@ -45,6 +51,12 @@ class TBeepMssg : public QWidget, public LockAlert {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Answers as the key would (kBeepKeyEsc, or kBeepVirtualF with Ctrl).
+  void answer(int key, bool ctrl);
+  // No other window of the program could take the keys.
+  bool aloneOnScreen() const;
+  void placeControls();
+
   Workstation& ws_;
   QRect reference_;
 };

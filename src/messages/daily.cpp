@@ -8,6 +8,7 @@
 #include "config/config_store.h"
 #include "storage/dates.h"
 #include "storage/file_access.h"
+#include "storage/file_ops.h"
 #include "storage/locks.h"
 #include "storage/record_io.h"
 
@@ -18,6 +19,7 @@ namespace {
 // Three bytes of the main configuration; when any is set the site keeps a
 // processing day.
 constexpr std::size_t kScheduleDayOptions = 4603;
+constexpr std::int64_t kLeftTempAgeSeconds = 3600;
 
 std::string TraceStamp(Workstation& ws) {
   return ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws);
@@ -87,6 +89,12 @@ void EarlyMorningStuff(Workstation& ws, bool startedByTimer) {
         (firstOfDay || (ws.mcfg.flag(mcfg::MainUserMorning) && mainUser)))
       ReadProcessedDay(ws);
     if (ws.MultiUser && firstOfDay && !ws.mcfg.flag(mcfg::NoSignAllOut)) SignAllOut(ws);
+    // A write killed halfway (a crash, a power cut) left its temporary
+    // beside the file it was to replace; the first start of a day clears
+    // what is an hour old, long past any write still going on.
+    if (firstOfDay)
+      for (const std::string& folder : {ws.paths.DataFolder, ws.paths.BulletinFolder})
+        if (!folder.empty()) RemoveLeftTempFiles(*ws.files, folder, kLeftTempAgeSeconds);
   } else if (!ws.locks.LockFailed) {
     // Only a user who gave up waiting gets here (a busy lock is waited for).
     ws.QuitRequested = true;

@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -272,6 +273,37 @@ int CreateTempBeside(FileOps& ops, const std::filesystem::path& target, std::fil
   }
   errno = EEXIST;
   return -1;
+}
+
+namespace {
+
+// "<target>.<16 hex digits>.tmp", as TempSuffix makes them.
+bool IsTempName(std::string_view name) {
+  constexpr std::size_t kSuffix = 1 + 16 + 4;
+  if (name.size() <= kSuffix || name.substr(name.size() - 4) != ".tmp" || name[name.size() - kSuffix] != '.')
+    return false;
+  for (char c : name.substr(name.size() - kSuffix + 1, 16))
+    if (!std::isxdigit(static_cast<unsigned char>(c)) || std::isupper(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+}  // namespace
+
+int RemoveLeftTempFiles(FileOps& ops, const std::filesystem::path& folder, std::int64_t minAgeSeconds) {
+  std::error_code ec;
+  std::filesystem::directory_iterator it(folder, ec), end;
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
+  int removed = 0;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!IsTempName(name)) continue;
+    struct stat st {};
+    // A link or a folder under such a name is nobody's temporary.
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - static_cast<std::int64_t>(st.st_mtime) < minAgeSeconds) continue;
+    if (ops.unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace egresso

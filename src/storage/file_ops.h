@@ -84,6 +84,11 @@ std::string TempSuffix();
 // (target.<random>.tmp), exclusively: a name planted there beforehand is
 // never written through. Returns the descriptor, or -1 with errno.
 int CreateTempBeside(FileOps& ops, const std::filesystem::path& target, std::filesystem::path& temp);
+// Deletes the temporaries that writes killed halfway left in folder: plain
+// files named as CreateTempBeside names them, last written at least
+// minAgeSeconds ago (a live write keeps its temporary for moments only).
+// Returns how many were deleted.
+int RemoveLeftTempFiles(FileOps& ops, const std::filesystem::path& folder, std::int64_t minAgeSeconds);
 
 
 }  // namespace egresso

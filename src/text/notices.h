@@ -43,6 +43,11 @@ std::string_view BuiltInNotice(int number);
 // program's texts.
 constexpr int kNoticesOlderNote = 2092;
 
+// The buttons of the lock-wait note.
+constexpr int kNoticeKeepWaiting = 2093;
+constexpr int kNoticeGiveUp = 2094;
+constexpr int kNoticeFreeLock = 2095;
+
 // Whether the loaded table ends before the program's last own text.
 bool NoticesOlderThanProgram(const NoticeTable& table);
 

@@ -292,6 +292,38 @@ TEST(CommandLineWrites, ABusyLockIsWaitedForThenGivenUp) {
   EXPECT_EQ(w.read(0, n).readMark(2), 0);
   ReleaseLock(*dan, "LOCATELK");
   EXPECT_EQ(w.run({"out", "--who", "BOB", "--to", "Bank", "--back", "3P", "/TU=BOB"}).code, 0);
+  ReleaseLock(*dan, "MEMOLK");
+
+  // A lock that passes from one holder to the next every 1.5 s is an office
+  // at work: the command waits its turn, and gives up only when that goes
+  // on for six waits.
+  for (const int busyMs : {7000, 60000}) {
+    auto eva = w.other("EVA");
+    eva->StationId = "DESK-EVA";
+    ASSERT_TRUE(AcquireLock(*dan, "LOCATELK", "TEST"));
+    const std::int64_t from = w.fake.clock.mono;
+    std::int64_t handedAt = from;
+    Workstation* holder = dan.get();
+    w.fake.events.duringSleep = [&] {
+      const std::int64_t now = w.fake.clock.mono;
+      if (holder == nullptr || now - handedAt < 1500) return;
+      ReleaseLock(*holder, "LOCATELK");
+      holder = now - from >= busyMs ? nullptr : holder == dan.get() ? eva.get() : dan.get();
+      handedAt = now;
+      if (holder != nullptr) ASSERT_TRUE(AcquireLock(*holder, "LOCATELK", "TEST"));
+    };
+    r = w.run({"out", "--who", "BOB", "--to", "Fair " + std::to_string(busyMs), "--wait", "2", "/TU=BOB"});
+    w.fake.events.duringSleep = nullptr;
+    if (busyMs < 12000) {
+      EXPECT_EQ(r.code, 0) << r.err;
+      EXPECT_GE(w.fake.clock.mono - from, busyMs);
+    } else {
+      EXPECT_EQ(r.code, 3);
+      EXPECT_NE(r.err.find("stayed busy for 12 s, taken by one workstation after another"), std::string::npos) << r.err;
+      EXPECT_LT(w.fake.clock.mono - from, 13000);
+      ReleaseLock(*holder, "LOCATELK");
+    }
+  }
 }
 
 TEST(CommandLineWrites, ReadShowsTheMessageAndCountsItReadAsOpeningItDoes) {

@@ -30,8 +30,14 @@ TEST_F(BeepWindowTest, FlashShowsTheNoteWithoutTakingTheFocus) {
   EXPECT_TRUE(note.isVisible());
   EXPECT_TRUE(ws.locks.beep.BeepShowing);
   EXPECT_EQ(note.windowTitle(), "Caption 10");
-  EXPECT_EQ(note.size(), QSize(260, 66));
-  EXPECT_EQ(note.pos(), QPoint(100 + 320 - 130, 50 + 221 - 33));
+  // The text has the note's own room (260 x 66 about the area's centre);
+  // the buttons' row is added below it, the whole kept about that centre
+  // and wide enough for the three buttons.
+  EXPECT_EQ(note.Label1->height(), 66);
+  EXPECT_GE(note.Label1->width(), 260);
+  EXPECT_EQ(note.size(), QSize(276, 66 + 30));
+  EXPECT_EQ(note.pos(), QPoint(100 + 320 - 138, 50 + 221 - 33 - 15));
+  EXPECT_GT(note.KeepWaiting->geometry().top(), note.Label1->geometry().bottom());
   EXPECT_TRUE(note.windowFlags() & Qt::WindowDoesNotAcceptFocus);
   EXPECT_TRUE(note.testAttribute(Qt::WA_ShowWithoutActivating));
   EXPECT_NE(QApplication::activeWindow(), &note);
@@ -76,6 +82,42 @@ TEST_F(BeepWindowTest, EscAndCtrlFAnswerTheNote) {
   QTest::keyClick(&note, Qt::Key_F, Qt::ControlModifier);
   EXPECT_FALSE(note.isVisible());
   EXPECT_EQ(note.takeKeyAnswer(), 6);
+}
+
+// The buttons answer as the keys do; none takes the focus from the board.
+TEST_F(BeepWindowTest, TheButtonsAnswerTheNoteAsItsKeysDo) {
+  QWidget board;
+  board.show();
+  const struct {
+    QPushButton* TBeepMssg::*button;
+    int answer;
+  } rows[] = {{&TBeepMssg::KeepWaiting, 0}, {&TBeepMssg::GiveUp, 27}, {&TBeepMssg::FreeLock, 6}};
+  for (const auto& row : rows) {
+    note.flash("Held by XYZ", 1);
+    QPushButton* b = note.*row.button;
+    EXPECT_EQ(b->focusPolicy(), Qt::NoFocus);
+    QTest::mouseClick(b, Qt::LeftButton);
+    EXPECT_FALSE(note.isVisible()) << b->text().toStdString();
+    EXPECT_EQ(note.takeKeyAnswer(), row.answer) << b->text().toStdString();
+  }
+}
+
+// With no other window of the program shown (at start-up, after the board
+// closed at exit) the note takes the keys, or the wait could not be left;
+// once the board is back it takes nothing from it.
+TEST_F(BeepWindowTest, ANoteAloneOnScreenTakesTheKeys) {
+  note.flash("Held by XYZ", 1);
+  EXPECT_FALSE(note.windowFlags() & Qt::WindowDoesNotAcceptFocus);
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&note));
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &note, Qt::Key_Escape);
+  EXPECT_FALSE(note.isVisible());
+  EXPECT_EQ(note.takeKeyAnswer(), 27);
+
+  QWidget board;
+  board.show();
+  note.flash("Held by XYZ", 1);
+  EXPECT_TRUE(note.windowFlags() & Qt::WindowDoesNotAcceptFocus);
+  EXPECT_TRUE(note.testAttribute(Qt::WA_ShowWithoutActivating));
 }
 
 TEST(PopMessage, IsCreatedButNotShown) {

@@ -1,6 +1,10 @@
 #include "messages/daily.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
 
 #include "board/board_world.h"
 #include "storage/bytes.h"
@@ -173,6 +177,49 @@ TEST(DailyProcessing, TimeSlipsOfAnotherDayGo) {
   WriteTimeSlips(u.ws.paths.TimeSlipFile, 1, 0);  // no day to read: kept
   EarlyMorningStuff(u.ws, false);
   EXPECT_TRUE(std::filesystem::exists(u.ws.paths.TimeSlipFile));
+}
+
+
+// What a write killed halfway left goes with the first run of a day; a
+// temporary of a write going on now, and anything else, stays.
+TEST(DailyProcessing, TheFirstRunOfTheDayClearsTheTemporariesOfKilledWrites) {
+  struct Plant {
+    const char* name;
+    int ageMinutes;
+    enum { File, Link, Folder } kind;
+    bool gone;
+  };
+  const Plant plants[] = {
+      {"BULLETIN/5.DA1.0123456789abcdef.tmp", 120, Plant::File, true},
+      {"LOCATE.DAF.fedcba9876543210.tmp", 61, Plant::File, true},
+      {"BULLETIN/6.DA1.0123456789abcdef.tmp", 5, Plant::File, false},      // a write going on
+      {"BULLETIN/NOTES.tmp", 120, Plant::File, false},                      // not a name of ours
+      {"BULLETIN/7.DA1.0123456789ABCDEF.tmp", 120, Plant::File, false},    // nor this
+      {"BULLETIN/8.DA1.0123456789abcdef.tmp", 120, Plant::Link, false},    // a link is nobody's temporary
+      {"BULLETIN/9.DA1.0123456789abcdef.tmp", 120, Plant::Folder, false},
+  };
+  NewDay w;
+  const std::string outside = w.path("outside.txt");
+  writeFile(outside, "kept");
+  for (const Plant& p : plants) {
+    const std::string at = w.path(p.name);
+    if (p.kind == Plant::File) writeFile(at, "half");
+    if (p.kind == Plant::Link) std::filesystem::create_symlink(outside, at);
+    if (p.kind == Plant::Folder) std::filesystem::create_directory(at);
+    const timespec when[2] = {{std::time(nullptr) - p.ageMinutes * 60, 0}, {std::time(nullptr) - p.ageMinutes * 60, 0}};
+    ::utimensat(AT_FDCWD, at.c_str(), when, AT_SYMLINK_NOFOLLOW);
+  }
+  EarlyMorningStuff(w.ws, false);
+  for (const Plant& p : plants)
+    EXPECT_EQ(!std::filesystem::exists(std::filesystem::symlink_status(w.path(p.name))), p.gone) << p.name;
+  EXPECT_EQ(readFile(outside), "kept");
+
+  // A later run the same day leaves even old ones to the next day's.
+  writeFile(w.path("BULLETIN/5.DA1.0123456789abcdef.tmp"), "half");
+  const timespec old[2] = {{std::time(nullptr) - 7200, 0}, {std::time(nullptr) - 7200, 0}};
+  ::utimensat(AT_FDCWD, w.path("BULLETIN/5.DA1.0123456789abcdef.tmp").c_str(), old, 0);
+  EarlyMorningStuff(w.ws, false);
+  EXPECT_TRUE(std::filesystem::exists(w.path("BULLETIN/5.DA1.0123456789abcdef.tmp")));
 }
 
 }  // namespace

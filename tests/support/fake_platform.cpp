@@ -64,6 +64,12 @@ void FakeEvents::sleepMs(int ms) {
   slept += ms;
   if (typeDuringNextSleep) noted = std::exchange(typeDuringNextSleep, 0);
   if (clock) clock->advanceMs(ms);
+  // Not again from the pauses of what it does itself.
+  if (duringSleep && !inHook_) {
+    inHook_ = true;
+    duringSleep();
+    inHook_ = false;
+  }
 }
 
 void FakePasswordPrompt::run(PasswordDialog& dialog) {

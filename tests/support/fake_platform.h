@@ -55,12 +55,16 @@ class FakeEvents : public EventPump {
   int typeDuringNextSleep = 0;
   int pumps = 0;
   std::int64_t slept = 0;
+  // What other workstations do while this one pauses (run after the clock
+  // moved on).
+  std::function<void()> duringSleep;
   int processEvents() override;
   void sleepMs(int ms) override;
   void forgetTypedKeys() override { noted = 0; }
 
  private:
   int noted = 0;
+  bool inHook_ = false;
 };
 
 class FakeLockAlert : public LockAlert {
