@@ -83,7 +83,7 @@ std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops) {
   return text;
 }
 
-int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops) {
+std::string BodyFileBytes(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 16);
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -97,9 +97,13 @@ int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps
       out += c;
     }
   }
+  return out;
+}
+
+int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops) {
   // Written beside the file, which it then replaces: a writer that stops
   // half way (killed, disk full) leaves the old text, never part of one.
-  return WriteFileReplacing(ops, p, out);
+  return WriteFileReplacing(ops, p, BodyFileBytes(text));
 }
 
 void BoardTrace(Workstation& ws, std::string_view text) {
@@ -186,7 +190,9 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   for (std::int64_t j = count; j < n && rc == io::Ok; ++j) rc = WriteRecordKeepingTail(data, j, filler);
   if (rc == io::Ok) rc = WriteRecordKeepingTail(data, n, ws.board.RecordBuffer.bytes);
   ReportIoError(ws, rc, tag1, dataPath);
-  NormalizeFileAttr(ws, dataPath);
+  // Through the descriptors already open: the others wait for the board
+  // lock through every round trip made here.
+  NormalizeOpenFileAttr(ws, data.descriptor());
   if (rc != io::Ok) {
     data.close();
     NormalizeFileAttr(ws, indexPath);
@@ -221,6 +227,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
       rc = WriteEntry(index, j, EntryFor(rec.view(), set, -1));
     }
     if (rc == io::Ok) rc = WriteEntry(index, n, EntryFor(ws.board.RecordBuffer.view(), set, ws.board.KeepIndexFlags));
+    NormalizeOpenFileAttr(ws, index.descriptor());
     int closeRc = index.close();
     if (rc == io::Ok) rc = closeRc;
   }
@@ -228,7 +235,6 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   // An own write is no change for the list of either mode to pick up.
   if (set == CurrentBoardSet(ws)) RememberBoardAges(ws);
   ReportIoError(ws, rc, tag2, indexPath);
-  NormalizeFileAttr(ws, indexPath);
   return rc;
 }
 

@@ -40,6 +40,8 @@ std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops = PosixFil
 // Writes text as a body file with CR LF line ends, whole or not at all
 // (a reader never sees half a text); returns an I/O result.
 int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops = PosixFileOps());
+// The bytes of a body file holding text (its line breaks made CR LF).
+std::string BodyFileBytes(std::string_view text);
 
 // Record n of BoardDataPath into RecordBuffer; a record beyond the end leaves
 // the buffer as it was. Returns the I/O result (also reported).

@@ -12,6 +12,7 @@
 #include "storage/notify_file.h"
 #include "storage/dates.h"
 #include "storage/extract.h"
+#include "storage/file_access.h"
 #include "storage/file_report.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
@@ -42,6 +43,15 @@ int WriteBodyWhole(Workstation& ws, const std::filesystem::path& p, std::string_
   int rc = WriteBodyText(p, text, *ws.files);
   if (rc == io::Ok) NormalizeFileAttr(ws, p);
   return rc;
+}
+
+// A body written beside model before the board lock is taken; under the lock
+// it only takes its file's place (one round trip for the others to wait
+// through instead of the whole writing).
+PreparedFile PrepareBody(Workstation& ws, const std::filesystem::path& model, std::string_view text) {
+  PreparedFile body = PrepareReplacement(*ws.files, model, BodyFileBytes(text));
+  if (body.result == io::Ok && !body.temp.empty()) NormalizeFileAttr(ws, body.temp);
+  return body;
 }
 
 }  // namespace
@@ -389,6 +399,15 @@ void EgressoForm::Save() {
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
   bool changed = false;
   bool full = false;
+  // A text this form could not change (another's message, a text shown
+  // cut) is left as it is in its file: the copy read when the form opened
+  // may be older, or empty when it opened before the sender's text was
+  // written. Any other is written now, before the lock.
+  const bool keepBody = bodyCut_ || f.locationReadOnly;
+  const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
+  const int knownNumber = loc ? ws_.mcfg.slotOf(who) : isNew_ ? 0 : recordNumber_;
+  PreparedFile body;
+  if (!keepBody) body = PrepareBody(ws_, BodyFilePath(ws_, set, knownNumber), BodyText(f.Location));
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     full = isNew_ && !loc && recordNumber_ == kStoreFull;
@@ -416,14 +435,8 @@ void EgressoForm::Save() {
                                         -1, "", "", MessageText(ws_, 29), 3));
     } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
       written = true;
-      const BoardSet set = loc ? BoardSet::Locations : BoardSet::Messages;
-      // A text this form could not change (another's message, a text shown
-      // cut) is left as it is in its file: the copy read when the form
-      // opened may be older, or empty when it opened before the sender's
-      // text was written.
-      const bool keepBody = bodyCut_ || f.locationReadOnly;
       const std::string bodyPath = BodyFilePath(ws_, set, recordNumber_);
-      const int rc = keepBody ? io::Ok : WriteBodyWhole(ws_, bodyPath, BodyText(f.Location));
+      const int rc = keepBody ? io::Ok : CommitReplacement(*ws_.files, body, bodyPath);
       ReportIoError(ws_, rc, "EGOK-BODY", bodyPath);
       saved_ = rc == io::Ok;
     }
@@ -432,6 +445,7 @@ void EgressoForm::Save() {
     // own: the others waiting for the board lock need not wait for them
     // too, and a letter never announces a record not yet written.
     held.release();
+    DiscardReplacement(*ws_.files, body);
     if (written) {
       if (loc) WriteJournalLines();
       Notify();

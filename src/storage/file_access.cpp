@@ -62,27 +62,47 @@ int GiveAccess(const std::filesystem::path& file, const FileAccess& access, File
   return result;
 }
 
-int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::string_view bytes) {
-  std::filesystem::path temp;
-  int result = io::Ok;
-  const int fd = CreateTempBeside(ops, path, temp);
+PreparedFile PrepareReplacement(FileOps& ops, const std::filesystem::path& model, std::string_view bytes) {
+  PreparedFile prepared;
+  prepared.bytes = bytes;
+  const int fd = CreateTempBeside(ops, model, prepared.temp);
   if (fd < 0) {
-    result = io::fromErrno(errno);
-  } else {
-    result = WriteAll(ops, fd, bytes.data(), bytes.size());
-    if (result == io::Ok) result = GiveAccessTo(ops, fd, NoteAccess(path));
-    if (ops.close(fd) != 0 && result == io::Ok) result = io::DiskWriteError;
-    if (result == io::Ok && ops.rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
-    if (result != io::Ok) deleteFile(temp, ops);
+    prepared.result = io::fromErrno(errno);
+    prepared.temp.clear();
+    return prepared;
   }
+  prepared.result = WriteAll(ops, fd, bytes.data(), bytes.size());
+  if (prepared.result == io::Ok) prepared.result = GiveAccessTo(ops, fd, NoteAccess(model));
+  if (ops.close(fd) != 0 && prepared.result == io::Ok) prepared.result = io::DiskWriteError;
+  return prepared;
+}
+
+int CommitReplacement(FileOps& ops, PreparedFile& prepared, const std::filesystem::path& target) {
+  int result = prepared.result;
+  if (result == io::Ok && ops.rename(prepared.temp.c_str(), target.c_str()) != 0) result = io::fromErrno(errno);
+  if (result == io::Ok) {
+    prepared.temp.clear();
+    return result;
+  }
+  DiscardReplacement(ops, prepared);
   if (result != io::AccessDenied) return result;
   // A folder this account may not add to, or a file it may not replace, is
   // written over in place (which keeps its owner, group and bits).
-  const int in = ops.open(path.c_str(), O_WRONLY | O_TRUNC);
+  const int in = ops.open(target.c_str(), O_WRONLY | O_TRUNC);
   if (in < 0) return io::fromErrno(errno);
-  result = WriteAll(ops, in, bytes.data(), bytes.size());
+  result = WriteAll(ops, in, prepared.bytes.data(), prepared.bytes.size());
   if (ops.close(in) != 0 && result == io::Ok) result = io::DiskWriteError;
   return result;
+}
+
+void DiscardReplacement(FileOps& ops, PreparedFile& prepared) {
+  if (!prepared.temp.empty()) deleteFile(prepared.temp, ops);
+  prepared.temp.clear();
+}
+
+int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::string_view bytes) {
+  PreparedFile prepared = PrepareReplacement(ops, path, bytes);
+  return CommitReplacement(ops, prepared, path);
 }
 
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target, FileOps& ops) {

@@ -40,6 +40,21 @@ int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path&
 // nothing else, path is written over in place. Returns an I/O result.
 int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::string_view bytes);
 
+// The same in two steps, so that the writing can be done before a lock is
+// taken and only the putting in place under it: Prepare writes bytes to a
+// new file beside model (the file whose bits and group it takes; any name
+// in the target's folder when the target is not known yet), Commit puts it
+// in place as target, Discard deletes it. Commit also writes over the
+// target in place where nothing else is allowed, as WriteFileReplacing.
+struct PreparedFile {
+  std::filesystem::path temp;
+  std::string bytes;
+  int result = 0;  // of the writing; Commit does nothing else when it failed
+};
+PreparedFile PrepareReplacement(FileOps& ops, const std::filesystem::path& model, std::string_view bytes);
+int CommitReplacement(FileOps& ops, PreparedFile& prepared, const std::filesystem::path& target);
+void DiscardReplacement(FileOps& ops, PreparedFile& prepared);
+
 // Copies from to a new file fresh beside to, which then takes to's place:
 // to is never left half written, and it keeps its permission bits and
 // group; a copy that replaces no file takes them from the source, as the

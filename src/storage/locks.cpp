@@ -307,6 +307,8 @@ void restoreExamined(LockState& L, const ExaminedLock& e) {
   L.ExaminedTimeNs = e.timeNs;
 }
 
+constexpr mode_t kEveryoneReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+
 // Umask of this process, which an office share's set-up uses to keep
 // outsiders out; read without changing it.
 mode_t readUmask() {
@@ -750,19 +752,24 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   // a link planted under the name points to are never touched.
   struct stat lst;
   if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
-  constexpr mode_t kReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-  if ((lst.st_mode & kReadWrite) == kReadWrite) return io::Ok;
+  if ((lst.st_mode & kEveryoneReadWrite) == kEveryoneReadWrite) return io::Ok;
   const int fd = ws.files->open(path.c_str(), O_RDONLY);
   if (fd < 0) return io::Ok;
+  const int result = NormalizeOpenFileAttr(ws, fd);
+  ws.files->close(fd);
+  return result;
+}
+
+int NormalizeOpenFileAttr(Workstation& ws, int fd) {
+  if (!ws.MultiUser) return io::Ok;
   struct stat st;
   int result = io::Ok;
-  if (ws.files->fstat(fd, &st) == 0) {
+  if (ws.files->fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     const mode_t current = st.st_mode & 07777;
     if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
-    const mode_t wanted = current | (kReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
+    const mode_t wanted = current | (kEveryoneReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
     if (wanted != current && ws.files->fchmod(fd, wanted) != 0) result = io::fromErrno(errno);
   }
-  ws.files->close(fd);
   ws.locks.IoResult = result;
   return result;
 }

@@ -52,6 +52,9 @@ class RecordFile {
            FileOps& ops = PosixFileOps());
   int close();
   bool isOpen() const { return fd_ >= 0; }
+  // The descriptor, for what the file's owner does to the open file
+  // besides records (its bits); -1 when closed.
+  int descriptor() const { return fd_; }
   std::size_t recordSize() const { return recordSize_; }
   const std::filesystem::path& path() const { return path_; }
 
