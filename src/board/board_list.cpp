@@ -961,6 +961,7 @@ void BuildBoardList(Workstation& ws) {
   b.BBSlist.swap(upperLines);
   b.BBSoldList.swap(lowerLines);
   RememberBoardAges(ws);
+  b.ListDay = ws.Today;
   b.ReadOnlyRefresh = false;
 }
 

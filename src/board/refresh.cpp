@@ -180,7 +180,11 @@ Timer1Result Timer1Timer(Workstation& ws) {
   const bool back = b.Folder == FolderState::Gone && r.folder != FolderState::Gone;
   b.Folder = r.folder;
   if (r.folder == FolderState::Gone) return r;
-  if (back && ws.BoardOpen) {
+  // The day is the clock's: after a night the computer slept through, the
+  // lines that said "today" speak of yesterday.
+  TakeTodayFromClock(ws);
+  const bool newDay = b.ListDay != 0 && b.ListDay != ws.Today;
+  if ((back || newDay) && ws.BoardOpen) {
     if (ws.ListMode == 1) RememberBoardAges(ws);
     b.ReadOnlyRefresh = true;
     BuildBoardList(ws);
