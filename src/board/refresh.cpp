@@ -153,7 +153,9 @@ bool BoardFilesChanged(Workstation& ws) {
   const std::int64_t slot = ws.UserSlot * kSecondNs;
   const bool stagger = ws.mcfg.flag(mcfg::StaggerRefresh);
   const bool due = (!stagger && d < now) || d + slot < now || i + slot < now;
-  if (due) b.RecheckBoardFiles = now - d < stampStepNs(ageD) || now - i < stampStepNs(ageI);
+  // A look asked for that is not due yet (a time ahead of the local clock)
+  // is asked for again.
+  b.RecheckBoardFiles = due ? now - d < stampStepNs(ageD) || now - i < stampStepNs(ageI) : recheck;
   return due;
 }
 
