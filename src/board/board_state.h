@@ -52,6 +52,9 @@ struct BoardState {
   bool RecheckBoardFiles = false;
   // The day the lists were last built for (their "today").
   std::int16_t ListDay = 0;
+  // The announcement as the file held it when last read or saved here (empty
+  // when there was none): a save over another text asks first.
+  std::string AnnouncementBase;
 
   // The two lists: BBSlist (board, or unread messages) and BBSoldList
   // (messages sent or already read).

@@ -177,6 +177,7 @@ Timer1Result Timer1Timer(Workstation& ws) {
   // read-only is told once, in the window: without its files the tick does
   // nothing that would raise a report at every turn, and the lists keep what
   // was last read until the folder is back, when they are read again.
+  RetryRefusedWrites(ws);
   r.folder = DataFolderState(ws);
   r.folderChanged = r.folder != b.Folder;
   const bool back = b.Folder == FolderState::Gone && r.folder != FolderState::Gone;
@@ -186,6 +187,9 @@ Timer1Result Timer1Timer(Workstation& ws) {
   // lines that said "today" speak of yesterday.
   TakeTodayFromClock(ws);
   const bool newDay = b.ListDay != 0 && b.ListDay != ws.Today;
+  // What was read of the announcement while the folder was gone is no
+  // announcement: it is read again with the rest.
+  if (back) ws.AnnouncementChanged = true;
   if ((back || newDay) && ws.BoardOpen) {
     if (ws.ListMode == 1) RememberBoardAges(ws);
     b.ReadOnlyRefresh = true;
