@@ -292,6 +292,7 @@ TEST(CommandLineWrites, ABusyLockIsWaitedForThenGivenUp) {
   EXPECT_EQ(w.read(0, n).readMark(2), 0);
   ReleaseLock(*dan, "LOCATELK");
   EXPECT_EQ(w.run({"out", "--who", "BOB", "--to", "Bank", "--back", "3P", "/TU=BOB"}).code, 0);
+  ReleaseLock(*dan, "MEMOLK");
 }
 
 TEST(CommandLineWrites, ReadShowsTheMessageAndCountsItReadAsOpeningItDoes) {

@@ -149,6 +149,24 @@ TEST(BoardRefresh, AChangeInTheSecondOfOnesOwnWriteOrReadingIsShown) {
   }
 }
 
+// The day's processing marks the open entries of earlier days in the index
+// alone: a change of that one file is a change all the same.
+TEST(BoardRefresh, AChangeOfTheIndexAloneIsShown) {
+  TwoStations w;
+  auto& b = w.b;
+  w.putLocation(3, "Client visit", w.ws.Today - 1, 1700);
+  StampLocations(w, -10);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Claire Dumont"), "Client visit");
+  const std::string data = readFile(w.path("LOCATE.DAF"));
+  SignAllOut(w.ws);
+  ASSERT_EQ(readFile(w.path("LOCATE.DAF")), data);
+  SetFileTimeToClock(w.path("LOCATE.DAI"), w.fake.clock, 0);
+  w.fake.clock.advanceMs(5000);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Claire Dumont"), MessageText(w.ws, 1445));
+}
+
 TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {
   TwoStations w(true, 12);
   auto& b = w.b;
