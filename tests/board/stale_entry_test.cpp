@@ -234,6 +234,7 @@ TEST(StaleEntry, ANewColleaguesFirstSignOutIsKeptByABoardWithAnOlderTable) {
     EXPECT_EQ(w.record("LOCATE.DAF", 6).headline(), "Bank");
     EXPECT_TRUE(std::filesystem::exists(w.dir / "BULLETIN" / "6.DA1"));
     EXPECT_EQ(bob->mcfg.slotOf("FAY"), 6);
+    EXPECT_FALSE(std::filesystem::exists(w.dir / "EMPBOB")) << "a signal is taken";
     const auto lines = test::BoardWorld::linesOf(*bob);
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.rfind("Fay Green", 0) == 0 && l.find("Bank") != l.npos; }));
