@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <utility>
 #include <unordered_map>
@@ -354,7 +355,9 @@ void ReportLineFailure(Workstation& ws, const std::exception& e) {
   ReportException(ws, "Exception", e.what(), "\"MSGIFD1\"");
 }
 
-void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& out) {
+// Returns true when the table on the disk names somebody whose entry the
+// table in memory would have signed in: the table is to be read again.
+bool BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<PendingLine>& out) {
   BoardState& b = ws.board;
   PassLock lock(ws);
   TextCache texts(ws);
@@ -375,6 +378,16 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       if (initials[static_cast<std::size_t>(s)] == who) return s;
     return 0;
   };
+  // Initials the table in memory lacks may be a colleague added since it
+  // was read: before such an entry is cleared, the table on the disk is
+  // asked (once a pass). One that cannot be read clears nothing.
+  std::optional<MainConfig> onDisk;
+  bool diskRead = false, tableBehind = false;
+  auto heldOnDisk = [&](std::string_view who) {
+    if (who.empty()) return false;
+    if (!onDisk) diskRead = PeekMainConfig(ws, onDisk.emplace());
+    return !diskRead || onDisk->slotOf(who) != 0;
+  };
   for (std::int64_t j = 1; j < index.records; ++j) {
     try {
       BoardIndexEntry e = BoardIndexEntry::decode(index.bytes(), static_cast<std::size_t>(j) * brd::IndexSize);
@@ -390,6 +403,15 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
         const bool alreadyIn = x.closed() && x.Key == 0 && r.closed() == 1 && r.who() == slotInitials;
         return expired && !alreadyIn;
       };
+      // The same, decided under the lock, where a stranger to the table in
+      // memory is first looked for on the disk.
+      auto dueNow = [&](const BoardIndexEntry& x, const BulBrdRcrd& r) {
+        if (!dueForSignIn(x, r)) return false;
+        const bool dated = !x.closed() && x.Key != 0 && x.Key < ws.Today;
+        if (dated || slotOf(r.view().whoView()) != 0 || !heldOnDisk(r.who())) return true;
+        tableBehind = tableBehind || diskRead;
+        return false;
+      };
       if (!b.ReadOnlyRefresh && dueForSignIn(e, rec)) {
         auto signIn = [&]() {
           rec.clearKeepingClock();
@@ -403,7 +425,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
           // Another workstation may have changed the entry before the lock
           // was had: the decision is made again on what is in the files now.
           ReadFresh(ws, j, e, rec);
-          if (dueForSignIn(e, rec)) {
+          if (dueNow(e, rec)) {
             signIn();
             WriteIndexDirect(ws, j, e, "BBSL4-I");
             WriteDataDirect(ws, j, rec, "BBSL4-D");
@@ -466,6 +488,7 @@ void BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
       ReportLineFailure(ws, ex);
     }
   }
+  return tableBehind;
 }
 
 // What the lines of the messages made on one day, or at one time of day,
@@ -924,6 +947,11 @@ void BuildBoardList(Workstation& ws) {
   ws.MessageRefreshRequest = false;
   const bool boardMode = ws.ListMode == 1;
 
+  // A pass that may sign entries in decides with the table on the disk:
+  // the signal file of a changed table is looked at first.
+  const bool mayWrite = boardMode && !b.ReadOnlyRefresh && !b.ReadOnlyView;
+  if (mayWrite) CheckEmployeeTables(ws, "BBSL0");
+
   FileImage index;
   DataWindow data;
   if (boardMode) {
@@ -948,7 +976,16 @@ void BuildBoardList(Workstation& ws) {
 
   if (boardMode) {
     std::vector<PendingLine> pending;
-    if (index.ok) BoardPass(ws, index, data, pending);
+    if (index.ok && BoardPass(ws, index, data, pending)) {
+      // The table on the disk names somebody the one in memory lacks (its
+      // signal file is missing): it is read, and the list is made anew
+      // with it.
+      ReloadEmployeeTables(ws, "BBSL5");
+      b.BBSlist.swap(upperLines);
+      b.ReadOnlyRefresh = true;
+      BuildBoardList(ws);
+      return;
+    }
     Finish(pending, upperLines, ws.options.SortedBoard);
     lowerLines.clear();
   } else {
@@ -961,6 +998,7 @@ void BuildBoardList(Workstation& ws) {
   b.BBSlist.swap(upperLines);
   b.BBSoldList.swap(lowerLines);
   RememberBoardAges(ws);
+  b.ListDay = ws.Today;
   b.ReadOnlyRefresh = false;
 }
 
@@ -980,8 +1018,12 @@ void CheckEmployeeTables(Workstation& ws, std::string_view tag) {
   // The flag goes before the read, so a change saved during the read leaves
   // a new one; a read that failed puts it back for the next time.
   deleteFile(flagFile);
-  ReloadMainConfig(ws, tag);
+  ReloadEmployeeTables(ws, tag);
   if (!ws.locks.ConfigRead) AppendToFile(flagFile, "", *ws.files);
+}
+
+void ReloadEmployeeTables(Workstation& ws, std::string_view tag) {
+  ReloadMainConfig(ws, tag);
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);
   RememberBoardAges(ws);
   ws.board.EmployeeTablesReloaded = true;

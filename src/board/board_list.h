@@ -40,6 +40,8 @@ bool EmployeeTablesChanged(const Workstation& ws);
 // Re-reads the main configuration with the employee tables when another
 // workstation changed them, keeping this run's switches applied to it.
 void CheckEmployeeTables(Workstation& ws, std::string_view tag = "BBCET");
+// Reads the main configuration again and finds this user's slot in it.
+void ReloadEmployeeTables(Workstation& ws, std::string_view tag);
 // Position of initials in the employee table (the last match), 0 if none.
 int FindUserSlot(const Workstation& ws, std::string_view initials);
 

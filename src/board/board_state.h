@@ -50,6 +50,11 @@ struct BoardState {
   // The last change was seen so soon after its file time that another one
   // may share that time: the files are read once more at the next tick.
   bool RecheckBoardFiles = false;
+  // The day the lists were last built for (their "today").
+  std::int16_t ListDay = 0;
+  // The announcement as the file held it when last read or saved here (empty
+  // when there was none): a save over another text asks first.
+  std::string AnnouncementBase;
 
   // The two lists: BBSlist (board, or unread messages) and BBSoldList
   // (messages sent or already read).

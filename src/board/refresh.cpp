@@ -153,7 +153,9 @@ bool BoardFilesChanged(Workstation& ws) {
   const std::int64_t slot = ws.UserSlot * kSecondNs;
   const bool stagger = ws.mcfg.flag(mcfg::StaggerRefresh);
   const bool due = (!stagger && d < now) || d + slot < now || i + slot < now;
-  if (due) b.RecheckBoardFiles = now - d < stampStepNs(ageD) || now - i < stampStepNs(ageI);
+  // A look asked for that is not due yet (a time ahead of the local clock)
+  // is asked for again.
+  b.RecheckBoardFiles = due ? now - d < stampStepNs(ageD) || now - i < stampStepNs(ageI) : recheck;
   return due;
 }
 
@@ -175,12 +177,20 @@ Timer1Result Timer1Timer(Workstation& ws) {
   // read-only is told once, in the window: without its files the tick does
   // nothing that would raise a report at every turn, and the lists keep what
   // was last read until the folder is back, when they are read again.
+  RetryRefusedWrites(ws);
   r.folder = DataFolderState(ws);
   r.folderChanged = r.folder != b.Folder;
   const bool back = b.Folder == FolderState::Gone && r.folder != FolderState::Gone;
   b.Folder = r.folder;
   if (r.folder == FolderState::Gone) return r;
-  if (back && ws.BoardOpen) {
+  // The day is the clock's: after a night the computer slept through, the
+  // lines that said "today" speak of yesterday.
+  TakeTodayFromClock(ws);
+  const bool newDay = b.ListDay != 0 && b.ListDay != ws.Today;
+  // What was read of the announcement while the folder was gone is no
+  // announcement: it is read again with the rest.
+  if (back) ws.AnnouncementChanged = true;
+  if ((back || newDay) && ws.BoardOpen) {
     if (ws.ListMode == 1) RememberBoardAges(ws);
     b.ReadOnlyRefresh = true;
     BuildBoardList(ws);

@@ -193,6 +193,15 @@ std::vector<std::string> groupFiles(const std::string& folder, std::string_view 
 
 }  // namespace
 
+bool PeekMainConfig(Workstation& ws, MainConfig& out) {
+  RecordFile file;
+  if (file.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok) return false;
+  std::array<std::uint8_t, mcfg::Size> record{};
+  if (file.read(0, record) != io::Ok) return false;
+  out.bytes = record;
+  return true;
+}
+
 void ReadMainConfig(Workstation& ws, std::string_view tag) {
   LockState& L = ws.locks;
   const std::string tagText(tag);

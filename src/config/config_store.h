@@ -7,8 +7,12 @@
 namespace egresso {
 
 struct Workstation;
+struct MainConfig;
 
 void ReadMainConfig(Workstation& ws, std::string_view tag);
+// One look at the main configuration as the file holds it now, into out;
+// false when it cannot be read whole (nothing is retried, restored or told).
+bool PeekMainConfig(Workstation& ws, MainConfig& out);
 void WriteMainConfig(Workstation& ws, std::string_view tag);
 void RestoreMainConfig(Workstation& ws, char level);
 void ConfigLost(Workstation& ws);

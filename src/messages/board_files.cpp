@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "core/waiting.h"
@@ -110,9 +111,33 @@ void BoardTrace(Workstation& ws, std::string_view text) {
   if (ws.mcfg.flag(mcfg::TraceLog)) traceLine(ws, std::string(text) + traceSuffix(ws));
 }
 
+bool StampedWithinStep(Workstation& ws, std::int64_t ageNs) {
+  constexpr std::int64_t kSecondNs = 1'000'000'000;
+  constexpr std::int64_t kFineStampStepNs = 10'000'000;
+  if (ageNs <= 0) return false;
+  const LocalDateTime t = ws.platform.clock->now();
+  std::tm local{};
+  local.tm_year = t.year - 1900;
+  local.tm_mon = t.month - 1;
+  local.tm_mday = t.day;
+  local.tm_hour = t.hour;
+  local.tm_min = t.minute;
+  local.tm_sec = t.second;
+  local.tm_isdst = -1;
+  const std::int64_t now = static_cast<std::int64_t>(std::mktime(&local)) * kSecondNs + t.millisecond * 1'000'000LL;
+  const std::int64_t step = ageNs % kSecondNs == 0 ? kSecondNs : kFineStampStepNs;
+  return now - ageNs < step;
+}
+
 void RememberBoardAges(Workstation& ws) {
   ws.board.SavedDataAge = fileAgeNs(ws.paths.BoardDataPath);
   ws.board.SavedIndexAge = fileAgeNs(ws.paths.BoardIndexPath);
+  // Files read or written within one step of their file system's clock (a
+  // whole second where times carry no fraction) may change again under the
+  // very same time: another workstation's change in that second would
+  // never show. They are looked at once more at the next tick.
+  if (StampedWithinStep(ws, ws.board.SavedDataAge) || StampedWithinStep(ws, ws.board.SavedIndexAge))
+    ws.board.RecheckBoardFiles = true;
 }
 
 bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry) {

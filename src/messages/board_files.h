@@ -72,8 +72,13 @@ inline bool IsKnownEmployee(const Workstation& ws, const BulBrdRcrd& rec) { retu
 
 // Index entry n of an index file; false when it cannot be read.
 bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry);
-// Records the ages of the current data and index files as the board's own.
+// Records the ages of the current data and index files as the board's own;
+// ages within one stamp step of now ask for one more look (StampedWithinStep).
 void RememberBoardAges(Workstation& ws);
+// Whether a file time (nanoseconds since the epoch) is so near the clock, or
+// ahead of it, that a later change could carry the same time: within a
+// whole second for a time without a fraction, else a hundredth.
+bool StampedWithinStep(Workstation& ws, std::int64_t ageNs);
 // Appends a trace line when tracing is on.
 void BoardTrace(Workstation& ws, std::string_view text);
 

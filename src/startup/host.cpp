@@ -12,6 +12,7 @@
 #include "core/workstation.h"
 #include "storage/bytes.h"
 #include "storage/dates.h"
+#include "storage/locks.h"
 #include "storage/record_io.h"
 
 namespace egresso {
@@ -116,6 +117,10 @@ bool DailyTriggerDue(int now, int offset, int slot) {
   return slot >= 0 && minutesOf(now) - minutesOf(offset) == slot;
 }
 
+bool DailyTriggerPassed(int now, int offset, int slot) {
+  return slot >= 0 && minutesOf(now) - minutesOf(offset) >= slot;
+}
+
 std::string NotifyFilePath(const Workstation& ws) { return NotifyFileOf(ws, ws.ThisUser); }
 
 // The desktop note's text, from the notice texts like every other.
@@ -206,15 +211,30 @@ void Timer1Timer(Workstation& ws, HostWindow& window) {
     window.closeHost();
     return;
   }
-  const int now = CurrentTimeHHMM(ws);
+  // The day is the clock's at every tick: a computer that slept through
+  // midnight, or was started late, wakes into the day the clock says.
+  const int now = TakeTodayFromClock(ws);
 
-  auto& latch = ws.host.DailyTriggerLatch;
-  if (DailyTriggerDue(now, ws.mcfg.i8(mcfg::DailyOffset), ws.UserSlot)) {
-    ws.Today = DayNumber(ws.platform.clock->now());
-    if (!latch && ws.options.MorningRun) ws.host.DailyRunPending = true;
-    latch = true;
-  } else {
-    latch = false;
+  // The daily processing runs once for every new day, at this workstation's
+  // staggered minute or at the first tick after it (the computer slept
+  // through it, or the day began while it was off). A day before the one
+  // last processed means a clock put back: the processing is not run again
+  // for a day gone by, and that is told once in the trace.
+  const int offset = ws.mcfg.i8(mcfg::DailyOffset);
+  ws.host.DailyTriggerLatch = DailyTriggerDue(now, offset, ws.UserSlot);
+  const std::int16_t processed = ws.pcfg.i16(pcfg::UserLastDate);
+  if (ws.Today < processed) {
+    if (ws.host.ClockBackDay != ws.Today) {
+      ws.host.ClockBackDay = ws.Today;
+      traceLine(ws, "Clock set back: " + ws.ThisUser + "  " + FormatDay(ws, ws.Today) + " : " + traceTime(ws) +
+                        "  last processed " + FormatDay(ws, processed));
+    }
+  } else if (ws.Today != processed && ws.Today != ws.host.DailyRunDay &&
+             DailyTriggerPassed(now, offset, ws.UserSlot)) {
+    // Tried once a day: a run that could not take its lock (a read-only
+    // folder) is not repeated at every tick.
+    ws.host.DailyRunDay = ws.Today;
+    if (ws.options.MorningRun) ws.host.DailyRunPending = true;
   }
   if (ws.host.DailyRunPending && !waiting) {
     // Cleared before the run: its dialogs let this timer tick again.

@@ -52,6 +52,8 @@ bool TrayEnabled(Workstation& ws);
 // Whether the staggered daily trigger holds at time now (HHMM) for the user
 // in slot k with the site's offset o (HHMM): k minutes after o.
 bool DailyTriggerDue(int now, int offset, int slot);
+// Whether that minute has come today (it or any minute after it).
+bool DailyTriggerPassed(int now, int offset, int slot);
 
 // The notification file of this user: DataFolder + "/TIMER." + ThisUser.
 std::string NotifyFilePath(const Workstation& ws);

@@ -26,6 +26,8 @@ struct HostState {
   std::int16_t LastNotifyMinute = -1;   // HHMM of the last look at the notification file
   bool DailyTriggerLatch = false;       // the daily trigger fired in the current minute
   bool DailyRunPending = false;         // the trigger fired; the run waits for a tick outside a wait
+  std::int16_t DailyRunDay = 0;         // the day the host last started the daily processing for
+  std::int16_t ClockBackDay = 0;        // the day a clock put back was last told for
   TrayRecord TrayData;
   bool TrayActive = false;              // the icon was added (switch on and a tray present)
   std::string IconPath;                 // the icon file the host currently shows

@@ -385,6 +385,11 @@ int CurrentTimeHHMM(Workstation& ws) {
   return value;
 }
 
+int TakeTodayFromClock(Workstation& ws) {
+  ws.Today = DayNumber(ws.platform.clock->now());
+  return CurrentTimeHHMM(ws);
+}
+
 std::string FormatTime(const Workstation& ws, int hhmm, bool withColon, bool shortSuffix, int style) {
   long long n = hhmm < 0 ? -static_cast<long long>(hhmm) : hhmm;
   if (n == 0 || n == 2900) return {};

@@ -65,6 +65,9 @@ std::string ShiftDay(Workstation& ws, std::string_view baseDate, std::string_vie
 // The workstation clock as HHMM, corrected by the time-zone switch; the
 // correction may move Today to the neighbouring day.
 int CurrentTimeHHMM(Workstation& ws);
+// Sets Today to the clock's day (with the time-zone correction) and returns
+// CurrentTimeHHMM.
+int TakeTodayFromClock(Workstation& ws);
 // At most 10 characters; empty for 0 and 2900 (no time). Style non-zero
 // gives the long suffix " AM"/" PM" on a 12-hour clock.
 std::string FormatTime(const Workstation& ws, int hhmm, bool withColon, bool shortSuffix, int style);

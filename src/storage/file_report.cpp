@@ -1,5 +1,6 @@
 #include "storage/file_report.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kNoticeOk = 29;
 constexpr std::int64_t kRepeatQuietMs = 60000;
+constexpr std::int64_t kRefusedRetryMs = 60000;
 constexpr int kNoticeFile1 = 2069;
 constexpr int kNoticeFile2 = 2070;
 constexpr int kNoticeReadOnlyFs = 2071;
@@ -263,8 +265,23 @@ void ReportIoError(Workstation& ws, int code, std::string_view tag, std::string_
 FolderState DataFolderState(const Workstation& ws) {
   const std::string& folder = ws.paths.DataFolder;
   if (folderGone(folder)) return FolderState::Gone;
-  if (onReadOnlyFileSystem(folder) || notWritable(folder)) return FolderState::ReadOnly;
+  if (ws.locks.WritesRefused || onReadOnlyFileSystem(folder) || notWritable(folder)) return FolderState::ReadOnly;
   return FolderState::Usable;
+}
+
+void RetryRefusedWrites(Workstation& ws) {
+  LockState& L = ws.locks;
+  if (!L.WritesRefused || ws.paths.DataFolder.empty()) return;
+  const std::int64_t now = ws.platform.clock->monotonicMs();
+  if (now - L.RefusedProbeMs < kRefusedRetryMs) return;
+  L.RefusedProbeMs = now;
+  // A file nobody else uses, made and removed at once.
+  const std::string path = ws.paths.DataFolder + "/EGRESSO" + TempSuffix();
+  const int fd = ws.files->open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return;
+  ws.files->close(fd);
+  ws.files->unlink(path.c_str());
+  L.WritesRefused = false;
 }
 
 std::string FolderStateText(Workstation& ws, FolderState state) {

@@ -45,6 +45,9 @@ void ShowHeldReports(Workstation& ws);
 // What the board tells about its data folder.
 enum class FolderState { Usable, Gone, ReadOnly };
 FolderState DataFolderState(const Workstation& ws);
+// After a refused lock file made the folder count as read-only: once a
+// minute, whether a file can be made in it again (then it is usable).
+void RetryRefusedWrites(Workstation& ws);
 // The line the board shows for a state (empty for a usable folder).
 std::string FolderStateText(Workstation& ws, FolderState state);
 

@@ -136,6 +136,12 @@ struct LockState {
   // The failure last reported, so that a folder that stays unusable is
   // reported once, not at every take; 0 once a lock file was made again.
   int ReportedFailure = 0;
+  // A lock file was refused as on a read-only folder (a share whose client
+  // says it may be written when it may not): the folder counts as read-only
+  // until a file can be made in it again, which is tried now and then
+  // (RefusedProbeMs: the last try).
+  bool WritesRefused = false;
+  std::int64_t RefusedProbeMs = 0;
   // Since when creating the lock file has been answered only with the
   // passing errors of a share (-1: not so); after TransientGraceMs of that
   // the folder counts as unusable.

@@ -496,6 +496,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       const std::string_view line = std::string_view(content).substr(0, content.size() - 2);
       L.IoResult = io::Ok;
       L.ReportedFailure = 0;
+      L.WritesRefused = false;
       L.TransientSinceMs = -1;
       L.Examined = statted ? identityOf(st, content) : LockFileIdentity{};
       L.ExaminedPath = path;
@@ -507,6 +508,12 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
     // The folder takes no lock file (missing, not writable, full): without
     // one there is no exclusion, so the caller must not go on.
     if (err != EEXIST) {
+      // A share's client may say the folder can be written when the server
+      // refuses: the refusal itself tells that it is read-only.
+      if (err == EACCES || err == EPERM || err == EROFS) {
+        if (!L.WritesRefused) L.RefusedProbeMs = ws.platform.clock->monotonicMs();
+        L.WritesRefused = true;
+      }
       if (!passingCreateFailure(ws, err)) return failedTake(ws, tag, io::fromErrno(err));
       L.IoResult = io::fromErrno(err);
       L.LockBusy = true;

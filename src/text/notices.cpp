@@ -79,9 +79,10 @@ constexpr const char* kBuiltIn[] = {
     "Ask whoever looks after the data folder to remove what stands in the file's place.",  // 2090
     "New message for ",  // 2091
     "The notice file NOTICES.TXT is older than this program: the texts it lacks are shown as the program has them.",  // 2092
-    "Keep waiting",  // 2093
-    "Give up",  // 2094
-    "Free the lock",  // 2095
+    "Someone else changed the announcement after you began. Save yours in place of theirs? (No shows theirs.)",  // 2093
+    "Keep waiting",  // 2094
+    "Give up",  // 2095
+    "Free the lock",  // 2096
 };
 constexpr int kLastBuiltIn = kFirstBuiltIn + static_cast<int>(std::size(kBuiltIn)) - 1;
 

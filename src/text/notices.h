@@ -44,9 +44,9 @@ std::string_view BuiltInNotice(int number);
 constexpr int kNoticesOlderNote = 2092;
 
 // The buttons of the lock-wait note.
-constexpr int kNoticeKeepWaiting = 2093;
-constexpr int kNoticeGiveUp = 2094;
-constexpr int kNoticeFreeLock = 2095;
+constexpr int kNoticeKeepWaiting = 2094;
+constexpr int kNoticeGiveUp = 2095;
+constexpr int kNoticeFreeLock = 2096;
 
 // Whether the loaded table ends before the program's last own text.
 bool NoticesOlderThanProgram(const NoticeTable& table);

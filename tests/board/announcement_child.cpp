@@ -21,5 +21,6 @@ int main(int argc, char** argv) {
   if (!test::SetUpChildStation(ws, argv[1], argv[2], "child-" + std::string(argv[2]))) return 3;
   ws.paths.AnnouncementFile = std::string(argv[1]) + "/EGMEMO.TXT";
   ws.Today = DayNumber(ws.platform.clock->now());
+  GetAnnouncement(ws);  // the memo shows the announcement before it is edited
   return MemoExit(ws, true, argv[3], nullptr) == MemoSave::Saved ? 0 : 4;
 }

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 
 #include "board/board_world.h"
 #include "board/refresh.h"
@@ -12,6 +15,7 @@
 #include "storage/bytes.h"
 #include "storage/locks.h"
 #include "support/fake_host_window.h"
+#include "support/faulty_file_ops.h"
 
 namespace egresso {
 namespace {
@@ -101,6 +105,89 @@ TEST(Announcement, SavedTwiceInAnotherProcessTheBoardReloadsIt) {
   EXPECT_TRUE(r.reloadAnnouncement);
   EXPECT_EQ(GetAnnouncement(a.ws), "Parking closed until Monday");
   EXPECT_FALSE(a.ws.AnnouncementChanged);
+}
+
+// Two people editing the announcement: the later save finds that the file
+// no longer holds the text its editor started from and asks first; no
+// question is asked while the lock is held.
+TEST(Announcement, TheLaterOfTwoEditorsIsAskedBeforeItReplacesTheEarlier) {
+  const struct {
+    const char* answer;
+    int reply;
+    const char* onDisk;
+    MemoSave result;
+  } cases[] = {{"Bob puts his in place of Ann's", 1, "Bob's text", MemoSave::Saved},
+               {"Bob takes Ann's", 2, "Ann's text", MemoSave::Discarded}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Announcing a;
+    a.notice(2093, "Changed meanwhile. Replace it?");
+    test::writeFile(a.dir / "EGMEMO.TXT", "Old text\r\n");
+    auto bob = a.station("BOB");
+    bob->paths.AnnouncementFile = a.ws.paths.AnnouncementFile;
+    EXPECT_EQ(GetAnnouncement(a.ws), "Old text");
+    EXPECT_EQ(GetAnnouncement(*bob), "Old text");
+    int askedUnderLock = 0;
+    std::function<void(const DialogRequest&)> watch = [&](const DialogRequest&) {
+      askedUnderLock += std::filesystem::exists(a.dir / "EGMEMO.LOK");
+      a.fake.dialogs.whileShown = watch;
+    };
+    a.fake.dialogs.whileShown = watch;
+
+    std::string reloaded;
+    EXPECT_EQ(MemoExit(a.ws, true, "Ann's text", &reloaded), MemoSave::Saved);
+    a.fake.dialogs.answers = {1, c.reply};
+    EXPECT_EQ(MemoExit(*bob, true, "Bob's text", &reloaded), c.result);
+    EXPECT_EQ(test::readFile(a.dir / "EGMEMO.TXT"), std::string(c.onDisk) + "\r\n");
+    ASSERT_EQ(a.fake.dialogs.dialogs.size(), 3u);
+    EXPECT_EQ(a.fake.dialogs.dialogs.back().message, "Changed meanwhile. Replace it?");
+    if (c.result == MemoSave::Discarded) {
+      EXPECT_EQ(reloaded, "Ann's text");
+    }
+    EXPECT_EQ(askedUnderLock, 0);
+    // Ann saves again over what she now is shown: no question beyond the first.
+    GetAnnouncement(a.ws);
+    EXPECT_EQ(MemoExit(a.ws, true, "Ann's last word", &reloaded), MemoSave::Saved);
+    EXPECT_EQ(a.fake.dialogs.dialogs.size(), 4u);
+  }
+}
+
+// The folder's troubles, as the board's tick meets them: a share that was
+// gone shows the announcement again when it is back; a share that refuses
+// writes while its client says it may be written is read-only from the
+// first refused lock file until a file can be made in it again.
+TEST(Announcement, TheBoardLearnsTheFoldersStateFromWhatItMeets) {
+  Announcing a;
+  test::writeFile(a.dir / "EGMEMO.TXT", "Parking closed\r\n");
+  a.allIn();
+  FormShow(a.ws);
+  EXPECT_EQ(GetAnnouncement(a.ws), "Parking closed");
+
+  const std::filesystem::path away = a.dir.path().string() + ".away";
+  std::filesystem::rename(a.dir.path(), away);
+  EXPECT_EQ(Timer1Timer(a.ws).folder, FolderState::Gone);
+  EXPECT_NE(GetAnnouncement(a.ws), "Parking closed");  // what the box shows meanwhile
+  std::filesystem::rename(away, a.dir.path());
+  Timer1Result r = Timer1Timer(a.ws);
+  EXPECT_EQ(r.folder, FolderState::Usable);
+  EXPECT_TRUE(r.reloadAnnouncement);
+  EXPECT_EQ(GetAnnouncement(a.ws), "Parking closed");
+
+  test::FaultyFileOps refusing;
+  refusing.arm(1, EACCES, test::FaultyFileOps::Changes, true);
+  a.ws.files = &refusing;
+  EXPECT_EQ(Timer1Timer(a.ws).folder, FolderState::Usable) << "the client says it may be written";
+  EXPECT_EQ(MemoExit(a.ws, true, "Parking open", nullptr), MemoSave::Busy);
+  EXPECT_EQ(test::readFile(a.dir / "EGMEMO.TXT"), "Parking closed\r\n");
+  r = Timer1Timer(a.ws);
+  EXPECT_EQ(r.folder, FolderState::ReadOnly);
+  EXPECT_TRUE(r.folderChanged);
+  a.fake.clock.advanceMs(61'000);
+  EXPECT_EQ(Timer1Timer(a.ws).folder, FolderState::ReadOnly) << "still refused";
+  refusing.disarm();
+  a.fake.clock.advanceMs(61'000);
+  EXPECT_EQ(Timer1Timer(a.ws).folder, FolderState::Usable);
+  a.ws.files = &a.ws.ownFiles;
 }
 
 }  // namespace

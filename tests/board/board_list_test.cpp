@@ -147,6 +147,7 @@ TEST(BoardList, AnEntryOfSomeoneNoLongerEmployedIsClosed) {
   w.putLocation(2, "Holiday", w.ws.Today + 5);
   w.ws.mcfg.setEmpInitials(2, "BRT");
   w.ws.mcfg.setEmpName(2, "Bert Roth");
+  w.saveConfig();  // Bob left the table on the disk too
   Build(w, 1);
   EXPECT_TRUE(w.index("LOCATE.DAI", 2).closed());
   EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BRT");

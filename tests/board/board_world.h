@@ -3,8 +3,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <filesystem>
@@ -55,6 +57,15 @@ class BoardWorld {
     saveConfig();
   }
 
+  // Whatever a routine took it gave back: a lock file left in the folder
+  // would keep every other workstation waiting. A test that leaves one on
+  // purpose says so.
+  ~BoardWorld() {
+    if (locksMayRemain) return;
+    for (const auto& name : LockFilesIn(dir.path())) ADD_FAILURE() << "lock file left behind: " << name;
+  }
+  bool locksMayRemain = false;
+
   // Another workstation on the same folder and configuration.
   std::unique_ptr<Workstation> station(const std::string& user) {
     auto other = std::make_unique<Workstation>(fake.platform());
@@ -94,6 +105,9 @@ class BoardWorld {
     r.setHeadline(headline);
     r.setReturnDay(static_cast<std::int16_t>(returnDay));
     r.setReturnAt(static_cast<std::int16_t>(returnAt));
+    // Made a day before both its return day and today, as entries made the
+    // day before are: the index is keyed by the return day, never by this.
+    if (!in && returnDay > 0) r.setMadeDay(static_cast<std::int16_t>(std::min<int>(returnDay, ws.Today) - 1));
     r.setClosed(in ? 1 : 0);
     WriteBoardRecord(ws, slot, "TEST");
   }

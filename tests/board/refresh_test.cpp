@@ -8,6 +8,7 @@
 #include "storage/notify_file.h"
 #include "board/board_list.h"
 #include "board/board_world.h"
+#include "support/whole_second_file_ops.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
@@ -107,6 +108,63 @@ TEST(BoardRefresh, AChangeIsDueAtTheFirstTickAfterItHoweverFinelyItIsStamped) {
     EXPECT_EQ(Location(*b, "Ann Baker"), c.readAgain ? "Post office" : "Bank");
     EXPECT_FALSE(Timer1Timer(*b).listRebuilt) << "read once more, not at every tick";
   }
+}
+
+// On a file system that stamps whole seconds, another workstation's change
+// made in the second of this workstation's own write, or of its own reading
+// of the files, leaves their time as it was: it is shown at the next tick
+// all the same, and the files are not read at every tick after it.
+TEST(BoardRefresh, AChangeInTheSecondOfOnesOwnWriteOrReadingIsShown) {
+  const struct {
+    const char* own;
+    bool write;
+  } cases[] = {{"own write", true}, {"own reading", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.own);
+    TwoStations w;
+    auto& b = w.b;
+    test::WholeSecondFileOps wholeSeconds(w.fake.clock);
+    b->files = &wholeSeconds;
+    w.fake.clock.current.millisecond = 300;
+    if (c.write) {
+      BulBrdRcrd& r = b->board.RecordBuffer;
+      ReadBoardRecord(*b, 2, "T");
+      r.setHeadline("Post office");
+      r.setClosed(0);
+      r.setReturnDay(b->Today);
+      WriteBoardRecord(*b, 2, "T");
+    } else {
+      StampLocations(w, 0);
+      FormShow(*b);
+    }
+    w.fake.clock.current.millisecond = 700;
+    w.putLocation(1, "Bank", w.ws.Today, 1000);  // A, in the same second
+    StampLocations(w, 0);
+    w.fake.clock.advanceMs(5000);
+    EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+    EXPECT_EQ(Location(*b, "Ann Baker"), "Bank");
+    w.fake.clock.advanceMs(5000);
+    EXPECT_FALSE(Timer1Timer(*b).listRebuilt) << "read once more, not at every tick";
+    b->files = &b->ownFiles;
+  }
+}
+
+// The day's processing marks the open entries of earlier days in the index
+// alone: a change of that one file is a change all the same.
+TEST(BoardRefresh, AChangeOfTheIndexAloneIsShown) {
+  TwoStations w;
+  auto& b = w.b;
+  w.putLocation(3, "Client visit", w.ws.Today - 1, 1700);
+  StampLocations(w, -10);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Claire Dumont"), "Client visit");
+  const std::string data = readFile(w.path("LOCATE.DAF"));
+  SignAllOut(w.ws);
+  ASSERT_EQ(readFile(w.path("LOCATE.DAF")), data);
+  SetFileTimeToClock(w.path("LOCATE.DAI"), w.fake.clock, 0);
+  w.fake.clock.advanceMs(5000);
+  EXPECT_TRUE(Timer1Timer(*b).listRebuilt);
+  EXPECT_EQ(Location(*b, "Claire Dumont"), MessageText(w.ws, 1445));
 }
 
 TEST(BoardRefresh, StaggeredRefreshWaitsTheUsersSlotInSeconds) {

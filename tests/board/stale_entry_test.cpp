@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <utility>
 
 #include "board/board_commands.h"
 #include "board/board_lines.h"
 #include "board/board_list.h"
+#include "board/refresh.h"
 #include "config/custom.h"
 #include "messages/form_world.h"
 #include "storage/dates.h"
@@ -201,6 +204,40 @@ TEST(StaleEntry, ASignOutNobodySawIsMadeOverWhatTheSlotHoldsWhenSaved) {
       EXPECT_EQ(stored.enteredBy(), meanwhile == SignedIn ? "ANN" : between.enteredBy());
       EXPECT_EQ(stored.madeTime(), meanwhile == SignedIn ? CurrentTimeHHMM(w.ws) : between.madeTime());
     }
+  }
+}
+
+// A colleague added to the table on one workstation signs out on another;
+// a third whose table in memory predates it makes a pass that may write.
+// The entry is kept and shown with the new table, whether the signal file
+// of the change reached that workstation or not.
+TEST(StaleEntry, ANewColleaguesFirstSignOutIsKeptByABoardWithAnOlderTable) {
+  for (const bool signalled : {true, false}) {
+    SCOPED_TRACE(signalled ? "signal file there" : "no signal file");
+    FormWorld w;
+    auto bob = w.other("BOB");  // started before the new colleague came
+    FormShow(*bob);
+    w.ws.mcfg.setEmpInitials(6, "FAY");
+    w.ws.mcfg.setEmpName(6, "Fay Green");
+    w.saveConfig();
+    if (signalled) test::writeFile(w.dir / "EMPBOB", "");
+    auto fay = w.other("FAY");
+    auto form = FormWorld::show(*fay, 1, 'N');
+    form->f.ReturnTime = "4:30P";
+    form->f.Location = "Bank";
+    form->OKbtnClick();
+    ASSERT_TRUE(form->closed());
+
+    FormShow(*bob);  // the board shown anew: its pass signs in what has expired
+    EXPECT_FALSE(w.index("LOCATE.DAI", 6).closed());
+    EXPECT_EQ(w.record("LOCATE.DAF", 6).who(), "FAY");
+    EXPECT_EQ(w.record("LOCATE.DAF", 6).headline(), "Bank");
+    EXPECT_TRUE(std::filesystem::exists(w.dir / "BULLETIN" / "6.DA1"));
+    EXPECT_EQ(bob->mcfg.slotOf("FAY"), 6);
+    EXPECT_FALSE(std::filesystem::exists(w.dir / "EMPBOB")) << "a signal is taken";
+    const auto lines = test::BoardWorld::linesOf(*bob);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.rfind("Fay Green", 0) == 0 && l.find("Bank") != l.npos; }));
   }
 }
 

@@ -40,6 +40,13 @@ class StartupTest : public ::testing::Test {
     ws = fresh();
   }
 
+  // Whatever the start took it gave back (see BoardWorld).
+  void TearDown() override {
+    if (locksMayRemain) return;
+    for (const auto& name : LockFilesIn(data.path())) ADD_FAILURE() << "lock file left behind: " << name;
+  }
+  bool locksMayRemain = false;
+
   // The notice file and the table a workstation starts with hold the same texts.
   void writeNotices() {
     std::string file;

@@ -92,6 +92,7 @@ TEST(DailyProcessing, TheSwitchesOfThisRunStayInForceAndOutOfTheSharedFile) {
 
 TEST(DailyProcessing, AUserWhoGivesUpWaitingForTheConfigurationEndsTheProgram) {
   NewDay w;
+  w.locksMayRemain = true;  // the other station's, still held
   writeFile(w.path("CFGMAIN.LOK"), "ZZZ ErlMrnStf      OTHER-STATION\r\n");
   WriteTimeSlipsFor(w, 3, static_cast<std::int16_t>(w.ws.Today - 1));
   w.fake.events.keys.assign(50, 27);  // Esc while waiting

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "board/refresh.h"
 #include "core/waiting.h"
+#include "messages/daily.h"
+#include "messages/form_world.h"
+#include "storage/dates.h"
 #include "storage/bytes.h"
 #include "storage/locks.h"
 #include "support/fake_host_window.h"
@@ -114,11 +118,18 @@ TEST_F(HostFixture, DailyTriggerFiresOncePerMinuteHoweverShortThePeriod) {
 
 TEST_F(HostFixture, DailyTriggerTableForEachSlot) {
   struct Case { int slot, hour, minute; };
+  int day = 7;  // the processing runs once a day: each slot on a day of its own
   for (Case c : {Case{0, 0, 0}, Case{1, 0, 1}, Case{59, 0, 59}, Case{60, 1, 0}, Case{75, 1, 15}}) {
     dailyRuns = 0;
     ws.host.DailyTriggerLatch = false;
     ws.UserSlot = c.slot;
-    fp.clock.set(2026, 12, 7, c.hour, c.minute, 0);
+    ++day;
+    if (c.hour + c.minute > 0) {  // the second before its minute
+      fp.clock.set(2026, 12, day, c.minute == 0 ? c.hour - 1 : c.hour, (c.minute + 59) % 60, 59);
+      Timer1Timer(ws, window);
+      EXPECT_EQ(dailyRuns, 0) << "slot " << c.slot;
+    }
+    fp.clock.set(2026, 12, day, c.hour, c.minute, 0);
     Timer1Timer(ws, window);
     Timer1Timer(ws, window);
     EXPECT_EQ(dailyRuns, 1) << "slot " << c.slot;
@@ -521,6 +532,77 @@ TEST_F(HostFixture, StartProgRunsTheStartupAndShowsTheHost) {
     EXPECT_EQ(window.period, HostTimerPeriodMs(ws));
   } else {
     EXPECT_EQ(window.count("show"), 0);
+  }
+}
+
+// The line of the board that names someone, or "" when none does.
+std::string LineOf(const Workstation& w, const std::string& name) {
+  for (const auto& l : w.board.BBSlist)
+    if (l.text.rfind(name, 0) == 0) return l.text;
+  return {};
+}
+
+// A board left running over a night its computer slept through wakes into
+// the clock's day: it does that day's processing once, its form offers the
+// new day, and a sign-out saved then is kept by the other workstations'
+// starts. A clock put back runs nothing again and is told in the trace.
+TEST(HostOvernight, ABoardThatSleptThroughTheNightWakesIntoTheClocksDay) {
+  const struct {
+    const char* night;
+    int day, hour;
+    int runs;
+  } cases[] = {{"asleep from 23:58 to 8:00", 8, 8, 1}, {"the clock put back a day", 6, 12, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.night);
+    test::FormWorld w;  // Ann, slot 1
+    FakeHostWindow window;
+    w.fake.clock.set(2026, 12, 7, 23, 58);
+    const std::int16_t evening = DayNumber(w.fake.clock.now());
+    w.ws.Today = evening;
+    w.ws.UserSlot = 1;
+    w.ws.mcfg.setI16(mcfg::LastDateUsed, evening);
+    w.ws.pcfg.setI16(pcfg::UserLastDate, evening);
+    w.saveConfig();
+    w.putLocation(3, "Client visit", evening, 2330);  // Claire, back late this evening
+    int runs = 0;
+    w.ws.host.DailyRun = [&runs](Workstation& x, bool byTimer) {
+      ++runs;
+      EarlyMorningStuff(x, byTimer);
+    };
+    FormShow(w.ws);
+    Timer1Timer(w.ws, window);
+    ASSERT_EQ(runs, 0);
+
+    w.fake.clock.set(2026, 12, c.day, c.hour, 0);
+    const std::int16_t woken = DayNumber(w.fake.clock.now());
+    for (int tick = 0; tick < 5; ++tick) {
+      Timer1Timer(w.ws, window);
+      Timer1Timer(w.ws);
+      w.fake.clock.advanceMs(1000);
+    }
+    EXPECT_EQ(w.ws.Today, woken);
+    EXPECT_EQ(runs, c.runs);
+    EXPECT_EQ(test::readFile(w.dir / "TEST").find("Clock set back") != std::string::npos, c.runs == 0);
+    if (c.runs == 0) continue;
+    // The new day's processing marked Claire's entry of yesterday.
+    EXPECT_NE(LineOf(w.ws, "Claire Dumont").find(MessageText(w.ws, 1445)), std::string::npos);
+    EXPECT_EQ(w.ws.pcfg.i16(pcfg::UserLastDate), woken);
+
+    auto form = test::FormWorld::show(w.ws, 1, 'N');
+    EXPECT_EQ(form->f.ReturnDate, FormatDay(w.ws, woken));
+    form->f.ReturnTime = "5:00P";
+    form->f.Location = "Bank";
+    form->OKbtnClick();
+    ASSERT_TRUE(form->closed());
+
+    // Bob's workstation starts, as every start does: its day's processing
+    // when it has not run it yet, then the board with its expiry.
+    auto bob = w.other("BOB");
+    if (bob->Today != bob->pcfg.i16(pcfg::UserLastDate)) EarlyMorningStuff(*bob, false);
+    FormShow(*bob);
+    EXPECT_FALSE(w.index("LOCATE.DAI", 1).closed());
+    EXPECT_EQ(w.record("LOCATE.DAF", 1).headline(), "Bank");
+    EXPECT_NE(LineOf(*bob, "Ann Baker").find("Bank"), std::string::npos);
   }
 }
 

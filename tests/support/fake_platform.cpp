@@ -134,4 +134,14 @@ void writeFile(const std::filesystem::path& p, const std::string& content) {
   out << content;
 }
 
+std::vector<std::string> LockFilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".LOK") == 0) found.push_back(name);
+  }
+  return found;
+}
+
 }  // namespace egresso::test

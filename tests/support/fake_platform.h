@@ -186,6 +186,9 @@ struct FakePlatform {
   Platform platform();
 };
 
+// The lock files (*.LOK) in a folder, by name.
+std::vector<std::string> LockFilesIn(const std::filesystem::path& folder);
+
 // A fresh empty folder under the system's temporary folder, removed at the end.
 class TempDir {
  public:
