@@ -147,11 +147,18 @@ void EgressoForm::FormShow() {
     // The line the form was opened from may be older than the files: its
     // record number may name another entry by now, or none.
     entryGone_ = !SameEntry(ws_, n, in.OpenEntry);
-    if (!actOnStored_) openedEntry_ = CurrentEntry(ws_, n);
     openedNumber_ = n;
     if (!loc) f.showReply = !entryGone_;
     ClearRecord(ws_);
-    if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
+    if (actOnStored_) {
+      if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
+    } else {
+      // What the form shows is the record its identity was taken from: a
+      // save then finds any change made after this one read.
+      BulBrdRcrd read;
+      openedEntry_ = CurrentEntry(ws_, n, &read);
+      if (!entryGone_) rec = read;
+    }
     if (loc && !entryGone_ && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
       if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
       startNew(ws_.mcfg.empInitials(n));
@@ -233,6 +240,7 @@ void EgressoForm::FormShow() {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
     std::string text = ReadBodyText(body, *ws_.files);
+    const std::uint64_t bodyDigest = TextDigest(text);
     bool cut = false;
     if (text.size() > kMaxBody) {
       text.resize(kMaxBody);
@@ -240,6 +248,10 @@ void EgressoForm::FormShow() {
     }
     f.Location = BodyText(text);
     bodyCut_ = cut;
+    if (openedEntry_.known && !entryGone_) {
+      openedEntry_.hasBody = true;
+      openedEntry_.body = bodyDigest;
+    }
     if (cut) {
       // Only the beginning is shown; saving must not shorten the file.
       f.locationReadOnly = true;

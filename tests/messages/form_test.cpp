@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "messages/form_rules.h"
 #include "board/board_commands.h"
 #include "board/refresh.h"
@@ -440,6 +442,103 @@ TEST(Form, RecipientsReadingAtOnceKeepEachOthersMarks) {
   ASSERT_EQ(CloseEntry(w.ws, n, BoardSource::List), CloseResult::Closed);
   again->OKbtnClick();
   EXPECT_NE(w.record("MESSAGE.DAF", n).closed(), 0);
+}
+
+// An entry is the whole record (and the text) its user was shown: another
+// workstation's change between the look and the save, even one that keeps
+// sender, day and minute, is refused and said; another reader's mark or the
+// employee's work clock is no change of the entry.
+TEST(Form, TheSameEntryIsTheWholeRecordAsShown) {
+  struct Case {
+    const char* name;
+    bool location;  // Ann edits Bob's sign-out; else Bob reads Ann's message
+    bool fromLine;  // acted on from the board's line instead of an open form
+    std::function<void(FormWorld&, Workstation& cla, int n)> meanwhile;
+    bool refused;
+  };
+  auto resend = [](const char* subject, const char* text) {
+    return [=](FormWorld& w, Workstation&, int n) {
+      auto del = FormWorld::show(w.ws, 0, 'E', n);
+      del->f.DeleteBtn = true;
+      del->OKbtnClick();
+      ASSERT_EQ(FormWorld::send(w.ws, "SAL", subject, text), n);  // the slot again, the same minute
+    };
+  };
+  auto claSaves = [](const char* time, const char* text) {
+    return [=](FormWorld&, Workstation& cla, int n) {
+      auto form = FormWorld::show(cla, 1, 'E', n);
+      if (*time) form->f.ReturnTime = time;
+      if (*text) form->f.Location = text;
+      form->OKbtnClick();
+      ASSERT_TRUE(form->saved());
+    };
+  };
+  auto claReads = [](FormWorld&, Workstation& cla, int n) { FormWorld::show(cla, 0, 'E', n)->CancelBtnClick(); };
+  auto clockStarts = [](FormWorld&, Workstation& cla, int n) {
+    FormWorld::mode(cla, 1);
+    ReadBoardRecord(cla, n, "TEST");
+    cla.board.RecordBuffer.setClockStart(36000);
+    cla.board.KeepIndexFlags = 0;
+    WriteBoardRecord(cla, n, "TEST");
+    cla.board.KeepIndexFlags = -1;
+  };
+  const Case cases[] = {
+      {"message sent again, new subject", false, false, resend("Budget (corrected)", "v2"), true},
+      {"message sent again, new text only", false, false, resend("Budget", "v2"), true},
+      {"message sent again, seen on a line", false, true, resend("Budget (corrected)", "v2"), true},
+      {"another recipient read it", false, false, claReads, false},
+      {"another recipient read it, seen on a line", false, true, claReads, false},
+      {"sign-out moved to 12:00", true, false, claSaves("12:00P", ""), true},
+      {"sign-out's second line changed", true, false, claSaves("", "Meeting\r\nRoom 9"), true},
+      {"sign-out moved, seen on a line", true, true, claSaves("12:00P", ""), true},
+      {"the work clock started", true, false, clockStarts, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FormWorld w;
+    w.fake.clock.set(2026, 12, 7, 10, 15);
+    auto bob = w.other("BOB");
+    auto cla = w.other("CLA");
+    int n = 2;
+    if (c.location) {
+      w.putLocation(2, "Meeting", w.ws.Today, 1100);
+      test::writeFile(BodyFilePath(w.ws, BoardSet::Locations, 2), "Meeting\r\nRoom 4");
+    } else {
+      n = FormWorld::send(w.ws, "SAL", "Budget", "v1");
+    }
+    Workstation& opener = c.location ? w.ws : *bob;
+    std::unique_ptr<EgressoForm> form;
+    if (c.fromLine) {
+      FormWorld::mode(opener, c.location ? 1 : 0);
+      BuildBoardList(opener);
+    } else {
+      form = FormWorld::show(opener, c.location ? 1 : 0, 'E', n);
+    }
+    c.meanwhile(w, *cla, n);
+    w.fake.dialogs.dialogs.clear();
+    bool done;
+    if (c.fromLine && c.location) {
+      done = CloseEntry(opener, n, BoardSource::OutButton, ListedEntry(opener, n)) == CloseResult::Closed;
+    } else if (c.fromLine) {
+      done = ListDragDrop(opener, n, true) == CommandResult::Done;
+    } else {
+      // Bob's Cancel records his reading; Ann's OK her change.
+      if (c.location) {
+        form->f.Location = "Lunch";
+        form->OKbtnClick();
+      } else {
+        form->CancelBtnClick();
+      }
+      done = form->saved();
+    }
+    EXPECT_EQ(done, !c.refused);
+    EXPECT_EQ(w.fake.dialogs.allText().find("changed or removed") != std::string::npos, c.refused);
+    if (c.location) {
+      EXPECT_EQ(w.record("LOCATE.DAF", 2).headline() == "Lunch" || w.record("LOCATE.DAF", 2).closed(), !c.refused);
+    } else {
+      EXPECT_EQ(w.record("MESSAGE.DAF", n).readMark(2) != 0, !c.refused);
+    }
+  }
 }
 
 TEST(Form, ReplyNumbersTheSubjectAndForwardQuotesTheText) {
