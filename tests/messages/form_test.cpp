@@ -10,6 +10,7 @@
 #include "board/board_commands.h"
 #include "board/refresh.h"
 #include "messages/form_world.h"
+#include "support/faulty_file_ops.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
@@ -751,12 +752,14 @@ TEST(Form, CancellingAskedOnlyForChanges) {
   EXPECT_EQ(w.ws.form.FormCommand, 26);
   EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
 
-  // Picked a recipient but typed nothing: asked; "No" closes without the mark.
+  // Picked a recipient but typed nothing: asked; "No" keeps the form open
+  // with what was picked.
   auto picked = FormWorld::show(w.ws, 0, 'N');
   picked->EmployeeInClick(1);
   w.fake.dialogs.answers = {2};
   picked->CancelBtnClick();
-  EXPECT_TRUE(picked->closed());
+  EXPECT_FALSE(picked->closed());
+  EXPECT_FALSE(picked->f.EmpIn.empty());
   EXPECT_EQ(w.ws.form.FormCommand, 'N');
   ASSERT_EQ(w.fake.dialogs.dialogs.size(), 1u);
   EXPECT_EQ(w.fake.dialogs.dialogs[0].message, "Close without saving your changes?");
@@ -771,6 +774,74 @@ TEST(Form, CancellingAskedOnlyForChanges) {
   EXPECT_TRUE(typed->Escape(FormField::Location, true));
   EXPECT_EQ(typed->f.Location, "First draft");
   EXPECT_FALSE(typed->closed());
+}
+
+// Cancel saves nothing the user typed: of a message to the user it records
+// the reading alone, typed text goes only when the user says so, and a save
+// that failed leaves the form open with its text.
+TEST(Form, CancelIsNoSaveAndTypedTextIsKept) {
+  FormWorld w;
+  const int n = FormWorld::send(w.ws, "ALL", "Budget", "v1");
+  for (const char* who : {"BOB", "CLA"}) std::filesystem::remove(w.dir / (std::string("TIMER.") + who));
+  struct Case {
+    const char* name;
+    const char* subject;  // typed over the subject ("" none)
+    std::vector<int> answers;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"opened and cancelled", "", {}, true},
+      {"edited, kept on No", "Budget (new)", {2}, false},
+      {"edited, discarded on Yes", "Budget (new)", {1}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    w.fake.dialogs.dialogs.clear();
+    w.fake.dialogs.answers = {c.answers.begin(), c.answers.end()};
+    auto own = FormWorld::show(w.ws, 0, 'E', n);
+    EXPECT_FALSE(own->f.empInEnabled);  // the recipients are those it went to
+    if (*c.subject) {
+      own->f.ReturnTime = c.subject;
+      own->f.Location = "v2";
+      own->Typed();
+    }
+    own->CancelBtnClick();
+    EXPECT_EQ(own->closed(), c.closed);
+    EXPECT_EQ(w.fake.dialogs.dialogs.size(), c.answers.size());
+    if (!c.closed) EXPECT_EQ(own->f.ReturnTime, c.subject);
+    EXPECT_EQ(w.record("MESSAGE.DAF", n).headline(), "Budget");
+    EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, n)), "v1");
+    EXPECT_EQ(w.timer("BOB") + w.timer("CLA"), "");  // nobody told again
+  }
+
+  // A save the folder refused keeps the form and its text; the next one
+  // goes to the same message.
+  test::FaultyFileOps faulty;
+  faulty.arm(1, EACCES, test::FaultyFileOps::Rename, true);
+  auto fresh = FormWorld::show(w.ws, 0, 'N');
+  fresh->f.EmpIn = "BOB";
+  fresh->f.Location = "Typed with care";
+  w.ws.files = &faulty;
+  fresh->OKbtnClick();
+  w.ws.files = &PosixFileOps();
+  EXPECT_GT(faulty.faults, 0);
+  ASSERT_FALSE(fresh->closed());
+  EXPECT_EQ(fresh->f.Location, "Typed with care");
+  fresh->OKbtnClick();
+  ASSERT_TRUE(fresh->closed());
+  EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, fresh->recordNumber())), "Typed with care");
+  EXPECT_EQ(NextMessageNumber(w.ws), fresh->recordNumber() + 1);
+
+  // Esc in the return time: what was typed comes back; with nothing to
+  // restore, the form cancels.
+  auto out = FormWorld::show(w.ws, 1, 'N');
+  out->Enter(FormField::ReturnTime);
+  const std::string shown = out->f.ReturnTime;
+  out->f.ReturnTime = "5:00P";
+  EXPECT_TRUE(out->Escape(FormField::ReturnTime, false));
+  EXPECT_EQ(out->f.ReturnTime, shown);
+  EXPECT_FALSE(out->Escape(FormField::ReturnTime, false));
+  EXPECT_TRUE(out->closed());
 }
 
 TEST(Form, NotifyAllPutsALetterForEveryoneElse) {
