@@ -110,6 +110,8 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
   // A key only says that a new record is asked for: the form is always
   // told so by the fixed letter, whatever letter the key was.
   if (letter) letter = NewEntryLetter(ws);
+  // The archive is read-only: a message written there could not be saved.
+  if (ws.ListMode != 1 && ws.ArchiveView) return CommandResult::NotRun;
   if (ws.ListMode != 1) {
     ShowWithFollowUps(ws, hooks, letter ? letter : NewEntryLetter(ws), 0, 0);
     Rebuild(ws, "OutBtnClick: ");

@@ -1011,7 +1011,9 @@ void WriteJournal(Workstation& ws, char kind) {
 
 CloseResult CloseEntry(Workstation& ws, int r, BoardSource source, const EntryIdentity& expected) {
   BoardState& b = ws.board;
-  if (b.ReadOnlyView) return CloseResult::Refused;
+  // The archive is read-only: closing an archived message would close it
+  // for everyone.
+  if (b.ReadOnlyView || (ws.ListMode == 0 && ws.ArchiveView)) return CloseResult::Refused;
   const std::string lockName = b.BoardLockName;
   if (!AcquireLock(ws, lockName, "BBOT")) return CloseResult::LockBusy;
   CheckEmployeeTables(ws);

@@ -260,6 +260,18 @@ TEST(Keys, TheViewTogglesAndTheOwnEntry) {
   b.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);
   EXPECT_TRUE(ToggleArchiveView(b.ws));
   EXPECT_EQ(b.ws.paths.BoardDataPath, b.path("MESSARC.DAF"));
+  // The archive is read-only: no new message there, no archived one closed.
+  BulBrdRcrd& kept = b.ws.board.RecordBuffer;
+  kept.clear();
+  kept.setWho("ANN");
+  kept.setHeadline("Old news");
+  kept.setMadeDay(b.ws.Today);
+  WriteBoardRecord(b.ws, 0, "TEST");
+  const auto opened = b.forms.opened.size();
+  EXPECT_EQ(OutCommand(b.ws, -1, 0, b.forms.hooks()), CommandResult::NotRun);
+  EXPECT_EQ(b.forms.opened.size(), opened);
+  EXPECT_EQ(CloseEntry(b.ws, 0, BoardSource::DeleteButton), CloseResult::Refused);
+  EXPECT_EQ(b.record("MESSARC.DAF", 0).closed(), 0);
   EXPECT_TRUE(ToggleArchiveView(b.ws));
   EXPECT_EQ(b.ws.paths.BoardDataPath, b.path("MESSAGE.DAF"));
 }
