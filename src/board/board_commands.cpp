@@ -313,6 +313,9 @@ KeyAction KeyDownAction(Workstation& ws, const KeyPress& k) {
   const std::string own = MessageText(ws, 611);
   const std::string print = MessageText(ws, 720);
   const std::string newMessage = MessageText(ws, 610);
+  // Ctrl and Alt keys in the memo or the Who edit are the text's own (copy,
+  // select, save): they never sign anybody in or out nor stop the clock.
+  if ((k.place == KeyPlace::Memo || k.place == KeyPlace::WhoEdit) && (ctrlOnly || altOnly)) return KeyAction::None;
   if (board && ctrlOnly && k.code == 'A') return KeyAction::ShowEveryEntry;
   if (board && altOnly && k.code == 'A') return KeyAction::ShowBlankEntries;
   if (board && ctrlOnly && (k.code == 'W' || k.code == 'T' || k.code == 'C'))

@@ -221,6 +221,11 @@ TEST(Keys, WhatEachKeyDoesWhereItIsPressed) {
   EXPECT_EQ(act(key::Escape, false, false, KeyPlace::Window), KeyAction::None);
   b.ws.board.MemoEnlarged = true;
   EXPECT_EQ(act(key::Escape, false, false, KeyPlace::Memo), KeyAction::SaveMemo);
+  // Ctrl keys typed into the memo or the Who edit are the text's own.
+  EXPECT_EQ(act('S', true, false, KeyPlace::Memo), KeyAction::None) << "Ctrl+S in the memo";
+  EXPECT_EQ(act('C', true, false, KeyPlace::Memo), KeyAction::None) << "Ctrl+C copies the memo's text";
+  EXPECT_EQ(act('A', true, false, KeyPlace::WhoEdit), KeyAction::None) << "Ctrl+A selects the typed name";
+  EXPECT_EQ(act('C', true, false, KeyPlace::List), KeyAction::WorkClock);
 
   // A shared station: letters and digits open the "Who are you?" box.
   b.ws.options.QuietBoard = true;
