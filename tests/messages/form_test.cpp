@@ -814,23 +814,27 @@ TEST(Form, CancelIsNoSaveAndTypedTextIsKept) {
     EXPECT_EQ(w.timer("BOB") + w.timer("CLA"), "");  // nobody told again
   }
 
-  // A save the folder refused keeps the form and its text; the next one
-  // goes to the same message.
-  test::FaultyFileOps faulty;
-  faulty.arm(1, EACCES, test::FaultyFileOps::Rename, true);
-  auto fresh = FormWorld::show(w.ws, 0, 'N');
-  fresh->f.EmpIn = "BOB";
-  fresh->f.Location = "Typed with care";
-  w.ws.files = &faulty;
-  fresh->OKbtnClick();
-  w.ws.files = &PosixFileOps();
-  EXPECT_GT(faulty.faults, 0);
-  ASSERT_FALSE(fresh->closed());
-  EXPECT_EQ(fresh->f.Location, "Typed with care");
-  fresh->OKbtnClick();
-  ASSERT_TRUE(fresh->closed());
-  EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, fresh->recordNumber())), "Typed with care");
-  EXPECT_EQ(NextMessageNumber(w.ws), fresh->recordNumber() + 1);
+  // A save the folder refused (the text alone, or everything, as on a
+  // read-only share) keeps the form and its text; the next one goes to the
+  // same message.
+  for (const unsigned refused : {unsigned{test::FaultyFileOps::Rename}, unsigned{test::FaultyFileOps::Changes}}) {
+    SCOPED_TRACE(refused);
+    test::FaultyFileOps faulty;
+    faulty.arm(1, EACCES, refused, true);
+    auto fresh = FormWorld::show(w.ws, 0, 'N');
+    fresh->f.EmpIn = "BOB";
+    fresh->f.Location = "Typed with care";
+    w.ws.files = &faulty;
+    fresh->OKbtnClick();
+    w.ws.files = &PosixFileOps();
+    EXPECT_GT(faulty.faults, 0);
+    ASSERT_FALSE(fresh->closed());
+    EXPECT_EQ(fresh->f.Location, "Typed with care");
+    fresh->OKbtnClick();
+    ASSERT_TRUE(fresh->closed());
+    EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, fresh->recordNumber())), "Typed with care");
+    EXPECT_EQ(NextMessageNumber(w.ws), fresh->recordNumber() + 1);
+  }
 
   // Esc in the return time: what was typed comes back; with nothing to
   // restore, the form cancels.
