@@ -110,6 +110,8 @@ CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& 
   // A key only says that a new record is asked for: the form is always
   // told so by the fixed letter, whatever letter the key was.
   if (letter) letter = NewEntryLetter(ws);
+  // The archive is read-only: a message written there could not be saved.
+  if (ws.ListMode != 1 && ws.ArchiveView) return CommandResult::NotRun;
   if (ws.ListMode != 1) {
     ShowWithFollowUps(ws, hooks, letter ? letter : NewEntryLetter(ws), 0, 0);
     Rebuild(ws, "OutBtnClick: ");
@@ -311,6 +313,9 @@ KeyAction KeyDownAction(Workstation& ws, const KeyPress& k) {
   const std::string own = MessageText(ws, 611);
   const std::string print = MessageText(ws, 720);
   const std::string newMessage = MessageText(ws, 610);
+  // Ctrl and Alt keys in the memo or the Who edit are the text's own (copy,
+  // select, save): they never sign anybody in or out nor stop the clock.
+  if ((k.place == KeyPlace::Memo || k.place == KeyPlace::WhoEdit) && (ctrlOnly || altOnly)) return KeyAction::None;
   if (board && ctrlOnly && k.code == 'A') return KeyAction::ShowEveryEntry;
   if (board && altOnly && k.code == 'A') return KeyAction::ShowBlankEntries;
   if (board && ctrlOnly && (k.code == 'W' || k.code == 'T' || k.code == 'C'))

@@ -437,7 +437,7 @@ bool BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
 
       if (e.closed() && !b.ShowEveryEntry) continue;
       if (ws.options.OwnEntryOnly && rec.who() != ws.ThisUser) continue;
-      EntryIdentity entry = IdentityOf(rec.view(), e.Key, slotInitials);
+      EntryIdentity entry = IdentityOf(rec.view(), e.Key, slotInitials, ws.UserSlot);
       if (e.closed()) {
         rec.clearKeepingClock();
         rec.setWho(slotInitials);
@@ -452,6 +452,8 @@ bool BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
           if (stored.headline() == "2") {
             stored.setHeadline("");
             WriteDataDirect(ws, j, stored, "BBSL3");
+            // The line stands for the entry as it is in the file now.
+            if (!now.closed()) entry = IdentityOf(stored.view(), now.Key, slotInitials, ws.UserSlot);
           }
         }
       }
@@ -567,6 +569,7 @@ struct MessageRow {
 };
 // What the entry of a message line is known by.
 struct MessageFacts {
+  std::uint64_t content;
   std::int16_t madeDay, madeTime, indexKey;
   std::uint16_t record;
   std::uint8_t whoLength;
@@ -679,7 +682,8 @@ void MessagePass(Workstation& ws, FileImage& index, DataWindow& data, MessageLin
         }
       }
       MessageFacts& facts = out.facts[out.made];
-      facts = {madeDay, madeTime, e.Key, static_cast<std::uint16_t>(j), static_cast<std::uint8_t>(who.size()), {}};
+      facts = {RecordDigest(bytes, ws.UserSlot), madeDay, madeTime, e.Key, static_cast<std::uint16_t>(j),
+               static_cast<std::uint8_t>(who.size()), {}};
       std::memcpy(facts.who, bytes + brd::Who + 1, sizeof facts.who);  // all three, whatever the length
       (unread ? out.upper : out.lower).push_back({key, out.made});
       ++out.made;
@@ -882,6 +886,8 @@ void FinishMessages(std::vector<MessageRow>& rows, const MessageLines& lines, st
     line.entry.madeDay = facts.madeDay;
     line.entry.madeTime = facts.madeTime;
     line.entry.key = facts.indexKey;
+    line.entry.content = facts.content;
+    line.entry.hasBody = false;
   }
 }
 
@@ -1047,7 +1053,9 @@ void WriteJournal(Workstation& ws, char kind) {
 
 CloseResult CloseEntry(Workstation& ws, int r, BoardSource source, const EntryIdentity& expected) {
   BoardState& b = ws.board;
-  if (b.ReadOnlyView) return CloseResult::Refused;
+  // The archive is read-only: closing an archived message would close it
+  // for everyone.
+  if (b.ReadOnlyView || (ws.ListMode == 0 && ws.ArchiveView)) return CloseResult::Refused;
   const std::string lockName = b.BoardLockName;
   if (!AcquireLock(ws, lockName, "BBOT")) return CloseResult::LockBusy;
   CheckEmployeeTables(ws);

@@ -210,7 +210,11 @@ void TBulBrd::WhoExit() {
 }
 
 void TBulBrd::keyPressEvent(QKeyEvent* event) {
-  if (KeyDown(this, event->key(), event->modifiers())) return;
+  // A key the memo or the Who edit left alone (Ctrl+S in the memo) comes up
+  // to the window; it is still theirs, never a board command.
+  QWidget* focus = focusWidget();
+  QObject* from = focus != nullptr && (focus == memo_ || focus == who_) ? static_cast<QObject*>(focus) : this;
+  if (KeyDown(from, event->key(), event->modifiers())) return;
   QMainWindow::keyPressEvent(event);
 }
 

@@ -134,11 +134,40 @@ void BoardLineDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 }
 
 void TBulBrd::FillLists() {
-  bbsList_->clear();
-  for (const auto& line : ws_.board.BBSlist) bbsList_->addItem(fromRecordText(line.text));
-  bbsOldList_->clear();
-  for (const auto& line : ws_.board.BBSoldList) bbsOldList_->addItem(fromRecordText(line.text));
-  ws_.board.CurrentLine = -1;
+  // A rebuild keeps what the user selected: the same entries (an employee's
+  // slot, a message's number), wherever their lines stand now. A refresh
+  // that dropped the selection would leave Out to act on the user's own
+  // entry instead.
+  // Only within one set of records: after a switch of the list mode or the
+  // view a number names another entry.
+  const int files = ws_.ListMode * 4 + (ws_.ArchiveView ? 2 : 0) + (ws_.board.TaggedView ? 1 : 0);
+  auto refill = [files](QListWidget* list, const std::vector<BoardLine>& lines) {
+    std::vector<int> selected;
+    const QVariant filled = list->property("filledFrom");
+    if (filled.isValid() && filled.toInt() == files)
+      for (const QListWidgetItem* item : list->selectedItems())
+        selected.push_back(RecordNumberOfLine(toRecordText(item->text())));
+    list->setProperty("filledFrom", files);
+    const QListWidgetItem* current = list->currentItem();
+    const int currentRecord =
+        current != nullptr && current->isSelected() ? RecordNumberOfLine(toRecordText(current->text())) : -1;
+    list->clear();
+    for (const auto& line : lines) list->addItem(fromRecordText(line.text));
+    int currentRow = -1;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+      const int r = RecordNumberOfLine(lines[static_cast<std::size_t>(i)].text);
+      if (r < 0 || std::find(selected.begin(), selected.end(), r) == selected.end()) continue;
+      if (r == currentRecord && currentRow < 0) {
+        currentRow = i;
+        list->setCurrentRow(i, QItemSelectionModel::Select);
+      } else {
+        list->item(i)->setSelected(true);
+      }
+    }
+    return currentRow;
+  };
+  ws_.board.CurrentLine = refill(bbsList_, ws_.board.BBSlist);
+  refill(bbsOldList_, ws_.board.BBSoldList);
 }
 
 void TBulBrd::DrawBoardHeading() {

@@ -248,7 +248,7 @@ TEgressoBrd::TEgressoBrd(Workstation& ws, QWidget* parent) : QDialog(parent), ws
   connect(employeeOut_, &QComboBox::activated, this, chosen(&EgressoForm::EmployeeOutClick));
   connect(employeeIn_, &QComboBox::activated, this, chosen(&EgressoForm::EmployeeInClick));
   connect(locAbb_, &QComboBox::activated, this, chosen(&EgressoForm::LocAbbChange));
-  connect(deleteBtn_, &QCheckBox::clicked, this, [this]() { logic_.Typed(); });
+  connect(deleteBtn_, &QCheckBox::clicked, this, [this]() { logic_.DeletePressed(FormField::None); });
 
   for (QWidget* w : std::initializer_list<QWidget*>{empOut_, employeeOut_, empIn_, employeeIn_, returnDate_, returnTime_,
                                                    returnTime_->lineEdit(), locAbb_, location_, okBtn_, cancelBtn_,
@@ -668,6 +668,10 @@ bool TEgressoBrd::keyDown(QObject* watched, QKeyEvent* k) {
 void TEgressoBrd::focusField(QObject* watched) {
   const FormField field = fieldOf(watched);
   if (field == current_) return;
+  // A click on Cancel does not leave the field: what was typed there is
+  // checked when the focus goes on elsewhere, so that an unreadable time
+  // never stands between the user and Cancel.
+  if (field == FormField::CancelBtn) return;
   if (current_ != FormField::None) {
     const FormField leaving = current_;
     current_ = FormField::None;

@@ -10,10 +10,39 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace egresso {
 
-EntryIdentity IdentityOf(const BoardRecordView& rec, std::int16_t indexKey, const std::string& slotInitials) {
+std::uint64_t RecordDigest(const std::uint8_t* bytes, int viewerSlot) {
+  std::array<std::uint8_t, brd::Size> b;
+  std::memcpy(b.data(), bytes, brd::Size);
+  for (int slot = 1; slot <= brd::Slots; ++slot)
+    if (slot != viewerSlot) b[brd::ReadMarks + static_cast<std::size_t>(slot) - 1] = 0;
+  // The first reading's time and day, then the three work-clock fields.
+  static_assert(brd::ReadDay == brd::ReadTime + 2 && brd::ClockStart == brd::ReadDay + 2 &&
+                brd::ClockEntry == brd::ClockStart + 8);
+  std::memset(b.data() + brd::ReadTime, 0, brd::ClockEntry + 4 - brd::ReadTime);
+  // Each step is one-to-one in the state for a given word and in the word
+  // for a given state: one word's difference carries to the end.
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
+  for (std::size_t i = 0; i < brd::Size; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, b.data() + i, 8);
+    h = (h ^ w) * 0x100000001B3ULL;
+    h ^= h >> 29;
+  }
+  return h;
+}
+
+std::uint64_t TextDigest(std::string_view text) {
+  std::uint64_t h = 0xCBF29CE484222325ULL;
+  for (const char c : text) h = (h ^ static_cast<std::uint8_t>(c)) * 0x100000001B3ULL;
+  return h ^ text.size();
+}
+
+EntryIdentity IdentityOf(const BoardRecordView& rec, std::int16_t indexKey, const std::string& slotInitials,
+                         int viewerSlot) {
   EntryIdentity id;
   id.known = true;
   id.who = rec.who();
@@ -22,6 +51,7 @@ EntryIdentity IdentityOf(const BoardRecordView& rec, std::int16_t indexKey, cons
   // A location slot whose record names nobody is still that employee's.
   if (id.who.empty()) id.who = slotInitials;
   id.key = indexKey;
+  id.content = RecordDigest(rec.p, viewerSlot);
   return id;
 }
 
@@ -84,7 +114,7 @@ bool PairAgrees(const StoredPair& p, bool locations) {
 EntryIdentity IdentityOfPair(const Workstation& ws, int r, const StoredPair& p) {
   const bool locations = ws.ListMode == 1;
   const std::string slotInitials = locations && r >= 1 && r <= brd::Slots ? ws.mcfg.empInitials(r) : std::string();
-  return IdentityOf(p.rec.view(), p.indexed ? p.index.Key : BoardIndexEntry{}.Key, slotInitials);
+  return IdentityOf(p.rec.view(), p.indexed ? p.index.Key : BoardIndexEntry{}.Key, slotInitials, ws.UserSlot);
 }
 
 // How long a look outside the lock waits for a write in progress to end:
@@ -96,7 +126,7 @@ constexpr int kSettleMaxPauseMs = 100;
 
 }  // namespace
 
-EntryIdentity CurrentEntry(Workstation& ws, int r) {
+EntryIdentity CurrentEntry(Workstation& ws, int r, BulBrdRcrd* read) {
   StoredPair p = ReadPair(ws, r);
   // A pair that still disagrees after the wait (a writer that died between
   // the two, or a failing file) is taken as it is: the same look under the
@@ -106,6 +136,7 @@ EntryIdentity CurrentEntry(Workstation& ws, int r) {
     PauseMs(ws, pause);
     p = ReadPair(ws, r);
   }
+  if (read != nullptr) *read = p.rec;
   return IdentityOfPair(ws, r, p);
 }
 
@@ -118,7 +149,14 @@ bool SameEntry(Workstation& ws, int r, const EntryIdentity& expected) {
     PauseMs(ws, 10);
     p = ReadPair(ws, r);
   }
-  return p.ok && IdentityOfPair(ws, r, p) == expected;
+  if (!p.ok) return false;
+  EntryIdentity now = IdentityOfPair(ws, r, p);
+  if (expected.hasBody) {
+    // A missing body reads as an empty text, as the form shows it.
+    now.hasBody = true;
+    now.body = TextDigest(ReadBodyText(BodyFilePath(ws, CurrentBoardSet(ws), r), *ws.files));
+  }
+  return now == expected;
 }
 
 EntryIdentity ListedEntry(const Workstation& ws, int r) {

@@ -157,11 +157,18 @@ void EgressoForm::FormShow() {
     // The line the form was opened from may be older than the files: its
     // record number may name another entry by now, or none.
     entryGone_ = !SameEntry(ws_, n, in.OpenEntry);
-    if (!actOnStored_) openedEntry_ = CurrentEntry(ws_, n);
     openedNumber_ = n;
     if (!loc) f.showReply = !entryGone_;
     ClearRecord(ws_);
-    if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
+    if (actOnStored_) {
+      if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
+    } else {
+      // What the form shows is the record its identity was taken from: a
+      // save then finds any change made after this one read.
+      BulBrdRcrd read;
+      openedEntry_ = CurrentEntry(ws_, n, &read);
+      if (!entryGone_) rec = read;
+    }
     if (loc && !entryGone_ && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
       if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
       startNew(ws_.mcfg.empInitials(n));
@@ -226,6 +233,9 @@ void EgressoForm::FormShow() {
 
   f.empOutEnabled = loc && !ws_.options.OwnEntryOnly;
   if (!isNew_) f.empOutEnabled = who == ws_.ThisUser || ws_.ThisUser == ws_.mcfg.mainUserInitials();
+  // The recipients of a message are those it was sent to: a change here
+  // would reach nobody.
+  if (!loc && !isNew_) f.empInEnabled = false;
   if (!loc && (fromOther || archive_)) {
     f.empOutEnabled = f.empInEnabled = f.returnDateEnabled = f.returnTimeEnabled = false;
     f.locationReadOnly = true;
@@ -243,6 +253,7 @@ void EgressoForm::FormShow() {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
     std::string text = ReadBodyText(body, *ws_.files);
+    const std::uint64_t bodyDigest = TextDigest(text);
     bool cut = false;
     if (text.size() > kMaxBody) {
       text.resize(kMaxBody);
@@ -250,6 +261,12 @@ void EgressoForm::FormShow() {
     }
     f.Location = BodyText(text);
     bodyCut_ = cut;
+    // A text not there yet is the sender's still being written (the record
+    // goes first): nothing was shown that it could differ from.
+    if (openedEntry_.known && !entryGone_ && !text.empty()) {
+      openedEntry_.hasBody = true;
+      openedEntry_.body = bodyDigest;
+    }
     if (cut) {
       // Only the beginning is shown; saving must not shorten the file.
       f.locationReadOnly = true;
@@ -408,7 +425,10 @@ void EgressoForm::Save() {
   const int knownNumber = loc ? ws_.mcfg.slotOf(who) : isNew_ ? 0 : recordNumber_;
   PreparedFile body;
   if (!keepBody) body = PrepareBody(ws_, BodyFilePath(ws_, set, knownNumber), BodyText(f.Location));
+  bool failed = true;  // nothing was written: the lock was not had, or a write failed
+  bool recordWritten = false;
   if (HeldLock held{ws_, lock, "EGOK"}) {
+    failed = false;
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     full = isNew_ && !loc && recordNumber_ == kStoreFull;
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
@@ -433,12 +453,15 @@ void EgressoForm::Save() {
       // this user to read it.
       ShowReport(ws_, MakeDialogRequest(ws_.mcfg.mainUserInitials() + MessageText(ws_, 2040) + MessageText(ws_, 2041),
                                         -1, "", "", MessageText(ws_, 29), 3));
-    } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") == io::Ok) {
-      written = true;
+    } else if (WriteBoardRecord(ws_, recordNumber_, "EGOK") != io::Ok) {
+      failed = true;
+    } else {
+      written = recordWritten = true;
       const std::string bodyPath = BodyFilePath(ws_, set, recordNumber_);
       const int rc = keepBody ? io::Ok : CommitReplacement(*ws_.files, body, bodyPath);
       ReportIoError(ws_, rc, "EGOK-BODY", bodyPath);
       saved_ = rc == io::Ok;
+      failed = !saved_;
     }
     if (written && !loc && !isNew_ && f.DeleteBtn && who == ws_.ThisUser) ArchiveMessage(ws_, recordNumber_);
     // The journal and the letters follow the record under locks of their
@@ -457,6 +480,18 @@ void EgressoForm::Save() {
     entryGone_ = true;
   }
   if (full) return;
+  if (failed && !changed) {
+    // The form stays open with what was typed, to be saved again once the
+    // folder takes it. A record already written is this form's from now on:
+    // the next save goes to it, not to a new one.
+    if (recordWritten && isNew_) {
+      isNew_ = false;
+      openedEntry_ = {};
+      openedNumber_ = recordNumber_;
+      if (!loc) f.empInEnabled = false;
+    }
+    return;
+  }
   Close();
 }
 
@@ -498,37 +533,39 @@ void EgressoForm::TakeStoredClock() {
   rec.setClockEntry(stored.clockEntry());
 }
 
-// A message answered (replied to or forwarded) has been read: its reader's
-// mark is set as opening and saving it would, under the lock the new
-// message was written with. A slot that holds another message by now is
-// left alone.
+// Marks message r read by this user, as opening and saving it would, and
+// changes nothing else of it: under the message lock, and only while the
+// slot still holds the entry the user was shown.
+EgressoForm::Reading EgressoForm::RecordReading(int r, const EntryIdentity& entry, std::string_view tag) {
+  if (r < 0 || ws_.UserSlot < 1) return Reading::Recorded;
+  BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  const BulBrdRcrd mine = rec;
+  HeldLock held{ws_, "MEMOLK", tag};
+  if (!held) return Reading::Failed;
+  if (!SameEntry(ws_, r, entry)) return Reading::Changed;
+  BulBrdRcrd stored;
+  RecordFile file;
+  const bool there = file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) == io::Ok &&
+                     r < file.recordCount() && file.read(r, stored.bytes) == io::Ok && !stored.closed();
+  file.close();
+  if (!there || (stored.readMark(ws_.UserSlot) & 1) != 0) return Reading::Recorded;
+  stored.setReadMark(ws_.UserSlot, static_cast<std::uint8_t>(stored.readMark(ws_.UserSlot) | 1));
+  if (stored.who() != ws_.ThisUser && stored.readTime() == 0) {
+    stored.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
+    stored.setReadDay(ws_.Today);
+  }
+  rec = stored;
+  const int rc = WriteBoardRecord(ws_, r, tag);
+  rec = mine;
+  return rc == io::Ok ? Reading::Recorded : Reading::Failed;
+}
+
+// A message answered (replied to or forwarded) has been read. A slot that
+// holds another message by now is left alone.
 void EgressoForm::MarkAnsweredRead() {
   const AnsweredMessage answered = answered_;
   answered_ = {};
-  if (answered.record < 0 || ws_.UserSlot < 1) return;
-  BulBrdRcrd& rec = ws_.board.RecordBuffer;
-  const BulBrdRcrd mine = rec;
-  // A read mark is a change of the message file like any other: under its
-  // lock, and only while the slot still holds the message answered.
-  if (HeldLock held{ws_, "MEMOLK", "EGOK-READ"}) {
-    BulBrdRcrd stored;
-    RecordFile file;
-    const bool same = SameEntry(ws_, answered.record, answered.entry) &&
-                      file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
-                      answered.record < file.recordCount() && file.read(answered.record, stored.bytes) == io::Ok &&
-                      !stored.closed();
-    file.close();
-    if (same && (stored.readMark(ws_.UserSlot) & 1) == 0) {
-      stored.setReadMark(ws_.UserSlot, static_cast<std::uint8_t>(stored.readMark(ws_.UserSlot) | 1));
-      if (stored.who() != ws_.ThisUser && stored.readTime() == 0) {
-        stored.setReadTime(static_cast<std::int16_t>(CurrentTimeHHMM(ws_)));
-        stored.setReadDay(ws_.Today);
-      }
-      rec = stored;
-      WriteBoardRecord(ws_, answered.record, "EGOK-READ");
-      rec = mine;
-    }
-  }
+  if (answered.record >= 0) RecordReading(answered.record, answered.entry, "EGOK-READ");
 }
 
 // The form read the message when it opened, without the lock; other
@@ -635,18 +672,26 @@ void EgressoForm::CancelBtnClick() {
     return;
   }
   if (!CheckFolder()) return;
-  if (!f.locationFace && !isNew_ && MessageAddressedToMe()) return Save();
-  if (edited_) {
-    Close();
+  saved_ = false;
+  // Typed or chosen text is thrown away only when the user says so; "No"
+  // leaves the form open as it is.
+  if ((edited_ || dirty_) &&
+      UltimateDialog(ws_, MessageText(ws_, 28), 3, MessageText(ws_, 407), MessageText(ws_, 408), "", 1) != 1)
     return;
+  // Cancel is no save: of a message addressed to the user it records the
+  // reading and nothing else (the sender's own message needs none).
+  const BulBrdRcrd& rec = ws_.board.RecordBuffer;
+  if (!f.locationFace && !isNew_ && !archive_ && MessageAddressedToMe() && rec.who() != ws_.ThisUser) {
+    const EntryIdentity shown = openedEntry_.known ? openedEntry_ : CurrentEntry(ws_, recordNumber_);
+    const Reading r = RecordReading(recordNumber_, shown, "EGCAN");
+    saved_ = r == Reading::Recorded;
+    if (r == Reading::Changed) {
+      TellEntryChanged(ws_);
+      entryGone_ = true;
+    }
+  } else {
+    ws_.form.FormCommand = 26;
   }
-  if (dirty_) {
-    const int answer = UltimateDialog(ws_, MessageText(ws_, 28), 3, MessageText(ws_, 407), MessageText(ws_, 408), "", 1);
-    if (answer == 1) ws_.form.FormCommand = 26;
-    Close();
-    return;
-  }
-  ws_.form.FormCommand = 26;
   Close();
 }
 
@@ -801,7 +846,12 @@ bool EgressoForm::CalendarKey(SmallCalendar::Key key) {
   return true;
 }
 
-void EgressoForm::Typed() { edited_ = dirty_ = true; }
+void EgressoForm::Typed() {
+  // Keys in a form that takes no typing (another's message, the archive)
+  // change nothing to be asked about.
+  if (f.locationReadOnly && !f.empOutEnabled && !f.empInEnabled && !f.returnTimeEnabled) return;
+  edited_ = dirty_ = true;
+}
 
 void EgressoForm::DeletePressed(FormField field) {
   dirty_ = true;
@@ -810,10 +860,21 @@ void EgressoForm::DeletePressed(FormField field) {
 
 bool EgressoForm::Escape(FormField field, bool locationModified) {
   switch (field) {
+    // A field typed into comes back as it was; Esc in one with nothing to
+    // restore cancels the form.
     case FormField::EmployeeOut:
-    case FormField::EmpOut: f.EmpOut = snapshot_; return true;
-    case FormField::ReturnDate: f.ReturnDate = snapshot_; return true;
-    case FormField::ReturnTime: f.ReturnTime = snapshot_; return true;
+    case FormField::EmpOut:
+      if (f.EmpOut == snapshot_) break;
+      f.EmpOut = snapshot_;
+      return true;
+    case FormField::ReturnDate:
+      if (f.ReturnDate == snapshot_) break;
+      f.ReturnDate = snapshot_;
+      return true;
+    case FormField::ReturnTime:
+      if (f.ReturnTime == snapshot_) break;
+      f.ReturnTime = snapshot_;
+      return true;
     case FormField::Location:
       if (locationModified) {
         const int answer = UltimateDialog(ws_, MessageText(ws_, f.locationFace ? 1433 : 1432), 3,

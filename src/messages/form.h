@@ -136,6 +136,8 @@ class EgressoForm {
   void WriteJournalLines();
   void TakeStoredClock();
   void TakeStoredEntry(const BulBrdRcrd& stored);
+  enum class Reading { Recorded, Changed, Failed };
+  Reading RecordReading(int r, const EntryIdentity& entry, std::string_view tag);
   void MarkAnsweredRead();
   void Notify();
 

@@ -97,9 +97,12 @@ int QtEventPump::keyCharacter(int key, Qt::KeyboardModifiers modifiers, const QS
 bool QtEventPump::eventFilter(QObject* watched, QEvent* event) {
   // Only keys typed while waiting count; each key reaches the filter once
   // per widget it travels through, so the first one noted stands.
-  if (pumping_ > 0 && event->type() == QEvent::KeyPress && typed_ == 0) {
+  if (pumping_ > 0 && event->type() == QEvent::KeyPress) {
     auto* k = static_cast<QKeyEvent*>(event);
-    typed_ = keyCharacter(k->key(), k->modifiers(), k->text());
+    if (typed_ == 0) typed_ = keyCharacter(k->key(), k->modifiers(), k->text());
+    // Esc gives up the wait; the window waiting must not take it as its own
+    // Esc as well (a form would go on to cancel).
+    if (k->key() == Qt::Key_Escape) return true;
   }
   return QObject::eventFilter(watched, event);
 }

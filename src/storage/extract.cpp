@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "core/workstation.h"
+#include "platform/codepage.h"
 #include "storage/file_ops.h"
 #include "text/notices.h"
 #include "storage/dates.h"
@@ -258,11 +259,14 @@ LinkAction ResolveLink(Workstation& ws, std::string_view text) {
   const bool dotBeforeBlank = dot != std::string::npos && (blank == std::string::npos || dot < blank);
   const std::string filePart = dotBeforeBlank && blank != std::string::npos ? t.substr(0, blank) : t;
   std::error_code ec;
-  const bool names = dot != std::string::npos && !filePart.empty() && std::filesystem::exists(filePart, ec);
+  // The text is in the records' code page; the file system names its files
+  // in UTF-8 ("Réunion.txt" has two bytes for its é there).
+  const std::string fileName = cp1252ToUtf8(filePart);
+  const bool names = dot != std::string::npos && !filePart.empty() && std::filesystem::exists(fileName, ec);
   if (names || t.find(":\\") != std::string::npos) {
     if (t.size() > 4 && Upper(t.substr(t.size() - 4)) == ".DAM") return {};
     // Only the file itself is opened: the rest of the text is never passed on.
-    if (IsSafeDocument(ws, filePart)) return {LinkKind::Document, filePart};
+    if (IsSafeDocument(ws, fileName)) return {LinkKind::Document, fileName};
     return {LinkKind::Refused, filePart};
   }
   const std::string upper = Upper(t);

@@ -13,12 +13,14 @@
 #include <QTest>
 
 #include "board/board_lines.h"
+#include "board/board_list.h"
 #include "board/bulletin_qt.h"
 #include "board/demo.h"
 #include "core/waiting.h"
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "platform/text_qt.h"
+#include "storage/record_files.h"
 #include "storage/record_io.h"
 #include "support/fake_platform.h"
 
@@ -218,6 +220,39 @@ TEST(BoardCommands, TheEnlargedMemoCoversTheListAndExitFirstShrinksIt) {
   b.board->MemoExit();
   EXPECT_EQ(test::readFile(b.dir / "EGMEMO.TXT"), "Office closes at 3 today\r\n");
   EXPECT_FALSE(memo->document()->isModified());
+}
+
+// Keys act where they are pressed: Ctrl keys in the enlarged memo are the
+// memo's, and a refresh keeps the line the user selected for Out.
+TEST(BoardCommands, KeysActWhereTheyArePressed) {
+  CommandBoard b;
+  b.ws.notices.lines[611 - 1] = "Sign yourself in or out: Ctrl+S";
+  b.ws.options.WorkClock = true;
+  auto own = [&] {
+    BulBrdRcrd r;
+    RecordFile f;
+    if (f.open(b.dir.str() + "/LOCATE.DAF", brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) f.read(b.ws.UserSlot, r.bytes);
+    return r;
+  };
+  const BulBrdRcrd before = own();
+  QPlainTextEdit* memo = b.board->Memo();
+  QTest::mouseDClick(memo->viewport(), Qt::LeftButton, {}, memo->viewport()->rect().center());
+  ASSERT_TRUE(b.ws.board.MemoEnlarged);
+  memo->setFocus();
+  for (const Qt::Key k : {Qt::Key_S, Qt::Key_C}) QTest::keyClick(memo, k, Qt::ControlModifier);
+  EXPECT_TRUE(b.forms.empty());
+  EXPECT_TRUE(b.fake.dialogs.dialogs.empty()) << "no work clock question";
+  EXPECT_EQ(own().bytes, before.bytes) << "neither signed in or out nor clocked";
+  b.board->OKbtnClick();
+
+  b.select(b.list(), 2);  // Bob is out
+  BuildBoardList(b.ws);
+  b.board->FillLists();  // as a refresh does
+  b.fake.dialogs.answers = {2};
+  QTest::mouseClick(b.board->OutBtn(), Qt::LeftButton);
+  ASSERT_EQ(b.fake.dialogs.dialogs.size(), 1u);
+  EXPECT_NE(b.fake.dialogs.dialogs[0].message.find("Bob Carter"), std::string::npos);
+  EXPECT_TRUE(b.forms.empty());
 }
 
 // Entering the memo shows the announcement as it is on disk now; the same

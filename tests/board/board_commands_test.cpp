@@ -221,6 +221,11 @@ TEST(Keys, WhatEachKeyDoesWhereItIsPressed) {
   EXPECT_EQ(act(key::Escape, false, false, KeyPlace::Window), KeyAction::None);
   b.ws.board.MemoEnlarged = true;
   EXPECT_EQ(act(key::Escape, false, false, KeyPlace::Memo), KeyAction::SaveMemo);
+  // Ctrl keys typed into the memo or the Who edit are the text's own.
+  EXPECT_EQ(act('S', true, false, KeyPlace::Memo), KeyAction::None) << "Ctrl+S in the memo";
+  EXPECT_EQ(act('C', true, false, KeyPlace::Memo), KeyAction::None) << "Ctrl+C copies the memo's text";
+  EXPECT_EQ(act('A', true, false, KeyPlace::WhoEdit), KeyAction::None) << "Ctrl+A selects the typed name";
+  EXPECT_EQ(act('C', true, false, KeyPlace::List), KeyAction::WorkClock);
 
   // A shared station: letters and digits open the "Who are you?" box.
   b.ws.options.QuietBoard = true;
@@ -260,6 +265,18 @@ TEST(Keys, TheViewTogglesAndTheOwnEntry) {
   b.ws.mcfg.setU8(mcfg::ArchiveMessages, 1);
   EXPECT_TRUE(ToggleArchiveView(b.ws));
   EXPECT_EQ(b.ws.paths.BoardDataPath, b.path("MESSARC.DAF"));
+  // The archive is read-only: no new message there, no archived one closed.
+  BulBrdRcrd& kept = b.ws.board.RecordBuffer;
+  kept.clear();
+  kept.setWho("ANN");
+  kept.setHeadline("Old news");
+  kept.setMadeDay(b.ws.Today);
+  WriteBoardRecord(b.ws, 0, "TEST");
+  const auto opened = b.forms.opened.size();
+  EXPECT_EQ(OutCommand(b.ws, -1, 0, b.forms.hooks()), CommandResult::NotRun);
+  EXPECT_EQ(b.forms.opened.size(), opened);
+  EXPECT_EQ(CloseEntry(b.ws, 0, BoardSource::DeleteButton), CloseResult::Refused);
+  EXPECT_EQ(b.record("MESSARC.DAF", 0).closed(), 0);
   EXPECT_TRUE(ToggleArchiveView(b.ws));
   EXPECT_EQ(b.ws.paths.BoardDataPath, b.path("MESSAGE.DAF"));
 }

@@ -372,6 +372,35 @@ TEST(EgressoWindow, PrintsTheRecordToAPdfFile) {
   EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
 }
 
+// Cancel and Esc reach a sign-out whose return time is being typed: an
+// unreadable time is not checked on the way to Cancel, and Esc in the time
+// with nothing to restore closes the form.
+TEST(EgressoWindow, CancelAndEscLeaveAReturnTimeBeingTyped) {
+  FormWorld w;
+  for (const bool byEsc : {false, true}) {
+    SCOPED_TRACE(byEsc ? "Esc" : "Cancel");
+    w.fake.dialogs.dialogs.clear();
+    FormWorld::request(w.ws, 1, 'N');
+    TEgressoBrd form(w.ws);
+    form.show();
+    form.activateWindow();
+    (void)QTest::qWaitForWindowActive(&form, 1000);
+    auto* time = Child<QComboBox>(form, "ReturnTime");
+    time->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    if (byEsc) {
+      QTest::keyClick(time->lineEdit(), Qt::Key_Escape);
+    } else {
+      Type(time, "xyz");
+      Click(form, "CancelBtn");  // asked whether to drop the typing: yes
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(w.fake.dialogs.allText().find("is not a time"), std::string::npos);
+  }
+  EXPECT_EQ(w.record("LOCATE.DAF", 1).closed(), 1);
+}
+
 TEST(EgressoWindow, KeysInTheTextBox) {
   FormWorld w;
   w.fake.clock.set(2026, 12, 7, 8, 30);

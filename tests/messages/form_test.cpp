@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "messages/form_rules.h"
 #include "board/board_commands.h"
 #include "board/refresh.h"
 #include "messages/form_world.h"
+#include "support/faulty_file_ops.h"
 #include "text/fixed_width.h"
 
 namespace egresso {
@@ -442,6 +445,103 @@ TEST(Form, RecipientsReadingAtOnceKeepEachOthersMarks) {
   EXPECT_NE(w.record("MESSAGE.DAF", n).closed(), 0);
 }
 
+// An entry is the whole record (and the text) its user was shown: another
+// workstation's change between the look and the save, even one that keeps
+// sender, day and minute, is refused and said; another reader's mark or the
+// employee's work clock is no change of the entry.
+TEST(Form, TheSameEntryIsTheWholeRecordAsShown) {
+  struct Case {
+    const char* name;
+    bool location;  // Ann edits Bob's sign-out; else Bob reads Ann's message
+    bool fromLine;  // acted on from the board's line instead of an open form
+    std::function<void(FormWorld&, Workstation& cla, int n)> meanwhile;
+    bool refused;
+  };
+  auto resend = [](const char* subject, const char* text) {
+    return [=](FormWorld& w, Workstation&, int n) {
+      auto del = FormWorld::show(w.ws, 0, 'E', n);
+      del->f.DeleteBtn = true;
+      del->OKbtnClick();
+      ASSERT_EQ(FormWorld::send(w.ws, "SAL", subject, text), n);  // the slot again, the same minute
+    };
+  };
+  auto claSaves = [](const char* time, const char* text) {
+    return [=](FormWorld&, Workstation& cla, int n) {
+      auto form = FormWorld::show(cla, 1, 'E', n);
+      if (*time) form->f.ReturnTime = time;
+      if (*text) form->f.Location = text;
+      form->OKbtnClick();
+      ASSERT_TRUE(form->saved());
+    };
+  };
+  auto claReads = [](FormWorld&, Workstation& cla, int n) { FormWorld::show(cla, 0, 'E', n)->CancelBtnClick(); };
+  auto clockStarts = [](FormWorld&, Workstation& cla, int n) {
+    FormWorld::mode(cla, 1);
+    ReadBoardRecord(cla, n, "TEST");
+    cla.board.RecordBuffer.setClockStart(36000);
+    cla.board.KeepIndexFlags = 0;
+    WriteBoardRecord(cla, n, "TEST");
+    cla.board.KeepIndexFlags = -1;
+  };
+  const Case cases[] = {
+      {"message sent again, new subject", false, false, resend("Budget (corrected)", "v2"), true},
+      {"message sent again, new text only", false, false, resend("Budget", "v2"), true},
+      {"message sent again, seen on a line", false, true, resend("Budget (corrected)", "v2"), true},
+      {"another recipient read it", false, false, claReads, false},
+      {"another recipient read it, seen on a line", false, true, claReads, false},
+      {"sign-out moved to 12:00", true, false, claSaves("12:00P", ""), true},
+      {"sign-out's second line changed", true, false, claSaves("", "Meeting\r\nRoom 9"), true},
+      {"sign-out moved, seen on a line", true, true, claSaves("12:00P", ""), true},
+      {"the work clock started", true, false, clockStarts, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FormWorld w;
+    w.fake.clock.set(2026, 12, 7, 10, 15);
+    auto bob = w.other("BOB");
+    auto cla = w.other("CLA");
+    int n = 2;
+    if (c.location) {
+      w.putLocation(2, "Meeting", w.ws.Today, 1100);
+      test::writeFile(BodyFilePath(w.ws, BoardSet::Locations, 2), "Meeting\r\nRoom 4");
+    } else {
+      n = FormWorld::send(w.ws, "SAL", "Budget", "v1");
+    }
+    Workstation& opener = c.location ? w.ws : *bob;
+    std::unique_ptr<EgressoForm> form;
+    if (c.fromLine) {
+      FormWorld::mode(opener, c.location ? 1 : 0);
+      BuildBoardList(opener);
+    } else {
+      form = FormWorld::show(opener, c.location ? 1 : 0, 'E', n);
+    }
+    c.meanwhile(w, *cla, n);
+    w.fake.dialogs.dialogs.clear();
+    bool done;
+    if (c.fromLine && c.location) {
+      done = CloseEntry(opener, n, BoardSource::OutButton, ListedEntry(opener, n)) == CloseResult::Closed;
+    } else if (c.fromLine) {
+      done = ListDragDrop(opener, n, true) == CommandResult::Done;
+    } else {
+      // Bob's Cancel records his reading; Ann's OK her change.
+      if (c.location) {
+        form->f.Location = "Lunch";
+        form->OKbtnClick();
+      } else {
+        form->CancelBtnClick();
+      }
+      done = form->saved();
+    }
+    EXPECT_EQ(done, !c.refused);
+    EXPECT_EQ(w.fake.dialogs.allText().find("changed or removed") != std::string::npos, c.refused);
+    if (c.location) {
+      EXPECT_EQ(w.record("LOCATE.DAF", 2).headline() == "Lunch" || w.record("LOCATE.DAF", 2).closed(), !c.refused);
+    } else {
+      EXPECT_EQ(w.record("MESSAGE.DAF", n).readMark(2) != 0, !c.refused);
+    }
+  }
+}
+
 TEST(Form, ReplyNumbersTheSubjectAndForwardQuotesTheText) {
   FormWorld w;
   const int n = FormWorld::send(w.ws, "BOB", "Budget {2}", "Line one\r\nLine two");
@@ -652,12 +752,14 @@ TEST(Form, CancellingAskedOnlyForChanges) {
   EXPECT_EQ(w.ws.form.FormCommand, 26);
   EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
 
-  // Picked a recipient but typed nothing: asked; "No" closes without the mark.
+  // Picked a recipient but typed nothing: asked; "No" keeps the form open
+  // with what was picked.
   auto picked = FormWorld::show(w.ws, 0, 'N');
   picked->EmployeeInClick(1);
   w.fake.dialogs.answers = {2};
   picked->CancelBtnClick();
-  EXPECT_TRUE(picked->closed());
+  EXPECT_FALSE(picked->closed());
+  EXPECT_FALSE(picked->f.EmpIn.empty());
   EXPECT_EQ(w.ws.form.FormCommand, 'N');
   ASSERT_EQ(w.fake.dialogs.dialogs.size(), 1u);
   EXPECT_EQ(w.fake.dialogs.dialogs[0].message, "Close without saving your changes?");
@@ -672,6 +774,78 @@ TEST(Form, CancellingAskedOnlyForChanges) {
   EXPECT_TRUE(typed->Escape(FormField::Location, true));
   EXPECT_EQ(typed->f.Location, "First draft");
   EXPECT_FALSE(typed->closed());
+}
+
+// Cancel saves nothing the user typed: of a message to the user it records
+// the reading alone, typed text goes only when the user says so, and a save
+// that failed leaves the form open with its text.
+TEST(Form, CancelIsNoSaveAndTypedTextIsKept) {
+  FormWorld w;
+  const int n = FormWorld::send(w.ws, "ALL", "Budget", "v1");
+  for (const char* who : {"BOB", "CLA"}) std::filesystem::remove(w.dir / (std::string("TIMER.") + who));
+  struct Case {
+    const char* name;
+    const char* subject;  // typed over the subject ("" none)
+    std::vector<int> answers;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"opened and cancelled", "", {}, true},
+      {"edited, kept on No", "Budget (new)", {2}, false},
+      {"edited, discarded on Yes", "Budget (new)", {1}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    w.fake.dialogs.dialogs.clear();
+    w.fake.dialogs.answers = {c.answers.begin(), c.answers.end()};
+    auto own = FormWorld::show(w.ws, 0, 'E', n);
+    EXPECT_FALSE(own->f.empInEnabled);  // the recipients are those it went to
+    if (*c.subject) {
+      own->f.ReturnTime = c.subject;
+      own->f.Location = "v2";
+      own->Typed();
+    }
+    own->CancelBtnClick();
+    EXPECT_EQ(own->closed(), c.closed);
+    EXPECT_EQ(w.fake.dialogs.dialogs.size(), c.answers.size());
+    if (!c.closed) EXPECT_EQ(own->f.ReturnTime, c.subject);
+    EXPECT_EQ(w.record("MESSAGE.DAF", n).headline(), "Budget");
+    EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, n)), "v1");
+    EXPECT_EQ(w.timer("BOB") + w.timer("CLA"), "");  // nobody told again
+  }
+
+  // A save the folder refused (the text alone, or everything, as on a
+  // read-only share) keeps the form and its text; the next one goes to the
+  // same message.
+  for (const unsigned refused : {unsigned{test::FaultyFileOps::Rename}, unsigned{test::FaultyFileOps::Changes}}) {
+    SCOPED_TRACE(refused);
+    test::FaultyFileOps faulty;
+    faulty.arm(1, EACCES, refused, true);
+    auto fresh = FormWorld::show(w.ws, 0, 'N');
+    fresh->f.EmpIn = "BOB";
+    fresh->f.Location = "Typed with care";
+    w.ws.files = &faulty;
+    fresh->OKbtnClick();
+    w.ws.files = &PosixFileOps();
+    EXPECT_GT(faulty.faults, 0);
+    ASSERT_FALSE(fresh->closed());
+    EXPECT_EQ(fresh->f.Location, "Typed with care");
+    fresh->OKbtnClick();
+    ASSERT_TRUE(fresh->closed());
+    EXPECT_EQ(test::readFile(BodyFilePath(w.ws, BoardSet::Messages, fresh->recordNumber())), "Typed with care");
+    EXPECT_EQ(NextMessageNumber(w.ws), fresh->recordNumber() + 1);
+  }
+
+  // Esc in the return time: what was typed comes back; with nothing to
+  // restore, the form cancels.
+  auto out = FormWorld::show(w.ws, 1, 'N');
+  out->Enter(FormField::ReturnTime);
+  const std::string shown = out->f.ReturnTime;
+  out->f.ReturnTime = "5:00P";
+  EXPECT_TRUE(out->Escape(FormField::ReturnTime, false));
+  EXPECT_EQ(out->f.ReturnTime, shown);
+  EXPECT_FALSE(out->Escape(FormField::ReturnTime, false));
+  EXPECT_TRUE(out->closed());
 }
 
 TEST(Form, NotifyAllPutsALetterForEveryoneElse) {

@@ -76,6 +76,12 @@ TEST_F(Links, WebMailAndDocumentsOpenWithoutParameters) {
   EXPECT_EQ(w.fake.shell.opened[2], "mailto:ann@example.com?Subject= &Body=");
   for (const auto& p : w.fake.shell.parameters) EXPECT_EQ(p, "");
   EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
+  // A name with accents, written in the records' code page, is the file of
+  // that name on disk, named in UTF-8.
+  const std::string accented = file("R\xC3\xA9union.txt", "agenda\n");
+  EXPECT_TRUE(open((docs / "R").string() + "\xE9union.txt"));
+  ASSERT_EQ(w.fake.shell.opened.size(), 4u);
+  EXPECT_EQ(w.fake.shell.opened[3], accented);
 }
 
 TEST_F(Links, ProgramsAndUnexpectedFilesAreRefusedAndTheUserIsTold) {
