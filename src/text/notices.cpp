@@ -79,6 +79,10 @@ constexpr const char* kBuiltIn[] = {
     "Ask whoever looks after the data folder to remove what stands in the file's place.",  // 2090
     "New message for ",  // 2091
     "The notice file NOTICES.TXT is older than this program: the texts it lacks are shown as the program has them.",  // 2092
+    "in use on another workstation, and the file server lets nobody replace or delete it meanwhile",  // 2093
+    "Try again in a moment. A purge or restore that stopped here is finished whole by the next workstation that takes its locks; nobody reads its files until then.",  // 2094
+    "Not done: another workstation freed the locks of this maintenance run while it worked, so nothing was changed. Start it again.",  // 2095
+    "This lock cannot be freed from here: the workstation that holds it keeps its lock file open on the file server, which lets nobody delete it. That workstation has been asked to let go; if it does not, close the program there.",  // 2096
 };
 constexpr int kLastBuiltIn = kFirstBuiltIn + static_cast<int>(std::size(kBuiltIn)) - 1;
 
