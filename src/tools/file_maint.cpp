@@ -440,11 +440,11 @@ void restoreBodies(Workstation& ws, int n, FileSetSwitch& sw, const std::set<std
   auto stem = [](const std::string& name) { return name.substr(0, name.find('.')); };
   auto stageCopy = [&](const std::string& from, const std::string& to) {
     const std::string staged = sw.StagingName(to);
-    const int rc = copyFile(from, staged);
+    const int rc = copyFile(from, staged, *ws.files);
     if (rc == io::Ok) {
       sw.Replace(staged, to);
     } else {
-      deleteFile(staged);
+      deleteFile(staged, *ws.files);
       showInfo(ws, MessageText(ws, 1726) + std::to_string(rc) + ": \"" + to + MessageText(ws, 1728));
     }
     return rc == io::Ok;
