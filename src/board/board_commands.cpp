@@ -13,6 +13,7 @@
 #include "text/notices.h"
 #include "storage/dates.h"
 #include "storage/locks.h"
+#include "storage/pending_maintenance.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
@@ -103,7 +104,9 @@ char NewEntryLetter(Workstation&) { return kNewRecordCommand; }
 char ExistingEntryLetter(Workstation&) { return kOpenRecordCommand; }
 char NewEntryKey(Workstation& ws) { return FirstChar(ws, 261, 'N'); }
 
-bool CommandMayStart(Workstation& ws) { return !CommandInProgress(ws) && CheckDataFolder(ws); }
+bool CommandMayStart(Workstation& ws) {
+  return !CommandInProgress(ws) && CheckDataFolder(ws) && SettledForReading(ws, !ws.board.ReadOnlyView);
+}
 
 CommandResult OutCommand(Workstation& ws, int r, char letter, const BoardHooks& hooks) {
   if (!CommandMayStart(ws)) return CommandResult::NotRun;
@@ -364,11 +367,8 @@ CommandResult DeleteTaggedMessages(Workstation& ws, const BoardHooks& hooks) {
     UltimateDialog(ws, MessageText(ws, 775) + " " + mainUser, -1, "", "", MessageText(ws, 29), 3);
     return CommandResult::NotRun;
   }
-  if (!AcquireLock(ws, "MEMOLK", "BBDL1")) return CommandResult::Busy;
-  if (!AcquireLock(ws, "LOCATELK", "BBDL2")) {
-    ReleaseLock(ws, "MEMOLK");
-    return CommandResult::Busy;
-  }
+  // The dialog asks with no lock held: the purge takes its locks itself
+  // once the user has answered, as maintenance locks no timeout breaks.
   const int mode = ws.ListMode;
   const bool archive = ws.ArchiveView;
   if (hooks.maintenance) hooks.maintenance('O');
@@ -377,8 +377,6 @@ CommandResult DeleteTaggedMessages(Workstation& ws, const BoardHooks& hooks) {
   BoardTrace(ws, "ToolsDelete: ");
   SelectBoardFiles(ws);
   BuildBoardList(ws);
-  ReleaseLock(ws, "LOCATELK");
-  ReleaseLock(ws, "MEMOLK");
   return CommandResult::Done;
 }
 

@@ -23,6 +23,7 @@
 #include "storage/dates.h"
 #include "storage/held_lock.h"
 #include "storage/locks.h"
+#include "storage/pending_maintenance.h"
 #include "storage/record_io.h"
 #include "text/fixed_width.h"
 
@@ -945,6 +946,9 @@ HiddenButtons ButtonsHiddenInMode(const Workstation& ws) {
 
 void BuildBoardList(Workstation& ws) {
   BoardState& b = ws.board;
+  // A half-switched set would put one message's record beside another's
+  // body: the lines stay as they were until the switch is whole.
+  if (!SettledForReading(ws, !b.ReadOnlyView)) return;
   // The lines shown so far are made over into the new ones, their texts
   // keeping their memory; the lists are empty while the pass runs.
   std::vector<BoardLine> upperLines, lowerLines;

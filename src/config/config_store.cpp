@@ -191,6 +191,29 @@ std::vector<std::string> groupFiles(const std::string& folder, std::string_view 
   return names;
 }
 
+// Moves the body generations of one group on by one (renamed, not copied:
+// a generation is a day's set whole, and the oldest goes) and copies the
+// live bodies in as generation 1; generations 3 and 4 move only when
+// rotateOld.
+void rotateBodyGroup(Workstation& ws, const std::string& live, const std::string& backup, const BodyGroup& g,
+                     bool rotateOld) {
+  FileOps& ops = *ws.files;
+  auto ext = [&](int n) { return std::string(g.prefix) + std::to_string(n); };
+  auto stem = [](const std::string& name) { return name.substr(0, name.find('.')); };
+  for (int to = rotateOld ? 4 : 2; to >= 2; --to) {
+    for (const std::string& name : BodyFiles(backup, ext(to))) deleteFile(backup + "/" + name, ops);
+    for (const std::string& name : BodyFiles(backup, ext(to - 1)))
+      ops.rename((backup + "/" + name).c_str(), (backup + "/" + stem(name) + "." + ext(to)).c_str());
+  }
+  for (const std::string& name : BodyFiles(backup, ext(1))) deleteFile(backup + "/" + name, ops);
+  for (const std::string& name : BodyFiles(live, g.extension)) {
+    const std::string file = live + "/" + name;
+    const int result = copyGeneration(ws, file, backup + "/" + stem(name) + "." + ext(1));
+    if (result != io::Ok)
+      showOk(ws, MessageText(ws, 1726) + std::to_string(result) + ": \"" + file + MessageText(ws, 1727));
+  }
+}
+
 }  // namespace
 
 bool PeekMainConfig(Workstation& ws, MainConfig& out) {
@@ -200,6 +223,19 @@ bool PeekMainConfig(Workstation& ws, MainConfig& out) {
   if (file.read(0, record) != io::Ok) return false;
   out.bytes = record;
   return true;
+}
+
+std::vector<std::string> BodyFiles(const std::string& folder, std::string_view extension) {
+  std::string upper(extension);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::vector<std::string> names;
+  for (std::string& name : groupFiles(folder, upper)) {
+    const std::size_t dot = name.size() - upper.size() - 1;
+    if (dot > 0 && dot <= 5 && std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(dot),
+                                            [](char c) { return c >= '0' && c <= '9'; }))
+      names.push_back(std::move(name));
+  }
+  return names;
 }
 
 void ReadMainConfig(Workstation& ws, std::string_view tag) {
@@ -483,6 +519,9 @@ void BackupDataFiles(Workstation& ws) {
       rotateGenerations(ws, ws.paths.DataFolder + sub + "/" + name, base, g.prefix, rotateOld);
     }
   }
+  const std::string bodies = folder + "/" + kBodyBackupSubfolder;
+  createFolder(bodies, *ws.files);
+  for (const BodyGroup& g : kBodyGroups) rotateBodyGroup(ws, ws.paths.BulletinFolder, bodies, g, rotateOld);
 }
 
 }  // namespace egresso

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "core/workstation.h"
+#include "storage/locks.h"
 
 namespace egresso {
 
@@ -15,8 +16,9 @@ bool CommandInProgress(const Workstation& ws) { return ws.WaitDepth > 0 || !ws.l
 
 void PauseMs(Workstation& ws, int ms) {
   WaitScope waiting(ws);
-  // The locks this workstation holds stay fresh through its waits.
-  ws.locks.HeldFiles.refresh(ws.platform.clock->monotonicMs());
+  // The locks this workstation holds stay fresh through its waits, and a
+  // break asked for by another workstation is answered here.
+  KeepHeldLocks(ws);
   if (ws.platform.events)
     ws.platform.events->sleepMs(ms);
   else

@@ -47,6 +47,8 @@ constexpr int kNoticeFolderReadOnly = 2087;
 constexpr int kNoticeReadOnlyFolder = 2088;
 constexpr int kNoticeNotPlainFile = 2089;
 constexpr int kNoticeAdviceNotPlainFile = 2090;
+constexpr int kNoticeInUse = 2097;
+constexpr int kNoticeAdviceInUse = 2098;
 
 // The error texts of the I/O results, as the report's second line names them.
 int codeNotice(int code) {
@@ -126,6 +128,9 @@ FailureReason ClassifyFailure(const std::string& folder, int code, int err) {
     case ENOSPC:
     case EDQUOT:
     case EFBIG: return FailureReason::DiskFull;
+    // A file server's sharing violation: another client has the file open.
+    case EBUSY:
+    case ETXTBSY: return FailureReason::InUse;
     case 0: break;
     default: return FailureReason::Other;
   }
@@ -153,6 +158,7 @@ std::string FailureReasonText(Workstation& ws, FailureReason reason, int err) {
     case FailureReason::InputOutput: return MessageText(ws, kNoticeInputOutput);
     case FailureReason::DiskFull: return MessageText(ws, kNoticeDiskFull);
     case FailureReason::NotPlainFile: return MessageText(ws, kNoticeNotPlainFile);
+    case FailureReason::InUse: return MessageText(ws, kNoticeInUse);
     case FailureReason::Other: break;
   }
   if (err == 0) return MessageText(ws, kNoticeInputOutput);
@@ -169,6 +175,7 @@ std::string FailureAdvice(Workstation& ws, FailureReason reason) {
     case FailureReason::Missing: return MessageText(ws, kNoticeAdviceMissing);
     case FailureReason::DiskFull: return MessageText(ws, kNoticeAdviceDiskFull);
     case FailureReason::NotPlainFile: return MessageText(ws, kNoticeAdviceNotPlainFile);
+    case FailureReason::InUse: return MessageText(ws, kNoticeAdviceInUse);
     default: return MessageText(ws, kNoticeAdviceInputOutput);
   }
 }

@@ -15,7 +15,7 @@ namespace egresso {
 
 struct Workstation;
 
-enum class FailureReason { ReadOnlyFileSystem, ReadOnlyFolder, PermissionDenied, Missing, InputOutput, DiskFull, NotPlainFile, Other };
+enum class FailureReason { ReadOnlyFileSystem, ReadOnlyFolder, PermissionDenied, Missing, InputOutput, DiskFull, NotPlainFile, InUse, Other };
 
 // Why a step on a file of folder failed: from the system's error number when
 // it is known (0 when not), else from what the folder itself shows (gone, on

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <sstream>
+#include <thread>
 
 #include "storage/file_access.h"
 #include "storage/record_io.h"
@@ -46,32 +47,64 @@ bool endsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Carries out the steps of a journal text; true when every step is done.
-bool applyJournal(FileOps& ops, const std::string& text,
+// A step the file server refuses for a moment: another workstation has the
+// file open (a share answers "busy" then), or the server stumbled.
+bool passingRefusal(int err) {
+  return err == EBUSY || err == ETXTBSY || err == EAGAIN || err == EIO || err == EACCES;
+}
+
+// The pauses between the tries of a refused step, in ms: a reader holds a
+// file for the moment of one list pass; a file held longer is left to the
+// journal's next completion rather than keep the user waiting.
+constexpr int kStepPausesMs[] = {20, 40, 80, 160, 320, 500, 500, 500};
+
+// Carries out the steps of a journal text in order and stops at the first
+// that cannot be done: the later steps wait with it for the next
+// completion, so that the set is switched as far as its order allows and
+// never around a hole (an index switched over a data file that was not).
+bool applyJournal(FileOps& ops, const std::string& text, const SwitchPause& pause, SwitchFailure* failure,
                   const std::function<void(std::size_t, std::size_t)>& progress = {}) {
   std::istringstream in(text);
   std::string line;
-  bool ok = true;
   const auto total = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   std::size_t done = 0;
   while (std::getline(in, line)) {
     if (progress && ++done % 256 == 0) progress(done, total);
     if (line.size() < 2 || line[1] != '\t') continue;
     const std::string rest = line.substr(2);
+    std::string from, to;
     if (line[0] == 'R') {
       const auto tab = rest.find('\t');
       if (tab == std::string::npos) continue;
-      const std::string from = rest.substr(0, tab), to = rest.substr(tab + 1);
-      // A staged file that is gone has been moved already. Its permission
-      // bits and group were given when it was staged: completing the switch
-      // is a plain rename, which any workstation may do.
-      if (fileExists(from) && ops.rename(from.c_str(), to.c_str()) != 0 && fileExists(from)) ok = false;
+      from = rest.substr(0, tab);
+      to = rest.substr(tab + 1);
     } else if (line[0] == 'D') {
-      const int rc = deleteFile(rest, ops);
-      if (rc != io::Ok && rc != io::FileNotFound) ok = false;
+      to = rest;
+    } else {
+      continue;
+    }
+    int err = 0;
+    for (std::size_t attempt = 0;; ++attempt) {
+      if (line[0] == 'R') {
+        // A staged file that is gone has been moved already. Its permission
+        // bits and group were given when it was staged: completing the
+        // switch is a plain rename, which any workstation may do.
+        err = !fileExists(from) || ops.rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+        if (err != 0 && !fileExists(from)) err = 0;
+      } else {
+        err = ops.unlink(to.c_str()) == 0 || errno == ENOENT ? 0 : errno;
+        if (err == EISDIR || err == EPERM) err = deleteFile(to, ops) == io::Ok ? 0 : err;
+      }
+      if (err == 0 || !passingRefusal(err) || attempt >= std::size(kStepPausesMs)) break;
+      if (pause) pause(kStepPausesMs[attempt]);
+      else std::this_thread::sleep_for(std::chrono::milliseconds(kStepPausesMs[attempt]));
+    }
+    if (err != 0) {
+      if (failure) *failure = {to, err};
+      return false;
     }
   }
-  return ok;
+  return true;
 }
 
 // The journal's text when it is complete (ends with the end line).
@@ -102,6 +135,12 @@ void FileSetSwitch::Replace(const std::string& staged, const std::string& target
   if (rc != io::Ok && failure_ == io::Ok) failure_ = rc;
   steps_.push_back({'R', staged, target, linked});
   folders_.insert(std::filesystem::path(staged).parent_path().string());
+}
+
+void FileSetSwitch::Discard() {
+  for (const Step& st : steps_)
+    if (st.kind == 'R') deleteFile(st.from, *ops_);
+  steps_.clear();
 }
 
 void FileSetSwitch::Remove(const std::string& target) { steps_.push_back({'D', {}, target, false}); }
@@ -150,7 +189,8 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
   for (const std::string& f : folders_) syncFolder(ops, f);
   syncFolder(ops, folder_);
   steps_.clear();
-  if (!applyJournal(ops, text, progress)) return io::DiskWriteError;
+  failed_ = {};
+  if (!applyJournal(ops, text, pause_, &failed_, progress)) return io::fromErrno(failed_.err);
   deleteFile(path, ops);
   return io::Ok;
 }
@@ -173,11 +213,12 @@ bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string
   return true;
 }
 
-bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops) {
+bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops, const SwitchPause& pause,
+                           SwitchFailure* failure) {
   const std::string path = journalPath(dataFolder);
   std::string text;
   if (!readJournal(path, text)) return false;
-  if (!applyJournal(ops, text)) return false;
+  if (!applyJournal(ops, text, pause, failure)) return false;
   deleteFile(path, ops);
   return true;
 }

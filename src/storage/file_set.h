@@ -26,6 +26,17 @@ namespace egresso {
 inline constexpr const char* kStagingSuffix = ".~MT";
 inline constexpr const char* kSwitchJournal = "MAINT.JNL";
 
+// Lets a step the file server refuses for a moment be tried again after
+// about ms milliseconds (the workstation's own wait, which keeps its
+// windows and its held locks alive).
+using SwitchPause = std::function<void(int ms)>;
+
+// The step a switch stopped at: its file and the system's reason.
+struct SwitchFailure {
+  std::string path;
+  int err = 0;
+};
+
 class FileSetSwitch {
  public:
   explicit FileSetSwitch(std::string dataFolder, FileOps& ops = PosixFileOps());
@@ -46,11 +57,20 @@ class FileSetSwitch {
   // for every lock of a restore).
   void GuardedBy(std::vector<std::string> locks) { locks_ = std::move(locks); }
   bool empty() const { return steps_.empty(); }
+  // Gives the switch up before its commit: the staged files go, the old
+  // set stays as it is.
+  void Discard();
+  void PauseWith(SwitchPause pause) { pause_ = std::move(pause); }
+  // After a Commit that failed: the step it stopped at.
+  const SwitchFailure& Failure() const { return failed_; }
 
   // Writes the journal and carries the switch out. Returns an I/O result:
   // a journal that cannot be written leaves the old set (the staged files
-  // are removed); a step that fails later is tried again by the next
-  // CompleteFileSetSwitch, the journal staying in place.
+  // are removed); a step that still fails after a few tries stops the
+  // switch there, the journal staying in place for the next
+  // CompleteFileSetSwitch to carry out whole. Every file the switch
+  // replaces must be closed by the caller first: a file server refuses to
+  // replace a file that is open.
   // progress(done, total) is told how far the switch has got.
   int Commit(const std::function<void(std::size_t, std::size_t)>& progress = {});
 
@@ -67,6 +87,8 @@ class FileSetSwitch {
   std::vector<std::string> locks_;
   std::set<std::string> folders_;  // of the staged files
   int failure_ = 0;                 // a staged file that cannot take its target's access
+  SwitchPause pause_;
+  SwitchFailure failed_;
 };
 
 // True when a switch's journal waits in the data folder to be completed;
@@ -74,8 +96,9 @@ class FileSetSwitch {
 bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string>* locks = nullptr);
 
 // Completes a switch whose journal is in the data folder. Returns true when
-// there was one (and it could be completed).
-bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops = PosixFileOps());
+// there was one (and it could be completed); failure tells where it stopped.
+bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops = PosixFileOps(),
+                           const SwitchPause& pause = {}, SwitchFailure* failure = nullptr);
 // Removes staged files of an interrupted run in the given folders (run only
 // while holding the locks of the run that made them, after
 // CompleteFileSetSwitch).

@@ -55,6 +55,8 @@ class HeldLockFiles {
   int take(std::string_view name);
   // Gives the present time to every file refreshed RefreshMs or more ago.
   void refresh(std::int64_t nowMs);
+  // The names of the locks whose files are kept.
+  std::vector<std::string> names() const;
 
   static constexpr int RefreshMs = 4000;
 
@@ -118,6 +120,9 @@ struct LockState {
   // released: a command run inside another one's wait may take a lock that
   // command holds, and its release must leave the lock to that command.
   std::map<std::string, int, std::less<>> Taken;
+  // The line of each lock this workstation holds, as its take wrote or
+  // found it: the lock is still its own while the file holds that line.
+  std::map<std::string, std::string, std::less<>> OwnLines;
   // The lock files made by this workstation's takes, kept open while held.
   HeldLockFiles HeldFiles;
   // How lock files are held on the file system of device HeldOnDevice
@@ -168,6 +173,19 @@ struct LockState {
   // without anyone's word, whatever the stale-lock timeout. Maintenance
   // locks ("!!") are never broken so.
   int UnrefreshedMs = 15000;
+  // A break on a file server: the server refuses to delete a lock file its
+  // holder keeps open, so the breaker leaves a request beside it
+  // (<name>.BRK, holding the line of the lock to free) that the holder
+  // answers in its waits by letting go. The request this workstation left,
+  // since when, and whether the user was told that it went unanswered.
+  std::string BreakAskedPath, BreakAskedLine;
+  std::int64_t BreakAskedMs = 0;
+  bool BreakRefusalTold = false;
+  // How long a request may go unanswered before the user is told why the
+  // lock cannot be freed from here.
+  int BreakAnswerMs = 8000;
+  // When this workstation last looked for requests to free its locks.
+  std::int64_t BreakCheckedMs = -1;
   // The lock file and its time at the first look that found them so.
   LockFileIdentity Unrefreshed;
   std::int64_t UnrefreshedTimeNs = 0;

@@ -45,6 +45,9 @@ constexpr int kDeniedReads = 3;
 constexpr int kBusyRetries = 200;
 constexpr int kKeyEsc = 27;
 constexpr int kKeyBreak = 6;  // Ctrl+F
+// How often a holder looks for a request to free one of its locks.
+constexpr int kBreakCheckMs = 1000;
+constexpr int kNoticeCannotFree = 2100;
 
 bool traceLogOn(const Workstation& ws) { return ws.mcfg.flag(mcfg::TraceLog); }
 
@@ -441,6 +444,63 @@ int waitPauseMs(Workstation& ws, int round) {
   return static_cast<int>(step - static_cast<std::int64_t>(L.WaitJitter % static_cast<std::uint32_t>(step / 4 + 1)));
 }
 
+std::string breakRequestPath(const Workstation& ws, std::string_view lockName) {
+  std::string path;
+  path.reserve(ws.paths.DataFolder.size() + lockName.size() + 5);
+  return path.append(ws.paths.DataFolder).append(1, '/').append(lockName).append(".BRK");
+}
+
+// The answers of a file server asked to delete a file another client
+// keeps open.
+bool refusedWhileOpen(int err) { return err == EBUSY || err == ETXTBSY || err == EACCES || err == EIO; }
+
+// Asks the holder of the lock file at path, whose line is line, to let go
+// (once for that line).
+void askToLetGo(Workstation& ws, std::string_view lockName, const std::string& line) {
+  LockState& L = ws.locks;
+  const std::string request = breakRequestPath(ws, lockName);
+  if (L.BreakAskedPath == request && L.BreakAskedLine == line) return;
+  const int fd = ws.files->open(request.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  if (fd < 0) return;
+  ::fchmod(fd, 0666);
+  const std::string text = line + "\r\n";
+  const int result = WriteAll(*ws.files, fd, text.data(), text.size());
+  ws.files->close(fd);
+  if (result != io::Ok) return;
+  L.BreakAskedPath = request;
+  L.BreakAskedLine = line;
+  L.BreakAskedMs = ws.platform.clock->monotonicMs();
+  L.BreakRefusalTold = false;
+  traceLine(ws, ws.ThisUser + " AskBreak  " + request + " (" + line + ")");
+}
+
+// A request this workstation left is withdrawn when its wait ends: the
+// holder must not let go later of a lock nobody waits for any more.
+void withdrawBreakRequest(Workstation& ws) {
+  LockState& L = ws.locks;
+  if (L.BreakAskedPath.empty()) return;
+  deleteFile(L.BreakAskedPath, *ws.files);
+  L.BreakAskedPath.clear();
+  L.BreakAskedLine.clear();
+}
+
+// Tells the waiting user, once, that the holder did not answer the request
+// to free the lock in time.
+void tellWhenUnanswered(Workstation& ws, std::string_view lockName) {
+  LockState& L = ws.locks;
+  if (L.BreakAskedPath != breakRequestPath(ws, lockName) || L.BreakRefusalTold || L.LockLine != L.BreakAskedLine)
+    return;
+  if (ws.platform.clock->monotonicMs() - L.BreakAskedMs < L.BreakAnswerMs) return;
+  L.BreakRefusalTold = true;
+  ShowReport(ws, MakeDialogRequest(MessageText(ws, kNoticeCannotFree) + " (" + L.HolderInitials + ")", -1, "", "",
+                                   MessageText(ws, 29), 3));
+}
+
+struct BreakRequestScope {
+  Workstation& ws;
+  ~BreakRequestScope() { withdrawBreakRequest(ws); }
+};
+
 }  // namespace
 
 std::string LockFilePath(const Workstation& ws, std::string_view lockName) {
@@ -501,6 +561,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       L.Examined = statted ? identityOf(st, content) : LockFileIdentity{};
       L.ExaminedPath = path;
       L.LockLine = line.substr(0, kLineMax);
+      L.OwnLines[std::string(lockName)] = L.LockLine;
       L.HolderInitials = ws.ThisUser;
       L.HolderStation = ws.StationId;
       return true;
@@ -551,6 +612,7 @@ bool TryLock(Workstation& ws, std::string_view lockName, std::string_view tag) {
       }
       // A lock left by this same workstation counts as taken again.
       L.LockBusy = !ownLine(L, L.HolderStation, ws.StationId, holder);
+      if (!L.LockBusy) L.OwnLines[std::string(lockName)] = r.line;
       return !L.LockBusy;
     }
     L.IoResult = r.result;
@@ -583,6 +645,7 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
     return true;
   }
   WaitScope waiting(ws);
+  BreakRequestScope asked{ws};
   const bool quitOnEntry = ws.QuitRequested;
   for (;;) {  // once more after every break on the user's demand
     L.LockBusy = false;
@@ -642,6 +705,7 @@ bool AcquireLock(Workstation& ws, std::string_view lockName, std::string_view ta
         // written under this lock.
         return SettlePendingMaintenance(ws, lockName, tag);
       }
+      tellWhenUnanswered(ws, lockName);
       if (key == kKeyEsc) return false;
       // The application is closing: give up rather than keep it waiting.
       if (!quitOnEntry && ws.QuitRequested) return false;
@@ -658,6 +722,7 @@ void ReleaseLock(Workstation& ws, std::string_view lockName) {
     if (--held->second > 0) return;
     L.Taken.erase(held);
   }
+  if (auto own = L.OwnLines.find(lockName); own != L.OwnLines.end()) L.OwnLines.erase(own);
   if (traceLogOn(ws)) traceLine(ws, "Unlocking \"" + std::string(lockName) + "\" " + traceSuffix(ws));
 
   const std::string path = LockFilePath(ws, lockName);
@@ -743,14 +808,54 @@ void ReleaseAllLocks(Workstation& ws) {
   }
 }
 
+bool LockStillHeld(Workstation& ws, std::string_view lockName) {
+  LockState& L = ws.locks;
+  if (!ws.MultiUser || ws.ThisUser.empty()) return true;
+  const auto own = L.OwnLines.find(lockName);
+  if (own == L.OwnLines.end() || !L.Taken.count(std::string(lockName))) return false;
+  const LockRead r = readLockFile(*ws.files, LockFilePath(ws, lockName));
+  return r.exists && r.result == io::Ok && r.line == own->second;
+}
+
 void BreakLock(Workstation& ws) {
   LockState& L = ws.locks;
   if (L.LastLockName.empty()) return;
   const std::string path = LockFilePath(ws, L.LastLockName);
   LockFileIdentity id = L.ExaminedPath == path ? L.Examined : LockFileIdentity{};
   int result = io::Ok;
-  removeIfUnchanged(*ws.files, path, id, result);
+  const Removal removal = removeIfUnchanged(*ws.files, path, id, result);
+  const int err = errno;
   L.IoResult = result;
+  if (removal == Removal::Failed && refusedWhileOpen(err) && L.ExaminedPath == path && !L.LockLine.empty())
+    askToLetGo(ws, L.LastLockName, L.LockLine);
+}
+
+void KeepHeldLocks(Workstation& ws) {
+  LockState& L = ws.locks;
+  const std::int64_t now = ws.platform.clock->monotonicMs();
+  L.HeldFiles.refresh(now);
+  if (L.BreakCheckedMs >= 0 && now - L.BreakCheckedMs < kBreakCheckMs) return;
+  L.BreakCheckedMs = now;
+  for (const std::string& name : L.HeldFiles.names()) {
+    const auto own = L.OwnLines.find(name);
+    if (own == L.OwnLines.end() || own->second.find("!!") != std::string::npos) continue;
+    const std::string request = breakRequestPath(ws, name);
+    std::string text;
+    if (ReadFileBounded(*ws.files, request, kLineMax + 3, text) != io::Ok) continue;
+    // A request for an earlier take of the lock frees nothing.
+    if (text.substr(0, text.find_first_of("\r\n")) != own->second) continue;
+    const std::string path = LockFilePath(ws, name);
+    ws.files->close(L.HeldFiles.take(name));
+    // The server is told of the close a moment after it returns.
+    int result = io::Ok;
+    for (int attempt = 0; attempt < kBusyRetries; ++attempt) {
+      if (removeFile(*ws.files, path, result) != Removal::Failed || errno != EBUSY) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    deleteFile(request, *ws.files);
+    traceLine(ws, ws.ThisUser + " LetGo     " + path + " (" + own->second + ") at another workstation's request");
+    L.OwnLines.erase(own);
+  }
 }
 
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
@@ -804,6 +909,12 @@ int HeldLockFiles::take(std::string_view name) {
       return fd;
     }
   return -1;
+}
+
+std::vector<std::string> HeldLockFiles::names() const {
+  std::vector<std::string> out;
+  for (const Held& h : fds_) out.push_back(h.name);
+  return out;
 }
 
 void HeldLockFiles::refresh(std::int64_t nowMs) {

@@ -24,10 +24,21 @@ void ReleaseLock(Workstation& ws, std::string_view lockName);
 // Releases every lock this workstation holds, however often taken: the way
 // out of a command that cannot finish (an exception, a signal).
 void ReleaseAllLocks(Workstation& ws);
+// True while the lock file of lockName is still the one this workstation's
+// take made or took (nobody broke it meanwhile): a long run checks it before
+// it changes what the lock guards.
+bool LockStillHeld(Workstation& ws, std::string_view lockName);
 // Deletes the lock file last examined, whoever holds it, unless it is no
 // longer that file (another file number, or another line in it): another
-// workstation replaced it by a lock of its own meanwhile.
+// workstation replaced it by a lock of its own meanwhile. A file server
+// refuses to delete a lock file its holder keeps open: the holder is then
+// asked to let go (a request <name>.BRK beside the lock, answered in the
+// holder's waits), and the waiting user is told plainly when it does not.
 void BreakLock(Workstation& ws);
+// Called in every wait of the workstation: keeps the lock files it holds
+// fresh, and lets go of a lock another workstation asked to free (never of
+// a maintenance lock, "!!", whose run would otherwise go on unguarded).
+void KeepHeldLocks(Workstation& ws);
 
 // Makes a written file readable and writable for everybody the umask
 // allows (multi-user mode only); returns the I/O result.

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/waiting.h"
 #include "core/workstation.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
@@ -19,6 +20,9 @@ const std::vector<std::string>& everyMaintenanceLock() {
                                                  lockname::Project, lockname::Memo, lockname::Locate};
   return locks;
 }
+
+// How long a viewer waits for a switch another workstation carries out.
+constexpr int kViewerWaitMs = 2000, kViewerPauseMs = 100;
 
 }  // namespace
 
@@ -36,7 +40,7 @@ bool FinishPendingMaintenance(Workstation& ws) {
   }
   bool finished = false;
   if (taken.size() == locks.size()) {
-    CompleteFileSetSwitch(folder, *ws.files);
+    CompleteFileSetSwitch(folder, *ws.files, [&ws](int ms) { PauseMs(ws, ms); });
     finished = !FileSetSwitchPending(folder);
     traceLine(ws, std::string(finished ? "MaintJournal done " : "MaintJournal failed ") + traceSuffix(ws));
   }
@@ -58,6 +62,16 @@ bool SettlePendingMaintenance(Workstation& ws, std::string_view lockName, std::s
   }
   // Taken again, and looked at again: another journal may have come meanwhile.
   return alone ? AcquireLock(ws, lockName, tag) : true;
+}
+
+bool SettledForReading(Workstation& ws, bool mayWrite) {
+  if (!FileSetSwitchPending(ws.paths.DataFolder)) return true;
+  if (mayWrite) return FinishPendingMaintenance(ws);
+  for (int waited = 0; waited < kViewerWaitMs; waited += kViewerPauseMs) {
+    PauseMs(ws, kViewerPauseMs);
+    if (!FileSetSwitchPending(ws.paths.DataFolder)) return true;
+  }
+  return false;
 }
 
 void FinishPendingMaintenanceAtStart(Workstation& ws) {

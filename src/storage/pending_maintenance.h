@@ -27,6 +27,13 @@ bool FinishPendingMaintenance(Workstation& ws);
 // journal could not be completed.
 bool SettlePendingMaintenance(Workstation& ws, std::string_view lockName, std::string_view tag);
 
+// Before reading the shared files without a lock: a set whose switch is
+// unfinished is never read. A workstation that may write completes the
+// switch (waiting for the locks of the run that is still carrying it
+// out); a viewer waits a moment for the journal to go. False when the set
+// is still half-switched: the caller reads nothing and shows what it had.
+bool SettledForReading(Workstation& ws, bool mayWrite);
+
 // At the start, before the main configuration is read: the user may not be
 // known yet, and the folder's mode not decided; the journal's locks are
 // taken all the same.

@@ -83,6 +83,10 @@ constexpr const char* kBuiltIn[] = {
     "Keep waiting",  // 2094
     "Give up",  // 2095
     "Free the lock",  // 2096
+    "in use on another workstation, and the file server lets nobody replace or delete it meanwhile",  // 2097
+    "Try again in a moment. A purge or restore that stopped here is finished whole by the next workstation that takes its locks; nobody reads its files until then.",  // 2098
+    "Not done: another workstation freed the locks of this maintenance run while it worked, so nothing was changed. Start it again.",  // 2099
+    "This lock cannot be freed from here: the workstation that holds it keeps its lock file open on the file server, which lets nobody delete it. That workstation has been asked to let go; if it does not, close the program there.",  // 2100
 };
 constexpr int kLastBuiltIn = kFirstBuiltIn + static_cast<int>(std::size(kBuiltIn)) - 1;
 

@@ -11,16 +11,19 @@
 #include <ctime>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <vector>
 
 #include "board/board_list.h"
+#include "core/waiting.h"
 #include "core/workstation.h"
 #include "messages/board_files.h"
 #include "text/notices.h"
 #include "config/config_store.h"
 #include "storage/dates.h"
 #include "storage/file_set.h"
+#include "storage/held_lock.h"
 #include "storage/locks.h"
 #include "storage/record_files.h"
 #include "storage/record_io.h"
@@ -192,12 +195,36 @@ std::string dataFolderOf(const Workstation& ws) { return ws.paths.DataFolder; }
 std::vector<std::string> stagingFolders(const Workstation& ws) {
   const std::string& d = ws.paths.DataFolder;
   const std::string& b = ws.paths.BackupFolder;
-  return {d, ws.paths.BulletinFolder, d + "/PROJPLAN", d + "/PROJNOTE", b, b + "/PROJPLAN", b + "/PROJNOTE"};
+  return {d, ws.paths.BulletinFolder, d + "/PROJPLAN", d + "/PROJNOTE", b, b + "/PROJPLAN", b + "/PROJNOTE",
+          b + "/" + kBodyBackupSubfolder};
 }
 
 void recover(Workstation& ws) {
-  CompleteFileSetSwitch(dataFolderOf(ws));
+  CompleteFileSetSwitch(dataFolderOf(ws), *ws.files, [&ws](int ms) { PauseMs(ws, ms); });
   DiscardStagedFiles(stagingFolders(ws));
+}
+
+// Carries a switch out, its refused steps tried again in the workstation's
+// own waits. A step still refused (a file another workstation keeps open)
+// is reported with its file and reason; the journal finishes the switch
+// whole at the next take of one of its locks.
+void commitSwitch(Workstation& ws, FileSetSwitch& sw, std::string_view tag,
+                  const std::function<void(std::size_t, std::size_t)>& progress = {}) {
+  sw.PauseWith([&ws](int ms) { PauseMs(ws, ms); });
+  const int rc = sw.Commit(progress);
+  if (rc != io::Ok) ReportIoError(ws, rc, tag, sw.Failure().path, sw.Failure().err);
+}
+
+constexpr int kNoticeLocksFreed = 2099;
+
+// True while every one of the locks is still this workstation's.
+bool LocksStillHeld(Workstation& ws, std::vector<const char*> locks) {
+  for (const char* name : locks)
+    if (!LockStillHeld(ws, name)) {
+      traceLine(ws, ws.ThisUser + " LockFreed " + name + " (maintenance given up) " + traceSuffix(ws));
+      return false;
+    }
+  return true;
 }
 
 void showInfo(Workstation& ws, const std::string& text) {
@@ -250,9 +277,15 @@ std::int64_t FreeDiskSpace(const Workstation& ws) {
   return static_cast<std::int64_t>(s.f_bavail) * static_cast<std::int64_t>(s.f_frsize);
 }
 
-bool CompleteInterruptedMaintenance(Workstation& ws) { return CompleteFileSetSwitch(dataFolderOf(ws)); }
+bool CompleteInterruptedMaintenance(Workstation& ws) {
+  return CompleteFileSetSwitch(dataFolderOf(ws), *ws.files, [&ws](int ms) { PauseMs(ws, ms); });
+}
 
-void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
+namespace {
+
+// The purge proper, with its two locks held; false when another workstation
+// freed one of them meanwhile and nothing was changed.
+bool purgeUnderLocks(Workstation& ws, const MaintProgress& progress) {
   ws.ListMode = 0;
   ws.ArchiveView = false;
   SelectBoardFiles(ws);
@@ -266,65 +299,100 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   sw.GuardedBy({lockname::Memo, lockname::Locate});
   std::string messageSource = data;
 
-  BlockReader in(data, brd::Size, brd::MaxRecords);
-  if (in.result() == io::Ok) {
-    const std::string staged = sw.StagingName(data);
-    StagedWriter out(staged);
-    std::vector<int> kept;  // old number of each new number
-    for (std::int64_t k = 0; k < in.records() && out.result() == io::Ok; ++k) {
-      const std::uint8_t* p = in.record(k);
-      if (!p) break;
-      if (p[brd::Closed] == 0) {
-        out.append(p, brd::Size);
-        kept.push_back(static_cast<int>(k));
-      }
-      if (k % kProgressEvery == 0 || k + 1 == in.records()) report(progress, prefix + std::to_string(k), k + 1, in.records());
-    }
-    int rc = out.close();
-    if (rc == io::Ok) rc = in.result();
-    if (rc != io::Ok) {
-      // Nothing has been changed: the old message file stays as it was.
-      deleteFile(staged);
-      ReportIoError(ws, rc, "EGFMOP11");
-    } else {
-      sw.Replace(staged, data);
-      messageSource = staged;
-      // Each body moves with its message; a new number whose message has no
-      // body must not keep the body of the message that had it before.
-      for (std::size_t j = 0; j < kept.size(); ++j) {
-        const int k = kept[j];
-        if (j % kProgressEvery == 0 || j + 1 == kept.size())
-          report(progress, prefix + std::to_string(k), static_cast<std::int64_t>(j + 1), static_cast<std::int64_t>(kept.size()));
-        if (static_cast<int>(j) == k) continue;
-        const std::string target = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(j)).string();
-        const std::string from = BodyFilePath(ws, BoardSet::Messages, k).string();
-        if (fileExists(from)) {
-          const std::string stagedBody = sw.StagingName(target);
-          bool linked = false;
-          const int brc = stageBody(from, stagedBody, linked);
-          if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
-          else ReportIoError(ws, brc, "EGFMOP13");
-        } else {
-          sw.Remove(target);
+  std::vector<int> kept;  // old number of each new number
+  std::int64_t oldCount = 0;
+  {
+    // The reader is closed before anything is switched: a file server
+    // refuses to replace a file that is still open.
+    BlockReader in(data, brd::Size, brd::MaxRecords);
+    if (in.result() == io::Ok) {
+      const std::string staged = sw.StagingName(data);
+      StagedWriter out(staged);
+      oldCount = in.records();
+      for (std::int64_t k = 0; k < in.records() && out.result() == io::Ok; ++k) {
+        const std::uint8_t* p = in.record(k);
+        if (!p) break;
+        if (p[brd::Closed] == 0) {
+          out.append(p, brd::Size);
+          kept.push_back(static_cast<int>(k));
         }
+        if (k % kProgressEvery == 0 || k + 1 == in.records()) report(progress, prefix + std::to_string(k), k + 1, in.records());
       }
-      // Numbers beyond the new end: their bodies went with their messages.
-      for (std::int64_t k = static_cast<std::int64_t>(kept.size()); k < in.records(); ++k) {
-        const std::string body = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(k)).string();
-        if (fileExists(body)) sw.Remove(body);
+      int rc = out.close();
+      if (rc == io::Ok) rc = in.result();
+      if (rc != io::Ok) {
+        // Nothing has been changed: the old message file stays as it was.
+        deleteFile(staged);
+        ReportIoError(ws, rc, "EGFMOP11");
+        kept.clear();
+        oldCount = -1;
       }
+    } else {
+      oldCount = -1;
+    }
+  }
+  if (oldCount >= 0) {
+    const std::string staged = sw.StagingName(data);
+    sw.Replace(staged, data);
+    messageSource = staged;
+    // Each body moves with its message; a new number whose message has no
+    // body must not keep the body of the message that had it before.
+    for (std::size_t j = 0; j < kept.size(); ++j) {
+      const int k = kept[j];
+      if (j % kProgressEvery == 0 || j + 1 == kept.size())
+        report(progress, prefix + std::to_string(k), static_cast<std::int64_t>(j + 1), static_cast<std::int64_t>(kept.size()));
+      if (static_cast<int>(j) == k) continue;
+      const std::string target = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(j)).string();
+      const std::string from = BodyFilePath(ws, BoardSet::Messages, k).string();
+      if (fileExists(from)) {
+        const std::string stagedBody = sw.StagingName(target);
+        bool linked = false;
+        const int brc = stageBody(from, stagedBody, linked);
+        if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
+        else ReportIoError(ws, brc, "EGFMOP13");
+      } else {
+        sw.Remove(target);
+      }
+    }
+    // Numbers beyond the new end: their bodies went with their messages.
+    for (std::int64_t k = static_cast<std::int64_t>(kept.size()); k < oldCount; ++k) {
+      const std::string body = BodyFilePath(ws, BoardSet::Messages, static_cast<int>(k)).string();
+      if (fileExists(body)) sw.Remove(body);
     }
   }
   stageBoardIndex(ws, messageSource, index, false, sw, progress, MessageText(ws, 1672) + ": ");
   stageBoardIndex(ws, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations), true, sw, progress,
                   MessageText(ws, 1673) + ": ");
   stageAccountFile(ws, sw, freeBytes);
+  // A message saved by a workstation that broke a lock meanwhile is not in
+  // the copy: switching it in would drop that message.
+  if (!LocksStillHeld(ws, {lockname::Memo, lockname::Locate})) {
+    sw.Discard();
+    return false;
+  }
   if (!sw.empty())
-    ReportIoError(ws, sw.Commit([&](std::size_t done, std::size_t total) {
+    commitSwitch(ws, sw, "EGFMOP12", [&](std::size_t done, std::size_t total) {
       report(progress, prefix + std::to_string(done), static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
-    }), "EGFMOP12");
+    });
   for (const std::string& f : {data, index, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations)})
     NormalizeFileAttr(ws, f);
+  return true;
+}
+
+}  // namespace
+
+void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
+  // Maintenance locks: taken only now that the dialog has asked, and
+  // tagged so that no stale-lock timeout breaks them while the run works.
+  bool done = false;
+  {
+    HeldLock memo(ws, lockname::Memo, kPurgeMemoTag);
+    if (!memo) return;
+    HeldLock locate(ws, lockname::Locate, kPurgeLocateTag);
+    if (!locate) return;
+    done = purgeUnderLocks(ws, progress);
+  }
+  if (!done) showInfo(ws, MessageText(ws, kNoticeLocksFreed));
 }
 
 void RebuildBoardIndexes(Workstation& ws, const MaintProgress& progress) {
@@ -334,7 +402,7 @@ void RebuildBoardIndexes(Workstation& ws, const MaintProgress& progress) {
                   MessageText(ws, 1672) + ": ");
   stageBoardIndex(ws, BoardDataFile(ws, BoardSet::Locations), BoardIndexFile(ws, BoardSet::Locations), true, sw, progress,
                   MessageText(ws, 1673) + ": ");
-  if (!sw.empty()) ReportIoError(ws, sw.Commit(), "RIP3");
+  if (!sw.empty()) commitSwitch(ws, sw, "RIP3");
 }
 
 namespace {
@@ -361,8 +429,52 @@ bool endsWithNoCase(const std::string& name, const std::string& tail) {
   return name[name.size() - tail.size() - 1] == '.';
 }
 
-// The restore proper, with the six locks held.
-void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
+// The bodies go with the records they belong to: a restored data file
+// takes the bodies of its generation, and a body that generation lacks is
+// removed rather than left to a record it never belonged to (a generation
+// made before bodies were backed up restores records without bodies). The
+// bodies replaced become generation 9 with their records.
+void restoreBodies(Workstation& ws, int n, FileSetSwitch& sw, const std::set<std::string>& restored) {
+  const std::string backup = ws.paths.BackupFolder + "/" + kBodyBackupSubfolder;
+  const std::string& live = ws.paths.BulletinFolder;
+  auto stem = [](const std::string& name) { return name.substr(0, name.find('.')); };
+  auto stageCopy = [&](const std::string& from, const std::string& to) {
+    const std::string staged = sw.StagingName(to);
+    const int rc = copyFile(from, staged, *ws.files);
+    if (rc == io::Ok) {
+      sw.Replace(staged, to);
+    } else {
+      deleteFile(staged, *ws.files);
+      showInfo(ws, MessageText(ws, 1726) + std::to_string(rc) + ": \"" + to + MessageText(ws, 1728));
+    }
+    return rc == io::Ok;
+  };
+  for (const BodyGroup& g : kBodyGroups) {
+    if (!restored.count(DataFile(ws, g.dataFile))) continue;
+    createFolder(backup, *ws.files);
+    const std::string safety = std::string(g.prefix) + "9";
+    std::map<std::string, std::string> liveNames;  // by record number
+    for (const std::string& name : BodyFiles(live, g.extension)) {
+      liveNames[stem(name)] = name;
+      stageCopy(live + "/" + name, backup + "/" + stem(name) + "." + safety);
+    }
+    for (const std::string& name : BodyFiles(backup, safety))
+      if (!liveNames.count(stem(name))) sw.Remove(backup + "/" + name);
+    std::set<std::string> taken;
+    for (const std::string& name : BodyFiles(backup, std::string(g.prefix) + std::to_string(n))) {
+      const auto present = liveNames.find(stem(name));
+      const std::string target =
+          live + "/" + (present != liveNames.end() ? present->second : stem(name) + "." + g.extension);
+      if (stageCopy(backup + "/" + name, target)) taken.insert(stem(name));
+    }
+    for (const auto& [number, name] : liveNames)
+      if (!taken.count(number)) sw.Remove(live + "/" + name);
+  }
+}
+
+// The restore proper, with the six locks held; false when another
+// workstation freed one of them meanwhile and nothing was changed.
+bool restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
   const std::string folder = ws.paths.BackupFolder;
   const std::string prefix = ws.paths.DataFolder + "/";
   const std::string gen = std::to_string(n);
@@ -434,6 +546,7 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
       }
     }
   }
+  restoreBodies(ws, n, sw, restored);
   report(progress, MessageText(ws, 1672), ++done, steps);
 
   // The indexes of the data files as they will be, staged from the restored
@@ -458,13 +571,31 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
                     MessageText(ws, locations ? 1673 : 1672) + ": ");
   }
   report(progress, MessageText(ws, 1673), steps, steps);
-  if (!sw.empty()) ReportIoError(ws, sw.Commit(), "RSTOR");
+  if (!LocksStillHeld(ws, {std::begin(kRestoreLocks), std::end(kRestoreLocks)})) {
+    sw.Discard();
+    return false;
+  }
+  if (!sw.empty()) commitSwitch(ws, sw, "RSTOR");
+  return true;
 }
 
 }  // namespace
 
 void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
   if (ws.ThisUser != ws.mcfg.mainUserInitials() || n < 0 || n > 4) return;
+  // The questions come before the locks: a question left open must not
+  // keep every other workstation from signing in or out.
+  const std::string config = ws.paths.BackupFolder + "/CFGMAIN.BA" + std::to_string(n);
+  if (!fileExists(config)) {
+    showInfo(ws, MessageText(ws, 1737));
+    return;
+  }
+  const int day = FileDay(config);
+  const std::string first = MessageText(ws, 1779) + MessageText(ws, 1780) + "\r\n\n" +
+                            MessageText(ws, n >= 1 ? 1736 : 1865) + " " + FormatDay(ws, day) + "?";
+  if (!askYesNo(ws, first) ||
+      !askYesNo(ws, MessageText(ws, 1748) + MessageText(ws, 1750) + "\r\r" + MessageText(ws, 1749)))
+    return;
   int taken = 0;
   for (const char* name : kRestoreLocks) {
     if (!AcquireLock(ws, name, "RSTOR !!")) break;
@@ -477,27 +608,22 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
     releaseTaken();
     return;
   }
-  const std::string config = ws.paths.BackupFolder + "/CFGMAIN.BA" + std::to_string(n);
-  if (!fileExists(config)) {
+  // The backup may have moved on while the user was asked.
+  if (FileDay(config) != day) {
+    releaseTaken();
     showInfo(ws, MessageText(ws, 1737));
-    releaseTaken();
-    return;
-  }
-  const int day = FileDay(config);
-  const std::string first = MessageText(ws, 1779) + MessageText(ws, 1780) + "\r\n\n" +
-                            MessageText(ws, n >= 1 ? 1736 : 1865) + " " + FormatDay(ws, day) + "?";
-  if (!askYesNo(ws, first) ||
-      !askYesNo(ws, MessageText(ws, 1748) + MessageText(ws, 1750) + "\r\r" + MessageText(ws, 1749))) {
-    releaseTaken();
     return;
   }
   recover(ws);
-  restoreFiles(ws, n, progress);
-  traceLine(ws, "DataRestore " + std::to_string(n) + "  " + traceSuffix(ws));
-  ReadMainConfig(ws, "RSTOR");
-  // The restored table may hold this user in another slot.
-  ws.UserSlot = ws.mcfg.slotOf(ws.ThisUser);
+  const bool done = restoreFiles(ws, n, progress);
+  if (done) {
+    traceLine(ws, "DataRestore " + std::to_string(n) + "  " + traceSuffix(ws));
+    ReadMainConfig(ws, "RSTOR");
+    // The restored table may hold this user in another slot.
+    ws.UserSlot = ws.mcfg.slotOf(ws.ThisUser);
+  }
   releaseTaken();
+  if (!done) showInfo(ws, MessageText(ws, kNoticeLocksFreed));
 }
 
 // ---------------------------------------------------------------- dialog

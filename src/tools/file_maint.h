@@ -23,9 +23,16 @@ using MaintProgress = std::function<void(const std::string& text, std::int64_t d
 inline constexpr std::size_t kAccountRecordSize = 68;
 inline constexpr std::size_t kAccountDeleted = 4;
 
+// The tags of the purge's locks: maintenance locks ("!!"), which the
+// stale-lock timeout never breaks.
+inline constexpr const char* kPurgeMemoTag = "BBDL1 !!";
+inline constexpr const char* kPurgeLocateTag = "BBDL2 !!";
+
 // Removes the deleted messages from MESSAGE.DAF, renumbers the others and
 // their bodies, rebuilds the message and location indexes and compacts the
-// account file. The caller holds "MEMOLK" and "LOCATELK".
+// account file. Takes "MEMOLK" and "LOCATELK" itself (after the dialog's
+// questions, never before), and changes nothing when another workstation
+// freed one of them before the new files are switched in.
 void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress = {});
 // Rebuilds MESSAGE.DAI and LOCATE.DAI from their data files.
 void RebuildBoardIndexes(Workstation& ws, const MaintProgress& progress = {});

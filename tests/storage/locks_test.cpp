@@ -12,9 +12,12 @@
 #include <filesystem>
 #include <random>
 
+#include "board/board_world.h"
 #include "core/waiting.h"
 #include "storage/record_io.h"
 #include "support/child_process.h"
+#include "support/faulty_file_ops.h"
+#include "text/notices.h"
 #include "support/share_folder.h"
 #include "workstation_fixture.h"
 
@@ -745,6 +748,69 @@ void EightWorkstationsCountTo2400(const std::string& base) {
   EXPECT_EQ(getI32(value, 0), 2400);
   for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
     EXPECT_NE(entry.path().extension(), ".LOK") << entry.path() << ": " << readFile(entry.path());
+}
+
+// Breaking a lock whose holder keeps its file open where the file server
+// refuses to delete an open file (on the share for real, elsewhere played):
+// a holder that waits lets go at the request, the breaker takes the lock
+// and the holder's release leaves it alone; a holder that does not wait,
+// or holds a maintenance lock, keeps it, and the breaker is told why the
+// lock cannot be freed from here.
+void BreakingALockHeldOpen(const std::string& share) {
+  const struct {
+    const char* name;
+    const char* tag;
+    bool holderWaits, freed;
+  } rows[] = {{"holder waits", "BBSL1", true, true},
+              {"holder frozen", "BBSL1", false, false},
+              {"maintenance lock", "BBDL1 !!", true, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::BoardWorld w("ANN", share);
+    w.notice(2096, "cannot be freed from here");
+    auto bob = w.station("BOB");
+    w.ws.StationId = "ann";
+    bob->StationId = "bob";
+    test::HeldOpenElsewhere server;
+    bob->files = &server;
+    ASSERT_TRUE(AcquireLock(w.ws, "MEMOLK", row.tag));
+    const std::string lock = LockFilePath(w.ws, "MEMOLK");
+    if (share.empty()) server.held = lock;
+    // The breaker's wait: the holder's own waits run meanwhile, or not.
+    class Pump : public EventPump {
+     public:
+      Pump(test::FakePlatform& f, Workstation& h, bool waits) : fake(f), holder(h), waits(waits) {}
+      int processEvents() override {
+        if (waits) PauseMs(holder, 0);
+        return fake.clock.mono >= 30000 ? 27 : 0;
+      }
+      void sleepMs(int ms) override { fake.events.sleepMs(ms); }
+      test::FakePlatform& fake;
+      Workstation& holder;
+      bool waits;
+    } pump(w.fake, w.ws, row.holderWaits);
+    bob->platform.events = &pump;
+    w.fake.clock.mono = 0;
+    w.fake.lockAlert.keyAnswer = 6;
+    const bool taken = AcquireLock(*bob, "MEMOLK", "BBSL1");
+    EXPECT_EQ(taken, row.freed);
+    EXPECT_EQ(LockStillHeld(w.ws, "MEMOLK"), !row.freed);
+    EXPECT_EQ(w.fake.dialogs.allText().find(MessageText(w.ws, 2096)) != std::string::npos, !row.freed);
+    ReleaseLock(w.ws, "MEMOLK");
+    EXPECT_EQ(std::filesystem::exists(lock), row.freed) << "the holder's release leaves the breaker's lock";
+    server.held.clear();
+    if (taken) ReleaseLock(*bob, "MEMOLK");
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_FALSE(std::filesystem::exists(w.dir / "MEMOLK.BRK"));
+  }
+}
+
+TEST(LockBreak, ALockHeldOpenIsFreedByItsHolderOrTheBreakerIsToldWhyNot) { BreakingALockHeldOpen(""); }
+
+TEST(LockBreak, ALockHeldOpenIsFreedByItsHolderOrTheBreakerIsToldWhyNotOnASambaShare) {
+  if (test::ShareFolder().empty()) GTEST_SKIP() << test::kNoShare;
+  BreakingALockHeldOpen(test::ShareFolder());
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << test::ShareVerdict();
 }
 
 TEST(LockProcesses, EightWorkstationsCountToExactly2400) { EightWorkstationsCountTo2400(""); }

@@ -140,4 +140,25 @@ class RefusingFileOps : public FileOps {
   int err_;
 };
 
+// A file server's habit with a file another client keeps open: replacing
+// or deleting it (or moving it away) is answered "busy" until it is closed.
+class HeldOpenElsewhere : public FileOps {
+ public:
+  std::string held;  // the path kept open elsewhere; empty: none
+  int refusals = 0;
+  int rename(const char* from, const char* to) override {
+    if (isHeld(from) || isHeld(to)) return refuse();
+    return FileOps::rename(from, to);
+  }
+  int unlink(const char* path) override { return isHeld(path) ? refuse() : FileOps::unlink(path); }
+
+ private:
+  bool isHeld(const char* path) const { return !held.empty() && held == path; }
+  int refuse() {
+    ++refusals;
+    errno = EBUSY;
+    return -1;
+  }
+};
+
 }  // namespace egresso::test

@@ -11,9 +11,16 @@
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
+
+#include "board/board_commands.h"
 #include "board/board_world.h"
+#include "config/config_store.h"
+#include "messages/form_world.h"
 #include "storage/file_set.h"
 #include "storage/locks.h"
+#include "support/faulty_file_ops.h"
+#include "support/share_folder.h"
 #include "tools/maint_folder.h"
 
 namespace egresso {
@@ -149,8 +156,16 @@ TEST_F(Maintenance, RestoreTouchesNothingWhenRefusedOrWithoutThatGeneration) {
   w.ws.StationId = "main";
   w.fake.lockAlert.keyAnswer = 27;
   w.fake.events.keys = {27, 27, 27};
+  // The questions are asked before any lock is taken.
+  bool lockedWhileAsked = false;
+  w.fake.dialogs.whileShown = [&](const DialogRequest&) {
+    for (const char* lock : {"BAK", "SCHED", "LOG", "MEMOLK", "LOCATELK"})
+      lockedWhileAsked = lockedWhileAsked || std::filesystem::exists(w.dir / (std::string(lock) + ".LOK"));
+  };
   RestoreData(w.ws, 1);
-  EXPECT_TRUE(w.fake.dialogs.dialogs.empty());
+  EXPECT_EQ(w.fake.dialogs.dialogs.size(), 2u);
+  EXPECT_FALSE(lockedWhileAsked);
+  w.fake.dialogs.dialogs.clear();
   EXPECT_FALSE(std::filesystem::exists(backup / "MESSAGE.BA9"));
   EXPECT_FALSE(std::filesystem::exists(w.dir / "BAK.LOK"));
   ReleaseLock(*other, "PROJ");
@@ -166,6 +181,149 @@ TEST_F(Maintenance, RestoreTouchesNothingWhenRefusedOrWithoutThatGeneration) {
   RestoreData(bob.ws, 1);
   EXPECT_EQ(readFile(w.path("MESSAGE.DAF")), live);
   EXPECT_FALSE(std::filesystem::exists(backup / "MESSAGE.BA9"));
+}
+
+// "" when the message file holds count records "<tag><k>", each with the
+// body "body <tag><k>" (none for number noBody), and no body lies beyond.
+std::string EveryBodyItsOwn(const std::filesystem::path& dir, const std::string& tag, int count, int noBody) {
+  const auto recs = test::ReadRecords(dir / "MESSAGE.DAF");
+  if (recs.size() != static_cast<std::size_t>(count)) return "records: " + std::to_string(recs.size());
+  for (int k = 0; k < count; ++k) {
+    const std::string name = tag + std::to_string(k);
+    if (recs[static_cast<std::size_t>(k)].headline() != name) return "record " + std::to_string(k);
+    if (Slurp(dir / "BULLETIN" / (std::to_string(k) + ".DA0")) != (k == noBody ? "<none>" : "body " + name))
+      return "body of " + std::to_string(k);
+  }
+  if (std::filesystem::exists(dir / "BULLETIN" / (std::to_string(count) + ".DA0"))) return "a body beyond the end";
+  return "";
+}
+
+// A purge or a restore while another workstation keeps open a file the
+// switch replaces (a file server refuses then to replace it): the switch
+// stops at that file, no other workstation reads the half-switched set, and
+// the first look once the file is closed finishes the switch whole: every
+// message shows its own body and none is lost. On the share the file is
+// really open; elsewhere the server's answer is played.
+void SwitchPastAFileHeldOpen(const std::string& share) {
+  struct Row {
+    bool restore;
+    const char* held;
+  } rows[] = {{false, "MESSAGE.DAF"}, {false, "BULLETIN/1.DA0"}, {true, "MESSAGE.DAF"}, {true, "BULLETIN/1.DA0"}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.restore ? "restore, " : "purge, ") + row.held + " held open");
+    BoardWorld w("ANN", share);
+    w.allIn();
+    w.notice(2093, "in use on another workstation");
+    auto bob = w.station("BOB");
+    w.ws.StationId = "ann";
+    bob->StationId = "bob";
+    bob->options.KeepDays = 100000;  // the messages are dated long ago: none expires here
+    test::HeldOpenElsewhere ops;
+    w.ws.files = bob->files = &ops;
+    if (row.restore) {
+      // Yesterday's backup: five messages, number 2 without a body; today's
+      // three others, and a body beyond them.
+      test::WriteMessages(w.dir.path(), 5, 0, "b");
+      std::filesystem::remove(w.dir / "BULLETIN" / "2.DA0");
+      BackupDataFiles(w.ws);
+      std::filesystem::copy_file(w.ws.paths.MainConfigPath, w.dir / "BACKUP" / "CFGMAIN.BA1",
+                                 std::filesystem::copy_options::skip_existing);
+      test::WriteMessages(w.dir.path(), 3, 0, "l");
+      writeFile(w.dir / "BULLETIN" / "5.DA0", "body l5");
+    } else {
+      test::WriteMessages(w.dir.path(), 6, 2);  // 0, 2 and 4 deleted
+    }
+    std::string shown;
+    BoardHooks hooks;
+    hooks.openForm = [&](char, int) {
+      EgressoForm form(*bob);
+      form.FormShow();
+      shown = form.f.ReturnTime + "|" + form.f.Location;
+      return false;
+    };
+    BoardWorld::mode(*bob, 0);
+    const std::string held = w.path(row.held);
+    const int fd = share.empty() ? -1 : ::open(held.c_str(), O_RDONLY);
+    if (share.empty()) ops.held = held;
+    if (row.restore) RestoreData(w.ws, 1);
+    else PurgeTaggedMessages(w.ws);
+    EXPECT_TRUE(FileSetSwitchPending(w.dir.str())) << "the refused step stops the switch";
+    EXPECT_NE(w.fake.dialogs.allText().find(MessageText(w.ws, 2093)), std::string::npos);
+    EXPECT_EQ(OpenEntry(*bob, 1, false, false, false, hooks), CommandResult::NotRun);
+    EXPECT_EQ(shown, "") << "a half-switched set is read by nobody";
+    if (fd >= 0) ::close(fd);
+    ops.held.clear();
+    EXPECT_EQ(OpenEntry(*bob, 1, false, false, false, hooks), CommandResult::Done);
+    EXPECT_FALSE(FileSetSwitchPending(w.dir.str()));
+    EXPECT_EQ(shown, row.restore ? "b1|body b1" : "m3|body m3");
+    if (row.restore) {
+      EXPECT_EQ(EveryBodyItsOwn(w.dir.path(), "b", 5, 2), "");
+    } else {
+      EXPECT_EQ(test::CheckMessageSet(w.dir.path(), 6, 2), "");
+      EXPECT_EQ(test::ReadRecords(w.dir / "MESSAGE.DAF").size(), 3u);
+    }
+  }
+}
+
+TEST(MaintenanceSwitch, AFileHeldOpenElsewhereStopsTheSwitchUntilItIsClosed) { SwitchPastAFileHeldOpen(""); }
+
+TEST(MaintenanceSwitch, AFileHeldOpenElsewhereStopsTheSwitchUntilItIsClosedOnASambaShare) {
+  if (test::ShareFolder().empty()) GTEST_SKIP() << test::kNoShare;
+  SwitchPastAFileHeldOpen(test::ShareFolder());
+  if (::testing::Test::HasFailure()) ADD_FAILURE() << test::ShareVerdict();
+}
+
+// A purge meets a workstation that breaks locks: by its stale-lock timeout,
+// which never breaks the purge's maintenance locks (its user gives up
+// waiting), or by its user's Ctrl+F (the purge then changes nothing).
+// What that workstation saves, while the dialog asks or while the purge
+// works, is there afterwards with its body.
+TEST(MaintenanceLocks, AWorkstationThatBreaksLocksLosesNothingToAPurge) {
+  struct Row {
+    const char* name;
+    int key;  // answered on the lock note once the wait is long past the timeout
+  } rows[] = {{"stale-lock timeout", 27}, {"Ctrl+F", 6}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::FormWorld w;
+    w.ws.StationId = "ann";
+    test::WriteMessages(w.dir.path(), 6, 2);
+    auto eva = w.other("EVA");
+    eva->StationId = "eva";
+    eva->mcfg.setI16(mcfg::LockTimeout, 1);
+    std::vector<std::pair<std::string, std::string>> saved;  // subject, text
+    auto save = [&](const std::string& subject, const std::string& text) {
+      if (test::FormWorld::send(*eva, "ANN", subject, text) >= 0) saved.emplace_back(subject, text);
+    };
+    std::string purgeLock;
+    BoardHooks hooks;
+    hooks.maintenance = [&](char) {
+      FileMaintDialog dialog(w.ws);
+      dialog.FormShow();
+      save("while asked", "saved while the dialog asked");
+      dialog.onProgress = [&] {
+        if (!purgeLock.empty()) return;
+        purgeLock = readFile(w.dir / "MEMOLK.LOK");
+        w.fake.events.keys.assign(40, 0);
+        w.fake.events.keys.push_back(row.key);
+        save("while purged", "saved while the purge worked");
+        w.fake.events.keys.clear();
+      };
+      dialog.OKbtnClick();
+    };
+    EXPECT_EQ(DeleteTaggedMessages(w.ws, hooks), CommandResult::Done);
+    EXPECT_NE(purgeLock.find("!!"), std::string::npos) << purgeLock;
+    EXPECT_EQ(saved.size(), row.key == 6 ? 2u : 1u);
+    const auto recs = test::ReadRecords(w.dir / "MESSAGE.DAF");
+    for (const auto& [subject, text] : saved) {
+      int found = -1;
+      for (std::size_t j = 0; j < recs.size(); ++j)
+        if (recs[j].headline() == subject && recs[j].closed() == 0) found = static_cast<int>(j);
+      EXPECT_GE(found, 0) << subject << " lost";
+      if (found < 0) continue;
+      EXPECT_NE(Slurp(w.dir / "BULLETIN" / (std::to_string(found) + ".DA0")).find(text), std::string::npos) << subject;
+    }
+  }
 }
 
 // Runs the child and kills it after delayMs (never when delayMs < 0);

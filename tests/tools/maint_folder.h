@@ -66,7 +66,8 @@ inline std::string CheckMessageSet(const std::filesystem::path& dir, int count, 
   for (std::size_t j = 0; j < recs.size(); ++j) {
     const std::string name = "m" + std::to_string(expected[j]);
     if (recs[j].headline() != name) return "record " + std::to_string(j) + " is " + recs[j].headline();
-    if (Slurp(dir / "BULLETIN" / (std::to_string(j) + ".DA0")) != "body " + name) return "body of " + std::to_string(j);
+    if (Slurp(dir / "BULLETIN" / (std::to_string(j) + ".DA0")) != "body " + name)
+      return "body of " + std::to_string(j) + ": " + Slurp(dir / "BULLETIN" / (std::to_string(j) + ".DA0"));
   }
   if (recs.size() != static_cast<std::size_t>(count) &&
       std::filesystem::exists(dir / "BULLETIN" / (std::to_string(recs.size()) + ".DA0")))
