@@ -153,7 +153,7 @@ void EgressoForm::FormShow() {
     ClearRecord(ws_);
     if (!entryGone_) ReadBoardRecord(ws_, n, "EGFS");
     if (loc && !entryGone_ && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
-      if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
+      if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n), *ws_.files);
       startNew(ws_.mcfg.empInitials(n));
     }
   }
@@ -389,9 +389,11 @@ void EgressoForm::Save() {
   const std::string lock = loc ? "LOCATELK" : "MEMOLK";
   bool changed = false;
   bool full = false;
+  bool unreadable = false;
   if (HeldLock held{ws_, lock, "EGOK"}) {
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     full = isNew_ && !loc && recordNumber_ == kStoreFull;
+    unreadable = isNew_ && !loc && recordNumber_ == kStoreUnreadable;
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
     // The slot the form was opened on must still hold that entry.
     changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
@@ -399,7 +401,7 @@ void EgressoForm::Save() {
     if (loc && !changed) TakeStoredClock();
     if (!isNew_ && !loc && !changed) KeepStoredChanges();
     bool written = false;
-    if (changed) {
+    if (changed || unreadable) {
       // Nothing is written; the user is told once the lock is released.
     } else if (full) {
       // Nothing is written either; the form stays open with what was typed,
@@ -442,7 +444,8 @@ void EgressoForm::Save() {
     TellEntryChanged(ws_);
     entryGone_ = true;
   }
-  if (full) return;
+  // What was typed stays in the form, to be sent again.
+  if (full || unreadable) return;
   Close();
 }
 
@@ -500,7 +503,7 @@ void EgressoForm::MarkAnsweredRead() {
     BulBrdRcrd stored;
     RecordFile file;
     const bool same = SameEntry(ws_, answered.record, answered.entry) &&
-                      file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
+                      file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) == io::Ok &&
                       answered.record < file.recordCount() && file.read(answered.record, stored.bytes) == io::Ok &&
                       !stored.closed();
     file.close();
@@ -524,7 +527,7 @@ void EgressoForm::MarkAnsweredRead() {
 void EgressoForm::KeepStoredChanges() {
   BulBrdRcrd stored;
   RecordFile file;
-  if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok ||
       file.read(recordNumber_, stored.bytes) != io::Ok)
     return;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;

@@ -34,10 +34,10 @@ int copyInto(const std::filesystem::path& from, const std::filesystem::path& to,
 
 }  // namespace
 
-FileAccess NoteAccess(const std::filesystem::path& path) {
+FileAccess NoteAccess(const std::filesystem::path& path, FileOps& ops) {
   // Of the file itself: a link put in its place lends it nothing.
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (ops.stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return {true, static_cast<unsigned>(st.st_mode & kPermissionBits), static_cast<unsigned>(st.st_gid)};
 }
 
@@ -70,7 +70,7 @@ int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::str
     result = io::fromErrno(errno);
   } else {
     result = WriteAll(ops, fd, bytes.data(), bytes.size());
-    if (result == io::Ok) result = GiveAccessTo(ops, fd, NoteAccess(path));
+    if (result == io::Ok) result = GiveAccessTo(ops, fd, NoteAccess(path, ops));
     if (ops.close(fd) != 0 && result == io::Ok) result = io::DiskWriteError;
     if (result == io::Ok && ops.rename(temp.c_str(), path.c_str()) != 0) result = io::fromErrno(errno);
     if (result != io::Ok) deleteFile(temp, ops);
@@ -86,7 +86,7 @@ int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::str
 }
 
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target, FileOps& ops) {
-  int result = GiveAccess(fresh, NoteAccess(target), ops);
+  int result = GiveAccess(fresh, NoteAccess(target, ops), ops);
   if (result != io::Ok) return result;
   if (ops.rename(fresh.c_str(), target.c_str()) != 0) return io::fromErrno(errno);
   return io::Ok;
@@ -94,9 +94,9 @@ int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path&
 
 int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                   const std::filesystem::path& fresh, FileOps& ops) {
-  const FileAccess model = NoteAccess(to);
+  const FileAccess model = NoteAccess(to, ops);
   int result = copyInto(from, fresh, ops, true);
-  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from), ops);
+  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from, ops), ops);
   if (result == io::Ok && ops.rename(fresh.c_str(), to.c_str()) != 0) result = io::fromErrno(errno);
   if (result == io::Ok) return io::Ok;
   if (result != io::AlreadyExists) deleteFile(fresh, ops);
@@ -104,7 +104,7 @@ int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path
   // place; a disk that is full or failing would leave to half written.
   if (result != io::AccessDenied) return result;
   result = copyInto(from, to, ops, false);
-  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from), ops);
+  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from, ops), ops);
   return result;
 }
 

@@ -329,7 +329,7 @@ int createLockFile(FileOps& ops, const std::string& path, int& err) {
     err = errno;
     if (err == EINTR) continue;
     struct stat st;
-    if (err != EEXIST && ::lstat(path.c_str(), &st) == 0) err = EEXIST;
+    if (err != EEXIST && ops.stat(path.c_str(), &st) == 0) err = EEXIST;
     return -1;
   }
 }
@@ -749,7 +749,7 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   // Through the file opened as any file of the folder: the bits of whatever
   // a link planted under the name points to are never touched.
   struct stat lst;
-  if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
+  if (ws.files->stat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
   constexpr mode_t kReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
   if ((lst.st_mode & kReadWrite) == kReadWrite) return io::Ok;
   const int fd = ws.files->open(path.c_str(), O_RDONLY);

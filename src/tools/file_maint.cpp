@@ -39,8 +39,8 @@ constexpr int kDaysBack = 90, kDaysAhead = 70;
 class StagedWriter {
  public:
   // The name is the switch's own and unguessable; the file is made new.
-  explicit StagedWriter(const std::string& path) : path_(path) {
-    fd_ = PosixFileOps().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  StagedWriter(FileOps& ops, const std::string& path) : ops_(ops), path_(path) {
+    fd_ = ops_.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd_ < 0) result_ = io::fromErrno(errno);
   }
   ~StagedWriter() { close(); }
@@ -48,11 +48,11 @@ class StagedWriter {
   StagedWriter& operator=(const StagedWriter&) = delete;
 
   void append(const std::uint8_t* p, std::size_t n) {
-    if (fd_ >= 0 && result_ == io::Ok) result_ = WriteAll(PosixFileOps(), fd_, p, n);
+    if (fd_ >= 0 && result_ == io::Ok) result_ = WriteAll(ops_, fd_, p, n);
   }
   int close() {
     if (fd_ >= 0) {
-      if (PosixFileOps().close(fd_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
+      if (ops_.close(fd_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
       fd_ = -1;
     }
     return result_;
@@ -60,6 +60,7 @@ class StagedWriter {
   int result() const { return result_; }
 
  private:
+  FileOps& ops_;
   std::string path_;
   int fd_ = -1;
   int result_ = io::Ok;
@@ -69,9 +70,9 @@ class StagedWriter {
 class BlockReader {
  public:
   // No more than maxRecords are read: more than a file can number.
-  BlockReader(const std::string& path, std::size_t recordSize, std::int64_t maxRecords = INT32_MAX)
+  BlockReader(FileOps& ops, const std::string& path, std::size_t recordSize, std::int64_t maxRecords = INT32_MAX)
       : size_(recordSize) {
-    result_ = file_.open(path, recordSize, RecordFile::Mode::ReadOnly);
+    result_ = file_.open(path, recordSize, RecordFile::Mode::ReadOnly, ops);
     if (result_ == io::Ok) records_ = std::min(file_.recordCount(), maxRecords);
     buffer_.resize(static_cast<std::size_t>(kBlockRecords) * recordSize);
   }
@@ -108,10 +109,10 @@ void report(const MaintProgress& progress, const std::string& text, std::int64_t
 // makes them.
 int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::string& indexTarget, bool locations,
                     FileSetSwitch& sw, const MaintProgress& progress, const std::string& label) {
-  BlockReader in(dataSource, brd::Size, brd::MaxRecords);
+  BlockReader in(*ws.files, dataSource, brd::Size, brd::MaxRecords);
   if (in.result() != io::Ok) return in.result();  // a file that cannot be opened is skipped
   const std::string staged = sw.StagingName(indexTarget);
-  StagedWriter out(staged);
+  StagedWriter out(*ws.files, staged);
   for (std::int64_t r = 0; r < in.records() && out.result() == io::Ok; ++r) {
     const std::uint8_t* p = in.record(r);
     if (!p) break;
@@ -125,7 +126,7 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
   int rc = out.close();
   if (rc == io::Ok) rc = in.result();
   if (rc != io::Ok) {
-    deleteFile(staged);
+    deleteFile(staged, *ws.files);
     ReportIoError(ws, rc, "RIP3");
     return rc;
   }
@@ -138,11 +139,11 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
 // data file they will stand beside.
 void stageCalCompanions(Workstation& ws, const std::string& dataSource, const std::string& dataTarget,
                         FileSetSwitch& sw) {
-  BlockReader in(dataSource, kCalRecordSize);
+  BlockReader in(*ws.files, dataSource, kCalRecordSize);
   if (in.result() != io::Ok) return;
   const std::string base = dataTarget.substr(0, dataTarget.size() - 3);
   const std::string targets[] = {base + "DAI", base + "DAE", base + "DAQ"};
-  StagedWriter index(sw.StagingName(targets[0])), keys(sw.StagingName(targets[1])), quick(sw.StagingName(targets[2]));
+  StagedWriter index(*ws.files, sw.StagingName(targets[0])), keys(*ws.files, sw.StagingName(targets[1])), quick(*ws.files, sw.StagingName(targets[2]));
   auto& e = ws.engine;
   for (std::int64_t n = 0; n < in.records(); ++n) {
     const std::uint8_t* p = in.record(n);
@@ -171,7 +172,7 @@ void stageCalCompanions(Workstation& ws, const std::string& dataSource, const st
     if (rc == io::Ok) rc = closed;
   }
   if (rc != io::Ok) {
-    for (const std::string& t : targets) deleteFile(sw.StagingName(t));
+    for (const std::string& t : targets) deleteFile(sw.StagingName(t), *ws.files);
     ReportIoError(ws, rc, "RIP4");
     return;
   }
@@ -180,10 +181,10 @@ void stageCalCompanions(Workstation& ws, const std::string& dataSource, const st
 
 // A body file under its new number: a second name for the same file where
 // the file system allows it (linked), else a copy.
-int stageBody(const std::string& from, const std::string& staged, bool& linked) {
-  deleteFile(staged);
-  linked = ::link(from.c_str(), staged.c_str()) == 0;
-  return linked ? io::Ok : copyFile(from, staged);
+int stageBody(Workstation& ws, const std::string& from, const std::string& staged, bool& linked) {
+  deleteFile(staged, *ws.files);
+  linked = ws.files->link(from.c_str(), staged.c_str()) == 0;
+  return linked ? io::Ok : copyFile(from, staged, *ws.files);
 }
 
 std::string dataFolderOf(const Workstation& ws) { return ws.paths.DataFolder; }
@@ -196,8 +197,8 @@ std::vector<std::string> stagingFolders(const Workstation& ws) {
 }
 
 void recover(Workstation& ws) {
-  CompleteFileSetSwitch(dataFolderOf(ws));
-  DiscardStagedFiles(stagingFolders(ws));
+  CompleteFileSetSwitch(dataFolderOf(ws), *ws.files);
+  DiscardStagedFiles(*ws.files, stagingFolders(ws));
 }
 
 void showInfo(Workstation& ws, const std::string& text) {
@@ -220,13 +221,13 @@ void stageAccountFile(Workstation& ws, FileSetSwitch& sw, std::int64_t freeBytes
     showInfo(ws, MessageText(ws, 345) + " " + std::to_string(size) + " (" + std::to_string(freeBytes) + ")");
     return;
   }
-  BlockReader in(acct, kAccountRecordSize);
+  BlockReader in(*ws.files, acct, kAccountRecordSize);
   if (in.result() != io::Ok) {
     ReportIoError(ws, in.result(), "EGFMOP21");
     return;
   }
   const std::string staged = sw.StagingName(acct);
-  StagedWriter out(staged);
+  StagedWriter out(*ws.files, staged);
   for (std::int64_t r = 0; r < in.records(); ++r) {
     const std::uint8_t* p = in.record(r);
     if (!p) break;
@@ -235,7 +236,7 @@ void stageAccountFile(Workstation& ws, FileSetSwitch& sw, std::int64_t freeBytes
   int rc = out.close();
   if (rc == io::Ok) rc = in.result();
   if (rc != io::Ok) {
-    deleteFile(staged);
+    deleteFile(staged, *ws.files);
     ReportIoError(ws, rc, "EGFMOP22");
     return;
   }
@@ -250,7 +251,7 @@ std::int64_t FreeDiskSpace(const Workstation& ws) {
   return static_cast<std::int64_t>(s.f_bavail) * static_cast<std::int64_t>(s.f_frsize);
 }
 
-bool CompleteInterruptedMaintenance(Workstation& ws) { return CompleteFileSetSwitch(dataFolderOf(ws)); }
+bool CompleteInterruptedMaintenance(Workstation& ws) { return CompleteFileSetSwitch(dataFolderOf(ws), *ws.files); }
 
 void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   ws.ListMode = 0;
@@ -266,10 +267,10 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
   sw.GuardedBy({lockname::Memo, lockname::Locate});
   std::string messageSource = data;
 
-  BlockReader in(data, brd::Size, brd::MaxRecords);
+  BlockReader in(*ws.files, data, brd::Size, brd::MaxRecords);
   if (in.result() == io::Ok) {
     const std::string staged = sw.StagingName(data);
-    StagedWriter out(staged);
+    StagedWriter out(*ws.files, staged);
     std::vector<int> kept;  // old number of each new number
     for (std::int64_t k = 0; k < in.records() && out.result() == io::Ok; ++k) {
       const std::uint8_t* p = in.record(k);
@@ -284,7 +285,7 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
     if (rc == io::Ok) rc = in.result();
     if (rc != io::Ok) {
       // Nothing has been changed: the old message file stays as it was.
-      deleteFile(staged);
+      deleteFile(staged, *ws.files);
       ReportIoError(ws, rc, "EGFMOP11");
     } else {
       sw.Replace(staged, data);
@@ -301,7 +302,7 @@ void PurgeTaggedMessages(Workstation& ws, const MaintProgress& progress) {
         if (fileExists(from)) {
           const std::string stagedBody = sw.StagingName(target);
           bool linked = false;
-          const int brc = stageBody(from, stagedBody, linked);
+          const int brc = stageBody(ws, from, stagedBody, linked);
           if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
           else ReportIoError(ws, brc, "EGFMOP13");
         } else {
@@ -389,11 +390,11 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
           continue;
         }
         const std::string staged = sw.StagingName(safety);
-        const int rc = copyFile(file, staged);
+        const int rc = copyFile(file, staged, *ws.files);
         if (rc == io::Ok) {
           sw.Replace(staged, safety);
         } else {
-          deleteFile(staged);
+          deleteFile(staged, *ws.files);
           sw.Remove(safety);
           copyFailed(rc, file, 1727);
         }
@@ -401,12 +402,12 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
         const std::string source = base + "BA" + gen;
         if (!fileExists(source) || restored.count(file)) continue;
         const std::string staged = sw.StagingName(file);
-        const int rc = copyFile(source, staged);
+        const int rc = copyFile(source, staged, *ws.files);
         if (rc == io::Ok) {
           sw.Replace(staged, file);
           restored.insert(file);
         } else {
-          deleteFile(staged);
+          deleteFile(staged, *ws.files);
           copyFailed(rc, file, 1728);
         }
       }
@@ -425,11 +426,11 @@ void restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
     for (const std::string& name : names) {
       const std::string live = ws.paths.DataFolder + sub + "/" + name.substr(0, name.size() - 3) + g.extension;
       const std::string staged = sw.StagingName(live);
-      const int rc = copyFile(folder + sub + "/" + name, staged);
+      const int rc = copyFile(folder + sub + "/" + name, staged, *ws.files);
       if (rc == io::Ok) {
         sw.Replace(staged, live);
       } else {
-        deleteFile(staged);
+        deleteFile(staged, *ws.files);
         copyFailed(rc, live, 1728);
       }
     }
@@ -483,7 +484,7 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
     releaseTaken();
     return;
   }
-  const int day = FileDay(config);
+  const int day = FileDay(*ws.files, config);
   const std::string first = MessageText(ws, 1779) + MessageText(ws, 1780) + "\r\n\n" +
                             MessageText(ws, n >= 1 ? 1736 : 1865) + " " + FormatDay(ws, day) + "?";
   if (!askYesNo(ws, first) ||

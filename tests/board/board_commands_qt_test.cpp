@@ -72,7 +72,7 @@ struct CommandBoard {
   }
   BoardIndexEntry location(int slot) {
     BoardIndexEntry e;
-    ReadBoardIndexEntry(dir.str() + "/LOCATE.DAI", slot, e);
+    ReadBoardIndexEntry(PosixFileOps(), dir.str() + "/LOCATE.DAI", slot, e);
     return e;
   }
   // Drops a line of a list onto a control as a finished drag does.
@@ -126,7 +126,7 @@ TEST(BoardCommands, DoubleClickOnAStaleLineSignsItIn) {
   std::array<std::uint8_t, brd::IndexSize> bytes{};
   e.encode(bytes);
   RecordFile f;
-  ASSERT_EQ(f.open(b.dir.str() + "/LOCATE.DAI", brd::IndexSize, RecordFile::Mode::ReadWrite), io::Ok);
+  ASSERT_EQ(f.open(b.dir.str() + "/LOCATE.DAI", brd::IndexSize, RecordFile::Mode::ReadWrite, PosixFileOps()), io::Ok);
   f.write(3, bytes);
   f.close();
   b.board->FormShow();

@@ -692,7 +692,7 @@ TEST(LockProcesses, HoldsInQuickSuccessionNearTheTimeoutNeverOverlap) {
   test::TempDir dir("");
   {
     RecordFile f;
-    ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::Create), 0);
+    ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::Create, PosixFileOps()), 0);
     std::array<std::uint8_t, 4> zero{};
     ASSERT_EQ(f.write(0, zero), 0);
   }
@@ -707,7 +707,7 @@ TEST(LockProcesses, HoldsInQuickSuccessionNearTheTimeoutNeverOverlap) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "OVERLAPS")) << readFile(dir.path() / "OVERLAPS").size()
                                                                   << " holds overlapped";
   RecordFile f;
-  ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   std::array<std::uint8_t, 4> value{};
   ASSERT_EQ(f.read(0, value), 0);
   EXPECT_EQ(getI32(value, 0), 16);
@@ -722,7 +722,7 @@ void EightWorkstationsCountTo2400(const std::string& base) {
   std::string counter = dir.str() + "/COUNTER.DAF";
   {
     RecordFile f;
-    ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::Create), 0);
+    ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::Create, PosixFileOps()), 0);
     std::array<std::uint8_t, 4> zero{};
     ASSERT_EQ(f.write(0, zero), 0);
   }
@@ -739,7 +739,7 @@ void EightWorkstationsCountTo2400(const std::string& base) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
   }
   RecordFile f;
-  ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   std::array<std::uint8_t, 4> value{};
   ASSERT_EQ(f.read(0, value), 0);
   EXPECT_EQ(getI32(value, 0), 2400);
