@@ -61,7 +61,7 @@ struct BenchBoard {
 
 void WriteWhole(const std::string& path, std::size_t recordSize, const std::vector<std::uint8_t>& bytes) {
   RecordFile f;
-  f.open(path, recordSize, RecordFile::Mode::Create);
+  f.open(path, recordSize, RecordFile::Mode::Create, PosixFileOps());
   for (std::size_t n = 0; n * recordSize < bytes.size(); ++n)
     f.write(static_cast<std::int64_t>(n),
             std::span<const std::uint8_t>(bytes.data() + n * recordSize, recordSize));
@@ -130,7 +130,7 @@ class ReadBoth {
     std::size_t total = 0;
     for (const auto& [path, size] : {std::pair{indexPath, brd::IndexSize}, std::pair{dataPath, brd::Size}}) {
       RecordFile f;
-      f.open(path, size, RecordFile::Mode::ReadOnly);
+      f.open(path, size, RecordFile::Mode::ReadOnly, PosixFileOps());
       const std::size_t want = static_cast<std::size_t>(f.recordCount()) * size;
       if (buffer_.size() < want) buffer_.resize(want);
       total += static_cast<std::size_t>(f.readRecords(0, std::span<std::uint8_t>(buffer_.data(), want))) * size;

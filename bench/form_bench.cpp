@@ -52,7 +52,7 @@ struct BenchForm {
     ws.MultiUser = true;
     ws.Today = DayNumber(ws.platform.clock->now());
     RecordFile cfg;
-    cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create);
+    cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create, PosixFileOps());
     cfg.write(0, ws.mcfg.bytes);
     cfg.close();
     InitBoardState(ws);

@@ -77,7 +77,7 @@ void BM_CopySameBytes(benchmark::State& state) {
     state.PauseTiming();
     WriteMessageFiles(folder.str());
     state.ResumeTiming();
-    copyFile(from, folder.str() + "/COPY.DAF");
+    copyFile(from, folder.str() + "/COPY.DAF", PosixFileOps());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kMessages) * brd::Size);
 }

@@ -63,12 +63,12 @@ void BM_OpenClose1000(benchmark::State& state) {
   BenchFolder folder;
   std::string data = folder.str() + "/SCHED.DAF";
   RecordFile create;
-  create.open(data, kCalRecordSize, RecordFile::Mode::Create);
+  create.open(data, kCalRecordSize, RecordFile::Mode::Create, PosixFileOps());
   create.close();
   for (auto _ : state) {
     for (int n = 1; n <= kRecords; ++n) {
       RecordFile f;
-      benchmark::DoNotOptimize(f.open(data, kCalRecordSize));
+      benchmark::DoNotOptimize(f.open(data, kCalRecordSize, RecordFile::Mode::ReadWrite, PosixFileOps()));
       f.close();
     }
   }

@@ -121,7 +121,7 @@ void BM_SaveLatencySixteenBesideOneOnTheShare(benchmark::State& state) {
     Workstation ws(console.platform());
     JoinOffice(ws, folder.str(), 1);
     RecordFile cfg;
-    cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create);
+    cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create, PosixFileOps());
     cfg.write(0, ws.mcfg.bytes);
   }
   std::vector<double> alone, office;

@@ -88,9 +88,9 @@ BENCHMARK_F(Office, ReadingTheSameFiles)(benchmark::State& state) {
   for (auto _ : state) {
     Workstation ws(platform());
     RecordFile main, personal;
-    main.open(data / "CFGMAIN.DAF", mcfg::Size, RecordFile::Mode::ReadOnly);
+    main.open(data / "CFGMAIN.DAF", mcfg::Size, RecordFile::Mode::ReadOnly, PosixFileOps());
     main.read(0, ws.mcfg.bytes);
-    personal.open(data / "CFGE25.DAF", pcfg::Size, RecordFile::Mode::ReadOnly);
+    personal.open(data / "CFGE25.DAF", pcfg::Size, RecordFile::Mode::ReadOnly, PosixFileOps());
     personal.read(0, ws.pcfg.bytes);
     std::string switches = readWhole(data / "FE25.DAF") + readWhole(data / "FALL.DAF");
     std::string notices = readWhole(program / "NOTICES.TXT");

@@ -33,13 +33,13 @@ char FirstChar(Workstation& ws, int notice, char fallback) {
 BoardIndexEntry IndexOf(Workstation& ws, int r) {
   BoardIndexEntry e;
   // A location the index does not hold yet is an employee who is in.
-  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, r, e) && ws.ListMode == 1) e.Flags = BoardIndexEntry::ClosedBit;
+  if (!ReadBoardIndexEntry(*ws.files, ws.paths.BoardIndexPath, r, e) && ws.ListMode == 1) e.Flags = BoardIndexEntry::ClosedBit;
   return e;
 }
 
 bool RecordInFile(const Workstation& ws, int r) {
   RecordFile f;
-  return r >= 0 && f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
+  return r >= 0 && f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files) == io::Ok &&
          r < f.recordCount();
 }
 
@@ -340,7 +340,7 @@ std::vector<RestoreItem> RestoreMenuItems(Workstation& ws) {
   for (int n = 0; n <= 4; ++n) {
     const std::string path = ws.paths.BackupFolder + "/CFGMAIN.BA" + std::to_string(n);
     if (!fileExists(path)) continue;
-    const int day = FileDay(path);
+    const int day = FileDay(*ws.files, path);
     // Today's backup is made at the first start of the day; one left from
     // an earlier day is the same as generation 1.
     if (n == 0 && day != ws.Today) continue;

@@ -86,7 +86,7 @@ JournalMark LastJournalMark(Workstation& ws, const std::string& initials) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return mark;
   RecordFile f;
-  if (f.open(path, 1, RecordFile::Mode::ReadOnly) != io::Ok) return mark;
+  if (f.open(path, 1, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok) return mark;
   const std::int64_t size = f.byteSize();
   const std::int64_t from = std::max<std::int64_t>(0, size - 64 * 1024);
   std::vector<std::uint8_t> tail(static_cast<std::size_t>(size - from));
@@ -221,8 +221,8 @@ BoardSnapshot TakeBoardSnapshot(Workstation& ws, bool everyone) {
   s.time = now.hour * 100 + now.minute;
 
   RecordFile index, data;
-  index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly);
-  data.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly);
+  index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly, *ws.files);
+  data.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
   std::array<bool, brd::Slots + 1> listed{};
   for (const BoardLine& line : ws.board.BBSlist) {
     const int r = RecordNumberOfLine(line.text);

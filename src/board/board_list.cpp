@@ -1,5 +1,7 @@
 #include "board/board_list.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
 #include <cctype>
@@ -44,15 +46,15 @@ struct FileImage {
   std::span<std::uint8_t> bytes() { return {buffer.get(), size}; }
 };
 
-void ReadImage(const std::string& path, std::size_t recordSize, FileImage& img) {
+void ReadImage(FileOps& ops, const std::string& path, std::size_t recordSize, FileImage& img) {
   img.size = 0;
   img.records = 0;
   img.ok = false;
-  std::error_code ec;
-  img.exists = std::filesystem::exists(path, ec);
-  if (!img.exists || !std::filesystem::is_regular_file(path, ec)) return;
+  struct stat st;
+  img.exists = ops.stat(path.c_str(), &st) == 0;
+  if (!img.exists || !S_ISREG(st.st_mode)) return;
   RecordFile f;
-  if (f.open(path, recordSize, RecordFile::Mode::ReadOnly) != io::Ok) return;
+  if (f.open(path, recordSize, RecordFile::Mode::ReadOnly, ops) != io::Ok) return;
   const std::size_t want = static_cast<std::size_t>(std::min(f.recordCount(), brd::MaxRecords)) * recordSize;
   if (want > 0) img.buffer.reset(new std::uint8_t[want]);
   const std::int64_t got = f.readRecords(0, std::span<std::uint8_t>(img.buffer.get(), want));
@@ -68,15 +70,15 @@ class DataWindow {
  public:
   static constexpr std::int64_t kBlock = 128;
 
-  void open(const std::string& path) {
+  void open(FileOps& ops, const std::string& path) {
     file_.close();
     records = 0;
     ok = false;
     first_ = count_ = 0;
-    std::error_code ec;
-    exists = std::filesystem::exists(path, ec);
-    if (!exists || !std::filesystem::is_regular_file(path, ec)) return;
-    if (file_.open(path, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+    struct stat st;
+    exists = ops.stat(path.c_str(), &st) == 0;
+    if (!exists || !S_ISREG(st.st_mode)) return;
+    if (file_.open(path, brd::Size, RecordFile::Mode::ReadOnly, ops) != io::Ok) return;
     records = std::min(file_.recordCount(), brd::MaxRecords);
     buffer_.resize(static_cast<std::size_t>(kBlock) * brd::Size);
     ok = true;
@@ -120,8 +122,8 @@ bool Unreadable(const DataWindow& d) { return d.exists && !d.ok; }
 // file does not appear by trying again.
 bool LoadImages(Workstation& ws, FileImage& index, DataWindow& data) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
-    data.open(ws.paths.BoardDataPath);
+    ReadImage(*ws.files, ws.paths.BoardIndexPath, brd::IndexSize, index);
+    data.open(*ws.files, ws.paths.BoardDataPath);
     if (index.ok && data.ok) return true;
     if (!Unreadable(index) && !Unreadable(data)) return false;
     if (ws.board.ReadOnlyView) return false;
@@ -157,7 +159,7 @@ class PassLock {
 int WriteDirect(Workstation& ws, const std::string& path, std::size_t recordSize, std::int64_t n, ConstBytes bytes,
                 std::string_view tag) {
   RecordFile f;
-  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite);
+  int rc = f.open(path, recordSize, RecordFile::Mode::ReadWrite, *ws.files);
   if (rc == io::Ok) rc = WriteRecordKeepingTail(f, n, bytes);
   int closeRc = f.close();
   if (rc == io::Ok) rc = closeRc;
@@ -179,10 +181,10 @@ int WriteDataDirect(Workstation& ws, std::int64_t n, const BulBrdRcrd& rec, std:
 // Index entry and record j as they are in the files now (a record that is
 // not there reads as cleared).
 void ReadFresh(Workstation& ws, std::int64_t j, BoardIndexEntry& e, BulBrdRcrd& rec) {
-  ReadBoardIndexEntry(ws.paths.BoardIndexPath, static_cast<int>(j), e);
+  ReadBoardIndexEntry(*ws.files, ws.paths.BoardIndexPath, static_cast<int>(j), e);
   rec.clear();
   RecordFile f;
-  if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok || f.read(j, rec.bytes) != io::Ok)
+  if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok || f.read(j, rec.bytes) != io::Ok)
     rec.clear();
 }
 
@@ -196,8 +198,8 @@ void RebuildLocationFiles(Workstation& ws) {
   // files that can be read now are kept.
   FileImage index;
   DataWindow data;
-  ReadImage(ws.paths.BoardIndexPath, brd::IndexSize, index);
-  data.open(ws.paths.BoardDataPath);
+  ReadImage(*ws.files, ws.paths.BoardIndexPath, brd::IndexSize, index);
+  data.open(*ws.files, ws.paths.BoardDataPath);
   if (index.ok && data.ok) return;
   const int keep = ws.board.KeepIndexFlags;
   ws.board.KeepIndexFlags = -1;
@@ -217,7 +219,7 @@ void RebuildLocationFiles(Workstation& ws) {
     ws.board.RecordBuffer.setClosed(1);
     ws.board.RecordBuffer.setWho(j >= 1 ? ws.mcfg.empInitials(j) : std::string());
     WriteBoardRecord(ws, j, "BBSL1");
-    deleteFile(BodyFilePath(ws, BoardSet::Locations, j));
+    deleteFile(BodyFilePath(ws, BoardSet::Locations, j), *ws.files);
     if (ws.QuitRequested) break;
   }
   ws.board.KeepIndexFlags = keep;
@@ -430,7 +432,7 @@ bool BoardPass(Workstation& ws, FileImage& index, DataWindow& data, std::vector<
             signIn();
             WriteIndexDirect(ws, j, e, "BBSL4-I");
             WriteDataDirect(ws, j, rec, "BBSL4-D");
-            deleteFile(BodyFilePath(ws, BoardSet::Locations, static_cast<int>(j)));
+            deleteFile(BodyFilePath(ws, BoardSet::Locations, static_cast<int>(j)), *ws.files);
             BoardTrace(ws, "ShowLoc Write3: ");
           }
         }
@@ -1027,7 +1029,7 @@ void CheckEmployeeTables(Workstation& ws, std::string_view tag) {
   const std::string flagFile = EmployeeTablesFlagFile(ws);
   // The flag goes before the read, so a change saved during the read leaves
   // a new one; a read that failed puts it back for the next time.
-  deleteFile(flagFile);
+  deleteFile(flagFile, *ws.files);
   ReloadEmployeeTables(ws, tag);
   if (!ws.locks.ConfigRead) AppendToFile(flagFile, "", *ws.files);
 }
@@ -1075,7 +1077,7 @@ CloseResult CloseEntry(Workstation& ws, int r, BoardSource source, const EntryId
   std::int64_t held = 0;
   {
     RecordFile f;
-    if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) held = f.recordCount();
+    if (f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files) == io::Ok) held = f.recordCount();
   }
   const bool inFile = r >= 0 && r < held;
   if (messages ? !inFile : (r < 1 || r > brd::Slots)) {

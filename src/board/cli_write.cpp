@@ -337,11 +337,11 @@ class Command {
 
   bool Stale(int slot) {
     BoardIndexEntry e;
-    return ReadBoardIndexEntry(ws_.paths.BoardIndexPath, slot, e) && e.stale();
+    return ReadBoardIndexEntry(*ws_.files, ws_.paths.BoardIndexPath, slot, e) && e.stale();
   }
   bool SignedIn(int slot) {
     BoardIndexEntry e;
-    return !ReadBoardIndexEntry(ws_.paths.BoardIndexPath, slot, e) || e.closed();
+    return !ReadBoardIndexEntry(*ws_.files, ws_.paths.BoardIndexPath, slot, e) || e.closed();
   }
 
   // The employee's board entry, ready for a change. As on the board, an
@@ -511,7 +511,7 @@ class Command {
     EntryIdentity seen;
     {
       RecordFile file;
-      if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) == io::Ok &&
+      if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) == io::Ok &&
           n < file.recordCount()) {
         ClearRecord(ws_);
         ReadBoardRecord(ws_, n, "CLIRD");

@@ -57,7 +57,7 @@ std::vector<DemoMessage> Messages() {
 
 bool WriteMainConfigFile(Workstation& ws, std::string& error) {
   RecordFile f;
-  int rc = f.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create);
+  int rc = f.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::Create, *ws.files);
   if (rc == io::Ok) rc = f.write(0, ws.mcfg.bytes);
   int closeRc = f.close();
   if (rc == io::Ok) rc = closeRc;
@@ -78,7 +78,7 @@ bool CreateDemoFolder(Workstation& ws, const std::string& folder, std::string& e
     error = folder + " already holds a configuration";
     return false;
   }
-  createFolder(ws.paths.BulletinFolder);
+  createFolder(ws.paths.BulletinFolder, *ws.files);
   ws.Today = DayNumber(ws.platform.clock->now());
   ws.ThisUser = kDemoMainUser;
 
@@ -116,7 +116,7 @@ bool CreateDemoFolder(Workstation& ws, const std::string& folder, std::string& e
         rec.setMadeDay(ws.Today);
         rec.setMadeTime(800);
         rec.setEnteredBy(e.initials);
-        WriteBodyText(BodyFilePath(ws, BoardSet::Locations, j), std::string(e.location) + "\n");
+        WriteBodyText(BodyFilePath(ws, BoardSet::Locations, j), std::string(e.location) + "\n", *ws.files);
       }
     }
     if (WriteBoardRecord(ws, j, "DEMO") != io::Ok) {
@@ -150,7 +150,7 @@ bool CreateDemoFolder(Workstation& ws, const std::string& folder, std::string& e
       error = "cannot write " + ws.paths.BoardDataPath;
       return false;
     }
-    WriteBodyText(BodyFilePath(ws, BoardSet::Messages, n), m.body);
+    WriteBodyText(BodyFilePath(ws, BoardSet::Messages, n), m.body, *ws.files);
   }
   ws.ListMode = 1;
   SelectBoardFiles(ws);

@@ -97,7 +97,7 @@ std::string AutoEntryStamp(Workstation& ws) {
 
 void UpdateOutHint(Workstation& ws, int slot) {
   BoardIndexEntry e;
-  const bool open = ReadBoardIndexEntry(BoardIndexFile(ws, BoardSet::Locations), slot, e) &&
+  const bool open = ReadBoardIndexEntry(*ws.files, BoardIndexFile(ws, BoardSet::Locations), slot, e) &&
                     (!e.closed() || e.stale());
   ws.board.OutButtonHint = MessageText(ws, open ? 1394 : 1395);
 }
@@ -138,8 +138,8 @@ void FormClose(Workstation& ws) {
 
 bool BoardFilesChanged(Workstation& ws) {
   BoardState& b = ws.board;
-  const std::int64_t ageD = fileAgeNs(ws.paths.BoardDataPath);
-  const std::int64_t ageI = fileAgeNs(ws.paths.BoardIndexPath);
+  const std::int64_t ageD = fileAgeNs(ws.paths.BoardDataPath, *ws.files);
+  const std::int64_t ageI = fileAgeNs(ws.paths.BoardIndexPath, *ws.files);
   const bool recheck = std::exchange(b.RecheckBoardFiles, false);
   if (!recheck && ageD == b.SavedDataAge && ageI == b.SavedIndexAge) return false;
   // Times are taken from the start of the workstation's day, so a change
@@ -221,11 +221,11 @@ Timer1Result Timer1Timer(Workstation& ws) {
   const bool watched = ws.ListMode == 0 || (ws.ListMode == 1 && !ws.options.OwnEntryOnly);
   if (watched && ws.BoardOpen && BoardFilesChanged(ws)) {
     if (ws.mcfg.flag(mcfg::TraceLog))
-      traceLine(ws, "FileAge1  TU=" + ws.ThisUser + "  AGE: " + std::to_string(fileAgeNs(ws.paths.BoardDataPath)) +
+      traceLine(ws, "FileAge1  TU=" + ws.ThisUser + "  AGE: " + std::to_string(fileAgeNs(ws.paths.BoardDataPath, *ws.files)) +
                         "<>" + std::to_string(b.SavedDataAge) + "  INDXAGE: " +
-                        std::to_string(fileAgeNs(ws.paths.BoardIndexPath)) + "<>" + std::to_string(b.SavedIndexAge) +
+                        std::to_string(fileAgeNs(ws.paths.BoardIndexPath, *ws.files)) + "<>" + std::to_string(b.SavedIndexAge) +
                         "  TIMENOW: " + std::to_string(NowNanosecondsOfDay(ws) / kSecondNs) + "  > " +
-                        std::to_string(NanosecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath)) / kSecondNs) + "+" +
+                        std::to_string(NanosecondsIntoToday(ws, fileAgeNs(ws.paths.BoardDataPath, *ws.files)) / kSecondNs) + "+" +
                         std::to_string(ws.UserSlot));
     if (EmployeeTablesChanged(ws)) {
       BoardTrace(ws, "FileAge2: ");

@@ -38,12 +38,21 @@ constexpr unsigned kMaxHeaders = 100;
 // What one connection may hold of its request: the request line and headers
 // of any browser fit many times over; more is refused, never allocated.
 constexpr std::size_t kConnectionMemory = 128 * 1024;
-// Connections held open at once, in all and from one address: slow clients
-// cost a socket and a little memory each, never a thread.
+// Connections held open at once: slow clients cost a socket and a little
+// memory each, never a thread. Once kCrowded are held, an address that
+// holds kMaxConnectionsPerAddress gets no more (a browser opens a handful
+// per server); the last kKeptFree places are only for addresses that hold
+// none yet, so a few addresses never take them all.
 constexpr unsigned kMaxConnections = 4000;
-constexpr unsigned kMaxConnectionsPerAddress = 2000;
+constexpr unsigned kCrowded = 1024;
+constexpr unsigned kMaxConnectionsPerAddress = 64;
+constexpr unsigned kKeptFree = 1000;
 // A connection that sends nothing for this long is closed.
 constexpr unsigned kIdleSeconds = 5;
+// The whole request head must have come this long after the connection
+// opened or its last answer went: a header line now and then does not hold
+// a connection for ever.
+constexpr auto kHeadLimit = std::chrono::seconds(4);
 // Pages are made by a few threads of their own, so a read that hangs on a
 // planted file holds that thread only; a request still unanswered after
 // this long (its page hanging, or waiting behind pages that hang) is
@@ -274,10 +283,101 @@ class Renderer {
   bool stopping_ = false;
 };
 
+// The connections held, by address, and the ones still waiting for their
+// request head. Touched by the server's thread (accept, start, request,
+// close) and by the door's own thread, which ends the heads that are late
+// by shutting their sockets down: the server then closes them as it would
+// any connection its client closed.
+class Door {
+ public:
+  bool admits(const std::string& address) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = byAddress_.find(address);
+    const unsigned held = it == byAddress_.end() ? 0 : it->second;
+    if (held == 0) return true;
+    if (held >= kMaxConnectionsPerAddress && open_.size() >= kCrowded) return false;
+    return open_.size() + kKeptFree < kMaxConnections;
+  }
+  void opened(MHD_Connection* connection, const std::string& address, int fd) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_[connection] = {address, fd, Clock::now() + kHeadLimit, true};
+    ++byAddress_[address];
+  }
+  void closed(MHD_Connection* connection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = open_.find(connection);
+    if (it == open_.end()) return;
+    if (--byAddress_[it->second.address] == 0) byAddress_.erase(it->second.address);
+    open_.erase(it);
+  }
+  // The head has come whole; after the answer the next one is waited for.
+  void headCame(MHD_Connection* connection) { setWaiting(connection, false); }
+  void answered(MHD_Connection* connection) { setWaiting(connection, true); }
+
+  void watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+      const auto now = Clock::now();
+      for (auto& [connection, c] : open_)
+        if (c.waiting && c.deadline <= now && c.fd >= 0) {
+          ::shutdown(c.fd, SHUT_RDWR);
+          c.fd = -1;
+        }
+      wake_.wait_for(lock, std::chrono::milliseconds(250));
+    }
+  }
+  void stop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    wake_.notify_all();
+  }
+
+ private:
+  struct Held {
+    std::string address;
+    int fd = -1;
+    Clock::time_point deadline;
+    bool waiting = true;
+  };
+  void setWaiting(MHD_Connection* connection, bool waiting) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = open_.find(connection);
+    if (it == open_.end()) return;
+    it->second.waiting = waiting;
+    it->second.deadline = Clock::now() + kHeadLimit;
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::map<MHD_Connection*, Held> open_;
+  std::map<std::string, unsigned> byAddress_;
+  bool stopping_ = false;
+};
+
+std::string AddressOf(const sockaddr* address) {
+  char host[NI_MAXHOST] = {};
+  if (address == nullptr) return {};
+  const socklen_t size = address->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+  getnameinfo(address, size, host, sizeof host, nullptr, 0, NI_NUMERICHOST);
+  return host;
+}
+
 struct Server {
   StatusSite site;
   std::shared_ptr<Renderer> renderer;
+  Door door;
 };
+
+MHD_Result Admit(void* cls, const sockaddr* address, socklen_t) {
+  return static_cast<Server*>(cls)->door.admits(AddressOf(address)) ? MHD_YES : MHD_NO;
+}
+
+void Connected(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+  Door& door = static_cast<Server*>(cls)->door;
+  if (code == MHD_CONNECTION_NOTIFY_CLOSED) return door.closed(connection);
+  const MHD_ConnectionInfo* fd = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  const MHD_ConnectionInfo* from = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  door.opened(connection, AddressOf(from != nullptr ? from->client_addr : nullptr), fd != nullptr ? fd->connect_fd : -1);
+}
 
 MHD_Result Queue(MHD_Connection* connection, const StatusReply& reply, bool close) {
   MHD_Response* response =
@@ -313,6 +413,7 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
   }
   state = new RequestState;
   *perRequest = state;
+  server->door.headCame(connection);
   const std::string nonce = NewStyleNonce();
   unsigned headers = 0;
   MHD_get_connection_values(connection, MHD_HEADER_KIND, CountHeader, &headers);
@@ -339,7 +440,8 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
   return MHD_YES;
 }
 
-void Completed(void*, MHD_Connection*, void** perRequest, MHD_RequestTerminationCode) {
+void Completed(void* cls, MHD_Connection* connection, void** perRequest, MHD_RequestTerminationCode) {
+  static_cast<Server*>(cls)->door.answered(connection);
   delete static_cast<RequestState*>(*perRequest);
   *perRequest = nullptr;
 }
@@ -488,12 +590,13 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
     err << "egresso-cli serve: cannot listen on " << where.host << ":" << where.port << ": " << error << "\n";
     return 1;
   }
-  Server server{site, std::make_shared<Renderer>(site)};
+  Server server{site, std::make_shared<Renderer>(site), {}};
   MHD_Daemon* daemon = MHD_start_daemon(
-      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, 0, nullptr, nullptr, Answer, &server,
+      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_ALLOW_SUSPEND_RESUME, 0, Admit, &server, Answer, &server,
       MHD_OPTION_LISTEN_SOCKET, listener, MHD_OPTION_CONNECTION_MEMORY_LIMIT, kConnectionMemory,
-      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, kMaxConnectionsPerAddress,
-      MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_NOTIFY_COMPLETED, Completed, nullptr,
+      MHD_OPTION_CONNECTION_LIMIT, kMaxConnections,
+      MHD_OPTION_CONNECTION_TIMEOUT, kIdleSeconds, MHD_OPTION_NOTIFY_COMPLETED, Completed, &server,
+      MHD_OPTION_NOTIFY_CONNECTION, Connected, &server,
       MHD_OPTION_UNESCAPE_CALLBACK, Unescape, nullptr, MHD_OPTION_SIGPIPE_HANDLED_BY_APP, 1, MHD_OPTION_END);
   if (daemon == nullptr) {
     close(listener);
@@ -502,6 +605,7 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
     return 1;
   }
   std::thread watchdog([renderer = server.renderer] { renderer->watch(renderer); });
+  std::thread doorman([&server] { server.door.watch(); });
   out << "Serving the status page on " << Url(where, port) << " (Ctrl+C stops)" << std::endl;
 
   int sig = 0;
@@ -509,6 +613,8 @@ int RunServeCommand(const std::vector<std::string>& args, const std::string& pro
   const bool idle = server.renderer->stop();
   watchdog.join();
   MHD_stop_daemon(daemon);
+  server.door.stop();
+  doorman.join();
   close(listener);
   out << "Stopped." << std::endl;
   if (!idle) {

@@ -122,7 +122,7 @@ void UpdateWorkClockButton(Workstation& ws, int r) {
   if (r < 1 || r > brd::Slots) return;
   BulBrdRcrd rec;
   RecordFile f;
-  if (f.open(BoardDataFile(ws, BoardSet::Locations), brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (f.open(BoardDataFile(ws, BoardSet::Locations), brd::Size, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok ||
       f.read(r, rec.bytes) != io::Ok)
     return;
   b.ClockDay = rec.clockDay();
@@ -178,7 +178,7 @@ ClockResult WorkClockBtnClick(Workstation& ws) {
   }
   BoardIndexEntry e;
   // A slot without an entry yet stands for an employee who is in.
-  if (!ReadBoardIndexEntry(ws.paths.BoardIndexPath, k, e)) e.Flags = BoardIndexEntry::ClosedBit;
+  if (!ReadBoardIndexEntry(*ws.files, ws.paths.BoardIndexPath, k, e)) e.Flags = BoardIndexEntry::ClosedBit;
   ClearRecord(ws);
   ReadBoardRecord(ws, k, "BBWC");
   BulBrdRcrd& rec = ws.board.RecordBuffer;

@@ -66,9 +66,9 @@ int askRetry(Workstation& ws, int defaultButton) {
 }
 
 // The day (by this workstation's clock) a file was last written; 0 when missing.
-int fileDay(const std::string& path) {
+int fileDay(Workstation& ws, const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return 0;
+  if (ws.files->stat(path.c_str(), &st) != 0) return 0;
   std::time_t t = st.st_mtim.tv_sec;
   std::tm local{};
   if (!::localtime_r(&t, &local)) return 0;
@@ -91,7 +91,7 @@ void stampTaken(Workstation& ws, const std::string& path) {
   std::time_t t = std::mktime(&local);
   if (t == static_cast<std::time_t>(-1)) return;
   struct timespec times[2] = {{t, 0}, {t, 0}};
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+  ws.files->utimens(path.c_str(), times);
 }
 
 // Made with an exclusive create: a name planted ahead is never written through.
@@ -261,7 +261,7 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
     RecordFile file;
     // Reading needs no write access: a configuration file that happens to
     // be read-only is read, not replaced by an older copy.
-    result = file.open(path, mcfg::Size, RecordFile::Mode::ReadOnly);
+    result = file.open(path, mcfg::Size, RecordFile::Mode::ReadOnly, *ws.files);
     const bool opened = result == io::Ok;
     if (opened) {
       std::int64_t size = file.byteSize();
@@ -333,16 +333,16 @@ void RestoreMainConfig(Workstation& ws, char level) {
   std::int64_t size = -9;
   {
     RecordFile current;
-    if (current.open(target, 1, RecordFile::Mode::ReadOnly) == io::Ok) size = current.byteSize();
+    if (current.open(target, 1, RecordFile::Mode::ReadOnly, *ws.files) == io::Ok) size = current.byteSize();
   }
   const int closed = io::Ok;
   // The restored file is shared as the lost one was.
-  FileAccess access = NoteAccess(target);
-  if (!access.known) access = NoteAccess(source);
-  const int deleted = deleteFile(target);
-  int copied = copyFile(source, target);
+  FileAccess access = NoteAccess(target, *ws.files);
+  if (!access.known) access = NoteAccess(source, *ws.files);
+  const int deleted = deleteFile(target, *ws.files);
+  int copied = copyFile(source, target, *ws.files);
   if (copied == io::Ok) {
-    GiveAccess(target, access);
+    GiveAccess(target, access, *ws.files);
     stampTaken(ws, target);
   }
   traceLine(ws, std::string("   ") + level + " RestoreMCFG  " + source + "->" + target + "    Cls:Del:Cpy[" +
@@ -377,21 +377,21 @@ void LoadMainConfig(Workstation& ws, int level) {
       repaired = true;
       InitMainConfig(ws);
       if (fileExists(bak)) {
-        if (fileExists(dat)) deleteFile(dat);
+        if (fileExists(dat)) deleteFile(dat, *ws.files);
         if (copyGeneration(ws, bak, dat) != io::Ok) {
           restoreFailed = true;
           break;
         }
         traceLine(ws, " BAKmcfgFyl: " + repairFields(ws, level));
         if (!fileExists(bac)) copyGeneration(ws, bak, bac);
-        deleteFile(bak);
+        deleteFile(bak, *ws.files);
       } else if (fileExists(bac)) {
         if (copyGeneration(ws, bac, bak) != io::Ok) {
           restoreFailed = true;
           break;
         }
         traceLine(ws, " BACmcfgFyl: " + repairFields(ws, level));
-        deleteFile(bac);
+        deleteFile(bac, *ws.files);
       } else {
         break;
       }
@@ -429,7 +429,7 @@ void LoadMainConfig(Workstation& ws, int level) {
 void ReadPersonalConfig(Workstation& ws) {
   ws.locks.ConfigRead = false;
   RecordFile file;
-  if (file.open(ws.paths.PersonalConfigPath, pcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+  if (file.open(ws.paths.PersonalConfigPath, pcfg::Size, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok) return;
   std::array<std::uint8_t, pcfg::Size> record{};
   int result = file.read(0, record);
   if (result == io::Ok) {
@@ -462,7 +462,7 @@ void LoadPersonalConfig(Workstation& ws, int level) {
 
 void DailyConfigBackup(Workstation& ws) {
   const std::string bak = configSibling(ws, "BAK");
-  if (fileExists(bak) && fileDay(bak) >= ws.Today) return;
+  if (fileExists(bak) && fileDay(ws, bak) >= ws.Today) return;
   copyGeneration(ws, bak, configSibling(ws, "BAC"));
   copyGeneration(ws, ws.paths.MainConfigPath, bak);
 }
@@ -486,13 +486,13 @@ void BackupDataFiles(Workstation& ws) {
   // Taken already today (or by a workstation whose clock runs a few days ahead).
   const std::string newest = folder + "/CFGMAIN.BA1";
   if (fileExists(newest)) {
-    int day = fileDay(newest);
+    int day = fileDay(ws, newest);
     if (day >= ws.Today && day <= ws.Today + 6) {
       return;
     }
   }
   const std::string third = folder + "/CFGMAIN.BA3";
-  const bool rotateOld = !fileExists(third) || fileDay(third) <= fileDay(ws.paths.DataFolder + "/CFGMAIN.DAF") - 9;
+  const bool rotateOld = !fileExists(third) || fileDay(ws, third) <= fileDay(ws, ws.paths.DataFolder + "/CFGMAIN.DAF") - 9;
 
   const std::string prefix = ws.paths.DataFolder + "/";
   for (int kind = 0; kind < kCatalogueKinds; ++kind) {

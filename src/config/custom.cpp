@@ -337,7 +337,7 @@ void RebuildLocations(Workstation& ws) {
       TellOtherWorkstations(ws, data, index);
       return;
     }
-    FileSetSwitch sw(ws.paths.DataFolder);
+    FileSetSwitch sw(ws.paths.DataFolder, *ws.files);
     sw.GuardedBy({lockname::Locate});
     std::vector<std::uint8_t> dataBytes, indexBytes;
     for (int i = 0; i <= brd::Slots; ++i) {
@@ -353,7 +353,7 @@ void RebuildLocations(Workstation& ws) {
       if (taken >= 0) {
         rec = old[static_cast<std::size_t>(taken)];
         BoardIndexEntry e;
-        if (ReadBoardIndexEntry(index, taken, e) && e.stale()) rec.setHeadline(inOffice);
+        if (ReadBoardIndexEntry(*ws.files, index, taken, e) && e.stale()) rec.setHeadline(inOffice);
       } else {
         rec.setWho(initials);
         rec.setHeadline(inOffice);
@@ -392,8 +392,8 @@ void RebuildLocations(Workstation& ws) {
       sw.Replace(tempData, data);
       rc = sw.Commit();
     } else {
-      deleteFile(tempData);
-      deleteFile(tempIndex);
+      deleteFile(tempData, *ws.files);
+      deleteFile(tempIndex, *ws.files);
     }
     ReportIoError(ws, rc, "CURL");
     ReleaseLock(ws, lockname::Locate);

@@ -214,7 +214,14 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
   // Step 4.
   LoadSwitches(ws, args);
   ws.ListMode = ws.options.StartInMessages ? 0 : 1;
-  if (!ws.paths.ExtraFolder.empty()) createFolder(ws.paths.ExtraFolder);
+  // The switches let an extra folder outside the data folder come only from
+  // the command line; made where its path really leads, so that the way
+  // there is not taken for a way out of the data folder.
+  if (!ws.paths.ExtraFolder.empty()) {
+    std::error_code ec;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(ws.paths.ExtraFolder, ec);
+    createFolder(ec ? std::filesystem::path(ws.paths.ExtraFolder) : real, *ws.files);
+  }
 
   // Step 7 (the notice texts were loaded with step 5); month and day names
   // are notice texts read when needed.
@@ -223,7 +230,7 @@ void runStartup(Workstation& ws, const std::string& programFolder, const std::ve
 
   // Step 8.
   BuildDataPaths(ws);
-  createFolder(ws.paths.BulletinFolder);
+  createFolder(ws.paths.BulletinFolder, *ws.files);
 
   // Step 9.
   if (ws.options.DecimalComma) {

@@ -142,7 +142,7 @@ std::vector<Key> buildKeys() {
                  std::string folder = folderOf(t, key);
                  if (folder.empty()) return;
                  ws.paths.DataFolder = std::move(folder);
-                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.DataFolder);
+                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.DataFolder, *ws.files);
                  ws.paths.BackupFolder = ws.paths.DataFolder + "/BACKUP";
                }});
   k.push_back({"/TU=", [](Workstation& ws, const SwitchText& t, std::string_view key) {
@@ -153,7 +153,7 @@ std::vector<Key> buildKeys() {
                  std::string folder = folderOf(t, key);
                  if (folder.empty()) return;  // as "/MD=": never the root folder
                  ws.paths.AltDataFolder = std::move(folder);
-                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.AltDataFolder);
+                 if (!ws.board.ReadOnlyView) createFolder(ws.paths.AltDataFolder, *ws.files);
                  if (fileExists(ws.paths.DataFolder + "/CFGMAIN.DAF")) {
                    ws.options.NormalDataPresent = true;
                  } else {

@@ -130,8 +130,8 @@ bool StampedWithinStep(Workstation& ws, std::int64_t ageNs) {
 }
 
 void RememberBoardAges(Workstation& ws) {
-  ws.board.SavedDataAge = fileAgeNs(ws.paths.BoardDataPath);
-  ws.board.SavedIndexAge = fileAgeNs(ws.paths.BoardIndexPath);
+  ws.board.SavedDataAge = fileAgeNs(ws.paths.BoardDataPath, *ws.files);
+  ws.board.SavedIndexAge = fileAgeNs(ws.paths.BoardIndexPath, *ws.files);
   // Files read or written within one step of their file system's clock (a
   // whole second where times carry no fraction) may change again under the
   // very same time: another workstation's change in that second would
@@ -140,9 +140,9 @@ void RememberBoardAges(Workstation& ws) {
     ws.board.RecheckBoardFiles = true;
 }
 
-bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry) {
+bool ReadBoardIndexEntry(FileOps& ops, const std::string& indexPath, int n, BoardIndexEntry& entry) {
   RecordFile f;
-  if (f.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return false;
+  if (f.open(indexPath, brd::IndexSize, RecordFile::Mode::ReadOnly, ops) != io::Ok) return false;
   std::array<std::uint8_t, brd::IndexSize> b{};
   if (f.read(n, b) != io::Ok) return false;
   entry = BoardIndexEntry::decode(b);
@@ -153,7 +153,7 @@ void ClearRecord(Workstation& ws) { ws.board.RecordBuffer.clear(); }
 
 int ReadBoardRecord(Workstation& ws, int n, std::string_view tag) {
   RecordFile f;
-  int rc = f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly);
+  int rc = f.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
   std::int64_t size = rc == io::Ok ? f.recordCount() : 0;
   if (rc == io::Ok && n >= 0 && n <= size - 1) rc = f.read(n, ws.board.RecordBuffer.bytes);
   int closeRc = f.close();
@@ -310,13 +310,19 @@ int NextMessageNumber(Workstation& ws) {
   // handed out anyway would be a message already there, overwritten.
   auto dataCount = [&]() -> int {
     RecordFile d;
-    if (d.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return 0;
+    const int rc = d.open(ws.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws.files);
+    if (rc == io::FileNotFound) return 0;
+    if (rc != io::Ok) {
+      ReportIoError(ws, rc, "NMN", ws.paths.BoardDataPath);
+      return kStoreUnreadable;
+    }
     const std::int64_t records = d.recordCount();
     return records >= brd::MaxRecords ? kStoreFull : static_cast<int>(records);
   };
   const int held = dataCount();
+  if (held == kStoreUnreadable) return held;
   RecordFile index;
-  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly) != io::Ok) return held;
+  if (index.open(ws.paths.BoardIndexPath, brd::IndexSize, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok) return held;
   // Entries beyond the end of the data file stand for no message: the first
   // of them is the next record anyway.
   const std::int64_t count = std::min(index.recordCount(), held == kStoreFull ? brd::MaxRecords : held);
@@ -328,7 +334,7 @@ int NextMessageNumber(Workstation& ws) {
   for (std::int64_t j = 0; j < got; ++j) {
     auto e = BoardIndexEntry::decode(all, static_cast<std::size_t>(j) * brd::IndexSize);
     if (e.closed()) {
-      if (!ws.board.ReadOnlyView) deleteFile(BodyFilePath(ws, set, static_cast<int>(j)));
+      if (!ws.board.ReadOnlyView) deleteFile(BodyFilePath(ws, set, static_cast<int>(j)), *ws.files);
       return static_cast<int>(j);
     }
   }

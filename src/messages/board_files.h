@@ -36,10 +36,10 @@ inline constexpr std::size_t kBodyCap = 4u << 20;
 // The text of a body file, empty when there is none (or something else
 // than a plain file stands under its name); at most kBodyCap + 1 bytes, so
 // that a longer file can be told from one that fits.
-std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
+std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops);
 // Writes text as a body file with CR LF line ends, whole or not at all
 // (a reader never sees half a text); returns an I/O result.
-int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops = PosixFileOps());
+int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops);
 // The bytes of a body file holding text (its line breaks made CR LF).
 std::string BodyFileBytes(std::string_view text);
 
@@ -54,6 +54,9 @@ void ArchiveMessage(Workstation& ws, int n);
 // The record number for a new record of the current board; kStoreFull when
 // every message number is taken.
 inline constexpr int kStoreFull = -1;
+// The data file is there but cannot be read (reported already): any number
+// handed out might be a message there, overwritten.
+inline constexpr int kStoreUnreadable = -2;
 int NextMessageNumber(Workstation& ws);
 // Marks every location entry of an earlier day as stale (daily processing).
 void SignAllOut(Workstation& ws);
@@ -71,7 +74,7 @@ bool IsKnownEmployee(const Workstation& ws, const BoardRecordView& rec);
 inline bool IsKnownEmployee(const Workstation& ws, const BulBrdRcrd& rec) { return IsKnownEmployee(ws, rec.view()); }
 
 // Index entry n of an index file; false when it cannot be read.
-bool ReadBoardIndexEntry(const std::string& indexPath, int n, BoardIndexEntry& entry);
+bool ReadBoardIndexEntry(FileOps& ops, const std::string& indexPath, int n, BoardIndexEntry& entry);
 // Records the ages of the current data and index files as the board's own;
 // ages within one stamp step of now ask for one more look (StampedWithinStep).
 void RememberBoardAges(Workstation& ws);

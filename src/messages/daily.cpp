@@ -35,7 +35,7 @@ void ClearOldTimeSlips(Workstation& ws) {
   if (rc == io::Ok) rc = f.read(1, rec);
   f.close();
   // A file whose day cannot be read is kept: nothing says it is old.
-  if (rc == io::Ok && getI16(rec, 24) != ws.Today) deleteFile(path);
+  if (rc == io::Ok && getI16(rec, 24) != ws.Today) deleteFile(path, *ws.files);
 }
 
 }  // namespace

@@ -170,7 +170,7 @@ void EgressoForm::FormShow() {
       if (!entryGone_) rec = read;
     }
     if (loc && !entryGone_ && (rec.who().empty() || rec.returnDay() == 0 || rec.closed() == 1)) {
-      if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n));
+      if (rec.closed() == 1) deleteFile(BodyFilePath(ws_, BoardSet::Locations, n), *ws_.files);
       startNew(ws_.mcfg.empInitials(n));
     }
   }
@@ -427,10 +427,12 @@ void EgressoForm::Save() {
   if (!keepBody) body = PrepareBody(ws_, BodyFilePath(ws_, set, knownNumber), BodyText(f.Location));
   bool failed = true;  // nothing was written: the lock was not had, or a write failed
   bool recordWritten = false;
+  bool unreadable = false;
   if (HeldLock held{ws_, lock, "EGOK"}) {
     failed = false;
     if (isNew_ && !loc) recordNumber_ = NextMessageNumber(ws_);
     full = isNew_ && !loc && recordNumber_ == kStoreFull;
+    unreadable = isNew_ && !loc && recordNumber_ == kStoreUnreadable;
     if (loc) recordNumber_ = ws_.mcfg.slotOf(who);
     // The slot the form was opened on must still hold that entry.
     changed = openedEntry_.known && recordNumber_ == openedNumber_ &&
@@ -438,7 +440,7 @@ void EgressoForm::Save() {
     if (loc && !changed) TakeStoredClock();
     if (!isNew_ && !loc && !changed) KeepStoredChanges();
     bool written = false;
-    if (changed) {
+    if (changed || unreadable) {
       // Nothing is written; the user is told once the lock is released.
     } else if (full) {
       // Nothing is written either; the form stays open with what was typed,
@@ -479,7 +481,8 @@ void EgressoForm::Save() {
     TellEntryChanged(ws_);
     entryGone_ = true;
   }
-  if (full) return;
+  // What was typed stays in the form, to be sent again.
+  if (full || unreadable) return;
   if (failed && !changed) {
     // The form stays open with what was typed, to be saved again once the
     // folder takes it. A record already written is this form's from now on:
@@ -575,7 +578,7 @@ void EgressoForm::MarkAnsweredRead() {
 void EgressoForm::KeepStoredChanges() {
   BulBrdRcrd stored;
   RecordFile file;
-  if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (file.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok ||
       file.read(recordNumber_, stored.bytes) != io::Ok)
     return;
   BulBrdRcrd& rec = ws_.board.RecordBuffer;

@@ -444,9 +444,9 @@ int ParseTime(const Workstation& ws, std::string_view text) {
   return value <= 2400 ? value : 0;
 }
 
-int FileDay(const std::string& path) {
+int FileDay(FileOps& ops, const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return 0;
+  if (ops.stat(path.c_str(), &st) != 0) return 0;
   const std::time_t t = st.st_mtim.tv_sec;
   std::tm local{};
   if (!::localtime_r(&t, &local)) return 0;

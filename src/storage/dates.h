@@ -12,6 +12,8 @@
 
 namespace egresso {
 
+class FileOps;
+
 struct Workstation;
 
 inline constexpr int kNoDateFrom = 32760;  // this day number and above: no date
@@ -43,7 +45,7 @@ std::string MonthAbbreviation(const Workstation& ws, int month);  // first three
 std::string DayName(const Workstation& ws, int isoWeekday);
 
 // The day (local time) a file was last written; 0 when it is missing.
-int FileDay(const std::string& path);
+int FileDay(FileOps& ops, const std::string& path);
 
 // At most 20 characters; nine blanks for no date.
 std::string FormatDay(const Workstation& ws, int day, bool longMonth = false, bool withCentury = false);

@@ -34,10 +34,10 @@ int copyInto(const std::filesystem::path& from, const std::filesystem::path& to,
 
 }  // namespace
 
-FileAccess NoteAccess(const std::filesystem::path& path) {
+FileAccess NoteAccess(const std::filesystem::path& path, FileOps& ops) {
   // Of the file itself: a link put in its place lends it nothing.
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (ops.stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return {true, static_cast<unsigned>(st.st_mode & kPermissionBits), static_cast<unsigned>(st.st_gid)};
 }
 
@@ -72,7 +72,7 @@ PreparedFile PrepareReplacement(FileOps& ops, const std::filesystem::path& model
     return prepared;
   }
   prepared.result = WriteAll(ops, fd, bytes.data(), bytes.size());
-  if (prepared.result == io::Ok) prepared.result = GiveAccessTo(ops, fd, NoteAccess(model));
+  if (prepared.result == io::Ok) prepared.result = GiveAccessTo(ops, fd, NoteAccess(model, ops));
   if (ops.close(fd) != 0 && prepared.result == io::Ok) prepared.result = io::DiskWriteError;
   return prepared;
 }
@@ -106,7 +106,7 @@ int WriteFileReplacing(FileOps& ops, const std::filesystem::path& path, std::str
 }
 
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target, FileOps& ops) {
-  int result = GiveAccess(fresh, NoteAccess(target), ops);
+  int result = GiveAccess(fresh, NoteAccess(target, ops), ops);
   if (result != io::Ok) return result;
   if (ops.rename(fresh.c_str(), target.c_str()) != 0) return io::fromErrno(errno);
   return io::Ok;
@@ -114,9 +114,9 @@ int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path&
 
 int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
                   const std::filesystem::path& fresh, FileOps& ops) {
-  const FileAccess model = NoteAccess(to);
+  const FileAccess model = NoteAccess(to, ops);
   int result = copyInto(from, fresh, ops, true);
-  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from), ops);
+  if (result == io::Ok) result = GiveAccess(fresh, model.known ? model : NoteAccess(from, ops), ops);
   if (result == io::Ok && ops.rename(fresh.c_str(), to.c_str()) != 0) result = io::fromErrno(errno);
   if (result == io::Ok) return io::Ok;
   if (result != io::AlreadyExists) deleteFile(fresh, ops);
@@ -124,7 +124,7 @@ int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path
   // place; a disk that is full or failing would leave to half written.
   if (result != io::AccessDenied) return result;
   result = copyInto(from, to, ops, false);
-  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from), ops);
+  if (result == io::Ok && !model.known) GiveAccess(to, NoteAccess(from, ops), ops);
   return result;
 }
 

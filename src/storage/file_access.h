@@ -21,10 +21,10 @@ struct FileAccess {
 };
 
 // known is false when the file is missing.
-FileAccess NoteAccess(const std::filesystem::path& path);
+FileAccess NoteAccess(const std::filesystem::path& path, FileOps& ops);
 // Gives file the noted group and permission bits (nothing when not known);
 // returns an I/O result: an account outside the group cannot give it.
-int GiveAccess(const std::filesystem::path& file, const FileAccess& access, FileOps& ops = PosixFileOps());
+int GiveAccess(const std::filesystem::path& file, const FileAccess& access, FileOps& ops);
 // The same through an open descriptor of the file.
 int GiveAccessTo(FileOps& ops, int fd, const FileAccess& access);
 
@@ -32,7 +32,7 @@ int GiveAccessTo(FileOps& ops, int fd, const FileAccess& access);
 // target's permission bits and group (its own when target is missing).
 // When it cannot, nothing is replaced and the I/O result says why.
 int ReplaceFile(const std::filesystem::path& fresh, const std::filesystem::path& target,
-                FileOps& ops = PosixFileOps());
+                FileOps& ops);
 
 // Writes bytes as the whole of path through a new file (made exclusively,
 // under a name nobody can guess) put in its place, which keeps path's
@@ -62,6 +62,6 @@ void DiscardReplacement(FileOps& ops, PreparedFile& prepared);
 // forbid that, to is overwritten in place (which keeps its owner, group and
 // bits); any other failure leaves to as it was.
 int CopyReplacing(const std::filesystem::path& from, const std::filesystem::path& to,
-                  const std::filesystem::path& fresh, FileOps& ops = PosixFileOps());
+                  const std::filesystem::path& fresh, FileOps& ops);
 
 }  // namespace egresso

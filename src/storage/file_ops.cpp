@@ -154,27 +154,74 @@ std::string_view rootFolder(const std::string* root) {
   return base;
 }
 
-}  // namespace
-
-int StationFileOps::mkdir(const char* path, unsigned mode) {
+// Runs call on the folder that holds path and the last name of path:
+// beneath root when path is below it, else the whole path as given.
+template <typename Call>
+int AtFolderOf(const std::string* root, const char* path, Call call) {
   const std::string base(rootFolder(root));
   std::string rel(BelowRoot(base, path));
   while (!rel.empty() && rel.back() == '/') rel.pop_back();
-  if (rel.empty()) return FileOps::mkdir(path, mode);
-  // A folder made inside the data folder is made beneath it: a link planted
-  // in place of a folder on the way is not followed out of it.
+  if (rel.empty()) return call(AT_FDCWD, path);
   const int dir = openFolderBeneath(base, rel);
   if (dir < 0) return -1;
-  const int rc = ::mkdirat(dir, rel.c_str(), static_cast<mode_t>(mode));
+  if (rel == "..") {
+    ::close(dir);
+    errno = ELOOP;
+    return -1;
+  }
+  const int rc = call(dir, rel.c_str());
   const int err = errno;
   ::close(dir);
   errno = err;
   return rc;
 }
 
+}  // namespace
+
+int StationFileOps::mkdir(const char* path, unsigned mode) {
+  // A folder made inside the data folder is made beneath it: a link planted
+  // in place of a folder on the way is not followed out of it.
+  return AtFolderOf(root, path, [&](int dir, const char* name) { return ::mkdirat(dir, name, static_cast<mode_t>(mode)); });
+}
+
+int StationFileOps::rmdir(const char* path) {
+  return AtFolderOf(root, path, [](int dir, const char* name) { return ::unlinkat(dir, name, AT_REMOVEDIR); });
+}
+
+int StationFileOps::unlink(const char* path) {
+  return AtFolderOf(root, path, [](int dir, const char* name) { return ::unlinkat(dir, name, 0); });
+}
+
+int StationFileOps::rename(const char* from, const char* to) {
+  return AtFolderOf(root, from, [&](int fromDir, const char* fromName) {
+    return AtFolderOf(root, to, [&](int toDir, const char* toName) { return ::renameat(fromDir, fromName, toDir, toName); });
+  });
+}
+
+int StationFileOps::link(const char* from, const char* to) {
+  return AtFolderOf(root, from, [&](int fromDir, const char* fromName) {
+    return AtFolderOf(root, to, [&](int toDir, const char* toName) { return ::linkat(fromDir, fromName, toDir, toName, 0); });
+  });
+}
+
+int StationFileOps::stat(const char* path, struct stat* st) {
+  return AtFolderOf(root, path, [&](int dir, const char* name) { return ::fstatat(dir, name, st, AT_SYMLINK_NOFOLLOW); });
+}
+
+int StationFileOps::utimens(const char* path, const timespec times[2]) {
+  return AtFolderOf(root, path,
+                    [&](int dir, const char* name) { return ::utimensat(dir, name, times, AT_SYMLINK_NOFOLLOW); });
+}
+
 int StationFileOps::open(const char* path, int flags, unsigned mode) {
   const std::string_view base = rootFolder(root);
-  if (base.empty() || (flags & O_DIRECTORY) != 0) return FileOps::open(path, flags, mode);
+  if (base.empty()) return FileOps::open(path, flags, mode);
+  if ((flags & O_DIRECTORY) != 0)
+    return AtFolderOf(root, path, [&](int dir, const char* name) {
+      // The data folder itself, or a folder outside it, as named.
+      if (dir == AT_FDCWD) return FileOps::open(path, flags, mode);
+      return ::openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
+    });
   return noteIfRefused(path, OpenPlainFile(path, flags, mode, base));
 }
 int FileOps::close(int fd) { return ::close(fd); }
@@ -186,9 +233,15 @@ ssize_t FileOps::pwrite(int fd, const void* buf, std::size_t size, off_t offset)
 }
 int FileOps::fsync(int fd) { return ::fsync(fd); }
 int FileOps::ftruncate(int fd, off_t length) { return ::ftruncate(fd, length); }
-int FileOps::rename(const char* from, const char* to) { return std::rename(from, to); }
+int FileOps::rename(const char* from, const char* to) { return ::rename(from, to); }
+int FileOps::link(const char* from, const char* to) { return ::linkat(AT_FDCWD, from, AT_FDCWD, to, 0); }
 int FileOps::unlink(const char* path) { return ::unlink(path); }
 int FileOps::mkdir(const char* path, unsigned mode) { return ::mkdir(path, static_cast<mode_t>(mode)); }
+int FileOps::rmdir(const char* path) { return ::rmdir(path); }
+int FileOps::stat(const char* path, struct stat* st) { return ::fstatat(AT_FDCWD, path, st, AT_SYMLINK_NOFOLLOW); }
+int FileOps::utimens(const char* path, const timespec times[2]) {
+  return ::utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW);
+}
 int FileOps::fstat(int fd, struct stat* st) { return ::fstat(fd, st); }
 int FileOps::fchmod(int fd, unsigned mode) { return ::fchmod(fd, static_cast<mode_t>(mode)); }
 int FileOps::fchown(int fd, unsigned group) { return ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(group)); }

@@ -33,8 +33,15 @@ class FileOps {
   virtual int fsync(int fd);
   virtual int ftruncate(int fd, off_t length);
   virtual int rename(const char* from, const char* to);
+  // A second name for the file from (a link there is linked, not followed).
+  virtual int link(const char* from, const char* to);
   virtual int unlink(const char* path);
   virtual int mkdir(const char* path, unsigned mode);
+  virtual int rmdir(const char* path);
+  // Of the name itself: a link there is told as a link, never followed.
+  virtual int stat(const char* path, struct stat* st);
+  // Sets the times of the name itself (nullptr: now), never through a link.
+  virtual int utimens(const char* path, const timespec times[2]);
   virtual int fstat(int fd, struct stat* st);
   virtual int fchmod(int fd, unsigned mode);
   virtual int fchown(int fd, unsigned group);
@@ -50,16 +57,24 @@ class FileOps {
 // that the report can name it.
 class StationFileOps : public FileOps {
  public:
-  // Files under *root (the data folder) are opened beneath it: no link on
-  // the way down from it is followed, a planted folder link included.
+  // Files under *root (the data folder) are opened, made, renamed, deleted
+  // and looked at beneath it: no link on the way down from it is followed,
+  // a planted folder link included, and ".." leads nowhere out of it.
   int open(const char* path, int flags, unsigned mode = 0666) override;
   int mkdir(const char* path, unsigned mode) override;
+  int rmdir(const char* path) override;
+  int unlink(const char* path) override;
+  int rename(const char* from, const char* to) override;
+  int link(const char* from, const char* to) override;
+  int stat(const char* path, struct stat* st) override;
+  int utimens(const char* path, const timespec times[2]) override;
   void noteRefused(const char* path) override { refused = path; }
   std::string refused;
   const std::string* root = nullptr;
 };
 
-// The plain calls; holds no state.
+// The plain calls; holds no state. Only a workstation's own layer and
+// files outside any data folder are opened through it.
 FileOps& PosixFileOps();
 
 // Writes all of data to fd (a write cut short goes on where it stopped);

@@ -108,9 +108,9 @@ bool applyJournal(FileOps& ops, const std::string& text, const SwitchPause& paus
 }
 
 // The journal's text when it is complete (ends with the end line).
-bool readJournal(const std::string& path, std::string& text) {
+bool readJournal(FileOps& ops, const std::string& path, std::string& text) {
   // A journal names a few dozen files; a longer one is not the program's.
-  if (ReadFileBounded(PosixFileOps(), path, kJournalMax, text) != io::Ok) return false;
+  if (ReadFileBounded(ops, path, kJournalMax, text) != io::Ok) return false;
   return endsWith(text, std::string(kJournalEnd) + "\n");
 }
 
@@ -131,7 +131,7 @@ FileSetSwitch::FileSetSwitch(std::string dataFolder, FileOps& ops) : folder_(std
 void FileSetSwitch::Replace(const std::string& staged, const std::string& target, bool linked) {
   // The new file takes the permission bits and group of the one it
   // replaces now, while the switch can still be given up.
-  const int rc = GiveAccess(staged, NoteAccess(target));
+  const int rc = GiveAccess(staged, NoteAccess(target, *ops_), *ops_);
   if (rc != io::Ok && failure_ == io::Ok) failure_ = rc;
   steps_.push_back({'R', staged, target, linked});
   folders_.insert(std::filesystem::path(staged).parent_path().string());
@@ -195,14 +195,14 @@ int FileSetSwitch::Commit(const std::function<void(std::size_t, std::size_t)>& p
   return io::Ok;
 }
 
-bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string>* locks) {
+bool FileSetSwitchPending(FileOps& ops, const std::string& dataFolder, std::vector<std::string>* locks) {
   const std::string path = journalPath(dataFolder);
   // Only a plain file can be a journal: anything else planted under its
   // name is never opened (a pipe would hang the reader).
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (ops.stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   std::string text;
-  if (!readJournal(path, text)) return false;
+  if (!readJournal(ops, path, text)) return false;
   if (locks) {
     locks->clear();
     std::istringstream in(text);
@@ -217,18 +217,18 @@ bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops, const Sw
                            SwitchFailure* failure) {
   const std::string path = journalPath(dataFolder);
   std::string text;
-  if (!readJournal(path, text)) return false;
+  if (!readJournal(ops, path, text)) return false;
   if (!applyJournal(ops, text, pause, failure)) return false;
   deleteFile(path, ops);
   return true;
 }
 
-void DiscardStagedFiles(const std::vector<std::string>& folders) {
+void DiscardStagedFiles(FileOps& ops, const std::vector<std::string>& folders) {
   for (const std::string& folder : folders) {
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      if (endsWith(name, kStagingSuffix)) deleteFile(it->path());
+      if (endsWith(name, kStagingSuffix)) deleteFile(it->path(), ops);
     }
   }
 }

@@ -39,7 +39,7 @@ struct SwitchFailure {
 
 class FileSetSwitch {
  public:
-  explicit FileSetSwitch(std::string dataFolder, FileOps& ops = PosixFileOps());
+  explicit FileSetSwitch(std::string dataFolder, FileOps& ops);
 
   // The name target's new file is made under: "<target>.<run>.~MT", where
   // the run is this switch's own, so a late completion of an earlier
@@ -93,15 +93,15 @@ class FileSetSwitch {
 
 // True when a switch's journal waits in the data folder to be completed;
 // locks receives the locks to hold while completing it.
-bool FileSetSwitchPending(const std::string& dataFolder, std::vector<std::string>* locks = nullptr);
+bool FileSetSwitchPending(FileOps& ops, const std::string& dataFolder, std::vector<std::string>* locks = nullptr);
 
 // Completes a switch whose journal is in the data folder. Returns true when
 // there was one (and it could be completed); failure tells where it stopped.
-bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops = PosixFileOps(),
+bool CompleteFileSetSwitch(const std::string& dataFolder, FileOps& ops,
                            const SwitchPause& pause = {}, SwitchFailure* failure = nullptr);
 // Removes staged files of an interrupted run in the given folders (run only
 // while holding the locks of the run that made them, after
 // CompleteFileSetSwitch).
-void DiscardStagedFiles(const std::vector<std::string>& folders);
+void DiscardStagedFiles(FileOps& ops, const std::vector<std::string>& folders);
 
 }  // namespace egresso

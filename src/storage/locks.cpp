@@ -334,7 +334,7 @@ int createLockFile(FileOps& ops, const std::string& path, int& err) {
     err = errno;
     if (err == EINTR) continue;
     struct stat st;
-    if (err != EEXIST && ::lstat(path.c_str(), &st) == 0) err = EEXIST;
+    if (err != EEXIST && ops.stat(path.c_str(), &st) == 0) err = EEXIST;
     return -1;
   }
 }
@@ -863,7 +863,7 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   // Through the file opened as any file of the folder: the bits of whatever
   // a link planted under the name points to are never touched.
   struct stat lst;
-  if (::lstat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
+  if (ws.files->stat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
   if ((lst.st_mode & kEveryoneReadWrite) == kEveryoneReadWrite) return io::Ok;
   const int fd = ws.files->open(path.c_str(), O_RDONLY);
   if (fd < 0) return io::Ok;

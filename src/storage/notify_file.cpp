@@ -217,11 +217,11 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter) 
   return rc;
 }
 
-bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts) {
+bool ReadNotifyTexts(FileOps& ops, const std::string& path, std::vector<std::string>& texts) {
   // A letter file holds a few records; whatever stands under its name is
   // never read further than that, nor waited for.
   std::string bytes;
-  if (ReadFileBounded(PosixFileOps(), path, kReadLimit, bytes) != io::Ok) return false;
+  if (ReadFileBounded(ops, path, kReadLimit, bytes) != io::Ok) return false;
   for (auto& text : textsOf(bytes)) texts.push_back(std::move(text));
   return true;
 }
@@ -230,7 +230,7 @@ std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile, FileOps&
   std::vector<std::string> texts;
   const std::string claimed = ClaimedNotifyFile(notifyFile);
   if (fileExists(claimed)) {
-    if (!ReadNotifyTexts(claimed, texts)) return texts;
+    if (!ReadNotifyTexts(ops, claimed, texts)) return texts;
     deleteLetterFile(claimed, ops);
   }
   int err = 0;
@@ -254,7 +254,7 @@ std::vector<std::string> TakeOwnNotifyTexts(Workstation& ws, bool dropShort) {
   if (!takeOwnLock(ws, lock)) return {};
   std::vector<std::string> texts = TakeNotifyTexts(file, *ws.files);
   struct stat st {};
-  if (dropShort && ::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+  if (dropShort && ws.files->stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
       st.st_size < static_cast<off_t>(kNotifyRecordSize))
     deleteLetterFile(file, *ws.files);
   ReleaseLock(ws, lock);
@@ -263,7 +263,7 @@ std::vector<std::string> TakeOwnNotifyTexts(Workstation& ws, bool dropShort) {
 
 bool OwnNotifyFileWaiting(const Workstation& ws) {
   struct stat st {};
-  return ::stat(NotifyFileOf(ws, ws.ThisUser).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+  return ws.files->stat(NotifyFileOf(ws, ws.ThisUser).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
          st.st_size >= static_cast<off_t>(kNotifyRecordSize);
 }
 

@@ -49,7 +49,7 @@ std::string ClaimedNotifyFile(const std::string& notifyFile);
 // not yet in the record is added, and letters in records behind record 0
 // (left by an earlier version) are kept in it too. The file is rewritten
 // whole and read back. Returns an I/O result or kNotifyNoRoom.
-int PutNotifyText(const std::string& notifyFile, std::string_view text, FileOps& ops = PosixFileOps());
+int PutNotifyText(const std::string& notifyFile, std::string_view text, FileOps& ops);
 
 // Puts the letter into the notification file of the user with these
 // initials under that user's lock (nothing when it is waiting there
@@ -59,13 +59,13 @@ int AppendNotifyLetter(Workstation& ws, std::string_view initials, char letter);
 // The texts of the records of a notification file (a partial last record
 // gives what it holds); false when it cannot be read. At most a few records
 // are read: a file planted in the folder may never end.
-bool ReadNotifyTexts(const std::string& path, std::vector<std::string>& texts);
+bool ReadNotifyTexts(FileOps& ops, const std::string& path, std::vector<std::string>& texts);
 
 // Takes the letters out of the file without its lock: a claimed file left
 // by an earlier version is read and deleted first, then the file is read
 // and deleted. A file not yet holding one whole record, or one that cannot
 // be read or deleted, stays for the next look. Returns the texts read.
-std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile, FileOps& ops = PosixFileOps());
+std::vector<std::string> TakeNotifyTexts(const std::string& notifyFile, FileOps& ops);
 
 // This user's take: under the user's lock when a look found the file. A
 // lock held by a writer right now leaves the file for the next look. With

@@ -29,7 +29,7 @@ constexpr int kViewerWaitMs = 2000, kViewerPauseMs = 100;
 bool FinishPendingMaintenance(Workstation& ws) {
   const std::string& folder = ws.paths.DataFolder;
   std::vector<std::string> locks;
-  if (!FileSetSwitchPending(folder, &locks)) return true;
+  if (!FileSetSwitchPending(*ws.files, folder, &locks)) return true;
   if (locks.empty()) locks = everyMaintenanceLock();
   LockState& L = ws.locks;
   const bool outer = !std::exchange(L.FinishingMaintenance, true);
@@ -41,7 +41,7 @@ bool FinishPendingMaintenance(Workstation& ws) {
   bool finished = false;
   if (taken.size() == locks.size()) {
     CompleteFileSetSwitch(folder, *ws.files, [&ws](int ms) { PauseMs(ws, ms); });
-    finished = !FileSetSwitchPending(folder);
+    finished = !FileSetSwitchPending(*ws.files, folder);
     traceLine(ws, std::string(finished ? "MaintJournal done " : "MaintJournal failed ") + traceSuffix(ws));
   }
   for (auto it = taken.rbegin(); it != taken.rend(); ++it) ReleaseLock(ws, *it);
@@ -51,7 +51,7 @@ bool FinishPendingMaintenance(Workstation& ws) {
 
 bool SettlePendingMaintenance(Workstation& ws, std::string_view lockName, std::string_view tag) {
   LockState& L = ws.locks;
-  if (L.FinishingMaintenance || !FileSetSwitchPending(ws.paths.DataFolder)) return true;
+  if (L.FinishingMaintenance || !FileSetSwitchPending(*ws.files, ws.paths.DataFolder)) return true;
   const bool alone = L.Taken.size() == 1;
   if (alone) ReleaseLock(ws, lockName);
   const bool finished = FinishPendingMaintenance(ws);
@@ -65,17 +65,17 @@ bool SettlePendingMaintenance(Workstation& ws, std::string_view lockName, std::s
 }
 
 bool SettledForReading(Workstation& ws, bool mayWrite) {
-  if (!FileSetSwitchPending(ws.paths.DataFolder)) return true;
+  if (!FileSetSwitchPending(*ws.files, ws.paths.DataFolder)) return true;
   if (mayWrite) return FinishPendingMaintenance(ws);
   for (int waited = 0; waited < kViewerWaitMs; waited += kViewerPauseMs) {
     PauseMs(ws, kViewerPauseMs);
-    if (!FileSetSwitchPending(ws.paths.DataFolder)) return true;
+    if (!FileSetSwitchPending(*ws.files, ws.paths.DataFolder)) return true;
   }
   return false;
 }
 
 void FinishPendingMaintenanceAtStart(Workstation& ws) {
-  if (!FileSetSwitchPending(ws.paths.DataFolder)) return;
+  if (!FileSetSwitchPending(*ws.files, ws.paths.DataFolder)) return;
   const bool multiUser = std::exchange(ws.MultiUser, true);
   const std::string user = ws.ThisUser;
   // A lock line needs initials; a start that does not know its user yet

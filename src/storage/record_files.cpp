@@ -263,7 +263,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
     // entries go to the same number.
     n = 0;
     RecordFile quick;
-    quick.open(quickName, kQuickRecordSize, RecordFile::Mode::Create);
+    quick.open(quickName, kQuickRecordSize, RecordFile::Mode::Create, *ws.files);
   }
   std::string reportTag = "WCR-" + t + " (" + std::to_string(n) + ")";
 
@@ -374,7 +374,7 @@ void OpenCalFiles(Workstation& ws, std::string_view baseName) {
   for (;;) {
     e.CalDataFile.close();
     e.CalDataName = dataName;
-    if (e.CalDataFile.open(dataName, kCalRecordSize, RecordFile::Mode::ReadWrite) == io::Ok) {
+    if (e.CalDataFile.open(dataName, kCalRecordSize, RecordFile::Mode::ReadWrite, *ws.files) == io::Ok) {
       e.CalDataFile.close();
     } else if (fileExists(dataName)) {
       traceOpen(ws, "OpenCal-F", dataName);
@@ -390,7 +390,7 @@ void OpenCalFiles(Workstation& ws, std::string_view baseName) {
 
     e.CalIndexFile.close();
     e.CalIndexName = indexName;
-    if (e.CalIndexFile.open(indexName, 1, RecordFile::Mode::ReadWrite) == io::Ok) {
+    if (e.CalIndexFile.open(indexName, 1, RecordFile::Mode::ReadWrite, *ws.files) == io::Ok) {
       e.CalIndexFile.close();
       if (!e.LogMode) ReadCalIndexPage(ws, ws.paths.SchedIndexPath, 0, "OCF3");
       return;

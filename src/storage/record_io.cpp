@@ -84,7 +84,7 @@ std::int64_t RecordFile::byteSize() {
   // The size of the file this handle reads and writes: another workstation
   // may have put a new file under the same name since it was opened.
   struct stat st;
-  if (::fstat(fd_, &st) != 0) return 0;
+  if (ops_->fstat(fd_, &st) != 0) return 0;
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -160,7 +160,7 @@ int RecordFile::stampNow() {
 
 int AppendAt(FileOps& ops, int fd, std::string_view bytes) {
   struct stat st;
-  if (::fstat(fd, &st) != 0) return io::fromErrno(errno);
+  if (ops.fstat(fd, &st) != 0) return io::fromErrno(errno);
   if (!S_ISREG(st.st_mode)) return io::AccessDenied;
   std::size_t done = 0;
   const int result = writeAt(ops, fd, bytes.data(), bytes.size(), st.st_size, done);
@@ -187,7 +187,7 @@ int deleteFile(const std::filesystem::path& p, FileOps& ops) {
   const int err = errno;
   if (err == ENOENT) return io::FileNotFound;
   // A folder of that name goes when empty, as the library's removal would.
-  if ((err == EISDIR || err == EPERM) && ::rmdir(p.c_str()) == 0) return io::Ok;
+  if ((err == EISDIR || err == EPERM) && ops.rmdir(p.c_str()) == 0) return io::Ok;
   return io::fromErrno(err);
 }
 
@@ -195,7 +195,7 @@ int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
   int in = ops.open(from.c_str(), O_RDONLY);
   if (in < 0) return io::fromErrno(errno);
   struct stat st;
-  const int statted = ::fstat(in, &st) == 0 ? 0 : errno;
+  const int statted = ops.fstat(in, &st) == 0 ? 0 : errno;
   if (statted != 0 || !S_ISREG(st.st_mode)) {
     ops.close(in);
     return statted != 0 ? io::fromErrno(statted) : io::AccessDenied;
@@ -211,7 +211,7 @@ int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
     ops.close(in);
     return result;
   }
-  if (made) ::fchmod(out, st.st_mode & 07777);
+  if (made) ops.fchmod(out, st.st_mode & 07777);
   int result = CopyAll(ops, in, out);
   ops.close(in);
   if (ops.close(out) != 0 && result == io::Ok) result = io::fromErrno(errno);
@@ -221,23 +221,23 @@ int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
 int createFolder(const std::filesystem::path& p, FileOps& ops) {
   if (ops.mkdir(p.c_str(), 0777) != 0) {
     const int err = errno;
-    std::error_code ec;
-    if (err == EEXIST && std::filesystem::is_directory(p, ec)) return io::Ok;
+    struct stat st;
+    if (err == EEXIST && ops.stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return io::Ok;
     return io::fromErrno(err);
   }
   // Through the folder just made, never a link put in its place meanwhile.
-  const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  const int fd = ops.open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
   struct stat st;
-  if (fd >= 0 && ::fstat(fd, &st) == 0) ::fchmod(fd, (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
-  if (fd >= 0) ::close(fd);
+  if (fd >= 0 && ops.fstat(fd, &st) == 0) ops.fchmod(fd, (st.st_mode & 07777) | S_IRWXU | S_IRWXG | S_IROTH | S_IXOTH);
+  if (fd >= 0) ops.close(fd);
   return io::Ok;
 }
 
-std::int64_t fileAgeNs(const std::filesystem::path& p) {
+std::int64_t fileAgeNs(const std::filesystem::path& p, FileOps& ops) {
   // Read from the file system directly: the library's file clock counts
   // from an epoch of its own, not from 1 January 1970.
   struct stat st;
-  if (::stat(p.c_str(), &st) != 0) return 0;
+  if (ops.stat(p.c_str(), &st) != 0) return 0;
   return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 

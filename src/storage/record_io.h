@@ -48,8 +48,7 @@ class RecordFile {
   // Opens an existing file (ReadWrite, ReadOnly) or creates/truncates it
   // (Create). Returns an I/O result; the file stays closed on failure. Every
   // later call on the file goes through ops.
-  int open(const std::filesystem::path& path, std::size_t recordSize, Mode mode = Mode::ReadWrite,
-           FileOps& ops = PosixFileOps());
+  int open(const std::filesystem::path& path, std::size_t recordSize, Mode mode, FileOps& ops);
   int close();
   bool isOpen() const { return fd_ >= 0; }
   // The descriptor, for what the file's owner does to the open file
@@ -77,7 +76,7 @@ class RecordFile {
 
  private:
   int fd_ = -1;
-  FileOps* ops_ = &PosixFileOps();
+  FileOps* ops_ = nullptr;
   std::size_t recordSize_ = 1;
   std::filesystem::path path_;
 };
@@ -86,7 +85,7 @@ class RecordFile {
 // exist; a file that another workstation made meanwhile is opened, never
 // truncated. created (when given) tells whether this call made the file.
 int OpenRecordFileCreating(RecordFile& f, const std::filesystem::path& path, std::size_t recordSize,
-                           bool* created = nullptr, FileOps& ops = PosixFileOps());
+                           bool* created, FileOps& ops);
 // Writes record n of an open file. A file whose length is not a whole number
 // of records ends in a partial record (a write cut short, a damaged copy);
 // those bytes are kept for repair: a write that would cover or absorb them
@@ -99,22 +98,23 @@ int WriteRecordKeepingTail(RecordFile& f, std::int64_t n, std::span<const std::u
 // I/O error and drop the share for a while. The caller holds the lock that
 // guards the file, so the end found is still the end when the bytes land;
 // bytes that did not all land are taken off again (DiskWriteError).
-int AppendToFile(const std::filesystem::path& path, std::string_view bytes, FileOps& ops = PosixFileOps());
+int AppendToFile(const std::filesystem::path& path, std::string_view bytes, FileOps& ops);
 // The same through a descriptor open for writing.
 int AppendAt(FileOps& ops, int fd, std::string_view bytes);
 
 // Small whole-file helpers that report I/O results instead of throwing.
 bool fileExists(const std::filesystem::path& p);
-int deleteFile(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
+int deleteFile(const std::filesystem::path& p, FileOps& ops);
 // Copies, overwriting the target. A target made by the copy gets the
 // source's permission bits; one that was there keeps its own (only its
 // owner could change them).
-int copyFile(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops = PosixFileOps());
+int copyFile(const std::filesystem::path& from, const std::filesystem::path& to, FileOps& ops);
 // Creates one folder; an existing folder is not an error. A new folder is
 // open to the group and readable by every account whatever the umask, as
 // lock files are: the accounts that share the data folder all use it.
-int createFolder(const std::filesystem::path& p, FileOps& ops = PosixFileOps());
-// Modification time in nanoseconds since the Unix epoch; 0 when missing.
-std::int64_t fileAgeNs(const std::filesystem::path& p);
+int createFolder(const std::filesystem::path& p, FileOps& ops);
+// Modification time in nanoseconds since the Unix epoch; 0 when missing
+// (a link in the file's place has the link's own time).
+std::int64_t fileAgeNs(const std::filesystem::path& p, FileOps& ops);
 
 }  // namespace egresso

@@ -179,7 +179,7 @@ bool TapeCalculator::SaveTape() {
     putU8(rec, tape::Decimals, static_cast<std::uint8_t>(Decimals));
   }
   RecordFile f;
-  if (f.open(ws_.paths.CalcFile, buf.size(), RecordFile::Mode::Create) != io::Ok) return false;
+  if (f.open(ws_.paths.CalcFile, buf.size(), RecordFile::Mode::Create, *ws_.files) != io::Ok) return false;
   const bool ok = f.write(0, buf) == io::Ok;
   return f.close() == io::Ok && ok;
 }
@@ -188,7 +188,7 @@ void TapeCalculator::ReadTape() {
   ClearGrid();
   if (PendingDecimals >= 0) Decimals = PendingDecimals;
   RecordFile f;
-  if (ws_.paths.CalcFile.empty() || f.open(ws_.paths.CalcFile, tape::RecordSize, RecordFile::Mode::ReadOnly) != io::Ok)
+  if (ws_.paths.CalcFile.empty() || f.open(ws_.paths.CalcFile, tape::RecordSize, RecordFile::Mode::ReadOnly, *ws_.files) != io::Ok)
     return;
   const std::int64_t n = f.recordCount();
   const std::int64_t first = std::max<std::int64_t>(0, n - Rows());

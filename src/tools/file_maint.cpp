@@ -42,8 +42,8 @@ constexpr int kDaysBack = 90, kDaysAhead = 70;
 class StagedWriter {
  public:
   // The name is the switch's own and unguessable; the file is made new.
-  explicit StagedWriter(const std::string& path) : path_(path) {
-    fd_ = PosixFileOps().open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  StagedWriter(FileOps& ops, const std::string& path) : ops_(ops), path_(path) {
+    fd_ = ops_.open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd_ < 0) result_ = io::fromErrno(errno);
   }
   ~StagedWriter() { close(); }
@@ -51,11 +51,11 @@ class StagedWriter {
   StagedWriter& operator=(const StagedWriter&) = delete;
 
   void append(const std::uint8_t* p, std::size_t n) {
-    if (fd_ >= 0 && result_ == io::Ok) result_ = WriteAll(PosixFileOps(), fd_, p, n);
+    if (fd_ >= 0 && result_ == io::Ok) result_ = WriteAll(ops_, fd_, p, n);
   }
   int close() {
     if (fd_ >= 0) {
-      if (PosixFileOps().close(fd_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
+      if (ops_.close(fd_) != 0 && result_ == io::Ok) result_ = io::DiskWriteError;
       fd_ = -1;
     }
     return result_;
@@ -63,6 +63,7 @@ class StagedWriter {
   int result() const { return result_; }
 
  private:
+  FileOps& ops_;
   std::string path_;
   int fd_ = -1;
   int result_ = io::Ok;
@@ -72,9 +73,9 @@ class StagedWriter {
 class BlockReader {
  public:
   // No more than maxRecords are read: more than a file can number.
-  BlockReader(const std::string& path, std::size_t recordSize, std::int64_t maxRecords = INT32_MAX)
+  BlockReader(FileOps& ops, const std::string& path, std::size_t recordSize, std::int64_t maxRecords = INT32_MAX)
       : size_(recordSize) {
-    result_ = file_.open(path, recordSize, RecordFile::Mode::ReadOnly);
+    result_ = file_.open(path, recordSize, RecordFile::Mode::ReadOnly, ops);
     if (result_ == io::Ok) records_ = std::min(file_.recordCount(), maxRecords);
     buffer_.resize(static_cast<std::size_t>(kBlockRecords) * recordSize);
   }
@@ -111,10 +112,10 @@ void report(const MaintProgress& progress, const std::string& text, std::int64_t
 // makes them.
 int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::string& indexTarget, bool locations,
                     FileSetSwitch& sw, const MaintProgress& progress, const std::string& label) {
-  BlockReader in(dataSource, brd::Size, brd::MaxRecords);
+  BlockReader in(*ws.files, dataSource, brd::Size, brd::MaxRecords);
   if (in.result() != io::Ok) return in.result();  // a file that cannot be opened is skipped
   const std::string staged = sw.StagingName(indexTarget);
-  StagedWriter out(staged);
+  StagedWriter out(*ws.files, staged);
   for (std::int64_t r = 0; r < in.records() && out.result() == io::Ok; ++r) {
     const std::uint8_t* p = in.record(r);
     if (!p) break;
@@ -128,7 +129,7 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
   int rc = out.close();
   if (rc == io::Ok) rc = in.result();
   if (rc != io::Ok) {
-    deleteFile(staged);
+    deleteFile(staged, *ws.files);
     ReportIoError(ws, rc, "RIP3");
     return rc;
   }
@@ -141,11 +142,11 @@ int stageBoardIndex(Workstation& ws, const std::string& dataSource, const std::s
 // data file they will stand beside.
 void stageCalCompanions(Workstation& ws, const std::string& dataSource, const std::string& dataTarget,
                         FileSetSwitch& sw) {
-  BlockReader in(dataSource, kCalRecordSize);
+  BlockReader in(*ws.files, dataSource, kCalRecordSize);
   if (in.result() != io::Ok) return;
   const std::string base = dataTarget.substr(0, dataTarget.size() - 3);
   const std::string targets[] = {base + "DAI", base + "DAE", base + "DAQ"};
-  StagedWriter index(sw.StagingName(targets[0])), keys(sw.StagingName(targets[1])), quick(sw.StagingName(targets[2]));
+  StagedWriter index(*ws.files, sw.StagingName(targets[0])), keys(*ws.files, sw.StagingName(targets[1])), quick(*ws.files, sw.StagingName(targets[2]));
   auto& e = ws.engine;
   for (std::int64_t n = 0; n < in.records(); ++n) {
     const std::uint8_t* p = in.record(n);
@@ -174,7 +175,7 @@ void stageCalCompanions(Workstation& ws, const std::string& dataSource, const st
     if (rc == io::Ok) rc = closed;
   }
   if (rc != io::Ok) {
-    for (const std::string& t : targets) deleteFile(sw.StagingName(t));
+    for (const std::string& t : targets) deleteFile(sw.StagingName(t), *ws.files);
     ReportIoError(ws, rc, "RIP4");
     return;
   }
@@ -183,10 +184,10 @@ void stageCalCompanions(Workstation& ws, const std::string& dataSource, const st
 
 // A body file under its new number: a second name for the same file where
 // the file system allows it (linked), else a copy.
-int stageBody(const std::string& from, const std::string& staged, bool& linked) {
-  deleteFile(staged);
-  linked = ::link(from.c_str(), staged.c_str()) == 0;
-  return linked ? io::Ok : copyFile(from, staged);
+int stageBody(Workstation& ws, const std::string& from, const std::string& staged, bool& linked) {
+  deleteFile(staged, *ws.files);
+  linked = ws.files->link(from.c_str(), staged.c_str()) == 0;
+  return linked ? io::Ok : copyFile(from, staged, *ws.files);
 }
 
 std::string dataFolderOf(const Workstation& ws) { return ws.paths.DataFolder; }
@@ -201,7 +202,7 @@ std::vector<std::string> stagingFolders(const Workstation& ws) {
 
 void recover(Workstation& ws) {
   CompleteFileSetSwitch(dataFolderOf(ws), *ws.files, [&ws](int ms) { PauseMs(ws, ms); });
-  DiscardStagedFiles(stagingFolders(ws));
+  DiscardStagedFiles(*ws.files, stagingFolders(ws));
 }
 
 // Carries a switch out, its refused steps tried again in the workstation's
@@ -247,13 +248,13 @@ void stageAccountFile(Workstation& ws, FileSetSwitch& sw, std::int64_t freeBytes
     showInfo(ws, MessageText(ws, 345) + " " + std::to_string(size) + " (" + std::to_string(freeBytes) + ")");
     return;
   }
-  BlockReader in(acct, kAccountRecordSize);
+  BlockReader in(*ws.files, acct, kAccountRecordSize);
   if (in.result() != io::Ok) {
     ReportIoError(ws, in.result(), "EGFMOP21");
     return;
   }
   const std::string staged = sw.StagingName(acct);
-  StagedWriter out(staged);
+  StagedWriter out(*ws.files, staged);
   for (std::int64_t r = 0; r < in.records(); ++r) {
     const std::uint8_t* p = in.record(r);
     if (!p) break;
@@ -262,7 +263,7 @@ void stageAccountFile(Workstation& ws, FileSetSwitch& sw, std::int64_t freeBytes
   int rc = out.close();
   if (rc == io::Ok) rc = in.result();
   if (rc != io::Ok) {
-    deleteFile(staged);
+    deleteFile(staged, *ws.files);
     ReportIoError(ws, rc, "EGFMOP22");
     return;
   }
@@ -304,10 +305,10 @@ bool purgeUnderLocks(Workstation& ws, const MaintProgress& progress) {
   {
     // The reader is closed before anything is switched: a file server
     // refuses to replace a file that is still open.
-    BlockReader in(data, brd::Size, brd::MaxRecords);
+    BlockReader in(*ws.files, data, brd::Size, brd::MaxRecords);
     if (in.result() == io::Ok) {
       const std::string staged = sw.StagingName(data);
-      StagedWriter out(staged);
+      StagedWriter out(*ws.files, staged);
       oldCount = in.records();
       for (std::int64_t k = 0; k < in.records() && out.result() == io::Ok; ++k) {
         const std::uint8_t* p = in.record(k);
@@ -322,7 +323,7 @@ bool purgeUnderLocks(Workstation& ws, const MaintProgress& progress) {
       if (rc == io::Ok) rc = in.result();
       if (rc != io::Ok) {
         // Nothing has been changed: the old message file stays as it was.
-        deleteFile(staged);
+        deleteFile(staged, *ws.files);
         ReportIoError(ws, rc, "EGFMOP11");
         kept.clear();
         oldCount = -1;
@@ -347,7 +348,7 @@ bool purgeUnderLocks(Workstation& ws, const MaintProgress& progress) {
       if (fileExists(from)) {
         const std::string stagedBody = sw.StagingName(target);
         bool linked = false;
-        const int brc = stageBody(from, stagedBody, linked);
+        const int brc = stageBody(ws, from, stagedBody, linked);
         if (brc == io::Ok) sw.Replace(stagedBody, target, linked);
         else ReportIoError(ws, brc, "EGFMOP13");
       } else {
@@ -501,11 +502,11 @@ bool restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
           continue;
         }
         const std::string staged = sw.StagingName(safety);
-        const int rc = copyFile(file, staged);
+        const int rc = copyFile(file, staged, *ws.files);
         if (rc == io::Ok) {
           sw.Replace(staged, safety);
         } else {
-          deleteFile(staged);
+          deleteFile(staged, *ws.files);
           sw.Remove(safety);
           copyFailed(rc, file, 1727);
         }
@@ -513,12 +514,12 @@ bool restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
         const std::string source = base + "BA" + gen;
         if (!fileExists(source) || restored.count(file)) continue;
         const std::string staged = sw.StagingName(file);
-        const int rc = copyFile(source, staged);
+        const int rc = copyFile(source, staged, *ws.files);
         if (rc == io::Ok) {
           sw.Replace(staged, file);
           restored.insert(file);
         } else {
-          deleteFile(staged);
+          deleteFile(staged, *ws.files);
           copyFailed(rc, file, 1728);
         }
       }
@@ -537,11 +538,11 @@ bool restoreFiles(Workstation& ws, int n, const MaintProgress& progress) {
     for (const std::string& name : names) {
       const std::string live = ws.paths.DataFolder + sub + "/" + name.substr(0, name.size() - 3) + g.extension;
       const std::string staged = sw.StagingName(live);
-      const int rc = copyFile(folder + sub + "/" + name, staged);
+      const int rc = copyFile(folder + sub + "/" + name, staged, *ws.files);
       if (rc == io::Ok) {
         sw.Replace(staged, live);
       } else {
-        deleteFile(staged);
+        deleteFile(staged, *ws.files);
         copyFailed(rc, live, 1728);
       }
     }
@@ -590,7 +591,7 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
     showInfo(ws, MessageText(ws, 1737));
     return;
   }
-  const int day = FileDay(config);
+  const int day = FileDay(*ws.files, config);
   const std::string first = MessageText(ws, 1779) + MessageText(ws, 1780) + "\r\n\n" +
                             MessageText(ws, n >= 1 ? 1736 : 1865) + " " + FormatDay(ws, day) + "?";
   if (!askYesNo(ws, first) ||
@@ -609,7 +610,7 @@ void RestoreData(Workstation& ws, int n, const MaintProgress& progress) {
     return;
   }
   // The backup may have moved on while the user was asked.
-  if (FileDay(config) != day) {
+  if (FileDay(*ws.files, config) != day) {
     releaseTaken();
     showInfo(ws, MessageText(ws, 1737));
     return;

@@ -33,7 +33,7 @@ struct Announcing : BoardWorld {
   // The texts of every record of a user's notification file, in order.
   std::string letters(const std::string& initials) {
     std::vector<std::string> texts;
-    ReadNotifyTexts(path("TIMER." + initials), texts);
+    ReadNotifyTexts(PosixFileOps(), path("TIMER." + initials), texts);
     std::string all;
     for (const auto& t : texts) all += t;
     return all;

@@ -74,7 +74,7 @@ struct CommandBoard {
   }
   BoardIndexEntry location(int slot) {
     BoardIndexEntry e;
-    ReadBoardIndexEntry(dir.str() + "/LOCATE.DAI", slot, e);
+    ReadBoardIndexEntry(PosixFileOps(), dir.str() + "/LOCATE.DAI", slot, e);
     return e;
   }
   // Drops a line of a list onto a control as a finished drag does.
@@ -128,7 +128,7 @@ TEST(BoardCommands, DoubleClickOnAStaleLineSignsItIn) {
   std::array<std::uint8_t, brd::IndexSize> bytes{};
   e.encode(bytes);
   RecordFile f;
-  ASSERT_EQ(f.open(b.dir.str() + "/LOCATE.DAI", brd::IndexSize, RecordFile::Mode::ReadWrite), io::Ok);
+  ASSERT_EQ(f.open(b.dir.str() + "/LOCATE.DAI", brd::IndexSize, RecordFile::Mode::ReadWrite, PosixFileOps()), io::Ok);
   f.write(3, bytes);
   f.close();
   b.board->FormShow();
@@ -231,7 +231,7 @@ TEST(BoardCommands, KeysActWhereTheyArePressed) {
   auto own = [&] {
     BulBrdRcrd r;
     RecordFile f;
-    if (f.open(b.dir.str() + "/LOCATE.DAF", brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) f.read(b.ws.UserSlot, r.bytes);
+    if (f.open(b.dir.str() + "/LOCATE.DAF", brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) == io::Ok) f.read(b.ws.UserSlot, r.bytes);
     return r;
   };
   const BulBrdRcrd before = own();

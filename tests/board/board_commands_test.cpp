@@ -47,7 +47,7 @@ struct Board : BoardWorld {
     std::array<std::uint8_t, brd::IndexSize> b{};
     e.encode(b);
     RecordFile f;
-    ASSERT_EQ(f.open(path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadWrite), io::Ok);
+    ASSERT_EQ(f.open(path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadWrite, PosixFileOps()), io::Ok);
     f.write(slot, b);
   }
 };

@@ -67,7 +67,7 @@ struct Office {
     RecordFile f;
     std::array<std::uint8_t, pcfg::Size> bytes{};
     bytes[pcfg::RequestPassword] = 1;
-    ASSERT_EQ(f.open(demo.dir.path() / "CFGBOB.DAF", pcfg::Size, RecordFile::Mode::Create), 0);
+    ASSERT_EQ(f.open(demo.dir.path() / "CFGBOB.DAF", pcfg::Size, RecordFile::Mode::Create, PosixFileOps()), 0);
     ASSERT_EQ(f.write(0, bytes), 0);
   }
 };
@@ -226,7 +226,7 @@ TEST(BoardData, TheJsonListsWhatTheBoardListsAndTheRollCallEveryone) {
   // A sign-in names nobody in the record: the office's journal says who.
   o.demo.writer.mcfg.setU8(mcfg::InOutLogShared, 1);
   RecordFile cfg;
-  ASSERT_EQ(cfg.open(o.demo.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+  ASSERT_EQ(cfg.open(o.demo.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
   ASSERT_EQ(cfg.write(0, o.demo.writer.mcfg.bytes), 0);
   ASSERT_EQ(RunCliProgram({"in", "--who", "BOB", o.md, "/TU=CLA"}).code, 0);
   const auto bob = nlohmann::json::parse(RunCliProgram({"roll-call", "--format", "json", o.md}).out)["entries"][1];

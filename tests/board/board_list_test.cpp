@@ -152,12 +152,12 @@ TEST(BoardList, AnEntryOfSomeoneNoLongerEmployedIsClosed) {
   EXPECT_TRUE(w.index("LOCATE.DAI", 2).closed());
   EXPECT_EQ(w.record("LOCATE.DAF", 2).who(), "BRT");
   // Closed entries that already say so are not written again.
-  const auto age = fileAgeNs(w.path("LOCATE.DAF"));
+  const auto age = fileAgeNs(w.path("LOCATE.DAF"), PosixFileOps());
   SetFileTimeToClock(w.path("LOCATE.DAF"), w.fake.clock, -3600);
-  const auto older = fileAgeNs(w.path("LOCATE.DAF"));
+  const auto older = fileAgeNs(w.path("LOCATE.DAF"), PosixFileOps());
   ASSERT_NE(age, older);
   BuildBoardList(w.ws);
-  EXPECT_EQ(fileAgeNs(w.path("LOCATE.DAF")), older);
+  EXPECT_EQ(fileAgeNs(w.path("LOCATE.DAF"), PosixFileOps()), older);
 }
 
 TEST(BoardList, AHeadlineOfTwoCountsAsEmpty) {
@@ -571,7 +571,7 @@ TEST(BoardList, ALocationIndexThatCannotBeOpenedIsRetriedTenRoundsThenRebuilt) {
   EXPECT_EQ(w.fake.events.slept, 9 * 500) << "half a second between rounds";
   // The rebuild wrote one signed-in record per slot.
   RecordFile f;
-  ASSERT_EQ(f.open(w.path("LOCATE.DAF"), brd::Size, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(w.path("LOCATE.DAF"), brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   EXPECT_EQ(f.recordCount(), 51);
   for (int j : {1, 2, 5, 50}) {
     const auto r = w.record("LOCATE.DAF", j);
@@ -591,7 +591,7 @@ TEST(BoardList, AMissingLocationIndexIsMadeAgainFromTheRecords) {
   EXPECT_EQ(w.fake.dialogs.beeps, 10) << "the rounds are waited out as for any unopenable file";
   EXPECT_EQ(Trim(Cols(w.lines()[1], 24, 59)), "Out") << "the entry survives the lost index";
   RecordFile f;
-  ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   EXPECT_EQ(f.recordCount(), 51);
 }
 

@@ -150,13 +150,13 @@ class BoardWorld {
 
   BoardIndexEntry index(const std::string& name, int n) const {
     BoardIndexEntry e;
-    ReadBoardIndexEntry(path(name), n, e);
+    ReadBoardIndexEntry(PosixFileOps(), path(name), n, e);
     return e;
   }
   BulBrdRcrd record(const std::string& name, int n) const {
     BulBrdRcrd r;
     RecordFile f;
-    if (f.open(path(name), brd::Size, RecordFile::Mode::ReadOnly) == io::Ok) f.read(n, r.bytes);
+    if (f.open(path(name), brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) == io::Ok) f.read(n, r.bytes);
     return r;
   }
   std::vector<std::string> lines(bool old = false) const { return linesOf(ws, old); }
@@ -213,7 +213,7 @@ class BoardWorld {
   template <std::size_t N>
   static void writeRecord(const std::string& p, const std::array<std::uint8_t, N>& bytes) {
     RecordFile f;
-    if (f.open(p, N, RecordFile::Mode::Create) == io::Ok) f.write(0, bytes);
+    if (f.open(p, N, RecordFile::Mode::Create, PosixFileOps()) == io::Ok) f.write(0, bytes);
   }
 };
 

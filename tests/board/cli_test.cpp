@@ -66,7 +66,7 @@ TEST(CommandLine, NoTraceLineEvenWhenTracingIsOn) {
   d.writer.mcfg.setU8(mcfg::TraceLog, 1);
   {
     RecordFile f;
-    ASSERT_EQ(f.open(d.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+    ASSERT_EQ(f.open(d.writer.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
     ASSERT_EQ(f.write(0, d.writer.mcfg.bytes), 0);
   }
   // A message index that cannot be read: the board would trace its attempts.

@@ -59,7 +59,7 @@ struct LiveBoard {
     ws.mcfg.setU8(mcfg::InOutLog, 0);
     ws.mcfg.setU8(mcfg::InOutLogShared, 0);
     RecordFile config;
-    EXPECT_EQ(config.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+    EXPECT_EQ(config.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
     EXPECT_EQ(config.write(0, ws.mcfg.bytes), 0);
     ws.ListMode = 1;
     board = std::make_unique<TBulBrd>(ws);

@@ -155,7 +155,7 @@ TEST(StaleEntry, AFormOpenedWhileAnotherWorkstationSavesIsNoStaleView) {
     EXPECT_EQ(w.fake.dialogs.allText().find(MessageText(w.ws, kEntryChangedNotice)), std::string::npos);
     const BulBrdRcrd stored = w.record(loc ? "LOCATE.DAF" : "MESSAGE.DAF", r);
     if (loc) {
-      EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, BoardSet::Locations, r)), "Dentist, then home");
+      EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, BoardSet::Locations, r), PosixFileOps()), "Dentist, then home");
     } else {
       EXPECT_EQ(stored.readMark(w.ws.UserSlot) & 1, 1);
     }

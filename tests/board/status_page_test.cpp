@@ -24,7 +24,7 @@ using test::DemoFolder;
 
 void SaveMainConfig(Workstation& w) {
   RecordFile f;
-  ASSERT_EQ(f.open(w.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite), 0);
+  ASSERT_EQ(f.open(w.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
   ASSERT_EQ(f.write(0, w.mcfg.bytes), 0);
 }
 

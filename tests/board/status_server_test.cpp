@@ -2,6 +2,9 @@
 // sockets: malformed and hostile requests, the page after a change in the
 // data folder, and the stop signals.
 #include <signal.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -190,6 +194,69 @@ TEST(StatusServer, HoldsUnderAbuse) {
   EXPECT_EQ(server.stop(SIGTERM), 0);
   EXPECT_LE(since(start).count(), limit(2000)) << "a plain request took " << plainMs << " ms";
   std::filesystem::remove(config);
+}
+
+// 4,200 connections from two addresses, each sending a header line every
+// second and a half, keep a third address waiting no more than two seconds:
+// one address holds few connections, and a head must come whole soon.
+TEST(StatusServer, SlowHeadsFromTwoAddressesKeepNobodyElseWaiting) {
+  constexpr int kSlow = 4200;
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  if (files.rlim_cur < kSlow + 200) {
+    files.rlim_cur = std::min<rlim_t>(files.rlim_max, kSlow + 200);
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
+  if (files.rlim_cur < kSlow + 200) GTEST_SKIP() << "this account may not open " << kSlow << " connections at once";
+  ServedDemo site;
+  ServeProcess server({"/MD=" + site.demo.dir.str()});
+  ASSERT_GT(server.port(), 0);
+  using Ms = std::chrono::milliseconds;
+  auto timed = [&](int& status) {
+    const auto start = std::chrono::steady_clock::now();
+    status = StatusOf(Exchange(server.port(), kGood));
+    return std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - start).count();
+  };
+  int status = 0;
+  const long plainMs = timed(status);
+  std::vector<int> slow;
+  for (int i = 0; i < kSlow; ++i) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in from{}, to{};
+    from.sin_family = to.sin_family = AF_INET;
+    from.sin_addr.s_addr = htonl(i % 2 == 0 ? 0x7f000002 : 0x7f000003);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+    bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from);
+    connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    slow.push_back(fd);
+  }
+  std::atomic<bool> done{false};
+  std::thread dripping([&] {
+    for (std::string line = "GET / HTTP/1.1\r\n"; !done; line = "X-Slow: 1\r\n") {
+      for (int fd : slow) send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      for (int i = 0; i < 15 && !done; ++i) std::this_thread::sleep_for(Ms(100));
+    }
+  });
+  std::this_thread::sleep_for(Ms(3000));
+  const long tookMs = timed(status);
+  EXPECT_EQ(status, 200);
+  EXPECT_LE(tookMs, 2000) << "a plain request took " << plainMs << " ms";
+  // Still dripping, every one is closed by the server in the end: a head
+  // that never ends holds its connection no longer than the head's limit.
+  auto stillOpen = [&] {
+    int open = 0;
+    char byte;
+    for (int fd : slow)
+      if (recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) ++open;
+    return open;
+  };
+  int open = stillOpen();
+  for (int i = 0; i < 200 && open > 0; ++i, open = stillOpen()) std::this_thread::sleep_for(Ms(100));
+  EXPECT_EQ(open, 0) << "slow heads still held after 20 s";
+  done = true;
+  dripping.join();
+  for (int fd : slow) close(fd);
 }
 
 TEST(StatusServer, ShowsEachChangeEscapedOnTheNextRequest) {

@@ -26,7 +26,7 @@ struct Clocked : BoardWorld {
   std::array<std::uint8_t, kCalRecordSize> entry(const std::string& set, int n) {
     std::array<std::uint8_t, kCalRecordSize> rec{};
     RecordFile f;
-    if (f.open(path(set), kCalRecordSize, RecordFile::Mode::ReadOnly) == io::Ok) f.read(n, rec);
+    if (f.open(path(set), kCalRecordSize, RecordFile::Mode::ReadOnly, PosixFileOps()) == io::Ok) f.read(n, rec);
     return rec;
   }
   void at(int y, int mo, int d, int h, int mi) {

@@ -40,7 +40,7 @@ class Custom : public ::testing::Test {
   MainConfig stored() const {
     MainConfig m;
     RecordFile f;
-    if (f.open(w.ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly) == io::Ok) f.read(0, m.bytes);
+    if (f.open(w.ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) == io::Ok) f.read(0, m.bytes);
     return m;
   }
 };

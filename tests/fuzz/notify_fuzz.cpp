@@ -29,15 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 1) test::writeFile(ClaimedNotifyFile(file), leftover);
 
   std::vector<std::string> texts;
-  require(ReadNotifyTexts(file, texts), "an existing file reads");
+  require(ReadNotifyTexts(PosixFileOps(), file, texts), "an existing file reads");
   require(texts.size() == (bytes.size() + kNotifyRecordSize - 1) / kNotifyRecordSize, "one text per record");
   for (const auto& t : texts) require(t.size() <= kNotifyRecordSize - 1, "text inside its record");
 
   std::vector<std::string> expected;
-  if (flags & 1) ReadNotifyTexts(ClaimedNotifyFile(file), expected);
+  if (flags & 1) ReadNotifyTexts(PosixFileOps(), ClaimedNotifyFile(file), expected);
   const bool whole = bytes.size() >= kNotifyRecordSize;
   if (whole) expected.insert(expected.end(), texts.begin(), texts.end());
-  require(TakeNotifyTexts(file) == expected, "take reads the leftover, then the file");
+  require(TakeNotifyTexts(file, PosixFileOps()) == expected, "take reads the leftover, then the file");
   require(!fileExists(ClaimedNotifyFile(file)), "no claimed file left");
   require(fileExists(file) == !whole, "a file short of one record stays");
 
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(AppendNotifyLetter(ws, "ANN", letter) == io::Ok, "letter put in");
   require(AppendNotifyLetter(ws, "ANN", letter) == io::Ok, "letter put in twice");
   std::string letters;
-  for (const auto& t : TakeNotifyTexts(file)) letters += t;
+  for (const auto& t : TakeNotifyTexts(file, PosixFileOps())) letters += t;
   if (whole) {
     require(letters == std::to_string(ws.Today) + letter, "the letter once, with the day");
   } else {

@@ -109,7 +109,7 @@ class Station {
     std::vector<int> unread;
     {
       RecordFile f;
-      if (f.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return;
+      if (f.open(ws_.paths.BoardDataPath, brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) != io::Ok) return;
       const std::int64_t n = f.recordCount();
       std::vector<std::uint8_t> all(static_cast<std::size_t>(n) * brd::Size);
       const std::int64_t got = n > 0 ? f.readRecords(0, all) : 0;

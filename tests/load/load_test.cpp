@@ -240,7 +240,7 @@ void SixteenWorkstations(const std::string& base, int seconds) {
 
   // Every message saved is there once, with its recipients and its body.
   RecordFile messages;
-  ASSERT_EQ(messages.open(w.dir / "MESSAGE.DAF", brd::Size, RecordFile::Mode::ReadOnly), io::Ok);
+  ASSERT_EQ(messages.open(w.dir / "MESSAGE.DAF", brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()), io::Ok);
   std::map<std::string, int> recordOf;
   for (std::int64_t n = 0; n < messages.recordCount(); ++n) {
     BulBrdRcrd r;
@@ -263,7 +263,7 @@ void SixteenWorkstations(const std::string& base, int seconds) {
       BulBrdRcrd r;
       messages.read(at->second, r.bytes);
       EXPECT_EQ(r.who(), from) << m.subject;
-      EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, BoardSet::Messages, at->second)), "Body of " + m.subject);
+      EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, BoardSet::Messages, at->second), PosixFileOps()), "Body of " + m.subject);
       for (const auto& to : m.to) {
         EXPECT_TRUE(IsAddressedTo(r, to)) << m.subject << " to " << to;
         if (to == from) continue;
@@ -303,7 +303,7 @@ void SixteenWorkstations(const std::string& base, int seconds) {
       arrived = arrived || (at >= last && text.find('M') != std::string::npos);
     }
     std::vector<std::string> waiting;
-    ReadNotifyTexts((w.dir / ("TIMER." + to)).string(), waiting);
+    ReadNotifyTexts(PosixFileOps(), (w.dir / ("TIMER." + to)).string(), waiting);
     for (const auto& t : waiting) arrived = arrived || t.find('M') != std::string::npos;
     EXPECT_TRUE(arrived) << to << ": no letter after its last message (sent at " << last << ")";
   }

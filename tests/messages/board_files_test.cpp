@@ -43,7 +43,7 @@ TEST(BoardFiles, WritingPastAMissingFileKeepsTheRecordNumber) {
   BoardWorld w;
   w.putLocation(7, "Lunch", w.ws.Today);
   RecordFile f;
-  ASSERT_EQ(f.open(w.path("LOCATE.DAF"), brd::Size, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(w.path("LOCATE.DAF"), brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   EXPECT_EQ(f.recordCount(), 8);
   EXPECT_EQ(w.record("LOCATE.DAF", 7).headline(), "Lunch");
   for (int j = 0; j < 7; ++j) {
@@ -182,7 +182,7 @@ TEST(BoardFiles, NoWriterCoversADamagedPartialRecordAtTheEnd) {
   old.encode(e);
   {
     RecordFile f;
-    ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize), 0);
+    ASSERT_EQ(f.open(w.path("LOCATE.DAI"), brd::IndexSize, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
     ASSERT_EQ(f.write(7, e), 0);
   }
   data = damage("LOCATE.DAF");
@@ -219,7 +219,7 @@ TEST(BoardFiles, SignAllOutMarksEveryEntryOfAnEarlierDay) {
   w.putLocation(4, "Today", w.ws.Today);          // not due
   // An entry marked before keeps its mark, not a doubled one.
   RecordFile idx;
-  ASSERT_EQ(idx.open(w.path("LOCATE.DAI"), 3, RecordFile::Mode::ReadWrite), 0);
+  ASSERT_EQ(idx.open(w.path("LOCATE.DAI"), 3, RecordFile::Mode::ReadWrite, PosixFileOps()), 0);
   std::array<std::uint8_t, 3> e{0, 0, 3};
   idx.write(5, e);
   idx.close();
@@ -243,10 +243,10 @@ TEST(BoardFiles, BodyTextsAreWrittenWithCrLf) {
   EXPECT_EQ(p.filename(), "17.DA0");
   EXPECT_EQ(BodyFilePath(w.ws, BoardSet::Locations, 3).filename(), "3.DA1");
   EXPECT_EQ(BodyFilePath(w.ws, BoardSet::Archive, 0).filename(), "0.DA2");
-  EXPECT_EQ(WriteBodyText(p, "one\ntwo\r\nthree\rfour"), 0);
+  EXPECT_EQ(WriteBodyText(p, "one\ntwo\r\nthree\rfour", PosixFileOps()), 0);
   EXPECT_EQ(readFile(p), "one\r\ntwo\r\nthree\r\nfour");
-  EXPECT_EQ(ReadBodyText(p), "one\r\ntwo\r\nthree\r\nfour");
-  EXPECT_EQ(ReadBodyText(w.dir / "BULLETIN/99.DA0"), "");
+  EXPECT_EQ(ReadBodyText(p, PosixFileOps()), "one\r\ntwo\r\nthree\r\nfour");
+  EXPECT_EQ(ReadBodyText(w.dir / "BULLETIN/99.DA0", PosixFileOps()), "");
 }
 
 TEST(BoardFiles, KnownEmployeesAreThoseOfTheTable) {

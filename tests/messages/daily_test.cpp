@@ -55,7 +55,7 @@ void WriteTimeSlipsFor(BoardWorld& w, int records, std::int16_t day) {
 std::int16_t StoredDay(const std::string& path, std::size_t offset, std::size_t size) {
   RecordFile f;
   std::vector<std::uint8_t> bytes(size);
-  if (f.open(path, size, RecordFile::Mode::ReadOnly) != 0 || f.read(0, bytes) != 0) return -1;
+  if (f.open(path, size, RecordFile::Mode::ReadOnly, PosixFileOps()) != 0 || f.read(0, bytes) != 0) return -1;
   return getI16(bytes, offset);
 }
 

@@ -67,7 +67,7 @@ class FormWorld : public BoardWorld {
     if (!std::filesystem::exists(p)) return {};
     // The letters of every record, in the order they came.
     std::vector<std::string> texts;
-    ReadNotifyTexts(p.string(), texts);
+    ReadNotifyTexts(PosixFileOps(), p.string(), texts);
     std::string all;
     for (const auto& t : texts) all += t;
     return all;

@@ -138,7 +138,7 @@ TEST_P(MessageProcesses, EightWorkstationsSavingAtOnceKeepEveryMessage) {
   FormWorld::mode(w.ws, 0);
   const BoardSet set = BoardSet::Messages;
   RecordFile data;
-  ASSERT_EQ(data.open(BoardDataFile(w.ws, set), brd::Size, RecordFile::Mode::ReadOnly), io::Ok);
+  ASSERT_EQ(data.open(BoardDataFile(w.ws, set), brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()), io::Ok);
   ASSERT_EQ(data.recordCount(), kStations * kEach);
   std::set<std::string> subjects;
   for (int n = 0; n < kStations * kEach; ++n) {
@@ -146,7 +146,7 @@ TEST_P(MessageProcesses, EightWorkstationsSavingAtOnceKeepEveryMessage) {
     ASSERT_EQ(data.read(n, r.bytes), io::Ok);
     const std::string subject = r.headline();
     EXPECT_TRUE(subjects.insert(subject).second) << "twice: " << subject;
-    EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, set, n)), "Text of " + subject) << n;
+    EXPECT_EQ(ReadBodyText(BodyFilePath(w.ws, set, n), PosixFileOps()), "Text of " + subject) << n;
     EXPECT_EQ(r.toList(2), "BOB");
   }
   EXPECT_EQ(subjects.size(), static_cast<std::size_t>(kStations * kEach));

@@ -50,13 +50,13 @@ TEST_F(HeldLockTest, BusyLockIsNotReleasedForItsHolder) {
 TEST(CreateFolder, NewFolderIsOpenToTheGroupAndReadableByAll) {
   test::TempDir dir;
   const mode_t before = ::umask(077);
-  const int rc = createFolder(dir / "BACKUP");
+  const int rc = createFolder(dir / "BACKUP", PosixFileOps());
   ::umask(before);
   ASSERT_EQ(rc, io::Ok);
   struct stat st;
   ASSERT_EQ(::stat((dir / "BACKUP").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0775u);
-  EXPECT_EQ(createFolder(dir / "BACKUP"), io::Ok);  // there already
+  EXPECT_EQ(createFolder(dir / "BACKUP", PosixFileOps()), io::Ok);  // there already
 }
 
 }  // namespace

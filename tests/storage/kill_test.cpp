@@ -47,13 +47,13 @@ class KillTest : public test::WorkstationTest {
     ws.paths.BoardIndexPath = path("LOCATE.DAI");
     ws.board.RecordBuffer = test::KillRecord(false);
     EXPECT_EQ(WriteBoardRecord(ws, test::kKillSlot, "SETUP"), io::Ok);
-    EXPECT_EQ(WriteBodyText(test::KillBodyPath(dir.str()), test::KillBody(false)), io::Ok);
+    EXPECT_EQ(WriteBodyText(test::KillBodyPath(dir.str()), test::KillBody(false), PosixFileOps()), io::Ok);
   }
 
   template <std::size_t N>
   static void writeRecord(const std::string& p, const std::array<std::uint8_t, N>& bytes) {
     RecordFile f;
-    ASSERT_EQ(f.open(p, N, RecordFile::Mode::Create), io::Ok);
+    ASSERT_EQ(f.open(p, N, RecordFile::Mode::Create, PosixFileOps()), io::Ok);
     ASSERT_EQ(f.write(0, bytes), io::Ok);
   }
 
@@ -100,7 +100,7 @@ class KillTest : public test::WorkstationTest {
     std::string problem = oneOf(record, bytesOf(test::KillRecord(false)), bytesOf(test::KillRecord(true)), "record");
     if (!problem.empty()) return problem;
     BoardIndexEntry entry;
-    if (!ReadBoardIndexEntry(path("LOCATE.DAI"), test::kKillSlot, entry)) return "index entry unreadable";
+    if (!ReadBoardIndexEntry(PosixFileOps(), path("LOCATE.DAI"), test::kKillSlot, entry)) return "index entry unreadable";
     if (entry.Key != 20000 && entry.Key != 30000) return "index key " + std::to_string(entry.Key);
     BulBrdRcrd r;
     std::copy(record.begin(), record.end(), r.bytes.begin());
@@ -123,7 +123,7 @@ class KillTest : public test::WorkstationTest {
         return p + " holds " + std::to_string(std::filesystem::file_size(p)) + " bytes";
     }
     // Both letters share record 0: the day number, then either or both.
-    for (const auto& text : TakeNotifyTexts(file))
+    for (const auto& text : TakeNotifyTexts(file, PosixFileOps()))
       if (text != test::KillLetter(false) && text != test::KillLetter(true) && text != "46000BM" && text != "46000MB")
         return "letter \"" + text + "\"";
     return {};

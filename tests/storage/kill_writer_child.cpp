@@ -39,14 +39,14 @@ int main(int argc, char** argv) {
         ReleaseLock(ws, lockname::Locate);
       }
     } else if (kind == "body") {
-      WriteBodyText(test::KillBodyPath(folder), test::KillBody(second));
+      WriteBodyText(test::KillBodyPath(folder), test::KillBody(second), PosixFileOps());
     } else if (kind == "config") {
       ws.mcfg.bytes = second ? test::KillConfig(configA) : configA;
       WriteMainConfig(ws, "KILL");
     } else if (kind == "notify") {
-      PutNotifyText(NotifyFileOf(ws, "KIL"), test::KillLetter(second));
+      PutNotifyText(NotifyFileOf(ws, "KIL"), test::KillLetter(second), PosixFileOps());
       // Now and then the owner takes the letters out, as its host does.
-      if (round % 16 == 15) TakeNotifyTexts(NotifyFileOf(ws, "KIL"));
+      if (round % 16 == 15) TakeNotifyTexts(NotifyFileOf(ws, "KIL"), PosixFileOps());
     } else if (kind == "lock") {
       if (TryLock(ws, test::kKillLock, "KILL")) ReleaseLock(ws, test::kKillLock);
     } else {

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     }
     RecordFile f;
     std::array<std::uint8_t, 4> value{};
-    int rc = f.open(counter, 4);
+    int rc = f.open(counter, 4, RecordFile::Mode::ReadWrite, PosixFileOps());
     if (rc == io::Ok) rc = f.read(0, value);
     if (rc != io::Ok) {
       std::fprintf(stderr, "%s: counter not read in round %d (I/O result %d)\n", argv[2], i, rc);

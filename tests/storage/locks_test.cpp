@@ -695,7 +695,7 @@ TEST(LockProcesses, HoldsInQuickSuccessionNearTheTimeoutNeverOverlap) {
   test::TempDir dir("");
   {
     RecordFile f;
-    ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::Create), 0);
+    ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::Create, PosixFileOps()), 0);
     std::array<std::uint8_t, 4> zero{};
     ASSERT_EQ(f.write(0, zero), 0);
   }
@@ -710,7 +710,7 @@ TEST(LockProcesses, HoldsInQuickSuccessionNearTheTimeoutNeverOverlap) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "OVERLAPS")) << readFile(dir.path() / "OVERLAPS").size()
                                                                   << " holds overlapped";
   RecordFile f;
-  ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(dir.str() + "/COUNTER.DAF", 4, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   std::array<std::uint8_t, 4> value{};
   ASSERT_EQ(f.read(0, value), 0);
   EXPECT_EQ(getI32(value, 0), 16);
@@ -725,7 +725,7 @@ void EightWorkstationsCountTo2400(const std::string& base) {
   std::string counter = dir.str() + "/COUNTER.DAF";
   {
     RecordFile f;
-    ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::Create), 0);
+    ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::Create, PosixFileOps()), 0);
     std::array<std::uint8_t, 4> zero{};
     ASSERT_EQ(f.write(0, zero), 0);
   }
@@ -742,7 +742,7 @@ void EightWorkstationsCountTo2400(const std::string& base) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
   }
   RecordFile f;
-  ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::ReadOnly), 0);
+  ASSERT_EQ(f.open(counter, 4, RecordFile::Mode::ReadOnly, PosixFileOps()), 0);
   std::array<std::uint8_t, 4> value{};
   ASSERT_EQ(f.read(0, value), 0);
   EXPECT_EQ(getI32(value, 0), 2400);
@@ -767,7 +767,7 @@ void BreakingALockHeldOpen(const std::string& share) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     test::BoardWorld w("ANN", share);
-    w.notice(2096, "cannot be freed from here");
+    w.notice(2100, "cannot be freed from here");
     auto bob = w.station("BOB");
     w.ws.StationId = "ann";
     bob->StationId = "bob";
@@ -795,7 +795,7 @@ void BreakingALockHeldOpen(const std::string& share) {
     const bool taken = AcquireLock(*bob, "MEMOLK", "BBSL1");
     EXPECT_EQ(taken, row.freed);
     EXPECT_EQ(LockStillHeld(w.ws, "MEMOLK"), !row.freed);
-    EXPECT_EQ(w.fake.dialogs.allText().find(MessageText(w.ws, 2096)) != std::string::npos, !row.freed);
+    EXPECT_EQ(w.fake.dialogs.allText().find(MessageText(w.ws, 2100)) != std::string::npos, !row.freed);
     ReleaseLock(w.ws, "MEMOLK");
     EXPECT_EQ(std::filesystem::exists(lock), row.freed) << "the holder's release leaves the breaker's lock";
     server.held.clear();

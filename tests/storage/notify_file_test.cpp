@@ -52,14 +52,14 @@ TEST_F(NotifyFolder, EachLetterIsAddedOnceAsAWholeRecordAndTakenWithTheFile) {
   EXPECT_EQ(test::readFile(file), record("15683MB"));
   EXPECT_FALSE(std::filesystem::exists(LockFilePath(ws, NotifyLockName("ANN"))));
 
-  EXPECT_EQ(TakeNotifyTexts(file), std::vector<std::string>{"15683MB"});
+  EXPECT_EQ(TakeNotifyTexts(file, PosixFileOps()), std::vector<std::string>{"15683MB"});
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(std::filesystem::exists(ClaimedNotifyFile(file)));
-  EXPECT_TRUE(TakeNotifyTexts(file).empty());
+  EXPECT_TRUE(TakeNotifyTexts(file, PosixFileOps()).empty());
 
   // Taken: the same letter is put in again.
   ASSERT_EQ(AppendNotifyLetter(ws, "ANN", 'M'), io::Ok);
-  EXPECT_EQ(TakeNotifyTexts(file), std::vector<std::string>{"15683M"});
+  EXPECT_EQ(TakeNotifyTexts(file, PosixFileOps()), std::vector<std::string>{"15683M"});
 }
 
 // Whatever the file held, a letter put beside it leaves one record holding
@@ -93,20 +93,20 @@ TEST_F(NotifyFolder, ALetterPutBesideWhatWaitsGivesOneRecordHoldingAll) {
 }
 
 TEST_F(NotifyFolder, AFileClaimedAndLeftIsReadFirstAndNotOverwritten) {
-  ASSERT_EQ(PutNotifyText(ClaimedNotifyFile(file), "1B"), io::Ok);
-  ASSERT_EQ(PutNotifyText(file, "2M"), io::Ok);
-  EXPECT_EQ(TakeNotifyTexts(file), (std::vector<std::string>{"1B", "2M"}));
+  ASSERT_EQ(PutNotifyText(ClaimedNotifyFile(file), "1B", PosixFileOps()), io::Ok);
+  ASSERT_EQ(PutNotifyText(file, "2M", PosixFileOps()), io::Ok);
+  EXPECT_EQ(TakeNotifyTexts(file, PosixFileOps()), (std::vector<std::string>{"1B", "2M"}));
   EXPECT_FALSE(std::filesystem::exists(file));
   EXPECT_FALSE(std::filesystem::exists(ClaimedNotifyFile(file)));
 }
 
 TEST_F(NotifyFolder, AFileWithoutAWholeRecordStaysForTheNextLook) {
   test::writeFile(file, "\x01M");
-  EXPECT_TRUE(TakeNotifyTexts(file).empty());
+  EXPECT_TRUE(TakeNotifyTexts(file, PosixFileOps()).empty());
   EXPECT_TRUE(std::filesystem::exists(file));
   // A record cut short after whole ones gives what it holds.
   test::writeFile(file, std::string("\x02MB\0\0\0\0\0\0\0\0" "\x05" "12", 14));
-  EXPECT_EQ(TakeNotifyTexts(file), (std::vector<std::string>{"MB", "12"}));
+  EXPECT_EQ(TakeNotifyTexts(file, PosixFileOps()), (std::vector<std::string>{"MB", "12"}));
 }
 
 // A writer stopped half way leaves part of a record. The next letter still
@@ -116,7 +116,7 @@ TEST_F(NotifyFolder, ALetterAfterAPartRecordStillArrives) {
   test::writeFile(file, std::string("" "1M", 3));
   ASSERT_EQ(AppendNotifyLetter(ws, "ANN", 'M'), io::Ok);
   EXPECT_EQ(test::readFile(file).size() % kNotifyRecordSize, 0u);
-  const auto texts = TakeNotifyTexts(file);
+  const auto texts = TakeNotifyTexts(file, PosixFileOps());
   ASSERT_FALSE(texts.empty());
   EXPECT_EQ(texts.back(), "15683M");
 }

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   const std::string file = NotifyFileOf(ws, owner);
   auto waiting = [&] {
     std::vector<std::string> texts;
-    if (!ReadNotifyTexts(file, texts) || texts.empty()) return false;
+    if (!ReadNotifyTexts(PosixFileOps(), file, texts) || texts.empty()) return false;
     return texts.front().find(letter) != std::string::npos;
   };
   for (int round = 0; round < rounds; ++round) {
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
       {
         HeldLock held(ws, NotifyLockName(owner), "TEST");
         if (!held) return 3;
-        rc = PutNotifyText(file, std::string(1, letter));
+        rc = PutNotifyText(file, std::string(1, letter), PosixFileOps());
       }
       if (rc == kNotifyNoRoom) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }

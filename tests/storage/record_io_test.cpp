@@ -25,7 +25,7 @@ class RecordIo : public ::testing::Test {
 TEST_F(RecordIo, OnlyWholeRecordsCountAndAreRead) {
   writeFile(path("A.DAF"), std::string(10, 'a') + std::string(4, 'b'));
   RecordFile f;
-  ASSERT_EQ(f.open(path("A.DAF"), 5), io::Ok);
+  ASSERT_EQ(f.open(path("A.DAF"), 5, RecordFile::Mode::ReadWrite, PosixFileOps()), io::Ok);
   EXPECT_EQ(f.byteSize(), 14);
   EXPECT_EQ(f.recordCount(), 2);
   std::array<std::uint8_t, 5> buf{};
@@ -37,13 +37,13 @@ TEST_F(RecordIo, OnlyWholeRecordsCountAndAreRead) {
 
 TEST_F(RecordIo, OpeningNeverCreatesAndCreatingNewNeverTruncates) {
   RecordFile f;
-  EXPECT_EQ(f.open(path("NONE.DAF"), 5), io::FileNotFound);
+  EXPECT_EQ(f.open(path("NONE.DAF"), 5, RecordFile::Mode::ReadWrite, PosixFileOps()), io::FileNotFound);
   EXPECT_FALSE(f.isOpen());
   EXPECT_FALSE(fileExists(path("NONE.DAF")));
   writeFile(path("B.DAF"), "keep me");
-  EXPECT_EQ(f.open(path("B.DAF"), 5, RecordFile::Mode::CreateNew), io::AlreadyExists);
+  EXPECT_EQ(f.open(path("B.DAF"), 5, RecordFile::Mode::CreateNew, PosixFileOps()), io::AlreadyExists);
   EXPECT_EQ(readFile(path("B.DAF")), "keep me");
-  EXPECT_EQ(f.open(path("NEW.DAF"), 5, RecordFile::Mode::CreateNew), io::Ok);
+  EXPECT_EQ(f.open(path("NEW.DAF"), 5, RecordFile::Mode::CreateNew, PosixFileOps()), io::Ok);
   EXPECT_EQ(f.recordCount(), 0);
 }
 
@@ -52,7 +52,7 @@ TEST_F(RecordIo, OpeningNeverCreatesAndCreatingNewNeverTruncates) {
 TEST_F(RecordIo, TheCountIsThatOfTheOpenFile) {
   writeFile(path("C.DAF"), std::string(15, 'c'));
   RecordFile f;
-  ASSERT_EQ(f.open(path("C.DAF"), 5), io::Ok);
+  ASSERT_EQ(f.open(path("C.DAF"), 5, RecordFile::Mode::ReadWrite, PosixFileOps()), io::Ok);
   writeFile(path("C.NEW"), std::string(50, 'n'));
   ASSERT_EQ(std::rename(path("C.NEW").c_str(), path("C.DAF").c_str()), 0);
   EXPECT_EQ(f.recordCount(), 3);
@@ -62,20 +62,20 @@ TEST_F(RecordIo, TheCountIsThatOfTheOpenFile) {
 }
 
 TEST_F(RecordIo, FileHelpersReportResults) {
-  EXPECT_EQ(deleteFile(path("GONE.DAF")), io::FileNotFound);
-  EXPECT_NE(copyFile(path("GONE.DAF"), path("X.DAF")), io::Ok);
+  EXPECT_EQ(deleteFile(path("GONE.DAF"), PosixFileOps()), io::FileNotFound);
+  EXPECT_NE(copyFile(path("GONE.DAF"), path("X.DAF"), PosixFileOps()), io::Ok);
   writeFile(path("D.DAF"), "one");
   writeFile(path("E.DAF"), "two, longer");
-  EXPECT_EQ(copyFile(path("D.DAF"), path("E.DAF")), io::Ok);
+  EXPECT_EQ(copyFile(path("D.DAF"), path("E.DAF"), PosixFileOps()), io::Ok);
   EXPECT_EQ(readFile(path("E.DAF")), "one");
-  EXPECT_EQ(createFolder(path("SUB")), io::Ok);
-  EXPECT_EQ(createFolder(path("SUB")), io::Ok);
-  EXPECT_NE(createFolder(path("NO/SUB")), io::Ok);
-  EXPECT_EQ(fileAgeNs(path("GONE.DAF")), 0);
+  EXPECT_EQ(createFolder(path("SUB"), PosixFileOps()), io::Ok);
+  EXPECT_EQ(createFolder(path("SUB"), PosixFileOps()), io::Ok);
+  EXPECT_NE(createFolder(path("NO/SUB"), PosixFileOps()), io::Ok);
+  EXPECT_EQ(fileAgeNs(path("GONE.DAF"), PosixFileOps()), 0);
   // Nanoseconds since 1 January 1970, as the clock of the workstation counts.
   struct timespec times[2] = {{1'000'000'000, 5}, {1'000'000'000, 5}};
   ASSERT_EQ(::utimensat(AT_FDCWD, path("D.DAF").c_str(), times, 0), 0);
-  EXPECT_EQ(fileAgeNs(path("D.DAF")), 1'000'000'000'000'000'005);
+  EXPECT_EQ(fileAgeNs(path("D.DAF"), PosixFileOps()), 1'000'000'000'000'000'005);
 }
 
 }  // namespace

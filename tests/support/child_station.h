@@ -22,7 +22,7 @@ inline bool SetUpChildStation(Workstation& ws, const std::string& folder, const 
   ws.StationId = station;
   ws.MultiUser = true;
   RecordFile cfg;
-  if (cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) != io::Ok ||
       cfg.read(0, ws.mcfg.bytes) != io::Ok)
     return false;
   ws.UserSlot = FindUserSlot(ws, ws.ThisUser);

@@ -78,6 +78,22 @@ class CountingFileOps : public StationFileOps {
     note("unlink", path);
     return StationFileOps::unlink(path);
   }
+  int link(const char* from, const char* to) override {
+    note("link", to);
+    return StationFileOps::link(from, to);
+  }
+  int rmdir(const char* path) override {
+    note("rmdir", path);
+    return StationFileOps::rmdir(path);
+  }
+  int stat(const char* path, struct stat* st) override {
+    note("stat", path);
+    return StationFileOps::stat(path, st);
+  }
+  int utimens(const char* path, const timespec times[2]) override {
+    note("utimens", path);
+    return StationFileOps::utimens(path, times);
+  }
   int mkdir(const char* path, unsigned mode) override {
     note("mkdir", path);
     return StationFileOps::mkdir(path, mode);

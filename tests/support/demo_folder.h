@@ -25,7 +25,7 @@ namespace egresso::test {
 inline std::map<std::string, std::pair<std::string, std::int64_t>> Snapshot(const std::filesystem::path& dir) {
   std::map<std::string, std::pair<std::string, std::int64_t>> all;
   for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
-    if (e.is_regular_file()) all[e.path().string()] = {readFile(e.path()), fileAgeNs(e.path())};
+    if (e.is_regular_file()) all[e.path().string()] = {readFile(e.path()), fileAgeNs(e.path(), PosixFileOps())};
   return all;
 }
 

@@ -19,8 +19,10 @@ class FaultyFileOps : public FileOps {
  public:
   enum Kind : unsigned {
     Open = 1, Close = 2, Read = 4, Write = 8, Sync = 16, Truncate = 32, Rename = 64, Unlink = 128, MakeDir = 256,
-    Changes = Write | Truncate | Rename | Unlink | MakeDir,  // and opens that create
-    Any = 511,
+    Stat = 512, FStat = 1024, ChMod = 2048,
+    Looks = Stat | FStat,
+    Changes = Write | Truncate | Rename | Unlink | MakeDir | ChMod,  // and opens that create
+    Any = 4095,
   };
 
   // Arms the fault for a new try: the failAt-th counted call fails.
@@ -86,6 +88,18 @@ class FaultyFileOps : public FileOps {
   int mkdir(const char* path, unsigned mode) override {
     return fails(MakeDir, "mkdir ", path) ? -1 : FileOps::mkdir(path, mode);
   }
+  int rmdir(const char* path) override { return fails(Unlink, "rmdir ", path) ? -1 : FileOps::rmdir(path); }
+  int link(const char* from, const char* to) override {
+    return fails(Rename, "link ", to) ? -1 : FileOps::link(from, to);
+  }
+  int stat(const char* path, struct stat* st) override {
+    return fails(Stat, "stat ", path) ? -1 : FileOps::stat(path, st);
+  }
+  int utimens(const char* path, const timespec times[2]) override {
+    return fails(ChMod, "utimens ", path) ? -1 : FileOps::utimens(path, times);
+  }
+  int fstat(int fd, struct stat* st) override { return fails(FStat, "fstat") ? -1 : FileOps::fstat(fd, st); }
+  int fchmod(int fd, unsigned mode) override { return fails(ChMod, "fchmod") ? -1 : FileOps::fchmod(fd, mode); }
 
  private:
   bool fails(unsigned kind, const char* what, const char* path = "") {

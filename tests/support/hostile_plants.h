@@ -25,10 +25,15 @@ namespace egresso::test {
 inline const char* const kPlants[] = {"link to a file outside", "link to a folder", "FIFO",
                                       "folder", "link to /dev/zero", "huge sparse file"};
 
-inline void MakeOutside(const std::filesystem::path& outside) {
-  std::filesystem::create_directories(outside / "folder");
+// The folder the planted links point into, holding files under the names
+// given (as they stand in a subfolder of the data folder), so that a write
+// or a delete through a link shows.
+inline void MakeOutside(const std::filesystem::path& outside, const std::set<std::string>& names = {}) {
+  std::filesystem::create_directories(outside / "folder" / "empty");
   writeFile(outside / "private.txt", "private text\n");
   ::chmod((outside / "private.txt").c_str(), 0600);
+  for (const std::string& name : names)
+    writeFile(outside / "folder" / std::filesystem::path(name).filename(), "outside text\n");
 }
 
 inline void PlantAt(const std::filesystem::path& path, std::size_t plant, const std::filesystem::path& outside) {
@@ -51,6 +56,7 @@ inline std::string LookOutside(const std::filesystem::path& outside) {
     struct stat st {};
     ::lstat(e.path().c_str(), &st);
     all << e.path() << " " << st.st_mode << " " << st.st_uid << ":" << st.st_gid << " " << st.st_size << " "
+        << st.st_mtim.tv_sec << "." << st.st_mtim.tv_nsec << " "
         << (S_ISREG(st.st_mode) ? readFile(e.path()) : "") << "\n";
   }
   return all.str();

@@ -41,7 +41,7 @@ inline void SizeMessageFiles(const std::filesystem::path& dir, std::int64_t reco
 inline void CloseMessageEntry(const std::filesystem::path& dir, std::int64_t j) {
   RecordFile f;
   std::array<std::uint8_t, brd::IndexSize> e{};
-  if (f.open((dir / "MESSAGE.DAI").string(), brd::IndexSize) != io::Ok || f.read(j, e) != io::Ok) return;
+  if (f.open((dir / "MESSAGE.DAI").string(), brd::IndexSize, RecordFile::Mode::ReadWrite, PosixFileOps()) != io::Ok || f.read(j, e) != io::Ok) return;
   BoardIndexEntry x = BoardIndexEntry::decode(e);
   x.Flags |= BoardIndexEntry::ClosedBit;
   x.encode(e);

@@ -34,7 +34,7 @@ class AccessoryWindows : public ::testing::Test {
     ws.paths.CalcFile = data.str() + "/CALCANN.DAF";
     ws.paths.PersonalConfigPath = data.str() + "/CFGANN.DAF";
     ws.locks.TraceFolder = data.str();
-    createFolder(ws.paths.BulletinFolder);
+    createFolder(ws.paths.BulletinFolder, PosixFileOps());
     ws.notices.lines.assign(2100, "");
     ws.notices.lines[1069 - 1] = "&Find";
     ws.notices.lines[1363 - 1] = "Dialing";

@@ -25,7 +25,7 @@ class MemoEditorTest : public ::testing::Test {
     ws->paths.DataFolder = data.str();
     ws->paths.BulletinFolder = data.str() + "/BULLETIN";
     ws->paths.PersonalConfigPath = data.str() + "/CFG" + user + ".DAF";
-    createFolder(ws->paths.BulletinFolder);
+    createFolder(ws->paths.BulletinFolder, PosixFileOps());
     const char* people[4][2] = {{"ANN", "Ann Archer"}, {"BOB", "Bob Baker"}, {"CAT", "Cat Cole"}, {"DAN", "Dan Dunn"}};
     for (int i = 0; i < 4; ++i) {
       ws->mcfg.setEmpInitials(i + 1, people[i][0]);

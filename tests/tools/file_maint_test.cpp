@@ -213,7 +213,7 @@ void SwitchPastAFileHeldOpen(const std::string& share) {
     SCOPED_TRACE(std::string(row.restore ? "restore, " : "purge, ") + row.held + " held open");
     BoardWorld w("ANN", share);
     w.allIn();
-    w.notice(2093, "in use on another workstation");
+    w.notice(2097, "in use on another workstation");
     auto bob = w.station("BOB");
     w.ws.StationId = "ann";
     bob->StationId = "bob";
@@ -247,14 +247,14 @@ void SwitchPastAFileHeldOpen(const std::string& share) {
     if (share.empty()) ops.held = held;
     if (row.restore) RestoreData(w.ws, 1);
     else PurgeTaggedMessages(w.ws);
-    EXPECT_TRUE(FileSetSwitchPending(w.dir.str())) << "the refused step stops the switch";
-    EXPECT_NE(w.fake.dialogs.allText().find(MessageText(w.ws, 2093)), std::string::npos);
+    EXPECT_TRUE(FileSetSwitchPending(PosixFileOps(), w.dir.str())) << "the refused step stops the switch";
+    EXPECT_NE(w.fake.dialogs.allText().find(MessageText(w.ws, 2097)), std::string::npos);
     EXPECT_EQ(OpenEntry(*bob, 1, false, false, false, hooks), CommandResult::NotRun);
     EXPECT_EQ(shown, "") << "a half-switched set is read by nobody";
     if (fd >= 0) ::close(fd);
     ops.held.clear();
     EXPECT_EQ(OpenEntry(*bob, 1, false, false, false, hooks), CommandResult::Done);
-    EXPECT_FALSE(FileSetSwitchPending(w.dir.str()));
+    EXPECT_FALSE(FileSetSwitchPending(PosixFileOps(), w.dir.str()));
     EXPECT_EQ(shown, row.restore ? "b1|body b1" : "m3|body m3");
     if (row.restore) {
       EXPECT_EQ(EveryBodyItsOwn(w.dir.path(), "b", 5, 2), "");

@@ -47,7 +47,7 @@ inline void WriteMessages(const std::filesystem::path& dir, int count, int delet
 inline std::vector<BulBrdRcrd> ReadRecords(const std::filesystem::path& p) {
   std::vector<BulBrdRcrd> out;
   RecordFile f;
-  if (f.open(p, brd::Size, RecordFile::Mode::ReadOnly) != io::Ok) return out;
+  if (f.open(p, brd::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) != io::Ok) return out;
   out.resize(static_cast<std::size_t>(f.recordCount()));
   for (std::size_t i = 0; i < out.size(); ++i) f.read(static_cast<std::int64_t>(i), out[i].bytes);
   return out;

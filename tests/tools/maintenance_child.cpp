@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   ws.MultiUser = true;
   ws.notices.lines.assign(2100, "");
   RecordFile cfg;
-  if (cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly) != io::Ok ||
+  if (cfg.open(ws.paths.MainConfigPath, mcfg::Size, RecordFile::Mode::ReadOnly, PosixFileOps()) != io::Ok ||
       cfg.read(0, ws.mcfg.bytes) != io::Ok)
     return 3;
   cfg.close();

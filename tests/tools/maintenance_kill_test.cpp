@@ -61,7 +61,7 @@ TEST(MaintenanceKilledAtARename, LaterSendsAndSignOutsOfAnotherWorkstationAreKep
       form->OKbtnClick();
       EXPECT_EQ(w.record("LOCATE.DAF", w.ws.UserSlot).headline(), "Out after the kill");
 
-      CompleteFileSetSwitch(w.dir.str());  // all a later start could still do
+      CompleteFileSetSwitch(w.dir.str(), PosixFileOps());  // all a later start could still do
       const auto recs = test::ReadRecords(w.dir / "MESSAGE.DAF");
       EXPECT_EQ(std::filesystem::file_size(w.dir / "MESSAGE.DAI"), recs.size() * brd::IndexSize);
       std::set<std::string> open;
