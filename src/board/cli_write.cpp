@@ -494,7 +494,7 @@ class Command {
     }
     if (!listed) return Fail(cli_exit::Error, "no message " + arg + " for " + ws_.ThisUser);
 
-    bool shown = false, marked = true, gone = false;
+    bool shown = false, marked = true, gone = false, unreadable = false;
     BoardHooks hooks;
     hooks.openForm = [&](char, int) {
       EgressoForm form(ws_);
@@ -502,6 +502,12 @@ class Command {
       if (form.entryGone()) {
         // Another workstation moved the message between the look and the lock.
         gone = true;
+        form.CancelBtnClick();
+        return false;
+      }
+      if (form.bodyUnreadable()) {
+        // Headers over an empty text would pass for a message without one.
+        unreadable = true;
         form.CancelBtnClick();
         return false;
       }
@@ -516,6 +522,8 @@ class Command {
     };
     OpenEntry(ws_, n, false, false, false, hooks, nullptr, seen);
     if (gone) return Fail(cli_exit::Error, "message " + arg + " was changed or removed on another workstation");
+    if (unreadable)
+      return Fail(cli_exit::Error, "the text of message " + arg + " cannot be read (see above); nothing was shown");
     if (!shown) return Fail(cli_exit::Error, "message " + arg + " could not be opened");
     if (!marked) return Busy();
     ReportDialogs();

@@ -79,8 +79,15 @@ std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n) {
 
 std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops) {
   std::string text;
-  if (ReadFileBounded(ops, p, kBodyCap + 1, text) != io::Ok) text.clear();
+  if (ReadBodyText(p, ops, text) != io::Ok) text.clear();
   return text;
+}
+
+int ReadBodyText(const std::filesystem::path& p, FileOps& ops, std::string& text) {
+  const int rc = ReadFileBounded(ops, p, kBodyCap + 1, text);
+  if (rc == io::Ok) return rc;
+  text.clear();
+  return rc == io::FileNotFound || rc == io::NotPlainFile ? io::Ok : rc;
 }
 
 int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops) {

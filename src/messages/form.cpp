@@ -111,6 +111,7 @@ void EgressoForm::FormShow() {
   stepMinutes_ = 0;
   closed_ = false;
   bodyCut_ = false;
+  bodyUnreadable_ = false;
   f.caption = MessageText(ws_, loc ? 1399 : 1400);
   // Only a reload while this form is open keeps it from writing.
   ws_.board.EmployeeTablesReloaded = false;
@@ -232,7 +233,14 @@ void EgressoForm::FormShow() {
   if (!isNew_) {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
-    std::string text = ReadBodyText(body, *ws_.files);
+    std::string text;
+    const int readRc = ReadBodyText(body, *ws_.files, text);
+    bodyUnreadable_ = readRc != io::Ok;
+    if (bodyUnreadable_) {
+      // An empty text in its place would be saved over the one on disk.
+      f.locationReadOnly = true;
+      ReportIoError(ws_, readRc, "EGRB", body.string());
+    }
     bool cut = false;
     if (text.size() > kMaxBody) {
       text.resize(kMaxBody);
@@ -621,7 +629,9 @@ void EgressoForm::CancelBtnClick() {
     return;
   }
   if (!CheckFolder()) return;
-  if (!f.locationFace && !isNew_ && MessageAddressedToMe()) return Save();
+  // A message whose text could not be read was not read: closing it does
+  // not count it so.
+  if (!f.locationFace && !isNew_ && MessageAddressedToMe() && !bodyUnreadable_) return Save();
   if (edited_) {
     Close();
     return;

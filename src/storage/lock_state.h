@@ -142,8 +142,6 @@ struct LockState {
   std::int64_t TransientSinceMs = -1;
   std::int64_t TransientLastMs = 0;
   int TransientGraceMs = 10000;
-  // The process's umask as read by the first attribute reset (-1 = not yet).
-  int Umask = -1;
 
   // The lock file last examined, so that breaking it never deletes a lock
   // file another workstation created in its place meanwhile.

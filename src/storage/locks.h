@@ -29,8 +29,9 @@ void ReleaseAllLocks(Workstation& ws);
 // workstation replaced it by a lock of its own meanwhile.
 void BreakLock(Workstation& ws);
 
-// Makes a written file readable and writable for everybody the umask
-// allows (multi-user mode only); returns the I/O result.
+// Gives a written file of this account at least the permission bits and
+// the group its folder gives (SharedBits; multi-user mode only); returns
+// the I/O result.
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // Reports a non-zero I/O result to the user with the caller's tag and traces
 // it (storage/file_report.h): the file (path; empty = the data folder), the

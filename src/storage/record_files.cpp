@@ -263,7 +263,7 @@ void WriteCalRecord(Workstation& ws, std::string_view dataName, std::int32_t rec
     // entries go to the same number.
     n = 0;
     RecordFile quick;
-    quick.open(quickName, kQuickRecordSize, RecordFile::Mode::Create);
+    quick.open(quickName, kQuickRecordSize, RecordFile::Mode::Create, *ws.files);
   }
   std::string reportTag = "WCR-" + t + " (" + std::to_string(n) + ")";
 
