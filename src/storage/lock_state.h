@@ -190,6 +190,13 @@ struct LockState {
 
   // True when the last configuration read read its record.
   bool ConfigRead = false;
+  // The last configuration read found its file there but could not read it
+  // (refused, or failing): that is neither a missing nor a damaged file, so
+  // nothing was restored or written over it.
+  bool ConfigUnreadable = false;
+  // The personal record in memory stands in for a file that is there but
+  // could not be read whole: it is never written over that file.
+  bool PersonalStandIn = false;
 
   BeepState beep;
 
