@@ -54,7 +54,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # the program plays its alarm itself. Help pages open in the desktop's browser.
 # libical, which the calendar feed needs, the scan finds too; it is named
 # here so that the package says so even where the scan cannot run.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6multimedia6, libical3")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6multimedia6, libical3, libsodium23")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

@@ -5,7 +5,8 @@
 # the status page's web server; chromium: the status page's browser test;
 # dpkg-dev, file, desktop-file-utils and man-db: building and checking the
 # package; libical and nlohmann-json: the calendar feed and the board as
-# JSON, python3-icalendar: the feed's test reads it with a reader of its own).
+# JSON, python3-icalendar: the feed's test reads it with a reader of its own;
+# libsodium: the slow, salted hash of the personal passwords).
 # Only what is missing is installed; needs root or sudo.
 set -euo pipefail
 
@@ -15,6 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmicrohttpd-dev chromium
   libical-dev libical3 nlohmann-json3-dev python3-icalendar
+  libsodium-dev
   clang libclang-rt-14-dev
   fonts-liberation xvfb xauth
   samba smbnetfs

@@ -24,6 +24,16 @@ struct Workstation;
 bool LoadViewer(Workstation& ws, const std::string& programFolder, const std::vector<std::string>& switches,
                 std::string& error, bool writable = false);
 
+// Whether the user of ws may see or change what the switches name: an entry
+// that asks for a password (its own setting, the switch, the office's for
+// everybody; a personal file that is there but cannot be read counts as
+// asking) needs it, as the board needs it at start. It is read from the
+// first line of standard input (fromStdin), else typed on the terminal
+// without echo (the prompt on prompt); a command without either is refused.
+// Empty when the user may go on, else why not; signal is set to the signal
+// that ended the typing (Ctrl+C), the terminal left as it was.
+std::string PasswordRefusal(Workstation& ws, bool fromStdin, std::ostream& prompt, int& signal);
+
 // The lines of the in/out board.
 std::vector<std::string> BoardListing(Workstation& ws);
 // The unread messages; then an empty line, the label of the second list

@@ -155,6 +155,7 @@ struct Parsed {
   std::vector<std::string> positional;
   std::vector<std::string> switches;
   int waitSeconds = kDefaultLockWaitSeconds;
+  bool passwordStdin = false;
 };
 
 // "--name VALUE" or "--name=VALUE"; "/..." are the program's switches.
@@ -175,6 +176,10 @@ bool ParseArgs(const std::vector<std::string>& args, Parsed& p, std::string& err
     }
     if (!a.starts_with("--")) {
       p.positional.push_back(a);
+      continue;
+    }
+    if (a == "--password-stdin") {
+      p.passwordStdin = true;
       continue;
     }
     std::string name = a.substr(2), value;
@@ -523,7 +528,7 @@ class Command {
     }
     if (!listed) return Fail(cli_exit::Error, "no message " + arg + " for " + ws_.ThisUser);
 
-    bool shown = false, marked = true, gone = false;
+    bool shown = false, marked = true, gone = false, unreadable = false;
     BoardHooks hooks;
     hooks.openForm = [&](char, int) {
       EgressoForm form(ws_);
@@ -531,6 +536,12 @@ class Command {
       if (form.entryGone()) {
         // Another workstation moved the message between the look and the lock.
         gone = true;
+        form.CancelBtnClick();
+        return false;
+      }
+      if (form.bodyUnreadable()) {
+        // Headers over an empty text would pass for a message without one.
+        unreadable = true;
         form.CancelBtnClick();
         return false;
       }
@@ -545,6 +556,8 @@ class Command {
     };
     OpenEntry(ws_, n, false, false, false, hooks, nullptr, seen);
     if (gone) return Fail(cli_exit::Error, "message " + arg + " was changed or removed on another workstation");
+    if (unreadable)
+      return Fail(cli_exit::Error, "the text of message " + arg + " cannot be read (see above); nothing was shown");
     if (!shown) return Fail(cli_exit::Error, "message " + arg + " could not be opened");
     if (!marked) return Busy();
     ReportDialogs();
@@ -594,6 +607,8 @@ std::string WriteCommandsHelp() {
          "  workstation to another meanwhile is waited for anew each time, up to\n"
          "  six times as long in all. Options may also be written\n"
          "  --name=VALUE. Without /TU=, out and in act as the employee of --who.\n"
+         "  A user who signs in with a password types it when asked (no echo), or\n"
+         "  gives it as the first line of standard input with --password-stdin.\n"
          "\n"
          "Exit codes: 0 done, 1 error (unknown initials, bad date or time, data\n"
          "folder, a file step that failed), 2 usage, 3 a lock stayed busy for the\n"
@@ -633,10 +648,10 @@ int RunWriteCommand(const std::vector<std::string>& args, const std::string& pro
   if (ws.UserSlot < 1)
     return command.Fail(cli_exit::Error,
                         "unknown initials \"" + ConsoleText(ws.ThisUser) + "\": not in the employee table");
-  // The program lets this user in only with a password, which a script
-  // cannot give.
-  if (ws.pcfg.flag(pcfg::RequestPassword) || ws.options.PasswordPlus || ws.mcfg.flag(mcfg::PasswordForAll))
-    return command.Fail(cli_exit::Error, ws.ThisUser + " signs in with a password: nothing is changed from here");
+  // The program lets this user in only with the password.
+  int sig = 0;
+  if (const std::string refused = PasswordRefusal(ws, p.passwordStdin, err, sig); !refused.empty())
+    return command.Fail(sig != 0 ? 128 + sig : cli_exit::Error, refused + "; nothing was changed");
   ws.StationId = CommandLineStationId();
 
   // Whatever ends the command, no lock file of it stays behind.

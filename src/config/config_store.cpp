@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <cctype>
 #include <ctime>
@@ -214,6 +215,41 @@ void rotateBodyGroup(Workstation& ws, const std::string& live, const std::string
   }
 }
 
+// A copy of the main configuration that holds a whole record: a copy that
+// is itself cut short is no better than the file it would replace.
+bool wholeConfigCopy(Workstation& ws, const std::string& path) {
+  RecordFile f;
+  std::array<std::uint8_t, mcfg::Size> record{};
+  return f.open(path, mcfg::Size, RecordFile::Mode::ReadOnly, *ws.files) == io::Ok && f.read(0, record) == io::Ok;
+}
+
+// The newest whole copy in the backup folder ("" when there is none).
+std::string newestBackupCopy(Workstation& ws) {
+  std::string best;
+  std::int64_t bestAge = -1;
+  for (char generation = '0'; generation <= '4'; ++generation) {
+    const std::string copy = ws.paths.BackupFolder + "/CFGMAIN.BA" + generation;
+    const std::int64_t age = fileAgeNs(copy, *ws.files);
+    if (age > bestAge && fileExists(copy) && wholeConfigCopy(ws, copy)) {
+      best = copy;
+      bestAge = age;
+    }
+  }
+  return best;
+}
+
+// Where a damaged or missing main configuration is restored from: the
+// daily copy, the one of the day before, then the backup folder's newest.
+std::string restoreSource(Workstation& ws) {
+  for (const char* ext : {"BAK", "BAC"}) {
+    const std::string copy = configSibling(ws, ext);
+    if (fileExists(copy) && wholeConfigCopy(ws, copy)) return copy;
+  }
+  return ws.paths.BackupFolder.empty() ? std::string() : newestBackupCopy(ws);
+}
+
+bool missingResult(int result) { return result == io::FileNotFound || result == io::PathNotFound; }
+
 }  // namespace
 
 bool PeekMainConfig(Workstation& ws, MainConfig& out) {
@@ -252,22 +288,32 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
     L.LockBusy = false;
   }
   L.ConfigRead = false;
+  L.ConfigUnreadable = false;
 
   const std::string& path = ws.paths.MainConfigPath;
   const bool quitOnEntry = ws.QuitRequested;
   bool lost = false;
   int result = io::Ok;
+  int err = 0;
   for (int attempt = 1;; ++attempt) {
     RecordFile file;
     // Reading needs no write access: a configuration file that happens to
     // be read-only is read, not replaced by an older copy.
+    errno = 0;
     result = file.open(path, mcfg::Size, RecordFile::Mode::ReadOnly, *ws.files);
+    err = errno;
     const bool opened = result == io::Ok;
+    // Only a file read and found short is damaged; one that is refused or
+    // whose reading fails says nothing about its contents.
+    bool damaged = false;
     if (opened) {
       std::int64_t size = file.byteSize();
       ws.mcfg.setI16(mcfg::LastDateUsed, 0);
       std::array<std::uint8_t, mcfg::Size> record{};
+      errno = 0;
       result = file.read(0, record);
+      err = errno;
+      damaged = size < static_cast<std::int64_t>(mcfg::Size);
       file.close();
       if (result == io::Ok) {
         // Only a whole record replaces the one in memory.
@@ -289,6 +335,12 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
       if (!opened) result = io::Ok;
       break;
     }
+    if (!damaged && !missingResult(result)) {
+      // Restoring an older copy over it would roll the office back for a
+      // file that may be whole: the report says why it cannot be read.
+      L.ConfigUnreadable = true;
+      break;
+    }
     if (attempt % kAskEvery == 0 && askRetry(ws, 1) != 1) {
       ConfigLost(ws);
       lost = true;
@@ -304,7 +356,7 @@ void ReadMainConfig(Workstation& ws, std::string_view tag) {
 
   if (!lost) {
     if (ws.mcfg.real(mcfg::ScaleReal) == 0.0) ws.mcfg.setReal(mcfg::ScaleReal, 1.0);
-    ReportIoError(ws, result, "RMCfg:  " + tagText, path);
+    ReportIoError(ws, result, "RMCfg:  " + tagText, path, result == io::Ok ? 0 : err);
     if (traceOnEntry)
       traceLine(ws, "ReadMCFG  " + configFields(ws, tagText) + "  FileRet=" + (L.ConfigRead ? "TRUE" : "FALSE"));
     NormalizeFileAttr(ws, path);
@@ -326,9 +378,8 @@ void WriteMainConfig(Workstation& ws, std::string_view tag) {
 
 void RestoreMainConfig(Workstation& ws, char level) {
   const std::string& target = ws.paths.MainConfigPath;
-  std::string source = configSibling(ws, "BAK");
-  if (!fileExists(source)) source = configSibling(ws, "BAC");
-  if (!fileExists(source)) return;
+  const std::string source = restoreSource(ws);
+  if (source.empty()) return;
 
   std::int64_t size = -9;
   {
@@ -368,15 +419,17 @@ void LoadMainConfig(Workstation& ws, int level) {
     const std::string dat = ws.paths.MainConfigPath;
     const std::string bak = configSibling(ws, "BAK");
     const std::string bac = configSibling(ws, "BAC");
-    bool repaired = false, restoreFailed = false;
+    bool repaired = false, restoreFailed = false, fromBackup = false;
     for (;;) {
       ReadMainConfig(ws, "Work R: (" + lvl + ")");
       // A read skipped because the user gave up waiting for the lock says
-      // nothing about the file: it is neither repaired nor replaced.
-      if (L.ConfigRead || level < 2 || ws.QuitRequested || L.LockBusy) break;
+      // nothing about the file: it is neither repaired nor replaced. Nor is
+      // one that is there but cannot be read (reported by the read).
+      if (L.ConfigRead || level < 2 || ws.QuitRequested || L.LockBusy || L.ConfigUnreadable) break;
       repaired = true;
       InitMainConfig(ws);
-      if (fileExists(bak)) {
+      const std::string backupCopy = fromBackup ? std::string() : newestBackupCopy(ws);
+      if (fileExists(bak) && wholeConfigCopy(ws, bak)) {
         if (fileExists(dat)) deleteFile(dat, *ws.files);
         if (copyGeneration(ws, bak, dat) != io::Ok) {
           restoreFailed = true;
@@ -385,17 +438,30 @@ void LoadMainConfig(Workstation& ws, int level) {
         traceLine(ws, " BAKmcfgFyl: " + repairFields(ws, level));
         if (!fileExists(bac)) copyGeneration(ws, bak, bac);
         deleteFile(bak, *ws.files);
-      } else if (fileExists(bac)) {
+      } else if (fileExists(bac) && wholeConfigCopy(ws, bac)) {
         if (copyGeneration(ws, bac, bak) != io::Ok) {
           restoreFailed = true;
           break;
         }
         traceLine(ws, " BACmcfgFyl: " + repairFields(ws, level));
         deleteFile(bac, *ws.files);
+      } else if (!backupCopy.empty()) {
+        // Both copies beside it are gone or cut short: the daily backup's
+        // newest, once (it stays where it is).
+        fromBackup = true;
+        if (fileExists(dat)) deleteFile(dat, *ws.files);
+        if (copyGeneration(ws, backupCopy, dat) != io::Ok) {
+          restoreFailed = true;
+          break;
+        }
+        traceLine(ws, " BUPmcfgFyl: " + repairFields(ws, level));
       } else {
         break;
       }
     }
+    // At start the program cannot go on without its configuration; it
+    // ends after the report, having changed nothing.
+    if (L.ConfigUnreadable && level >= 2) ws.QuitRequested = true;
     if (repaired && !L.ConfigRead && !ws.QuitRequested && !L.LockBusy) {
       // Nothing left to restore from. A backup in the backup folder shows
       // that a configuration existed: it is lost, not to be started anew.
@@ -427,20 +493,39 @@ void LoadMainConfig(Workstation& ws, int level) {
 }
 
 void ReadPersonalConfig(Workstation& ws) {
-  ws.locks.ConfigRead = false;
+  LockState& L = ws.locks;
+  L.ConfigRead = false;
+  L.ConfigUnreadable = false;
   RecordFile file;
-  if (file.open(ws.paths.PersonalConfigPath, pcfg::Size, RecordFile::Mode::ReadOnly, *ws.files) != io::Ok) return;
-  std::array<std::uint8_t, pcfg::Size> record{};
-  int result = file.read(0, record);
-  if (result == io::Ok) {
-    ws.pcfg.bytes = record;
-    ws.locks.ConfigRead = true;
+  errno = 0;
+  int result = file.open(ws.paths.PersonalConfigPath, pcfg::Size, RecordFile::Mode::ReadOnly, *ws.files);
+  if (missingResult(result)) {
+    L.PersonalStandIn = false;
+    return;
   }
-  file.close();
-  ReportIoError(ws, result, "RPCfg", ws.paths.PersonalConfigPath);
+  if (result == io::Ok) {
+    std::array<std::uint8_t, pcfg::Size> record{};
+    errno = 0;
+    result = file.read(0, record);
+    if (result == io::Ok) {
+      ws.pcfg.bytes = record;
+      L.ConfigRead = true;
+      L.PersonalStandIn = false;
+    }
+    file.close();
+  }
+  const int err = errno;
+  // A file that is there and was not read keeps what it holds (colours,
+  // placements, dial prefix, password): the record in memory stands in.
+  if (result != io::Ok) {
+    L.ConfigUnreadable = true;
+    L.PersonalStandIn = true;
+  }
+  ReportIoError(ws, result, "RPCfg", ws.paths.PersonalConfigPath, err);
 }
 
 void WritePersonalConfig(Workstation& ws) {
+  if (ws.locks.PersonalStandIn) return;
   std::int64_t size = 0;
   ReportIoError(ws, writeWholeFile(ws, ws.paths.PersonalConfigPath, ws.pcfg.bytes, size), "WPCfg",
                 ws.paths.PersonalConfigPath);
@@ -453,6 +538,8 @@ void LoadPersonalConfig(Workstation& ws, int level) {
   } else {
     ReadPersonalConfig(ws);
     if (!ws.locks.ConfigRead && level > 1) {
+      // Defaults only in memory for a file that is there (WritePersonalConfig
+      // leaves it alone); written for one that is missing.
       InitPersonalConfig(ws);
       WritePersonalConfig(ws);
     }

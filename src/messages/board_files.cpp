@@ -80,8 +80,15 @@ std::filesystem::path BodyFilePath(const Workstation& ws, BoardSet set, int n) {
 
 std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops) {
   std::string text;
-  if (ReadFileBounded(ops, p, kBodyCap + 1, text) != io::Ok) text.clear();
+  if (ReadBodyText(p, ops, text) != io::Ok) text.clear();
   return text;
+}
+
+int ReadBodyText(const std::filesystem::path& p, FileOps& ops, std::string& text) {
+  const int rc = ReadFileBounded(ops, p, kBodyCap + 1, text);
+  if (rc == io::Ok) return rc;
+  text.clear();
+  return rc == io::FileNotFound || rc == io::NotPlainFile ? io::Ok : rc;
 }
 
 std::string BodyFileBytes(std::string_view text) {
@@ -217,7 +224,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
   ReportIoError(ws, rc, tag1, dataPath);
   // Through the descriptors already open: the others wait for the board
   // lock through every round trip made here.
-  NormalizeOpenFileAttr(ws, data.descriptor());
+  NormalizeOpenFileAttr(ws, data.descriptor(), dataPath);
   if (rc != io::Ok) {
     data.close();
     NormalizeFileAttr(ws, indexPath);
@@ -252,7 +259,7 @@ int WriteBoardRecord(Workstation& ws, int n, std::string_view tag) {
       rc = WriteEntry(index, j, EntryFor(rec.view(), set, -1));
     }
     if (rc == io::Ok) rc = WriteEntry(index, n, EntryFor(ws.board.RecordBuffer.view(), set, ws.board.KeepIndexFlags));
-    NormalizeOpenFileAttr(ws, index.descriptor());
+    NormalizeOpenFileAttr(ws, index.descriptor(), indexPath);
     int closeRc = index.close();
     if (rc == io::Ok) rc = closeRc;
   }

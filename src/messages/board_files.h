@@ -37,6 +37,9 @@ inline constexpr std::size_t kBodyCap = 4u << 20;
 // than a plain file stands under its name); at most kBodyCap + 1 bytes, so
 // that a longer file can be told from one that fits.
 std::string ReadBodyText(const std::filesystem::path& p, FileOps& ops);
+// The same, with the I/O result: a missing body is an empty text (Ok),
+// but one that is there and cannot be read is a failure, never a text.
+int ReadBodyText(const std::filesystem::path& p, FileOps& ops, std::string& text);
 // Writes text as a body file with CR LF line ends, whole or not at all
 // (a reader never sees half a text); returns an I/O result.
 int WriteBodyText(const std::filesystem::path& p, std::string_view text, FileOps& ops);

@@ -121,6 +121,7 @@ void EgressoForm::FormShow() {
   stepMinutes_ = 0;
   closed_ = false;
   bodyCut_ = false;
+  bodyUnreadable_ = false;
   f.caption = MessageText(ws_, loc ? 1399 : 1400);
   // Only a reload while this form is open keeps it from writing.
   ws_.board.EmployeeTablesReloaded = false;
@@ -252,7 +253,14 @@ void EgressoForm::FormShow() {
   if (!isNew_) {
     const auto body = BodyFilePath(ws_, loc ? BoardSet::Locations : archive_ ? BoardSet::Archive : BoardSet::Messages,
                                    recordNumber_);
-    std::string text = ReadBodyText(body, *ws_.files);
+    std::string text;
+    const int readRc = ReadBodyText(body, *ws_.files, text);
+    bodyUnreadable_ = readRc != io::Ok;
+    if (bodyUnreadable_) {
+      // An empty text in its place would be saved over the one on disk.
+      f.locationReadOnly = true;
+      ReportIoError(ws_, readRc, "EGRB", body.string());
+    }
     const std::uint64_t bodyDigest = TextDigest(text);
     bool cut = false;
     if (text.size() > kMaxBody) {
@@ -684,7 +692,10 @@ void EgressoForm::CancelBtnClick() {
   // Cancel is no save: of a message addressed to the user it records the
   // reading and nothing else (the sender's own message needs none).
   const BulBrdRcrd& rec = ws_.board.RecordBuffer;
-  if (!f.locationFace && !isNew_ && !archive_ && MessageAddressedToMe() && rec.who() != ws_.ThisUser) {
+  // A message whose text could not be read was not read: closing it does
+  // not count it so.
+  if (!f.locationFace && !isNew_ && !archive_ && MessageAddressedToMe() && rec.who() != ws_.ThisUser &&
+      !bodyUnreadable_) {
     const EntryIdentity shown = openedEntry_.known ? openedEntry_ : CurrentEntry(ws_, recordNumber_);
     const Reading r = RecordReading(recordNumber_, shown, "EGCAN");
     saved_ = r == Reading::Recorded;

@@ -115,6 +115,9 @@ class EgressoForm {
   // workstation: the form shows nothing of it, writes nothing and closes
   // with any button.
   bool entryGone() const { return entryGone_; }
+  // The entry's body file is there but could not be read (reported): the
+  // form shows no text and never writes one over it.
+  bool bodyUnreadable() const { return bodyUnreadable_; }
   int recordNumber() const { return recordNumber_; }
   // A telephone number the user asked to dial, for the window's dialer.
   std::string dialRequest;
@@ -154,6 +157,7 @@ class EgressoForm {
   std::string dialNumber_;
   bool archive_ = false;
   bool bodyCut_ = false;  // the body file was too long to show whole
+  bool bodyUnreadable_ = false;
   AnsweredMessage answered_;  // the message this new one replies to or forwards
   bool entryGone_ = false;
   EntryIdentity openedEntry_;  // of the record opened, as read when the form opened

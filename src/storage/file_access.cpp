@@ -38,7 +38,14 @@ FileAccess NoteAccess(const std::filesystem::path& path, FileOps& ops) {
   // Of the file itself: a link put in its place lends it nothing.
   struct stat st;
   if (ops.stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  return {true, static_cast<unsigned>(st.st_mode & kPermissionBits), static_cast<unsigned>(st.st_gid)};
+  // At least what the folder gives: a file that a colleague's umask left
+  // closed to the group is not copied closed again by its replacement.
+  mode_t bits = st.st_mode & kPermissionBits;
+  struct stat folder;
+  const std::filesystem::path parent = path.parent_path();
+  if (ops.stat(parent.empty() ? "." : parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
+    bits |= SharedBits(folder, false);
+  return {true, static_cast<unsigned>(bits), static_cast<unsigned>(st.st_gid)};
 }
 
 int GiveAccessTo(FileOps& ops, int fd, const FileAccess& access) {

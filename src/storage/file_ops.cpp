@@ -178,10 +178,50 @@ int AtFolderOf(const std::string* root, const char* path, Call call) {
 
 }  // namespace
 
+mode_t SharedBits(const struct stat& folder, bool isFolder) {
+  const mode_t f = folder.st_mode;
+  const mode_t rw = isFolder ? 07 : 06, r = isFolder ? 05 : 04;
+  mode_t bits = rw << 6;
+  bits |= ((f & S_IWGRP) != 0 ? rw : (f & S_IRGRP) != 0 ? r : 0) << 3;
+  bits |= (f & S_IWOTH) != 0 ? rw : (f & S_IROTH) != 0 ? r : 0;
+  if (isFolder && (f & S_ISGID) != 0) bits |= S_ISGID;
+  return bits;
+}
+
+int ShareLikeFolder(FileOps& ops, int fd, const struct stat& folder) {
+  struct stat st {};
+  if (ops.fstat(fd, &st) != 0) return io::fromErrno(errno);
+  if (st.st_uid != ::geteuid()) return io::Ok;
+  const bool isFolder = S_ISDIR(st.st_mode);
+  // The group first: changing it may clear set-group bits the mode sets again.
+  const bool folderGroup = (folder.st_mode & (S_ISGID | S_IWGRP)) != 0;
+  if (folderGroup && st.st_gid != folder.st_gid && ops.fchown(fd, folder.st_gid) == 0) st.st_mode &= ~S_ISGID;
+  const mode_t current = st.st_mode & 07777;
+  const mode_t wanted = current | SharedBits(folder, isFolder);
+  if (wanted != current && ops.fchmod(fd, wanted) != 0) return io::fromErrno(errno);
+  return io::Ok;
+}
+
+int ShareLikeFolderOf(FileOps& ops, int fd, const std::filesystem::path& path) {
+  struct stat folder {};
+  const std::filesystem::path parent = path.parent_path();
+  if (ops.stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return io::Ok;
+  return ShareLikeFolder(ops, fd, folder);
+}
+
 int StationFileOps::mkdir(const char* path, unsigned mode) {
   // A folder made inside the data folder is made beneath it: a link planted
   // in place of a folder on the way is not followed out of it.
-  return AtFolderOf(root, path, [&](int dir, const char* name) { return ::mkdirat(dir, name, static_cast<mode_t>(mode)); });
+  return AtFolderOf(root, path, [&](int dir, const char* name) {
+    const int rc = ::mkdirat(dir, name, static_cast<mode_t>(mode));
+    if (rc != 0 || dir == AT_FDCWD) return rc;
+    // Through the folder just made, never a link put in its place meanwhile.
+    struct stat holder {};
+    const int made = openBeneath(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (made >= 0 && ::fstat(dir, &holder) == 0) ShareLikeFolder(*this, made, holder);
+    if (made >= 0) ::close(made);
+    return rc;
+  });
 }
 
 int StationFileOps::rmdir(const char* path) {
@@ -222,7 +262,11 @@ int StationFileOps::open(const char* path, int flags, unsigned mode) {
       if (dir == AT_FDCWD) return FileOps::open(path, flags, mode);
       return ::openat(dir, name, flags | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
     });
-  return noteIfRefused(path, OpenPlainFile(path, flags, mode, base));
+  const int fd = noteIfRefused(path, OpenPlainFile(path, flags, mode, base));
+  // Only a file of the data folder: one of the user's own (a memo kept at
+  // home, the trace) keeps what the umask gives it.
+  if (fd >= 0 && (flags & O_CREAT) != 0 && !BelowRoot(base, path).empty()) ShareLikeFolderOf(*this, fd, path);
+  return fd;
 }
 int FileOps::close(int fd) { return ::close(fd); }
 ssize_t FileOps::read(int fd, void* buf, std::size_t size) { return ::read(fd, buf, size); }

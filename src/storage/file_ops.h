@@ -55,6 +55,13 @@ class FileOps {
 
 // The calls of one workstation: they remember the last file refused, so
 // that the report can name it.
+//
+// Every account of the office writes the data folder, each with its own
+// umask (022 and 077 are usual): a file that one account makes must stay
+// readable and writable for the others. A file or folder made under *root
+// therefore takes its permission bits and group from the folder it is made
+// in (SharedBits), whatever the umask; so does a file of this account that
+// an open with O_CREAT finds lacking them.
 class StationFileOps : public FileOps {
  public:
   // Files under *root (the data folder) are opened, made, renamed, deleted
@@ -72,6 +79,23 @@ class StationFileOps : public FileOps {
   std::string refused;
   const std::string* root = nullptr;
 };
+
+// The permission bits the folder described by folder gives what is made in
+// it: read and write (and search, for a folder) to the owner; to the group
+// and to the others what the folder grants them (write where the folder
+// is writable to them, else read where it is readable); a folder made in
+// a set-group folder is set-group too.
+mode_t SharedBits(const struct stat& folder, bool isFolder);
+// Gives fd, a file or folder made in the folder described by folder, at
+// least the folder's bits, and the folder's group where the folder is
+// set-group or writable to its group (an account outside that group
+// keeps its own). Bits are only added, never taken away. Does nothing to
+// another account's file, which this one may not change. Returns an I/O
+// result.
+int ShareLikeFolder(FileOps& ops, int fd, const struct stat& folder);
+// The same for the folder that holds path (nothing when it cannot be
+// looked at).
+int ShareLikeFolderOf(FileOps& ops, int fd, const std::filesystem::path& path);
 
 // The plain calls; holds no state. Only a workstation's own layer and
 // files outside any data folder are opened through it.

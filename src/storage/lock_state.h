@@ -153,8 +153,6 @@ struct LockState {
   std::int64_t TransientSinceMs = -1;
   std::int64_t TransientLastMs = 0;
   int TransientGraceMs = 10000;
-  // The process's umask as read by the first attribute reset (-1 = not yet).
-  int Umask = -1;
 
   // The lock file last examined, so that breaking it never deletes a lock
   // file another workstation created in its place meanwhile.
@@ -216,6 +214,13 @@ struct LockState {
 
   // True when the last configuration read read its record.
   bool ConfigRead = false;
+  // The last configuration read found its file there but could not read it
+  // (refused, or failing): that is neither a missing nor a damaged file, so
+  // nothing was restored or written over it.
+  bool ConfigUnreadable = false;
+  // The personal record in memory stands in for a file that is there but
+  // could not be read whole: it is never written over that file.
+  bool PersonalStandIn = false;
 
   BeepState beep;
 

@@ -310,20 +310,6 @@ void restoreExamined(LockState& L, const ExaminedLock& e) {
   L.ExaminedTimeNs = e.timeNs;
 }
 
-constexpr mode_t kEveryoneReadWrite = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-
-// Umask of this process, which an office share's set-up uses to keep
-// outsiders out; read without changing it.
-mode_t readUmask() {
-  const std::string status = ReadSystemFile("/proc/self/status");
-  const std::size_t at = status.find("\nUmask:");
-  if (at == std::string::npos) return 022;
-  const char* digits = status.c_str() + at + 7;
-  char* end = nullptr;
-  const unsigned long mask = std::strtoul(digits, &end, 8);
-  return end != digits ? static_cast<mode_t>(mask & 0777) : 022;
-}
-
 // Creates the lock file exclusively. A share does not always say "exists"
 // when another client's lock is there, so a failure is taken for "exists"
 // whenever a file is there.
@@ -864,24 +850,18 @@ int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path) {
   // a link planted under the name points to are never touched.
   struct stat lst;
   if (ws.files->stat(path.c_str(), &lst) != 0 || !S_ISREG(lst.st_mode)) return io::Ok;
-  if ((lst.st_mode & kEveryoneReadWrite) == kEveryoneReadWrite) return io::Ok;
   const int fd = ws.files->open(path.c_str(), O_RDONLY);
   if (fd < 0) return io::Ok;
-  const int result = NormalizeOpenFileAttr(ws, fd);
+  const int result = NormalizeOpenFileAttr(ws, fd, path);
   ws.files->close(fd);
   return result;
 }
 
-int NormalizeOpenFileAttr(Workstation& ws, int fd) {
+int NormalizeOpenFileAttr(Workstation& ws, int fd, const std::filesystem::path& path) {
   if (!ws.MultiUser) return io::Ok;
-  struct stat st;
-  int result = io::Ok;
-  if (ws.files->fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    const mode_t current = st.st_mode & 07777;
-    if (ws.locks.Umask < 0) ws.locks.Umask = static_cast<int>(readUmask());
-    const mode_t wanted = current | (kEveryoneReadWrite & ~static_cast<mode_t>(ws.locks.Umask));
-    if (wanted != current && ws.files->fchmod(fd, wanted) != 0) result = io::fromErrno(errno);
-  }
+  // The folder's bits, not the umask's: a colleague's account with umask 022
+  // or 077 would otherwise leave a file the others cannot write or read.
+  const int result = ShareLikeFolderOf(*ws.files, fd, path);
   ws.locks.IoResult = result;
   return result;
 }

@@ -40,11 +40,12 @@ void BreakLock(Workstation& ws);
 // a maintenance lock, "!!", whose run would otherwise go on unguarded).
 void KeepHeldLocks(Workstation& ws);
 
-// Makes a written file readable and writable for everybody the umask
-// allows (multi-user mode only); returns the I/O result.
+// Gives a written file of this account at least the permission bits and
+// the group its folder gives (SharedBits; multi-user mode only); returns
+// the I/O result.
 int NormalizeFileAttr(Workstation& ws, const std::filesystem::path& path);
 // The same for a file this workstation has open (no second open of it).
-int NormalizeOpenFileAttr(Workstation& ws, int fd);
+int NormalizeOpenFileAttr(Workstation& ws, int fd, const std::filesystem::path& path);
 // Reports a non-zero I/O result to the user with the caller's tag and traces
 // it (storage/file_report.h): the file (path; empty = the data folder), the
 // system's reason (err, the errno of the failed step; 0 = take it from errno

@@ -211,7 +211,9 @@ int copyFile(const std::filesystem::path& from, const std::filesystem::path& to,
     ops.close(in);
     return result;
   }
-  if (made) ops.fchmod(out, st.st_mode & 07777);
+  // The source's bits, beside those the folder gave the new file.
+  struct stat made_st;
+  if (made && ops.fstat(out, &made_st) == 0) ops.fchmod(out, (st.st_mode | made_st.st_mode) & 07777);
   int result = CopyAll(ops, in, out);
   ops.close(in);
   if (ops.close(out) != 0 && result == io::Ok) result = io::fromErrno(errno);

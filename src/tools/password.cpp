@@ -10,23 +10,6 @@
 
 namespace egresso {
 
-namespace {
-
-// Every workstation of every site must decode what another one stored, so
-// the shift never changes.
-constexpr std::uint8_t kPasswordShift = 37;
-
-std::string shifted(std::string_view text, int by) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(static_cast<std::uint8_t>(static_cast<std::uint8_t>(c) + by));
-  return out;
-}
-
-}  // namespace
-
-std::string EncodePassword(std::string_view plain) { return shifted(plain, kPasswordShift); }
-std::string DecodePassword(std::string_view stored) { return shifted(stored, -kPasswordShift); }
-
 bool PasswordDialog::passwordStored() const { return !ws_.pcfg.str(pcfg::UserPassword, 8).empty(); }
 
 bool PasswordDialog::logSetCurrent() const { return ws_.engine.LogMode; }
@@ -155,10 +138,16 @@ void PasswordDialog::OKBtnClick(bool cancel) {
   }
 
   if (PasswordStep == 1 || (!mode.ChangeMode && stored)) {
-    if (text != UpperText(DecodePassword(ws_.pcfg.str(pcfg::UserPassword, 8)))) {
+    bool legacy = false;
+    if (!PasswordMatches(ws_.ThisUser, ws_.pcfg.str(pcfg::UserPassword, 8), text, legacy)) {
       ws_.platform.dialogs->beep();
       view.Text.clear();
       return;
+    }
+    if (legacy) {
+      // The old form could be read back by anyone: replaced by the hash now.
+      ws_.pcfg.setStr(pcfg::UserPassword, 8, HashPassword(ws_.ThisUser, text));
+      WritePersonalConfig(ws_);
     }
     view.Label = MessageText(ws_, 551);
     PasswordStep = 2;
@@ -176,7 +165,7 @@ void PasswordDialog::OKBtnClick(bool cancel) {
   if (PasswordStep == 2) {
     const std::string old = ws_.pcfg.str(pcfg::UserPassword, 8);
     const std::string typed = text.substr(0, 8);
-    ws_.pcfg.setStr(pcfg::UserPassword, 8, EncodePassword(typed));
+    ws_.pcfg.setStr(pcfg::UserPassword, 8, HashPassword(ws_.ThisUser, typed));
     if (typed.empty()) {
       if (UltimateDialog(ws_, MessageText(ws_, 1656), -1, MessageText(ws_, 407), MessageText(ws_, 408), "", 1) == 1) {
         ws_.pcfg.setU8(pcfg::RequestPassword, 0);

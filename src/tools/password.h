@@ -7,13 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "config/password_hash.h"
+
 namespace egresso {
 
 struct Workstation;
-
-// The stored form of a password: each character shifted by a fixed amount.
-std::string EncodePassword(std::string_view plain);
-std::string DecodePassword(std::string_view stored);
 
 // What the window shows; the window writes Text and Choice2Selected back
 // before each press.

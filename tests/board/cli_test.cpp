@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <sstream>
 
@@ -11,6 +12,8 @@
 #include "text/notices.h"
 #include "core/workstation.h"
 #include "storage/record_io.h"
+#include "config/password_hash.h"
+#include "support/cli_run.h"
 #include "support/demo_folder.h"
 
 namespace egresso {
@@ -122,6 +125,82 @@ TEST(CommandLine, HelpCommandsAndRefusals) {
   std::ostringstream out3, err3;
   EXPECT_EQ(RunCli({"board", "/MD=" + d.dir.str()}, EGRESSO_PROGRAM_DIR, out3, err3), 0);
   EXPECT_FALSE(std::filesystem::exists(missing)) << "a switch file makes the viewer create no folder";
+}
+
+// A user whose entry asks for a password sees and changes nothing from the
+// command line without it, as the board shows nothing before it; only a
+// personal file that is not there means no password. A main configuration
+// that cannot be read is said to be so, with its reason.
+TEST(CommandLine, ProtectedUsersGiveTheirPasswordFirst) {
+  DemoFolder d;
+  Workstation& w = d.writer;
+  w.ListMode = 0;
+  SelectBoardFiles(w);
+  int meeting = -1;
+  for (int n = 0; n < 50 && meeting < 0; ++n)
+    if (ReadBoardRecord(w, n, "T") == io::Ok && w.board.RecordBuffer.headline().starts_with("Team meeting")) meeting = n;
+  ASSERT_GE(meeting, 0);
+  const auto personal = d.dir.path() / "CFGANN.DAF", main = d.dir.path() / "CFGMAIN.DAF";
+  const std::string mainBytes = test::readFile(main);
+  auto protect = [&](const std::string& stored, bool everybody) {
+    PersonalConfig p;
+    p.setU8(pcfg::RequestPassword, everybody ? 0 : 1);
+    p.setStr(pcfg::UserPassword, 8, stored);
+    test::writeFile(personal, std::string(p.bytes.begin(), p.bytes.end()));
+    if (!everybody) return;
+    std::string bytes = mainBytes;
+    bytes[mcfg::PasswordForAll] = 1;
+    test::writeFile(main, bytes);
+  };
+  const std::string hash = HashPassword("ANN", "OPEN"), read = std::to_string(meeting);
+  struct Row {
+    const char* what;
+    std::function<void()> plant;
+    const char* input;  // the first line of standard input (nullptr: none, not a terminal)
+    std::vector<std::string> args;
+    int code;
+    const char* shows;
+    const char* hides;
+  };
+  const std::vector<Row> rows{
+      {"no password asked", [] {}, nullptr, {"messages"}, 0, "Team meeting", "Password"},
+      {"asked, none given", [&] { protect(hash, false); }, nullptr, {"messages"}, 1, "--password-stdin", "Team meeting"},
+      {"asked, given", [&] { protect(hash, false); }, "open", {"messages", "--password-stdin"}, 0, "Team meeting", ""},
+      {"asked, a wrong one", [&] { protect(hash, false); }, "shut", {"messages", "--password-stdin"}, 1, "wrong password",
+       "Team meeting"},
+      {"the old stored form", [&] { protect(EncodePassword("OPEN"), false); }, "open", {"messages", "--password-stdin"},
+       0, "Team meeting", ""},
+      {"read, none given", [&] { protect(hash, false); }, nullptr, {"read", read}, 1, "nothing was changed", "Subject:"},
+      {"read, given", [&] { protect(hash, false); }, "open", {"read", read, "--password-stdin"}, 0, "Team meeting", ""},
+      {"asked of everybody", [&] { protect(hash, true); }, "open", {"read", read, "--password-stdin"}, 0,
+       "Team meeting", ""},
+      {"asked of everybody, none given", [&] { protect(hash, true); }, nullptr, {"messages"}, 1, "password",
+       "Team meeting"},
+      {"personal file that cannot be read", [&] { std::filesystem::create_directory(personal); }, "open",
+       {"messages", "--password-stdin"}, 1, "cannot be read", "Team meeting"},
+      {"main configuration that cannot be read",
+       [&] {
+         std::filesystem::remove(main);
+         std::filesystem::create_directory(main);
+       },
+       nullptr, {"messages"}, 1, "CFGMAIN.DAF cannot be read: ", "unknown initials"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    r.plant();
+    std::string command = "{ ";
+    command += r.input ? "printf '%s\\n' " + test::ShellQuoted(r.input) + " | " : std::string();
+    command += test::ShellQuoted(std::string(EGRESSO_PROGRAM_DIR) + "/egresso-cli");
+    for (const auto& a : r.args) command += " " + test::ShellQuoted(a);
+    command += " /MD=" + test::ShellQuoted(d.dir.str()) + " /TU=ANN" + (r.input ? "" : " </dev/null") + " 2>&1; }";
+    const test::CliOutput out = test::RunCommand(command);
+    EXPECT_EQ(out.code, r.code) << out.out;
+    EXPECT_NE(out.out.find(r.shows), std::string::npos) << out.out;
+    if (*r.hides) EXPECT_EQ(out.out.find(r.hides), std::string::npos) << out.out;
+    std::filesystem::remove_all(personal);
+    std::filesystem::remove_all(main);
+    test::writeFile(main, mainBytes);
+  }
 }
 
 }  // namespace

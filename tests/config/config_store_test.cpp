@@ -16,6 +16,7 @@
 #include "storage/dates.h"
 #include "storage/locks.h"
 #include "storage/workstation_fixture.h"
+#include "support/faulty_file_ops.h"
 
 namespace egresso {
 namespace {
@@ -115,7 +116,8 @@ TEST_F(ConfigStoreTest, StartUpBeginsANewConfigurationWhenThereNeverWasOne) {
 
 TEST_F(ConfigStoreTest, StartUpEndsWhenTheBackupFolderShowsAConfigurationExisted) {
   fs::create_directory(path("BACKUP"));
-  writeFile(backup("CFGMAIN.BA1"), configRecord("BA1"));
+  // Cut short, so there is nothing whole to restore from.
+  writeFile(backup("CFGMAIN.BA1"), configRecord("BA1").substr(0, 100));
   LoadMainConfig(ws, 3);
   EXPECT_TRUE(ws.QuitRequested);
   EXPECT_FALSE(exists(dat())) << "no new configuration over a lost one";
@@ -321,12 +323,98 @@ TEST_F(ConfigStoreTest, APersonalConfigurationIsCreatedAtStartUpOnly) {
   EXPECT_TRUE(fake.dialogs.dialogs.empty()) << shown();
 }
 
-TEST_F(ConfigStoreTest, ATruncatedPersonalConfigurationIsReportedAndRenewed) {
+TEST_F(ConfigStoreTest, ATruncatedPersonalConfigurationIsReportedAndKept) {
   const std::string file = ws.paths.PersonalConfigPath;
   writeFile(file, std::string(100, 'x'));
   LoadPersonalConfig(ws, 3);
   EXPECT_NE(shown().find("Read error (RPCfg)"), std::string::npos) << shown();
-  EXPECT_EQ(fs::file_size(file), pcfg::Size);
+  EXPECT_EQ(fs::file_size(file), 100u) << "defaults never go over a file that is there";
+}
+
+// --- unreadable is not missing, and not damaged ---
+
+// Only a file read and found cut short, or a missing one, is restored from
+// a whole copy (the daily one, the one before, then the backup folder's
+// newest); one that cannot be read is reported with its reason and left as
+// it is, and defaults never go over a personal file that is there.
+TEST_F(ConfigStoreTest, OnlyADamagedOrMissingConfigurationIsReplaced) {
+  enum Fault { None, Refused, ReadFails };
+  enum Start { ReadMain, LoadMain, LoadPersonal };
+  struct Row {
+    const char* name;
+    Start start;
+    Fault fault;
+    std::vector<std::pair<std::string, std::string>> files;  // name, marker ("" whole defaults, "cut:" short)
+    const char* datAfter;  // marker of CFGMAIN.DAF after
+    bool read, quits;
+    const char* shows;  // part of what the user is shown ("" nothing)
+  };
+  const std::string personal = "CFGABC.DAF";
+  const Row rows[] = {
+      {"refused main file, copies there", LoadMain, Refused, {{"CFGMAIN.DAF", "DAT"}, {"CFGMAIN.BAK", "BAK"}},
+       "DAT", false, true, "permission denied"},
+      {"main file whose reading fails", ReadMain, ReadFails, {{"CFGMAIN.DAF", "DAT"}, {"CFGMAIN.BAK", "BAK"}},
+       "DAT", false, false, "input/output error"},
+      {"cut short, daily copy cut short too", ReadMain, None,
+       {{"CFGMAIN.DAF", "cut:"}, {"CFGMAIN.BAK", "cut:"}, {"CFGMAIN.BAC", "BAC"}}, "BAC", true, false, ""},
+      {"cut short, both copies cut short", ReadMain, None,
+       {{"CFGMAIN.DAF", "cut:"}, {"CFGMAIN.BAK", "cut:"}, {"BACKUP/CFGMAIN.BA2", "BA2"}, {"BACKUP/CFGMAIN.BA1", "BA1"}},
+       "BA1", true, false, ""},
+      {"missing, only the backup folder's copy", LoadMain, None, {{"BACKUP/CFGMAIN.BA1", "BA1"}}, "BA1", true, false,
+       ""},
+      {"refused personal file", LoadPersonal, Refused, {{personal, "PER"}}, "", false, false, "permission denied"},
+      {"personal file cut short", LoadPersonal, None, {{personal, "cut:"}}, "", false, false, "Read error (RPCfg)"},
+      {"missing personal file", LoadPersonal, None, {}, "", false, false, ""},
+  };
+  fs::create_directory(path("BACKUP"));
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.is_regular_file()) fs::remove(e.path());
+    for (const auto& e : fs::directory_iterator(path("BACKUP"))) fs::remove(e.path());
+    for (const auto& [name, marker] : r.files) {
+      writeFile(path(name), marker == "cut:" ? configRecord("CUT").substr(0, 100) : configRecord(marker));
+      setFileDay(path(name), name.ends_with("BA2") ? 3 : 6);
+    }
+    const std::map<std::string, std::string> before = [&] {
+      std::map<std::string, std::string> all;
+      for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        if (e.is_regular_file()) all[e.path().string()] = readFile(e.path());
+      return all;
+    }();
+    test::RefusingFileOps refusing(r.start == LoadPersonal ? personal : "CFGMAIN.DAF", EACCES);
+    test::FaultyFileOps failing;
+    failing.arm(1, EIO, test::FaultyFileOps::Read, true);
+    ws.files = r.fault == Refused ? static_cast<FileOps*>(&refusing)
+               : r.fault == ReadFails ? static_cast<FileOps*>(&failing)
+                                      : &ws.ownFiles;
+    fake.dialogs.dialogs.clear();
+    ws.QuitRequested = false;
+    ws.locks.PersonalStandIn = false;
+    ws.mcfg.setEmpInitials(1, "MEM");
+    if (r.start == ReadMain) ReadMainConfig(ws, "T");
+    if (r.start == LoadMain) LoadMainConfig(ws, 3);
+    if (r.start == LoadPersonal) {
+      LoadPersonalConfig(ws, 3);
+      WritePersonalConfig(ws);  // as a tool saving its placement later would
+    }
+    ws.files = &ws.ownFiles;
+    EXPECT_EQ(ws.locks.ConfigRead, r.read);
+    EXPECT_EQ(ws.QuitRequested, r.quits);
+    if (r.start != LoadPersonal) EXPECT_EQ(markerIn(dat()), r.datAfter);
+    if (r.start != LoadPersonal && !r.read) EXPECT_EQ(ws.mcfg.empInitials(1), "MEM");
+    if (*r.shows == 0) {
+      EXPECT_TRUE(fake.dialogs.dialogs.empty()) << shown();
+    } else {
+      EXPECT_NE(shown().find(r.shows), std::string::npos) << shown();
+      EXPECT_NE(shown().find(r.start == LoadPersonal ? personal : "CFGMAIN.DAF"), std::string::npos) << shown();
+    }
+    // Whatever was not restored is as it was; a missing personal file is made.
+    for (const auto& [file, bytes] : before)
+      if (r.read && file == dat()) continue;
+      else EXPECT_EQ(readFile(file), bytes) << file;
+    if (r.files.empty()) EXPECT_EQ(fs::file_size(path(personal)), pcfg::Size);
+  }
 }
 
 // --- daily copies ---

@@ -248,7 +248,7 @@ TEST_F(FreshStart, PasswordForAllAsksEveryUser) {
   fake.password.type("");
   Workstation& w = startIn({"/UA+"});
   ASSERT_EQ(fake.password.runs, 1);
-  EXPECT_EQ(w.pcfg.str(pcfg::UserPassword, 8), EncodePassword("MINE"));
+  EXPECT_EQ(w.pcfg.str(pcfg::UserPassword, 8), HashPassword(w.ThisUser, "MINE"));
   EXPECT_FALSE(w.QuitRequested);
 }
 

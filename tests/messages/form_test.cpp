@@ -413,6 +413,42 @@ TEST(Form, ReadingOnAnotherWorkstationStampsAndMovesTheMessage) {
   EXPECT_EQ(mine->f.label2, "Read on 7 DEC 26 at 10:15A");
 }
 
+// A body that is there and cannot be read is a reported failure naming the
+// file, never an empty text: the form shows none, writes none over it and
+// does not count the message read; a body that is not there is no text.
+TEST(Form, ABodyThatCannotBeReadIsAFailureNotAnEmptyText) {
+  FormWorld w;
+  struct Row {
+    const char* what;
+    bool missing;
+    int err;  // of opening the body (0: opens)
+    bool unreadable;
+  };
+  const Row rows[] = {{"refused", false, EACCES, true}, {"failing", false, EIO, true}, {"missing", true, 0, false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const int n = FormWorld::send(w.ws, "BOB", "Budget", "Please check.");
+    const auto body = BodyFilePath(w.ws, BoardSet::Messages, n);
+    if (r.missing) std::filesystem::remove(body);
+    const std::string before = r.missing ? std::string() : test::readFile(body);
+    auto bob = w.other("BOB");
+    test::RefusingFileOps refusing(body.filename().string(), r.err);
+    if (r.err != 0) bob->files = &refusing;
+    w.fake.dialogs.dialogs.clear();
+    auto form = FormWorld::show(*bob, 0, 'E', n);
+    EXPECT_EQ(form->bodyUnreadable(), r.unreadable);
+    EXPECT_EQ(form->f.Location, "");
+    EXPECT_TRUE(form->f.locationReadOnly);
+    EXPECT_EQ(w.fake.dialogs.allText().find(body.string()) != std::string::npos, r.unreadable)
+        << w.fake.dialogs.allText();
+    form->CancelBtnClick();
+    EXPECT_TRUE(form->closed());
+    EXPECT_EQ(w.record("MESSAGE.DAF", n).readMark(2), r.unreadable ? 0 : 1) << "read only when its text was shown";
+    EXPECT_EQ(std::filesystem::exists(body), !r.missing);
+    if (!r.missing) EXPECT_EQ(test::readFile(body), before);
+  }
+}
+
 // Two recipients open one message at once; each save keeps what the other
 // stored meanwhile (his read mark, the first reading's time), leaves the
 // sender's text as it is in its file, and does not reopen a message its

@@ -14,6 +14,7 @@
 
 #include "board/board_world.h"
 #include "core/waiting.h"
+#include "storage/file_access.h"
 #include "storage/record_io.h"
 #include "support/child_process.h"
 #include "support/faulty_file_ops.h"
@@ -516,21 +517,55 @@ TEST_F(LockTest, LockingIsTracedOnlyWithTheTraceFlag) {
   EXPECT_NE(t.find("\nUnlocking \"EGLOG\" ABC "), std::string::npos) << t;
 }
 
-TEST_F(LockTest, NormalizeFileAttrAddsReadAndWriteAsTheUmaskAllows) {
-  std::string file = path("LOCATE.DAF");
-  writeFile(file, "x");
-  ::chmod(file.c_str(), 0400);
-  ws.MultiUser = false;
-  EXPECT_EQ(NormalizeFileAttr(ws, file), 0);
-  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
-            std::filesystem::perms::owner_read);
-  ws.MultiUser = true;
-  EXPECT_EQ(NormalizeFileAttr(ws, file), 0);
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  struct stat st;
-  ASSERT_EQ(::stat(file.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, (0666 & ~mask) | 0600);
+// Whatever the umask of the account, what the station makes in the data
+// folder, and a file of its own that it writes again, gets the folder's bits:
+// the group's colleagues may read and write it. Bits are only ever added.
+TEST_F(LockTest, FilesAndFoldersMadeInTheDataFolderTakeTheFolderBitsWhateverTheUmask) {
+  struct Row {
+    mode_t folder, umask;
+    mode_t file, made;  // the bits a file and a folder made in it get at least
+  };
+  const Row rows[] = {
+      {02770, 022, 0660, 02770}, {02770, 077, 0660, 02770}, {0775, 077, 0664, 0775},
+      {0750, 077, 0640, 0750},   {0700, 022, 0600, 0700},
+  };
+  const mode_t before = ::umask(0);
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << std::oct << "folder " << r.folder << ", umask " << r.umask);
+    ::umask(r.umask);
+    const std::string sub = "F" + std::to_string(r.folder) + "-" + std::to_string(r.umask);
+    ASSERT_EQ(::mkdir(path(sub).c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(path(sub).c_str(), r.folder), 0);
+    auto bits = [&](const std::string& name) {
+      struct stat st {};
+      ::lstat(path(sub + "/" + name).c_str(), &st);
+      return st.st_mode & 07777;
+    };
+    // A file made new, as lock files and records are.
+    const int fd = ws.files->open(path(sub + "/MADE.DAF").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    ASSERT_GE(fd, 0);
+    ws.files->close(fd);
+    EXPECT_EQ(bits("MADE.DAF") & r.file, r.file);
+    EXPECT_EQ(bits("MADE.DAF") & 0111, 0u);
+    // A folder, as BULLETIN and BACKUP are.
+    ASSERT_EQ(ws.files->mkdir(path(sub + "/SUB").c_str(), 0777), 0);
+    EXPECT_EQ(bits("SUB") & r.made, r.made);
+    // A file replaced through a temporary one, over one a umask closed.
+    writeFile(path(sub + "/BODY.DA0"), "old");
+    ::chmod(path(sub + "/BODY.DA0").c_str(), 0600);
+    ASSERT_EQ(WriteFileReplacing(*ws.files, path(sub + "/BODY.DA0"), "new"), 0);
+    EXPECT_EQ(bits("BODY.DA0") & r.file, r.file);
+    // A file written in place and then reset, in multi-user mode only.
+    writeFile(path(sub + "/LOCATE.DAF"), "x");
+    ::chmod(path(sub + "/LOCATE.DAF").c_str(), 0400);
+    ws.MultiUser = false;
+    EXPECT_EQ(NormalizeFileAttr(ws, path(sub + "/LOCATE.DAF")), 0);
+    EXPECT_EQ(bits("LOCATE.DAF"), 0400u);
+    ws.MultiUser = true;
+    EXPECT_EQ(NormalizeFileAttr(ws, path(sub + "/LOCATE.DAF")), 0);
+    EXPECT_EQ(bits("LOCATE.DAF"), r.file | 0400);
+  }
+  ::umask(before);
   EXPECT_EQ(NormalizeFileAttr(ws, path("MISSING.DAF")), 0);
 }
 

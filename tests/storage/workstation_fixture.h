@@ -35,6 +35,8 @@ inline void fillNotices(Workstation& ws) {
   set(1911, ".");
   set(2069, "The file \"");
   set(2070, "\" could not be read or written: ");
+  set(2072, "permission denied");
+  set(2077, "Ask for access to it.");
   set(2073, "no such file or folder");
   set(2074, "input/output error");
   set(2078, "Check the network drive.");

@@ -139,8 +139,8 @@ TEST_F(PasswordWindow, NewPasswordIsShownAfterItIsStored) {
         EXPECT_FALSE(dlg.isVisible());
       },
       [&] { CheckStartupPassword(ws); });
-  EXPECT_EQ(DecodePassword(ws.pcfg.str(pcfg::UserPassword, 8)), "NEU");
-  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 4), std::string("\x03") + EncodePassword("NEU"));
+  EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), HashPassword(ws.ThisUser, "NEU"));
+  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + HashPassword(ws.ThisUser, "NEU"));
   EXPECT_TRUE(fake.dialogs.allText().empty()) << fake.dialogs.allText();
 }
 

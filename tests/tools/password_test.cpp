@@ -7,6 +7,7 @@
 
 #include "core/workstation.h"
 #include "support/fake_platform.h"
+#include "text/fixed_width.h"
 
 namespace egresso {
 namespace {
@@ -44,6 +45,46 @@ TEST_F(Password, StoredFormIsShiftedAndComesBack) {
   for (std::size_t i = 0; i < plain.size(); ++i)
     EXPECT_EQ(static_cast<std::uint8_t>(enc[i] - plain[i]), shift) << i;
   EXPECT_EQ(DecodePassword(enc), plain);
+}
+
+// What the personal file holds cannot be turned back into the password; a
+// password still in the old shifted form opens the program once and is
+// then stored as the hash.
+TEST_F(Password, TheStoredFormIsAHashAndAnOldOneIsReplacedAtItsFirstUse) {
+  ws.ThisUser = "ABC";
+  const std::string hash = HashPassword("ABC", "SECRET");
+  ASSERT_EQ(hash.size(), 8u);
+  EXPECT_EQ(HashPassword("ABC", "SECRET"), hash) << "every workstation checks it alike";
+  EXPECT_NE(HashPassword("DEF", "SECRET"), hash) << "salted by the initials";
+  EXPECT_EQ(hash.find("SECRET"), std::string::npos);
+  EXPECT_NE(UpperText(DecodePassword(hash)).substr(0, 1), "S");
+  EXPECT_EQ(HashPassword("ABC", ""), "");
+  struct Row {
+    const char* what;
+    std::string stored, typed;
+    bool opens;
+    std::string after;  // the field afterwards
+  };
+  const Row rows[] = {
+      {"hash, right", hash, "secret", true, hash},
+      {"hash, wrong", hash, "SECRETS", false, hash},
+      {"hash typed as the old form would read it", hash, DecodePassword(hash), false, hash},
+      {"old form, right", EncodePassword("SECRET"), "secret", true, hash},
+      {"old form of eight, right", EncodePassword("ABCDEFGH"), "abcdefgh", true, HashPassword("ABC", "ABCDEFGH")},
+      {"old form, wrong", EncodePassword("SECRET"), "SECRE", false, EncodePassword("SECRET")},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    ws.pcfg.setStr(pcfg::UserPassword, 8, r.stored);
+    ws.QuitRequested = false;
+    prompt.script.clear();
+    prompt.type(r.typed);
+    prompt.cancel();
+    CheckStartupPassword(ws);
+    EXPECT_EQ(ws.QuitRequested, !r.opens);
+    EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), r.after);
+    if (r.after != r.stored) EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + r.after);
+  }
 }
 
 TEST_F(Password, StartupCheckIsCaseInsensitive) {
@@ -115,8 +156,8 @@ TEST_F(Password, ChangingThePassword) {
   ASSERT_EQ(prompt.labels.size(), 4u);
   EXPECT_EQ(prompt.labels[1], "<551>");
   EXPECT_EQ(prompt.labels[2], "<553> \"NEWPASS1\"");
-  EXPECT_EQ(stored(), "NEWPASS1");
-  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + EncodePassword("NEWPASS1"));
+  EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), HashPassword(ws.ThisUser, "NEWPASS1"));
+  EXPECT_EQ(test::readFile(data / "CFG.DAF").substr(98, 9), std::string("\x08") + HashPassword(ws.ThisUser, "NEWPASS1"));
   EXPECT_FALSE(ws.password.ChangeMode);
   EXPECT_FALSE(ws.QuitRequested);
 
@@ -179,7 +220,8 @@ TEST_F(Password, EmptyNewPasswordRefusedKeepsTheOldOne) {
   prompt.type("");
   prompt.cancel();
   ChangePassword(ws);
-  EXPECT_EQ(stored(), "OLD");
+  // Kept, in the stored form its first use gave it.
+  EXPECT_EQ(ws.pcfg.str(pcfg::UserPassword, 8), HashPassword(ws.ThisUser, "OLD"));
   EXPECT_FALSE(ws.QuitRequested);  // Cancel while changing never ends the program
 }
 
