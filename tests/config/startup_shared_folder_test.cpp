@@ -253,8 +253,11 @@ TEST_F(SharedFolderStart, RecordsThatCannotBeWrittenAreReported) {
   start();
   const std::string shown = fake.dialogs.allText();
   EXPECT_NE(shown.find("WMCfgf"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("WPCfg"), std::string::npos) << shown;
+  // What stands in the personal record's place cannot be read: it is
+  // reported as such, and no defaults are written over it.
+  EXPECT_NE(shown.find("RPCfg"), std::string::npos) << shown;
   EXPECT_TRUE(fs::is_directory(data / "CFGMAIN.DAF"));
+  EXPECT_TRUE(fs::is_directory(data / "CFG.DAF"));
 }
 
 TEST_F(SharedFolderStart, UnwritableDataFolderIsReported) {
