@@ -1,9 +1,9 @@
 // Fifty workstations, as many as the employee table holds, each a script
 // that runs egresso-cli to sign a colleague out and back in twice, all
 // starting together with the program's default wait, all of one computer
-// and account (one station, told apart by their processes). A command goes
-// through, or says that the lock stayed busy and changes nothing; the board
-// and the journal agree with what went through, and no lock is left. The
+// and account (one station, told apart by their processes). Every command
+// goes through (the wait counts from the lock's last change of hands); the
+// board and the journal agree with what went through, and no lock is left. The
 // figures (failures, the 95th percentile beside one workstation's median)
 // are printed for the speed table. On the test script's Samba share when
 // EGRESSO_SHARE_DIR names one, else locally.
@@ -152,10 +152,9 @@ TEST(Load, FiftyCommandLinesAtOnceChangeOnlyWhatWentThrough) {
         continue;
       }
       ++failed;
-      // Only a lock that stayed busy for the whole wait may stop a command,
-      // and it says so.
-      EXPECT_EQ(r.code, 3) << Initials(i) << ": " << r.err;
-      EXPECT_NE(r.err.find("stayed busy"), std::string::npos) << r.err;
+      // The lock passes from one to the next the whole time: a command that
+      // waits its turn goes through; none is stopped.
+      ADD_FAILURE() << Initials(i) << " exited " << r.code << ": " << r.err;
       if (failed <= 3) failures << Initials(i) << ": " << r.err;
     }
     // Every sign-out and sign-in that went through has its journal line
