@@ -80,16 +80,7 @@ int fileDay(Workstation& ws, const std::string& path) {
 // the same clock that gives Today, against which the once-a-day checks
 // compare the copies' dates.
 void stampTaken(Workstation& ws, const std::string& path) {
-  LocalDateTime now = ws.platform.clock->now();
-  std::tm local{};
-  local.tm_year = now.year - 1900;
-  local.tm_mon = now.month - 1;
-  local.tm_mday = now.day;
-  local.tm_hour = now.hour;
-  local.tm_min = now.minute;
-  local.tm_sec = now.second;
-  local.tm_isdst = -1;
-  std::time_t t = std::mktime(&local);
+  const std::time_t t = static_cast<std::time_t>(EpochSeconds(ws.platform.clock->now()));
   if (t == static_cast<std::time_t>(-1)) return;
   struct timespec times[2] = {{t, 0}, {t, 0}};
   ws.files->utimens(path.c_str(), times);

@@ -123,15 +123,7 @@ bool StampedWithinStep(Workstation& ws, std::int64_t ageNs) {
   constexpr std::int64_t kFineStampStepNs = 10'000'000;
   if (ageNs <= 0) return false;
   const LocalDateTime t = ws.platform.clock->now();
-  std::tm local{};
-  local.tm_year = t.year - 1900;
-  local.tm_mon = t.month - 1;
-  local.tm_mday = t.day;
-  local.tm_hour = t.hour;
-  local.tm_min = t.minute;
-  local.tm_sec = t.second;
-  local.tm_isdst = -1;
-  const std::int64_t now = static_cast<std::int64_t>(std::mktime(&local)) * kSecondNs + t.millisecond * 1'000'000LL;
+  const std::int64_t now = EpochSeconds(t) * kSecondNs + t.millisecond * 1'000'000LL;
   const std::int64_t step = ageNs % kSecondNs == 0 ? kSecondNs : kFineStampStepNs;
   return now - ageNs < step;
 }

@@ -137,6 +137,18 @@ std::int16_t DayNumber(int year, int month, int day) {
   return static_cast<std::int16_t>(days);
 }
 
+std::int64_t EpochSeconds(const LocalDateTime& t) {
+  std::tm local{};
+  local.tm_year = t.year - 1900;
+  local.tm_mon = t.month - 1;
+  local.tm_mday = t.day;
+  local.tm_hour = t.hour;
+  local.tm_min = t.minute;
+  local.tm_sec = t.second;
+  local.tm_isdst = -1;
+  return static_cast<std::int64_t>(std::mktime(&local));
+}
+
 std::int16_t DayNumber(const LocalDateTime& t) { return DayNumber(t.year, t.month, t.day); }
 
 CalendarDate SplitDay(int day) {

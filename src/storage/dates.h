@@ -27,6 +27,9 @@ struct CalendarDate {
 // the int16 range are clamped to it.
 std::int16_t DayNumber(int year, int month, int day);
 std::int16_t DayNumber(const LocalDateTime& t);
+// The moment t (local time, this computer's zone) in seconds since the
+// epoch, as file times count; -1 when the zone has no such moment.
+std::int64_t EpochSeconds(const LocalDateTime& t);
 CalendarDate SplitDay(int day);
 int MonthOfDay(int day);
 int DayOfMonth(int day);
