@@ -220,15 +220,7 @@ class BoardWorld {
 // Sets a file's modification time to the local time of the fake clock,
 // moved by a number of seconds (the clock is never read from the system).
 inline void SetFileTimeToClock(const std::filesystem::path& p, const FakeClock& clock, int offsetSeconds) {
-  std::tm t{};
-  t.tm_year = clock.current.year - 1900;
-  t.tm_mon = clock.current.month - 1;
-  t.tm_mday = clock.current.day;
-  t.tm_hour = clock.current.hour;
-  t.tm_min = clock.current.minute;
-  t.tm_sec = clock.current.second;
-  t.tm_isdst = -1;
-  const std::time_t when = std::mktime(&t) + offsetSeconds;
+  const std::time_t when = static_cast<std::time_t>(EpochSeconds(clock.current) + offsetSeconds);
   struct timespec times[2];
   times[0].tv_sec = when;
   times[0].tv_nsec = 0;

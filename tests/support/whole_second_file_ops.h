@@ -8,6 +8,7 @@
 #include <ctime>
 #include <set>
 
+#include "storage/dates.h"
 #include "storage/file_ops.h"
 #include "support/fake_platform.h"
 
@@ -30,16 +31,8 @@ class WholeSecondFileOps : public FileOps {
   }
   int close(int fd) override {
     if (written_.erase(fd) != 0) {
-      std::tm t{};
-      t.tm_year = clock_.current.year - 1900;
-      t.tm_mon = clock_.current.month - 1;
-      t.tm_mday = clock_.current.day;
-      t.tm_hour = clock_.current.hour;
-      t.tm_min = clock_.current.minute;
-      t.tm_sec = clock_.current.second;
-      t.tm_isdst = -1;
       struct timespec times[2];
-      times[0].tv_sec = std::mktime(&t);
+      times[0].tv_sec = static_cast<std::time_t>(EpochSeconds(clock_.current));
       times[0].tv_nsec = 0;
       times[1] = times[0];
       ::futimens(fd, times);
